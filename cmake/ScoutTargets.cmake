@@ -1,0 +1,20 @@
+# Shared settings of the project's own targets.
+
+function(scout_compile_options target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Werror)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# A shipped program: no exceptions, no RTTI; on Windows small and fully static.
+function(scout_program target)
+  scout_compile_options(${target})
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+  if(WIN32)
+    target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections)
+  endif()
+endfunction()
+
+function(scout_library target)
+  scout_compile_options(${target})
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+endfunction()

@@ -1,0 +1,26 @@
+// The search: on every broadcast interface in turn, broadcast one query and list
+// every reply read within that interface's reply window.
+#pragma once
+
+#include <cstdint>
+
+#include "platform.h"
+
+namespace scout {
+
+constexpr std::uint32_t ReplyWindowMs = 1010;
+constexpr std::uint32_t PassIntervalMs = 50;
+// A pass stops reading after this long even if datagrams keep arriving, so a
+// flood cannot hold the socket open past its window.
+constexpr std::uint32_t PassReadBudgetMs = PassIntervalMs;
+// Room for well over a thousand replies that arrive at once.
+constexpr int SearchReceiveBufferBytes = 4 * 1024 * 1024;
+
+struct SearchOutcome {
+    int rows = 0;
+    bool reportedFailure = false;
+};
+
+SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd& frontEnd);
+
+}  // namespace scout

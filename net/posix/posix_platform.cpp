@@ -1,0 +1,242 @@
+// NetPlatform over BSD sockets and getifaddrs. A socket bound to an interface's
+// address is bound to all addresses and tied to the interface's device, which is
+// what a Windows socket bound to that address sends and receives: the limited
+// broadcast leaves through that interface, and both unicast replies to the
+// address and broadcasts arriving on it are read, nothing from elsewhere.
+#include "../system_platform.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace scout {
+namespace {
+
+int g_lastError = 0;
+
+bool Fail() {
+    g_lastError = errno;
+    return false;
+}
+
+SocketHandle OpenSocket(void*) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (fd < 0) {
+        g_lastError = errno;
+        return InvalidSocket;
+    }
+    return fd;
+}
+
+bool SetBroadcast(void*, SocketHandle socket) {
+    const int on = 1;
+    if (::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+        return Fail();
+    return true;
+}
+
+void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
+    // The kernel caps this at net.core.rmem_max; a smaller buffer is no failure.
+    ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+// The name of the interface that holds address, into name (IF_NAMESIZE).
+bool FindInterfaceName(NetAddress address, char* name) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return Fail();
+    bool found = false;
+    for (const ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
+            continue;
+        sockaddr_in in;
+        std::memcpy(&in, entry->ifa_addr, sizeof in);
+        if (in.sin_addr.s_addr == address) {
+            std::strncpy(name, entry->ifa_name, IF_NAMESIZE - 1);
+            name[IF_NAMESIZE - 1] = '\0';
+            found = true;
+        }
+    }
+    ::freeifaddrs(list);
+    if (!found)
+        g_lastError = EADDRNOTAVAIL;
+    return found;
+}
+
+bool BindSocket(void*, SocketHandle socket, NetAddress address, std::uint16_t port) {
+    const int fd = static_cast<int>(socket);
+    if (address != AnyAddress) {
+        char name[IF_NAMESIZE];
+        if (!FindInterfaceName(address, name))
+            return false;
+        if (::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, name,
+                         static_cast<socklen_t>(std::strlen(name) + 1)) != 0)
+            return Fail();
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = INADDR_ANY;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        return Fail();
+    return true;
+}
+
+bool SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t length,
+            NetAddress address, std::uint16_t port) {
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(port);
+    remote.sin_addr.s_addr = address;
+    const ssize_t sent = ::sendto(static_cast<int>(socket), data, length, 0,
+                                  reinterpret_cast<const sockaddr*>(&remote), sizeof remote);
+    if (sent < 0)
+        return Fail();
+    return true;
+}
+
+bool BytesWaiting(void*, SocketHandle socket, std::uint32_t* count) {
+    int waiting = 0;
+    if (::ioctl(static_cast<int>(socket), FIONREAD, &waiting) != 0)
+        return Fail();
+    *count = static_cast<std::uint32_t>(waiting);
+    return true;
+}
+
+bool ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
+                 std::size_t* received, NetAddress* sender) {
+    sockaddr_in remote{};
+    iovec part{buffer, capacity};
+    msghdr message{};
+    message.msg_name = &remote;
+    message.msg_namelen = sizeof remote;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    const ssize_t length = ::recvmsg(static_cast<int>(socket), &message, MSG_DONTWAIT);
+    if (length < 0)
+        return Fail();
+    if ((message.msg_flags & MSG_TRUNC) != 0) {
+        // What Winsock reports as WSAEMSGSIZE: the datagram did not fit and is gone.
+        g_lastError = EMSGSIZE;
+        return false;
+    }
+    *received = static_cast<std::size_t>(length);
+    *sender = remote.sin_addr.s_addr;
+    return true;
+}
+
+bool CloseSocket(void*, SocketHandle socket) {
+    if (::close(static_cast<int>(socket)) != 0)
+        return Fail();
+    return true;
+}
+
+int LastError(void*) {
+    return g_lastError;
+}
+
+bool ErrorText(void*, int code, char* text, std::size_t capacity) {
+    const char* description = std::strerror(code);
+    if (description == nullptr)
+        return false;
+    std::strncpy(text, description, capacity - 1);
+    text[capacity - 1] = '\0';
+    return true;
+}
+
+std::uint32_t Now(void*) {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                             static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<std::uint32_t>(ms);
+}
+
+void Sleep(void*, std::uint32_t milliseconds) {
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+// Every IPv4 interface that is up, broadcast-capable and not loopback, by its
+// first (primary) address, in interface-index order.
+TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
+    *table = InterfaceTable{};
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        *errorCode = errno;
+        return TableStatus::Failed;
+    }
+    std::size_t capacity = 0;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next)
+        ++capacity;
+    auto* entries = static_cast<BroadcastInterface*>(
+        std::malloc((capacity == 0 ? 1 : capacity) * sizeof(BroadcastInterface)));
+    if (entries == nullptr) {
+        ::freeifaddrs(list);
+        return TableStatus::NoSpace;
+    }
+    std::size_t count = 0;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
+            continue;
+        const unsigned flags = entry->ifa_flags;
+        if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0)
+            continue;
+        const unsigned index = ::if_nametoindex(entry->ifa_name);
+        if (index == 0)
+            continue;
+        bool seen = false;
+        for (std::size_t i = 0; i < count && !seen; ++i)
+            seen = entries[i].index == index;
+        if (seen)
+            continue;  // a secondary address of an interface already listed
+        sockaddr_in in;
+        std::memcpy(&in, entry->ifa_addr, sizeof in);
+        // Insert in index order.
+        std::size_t at = count;
+        while (at > 0 && entries[at - 1].index > index) {
+            entries[at] = entries[at - 1];
+            --at;
+        }
+        entries[at] = BroadcastInterface{in.sin_addr.s_addr, index};
+        ++count;
+    }
+    ::freeifaddrs(list);
+    table->entries = entries;
+    table->count = count;
+    table->storage = entries;
+    return TableStatus::Ok;
+}
+
+void ReleaseInterfaces(void*, InterfaceTable* table) {
+    std::free(table->storage);
+    *table = InterfaceTable{};
+}
+
+const NetPlatform g_platform = {
+    nullptr,      OpenSocket, SetBroadcast, SetReceiveBuffer, BindSocket, SendTo,
+    BytesWaiting, ReceiveFrom, CloseSocket, LastError,        ErrorText,  Now,
+    Sleep,        LoadInterfaces, ReleaseInterfaces,
+};
+
+}  // namespace
+
+const NetPlatform& SystemNetPlatform() {
+    return g_platform;
+}
+
+bool StartSocketLayer(int*) {
+    return true;
+}
+
+}  // namespace scout

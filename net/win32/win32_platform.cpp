@@ -1,0 +1,140 @@
+// NetPlatform over Winsock 2, the IP Helper forwarding table and the multimedia clock.
+#include <winsock2.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <mmsystem.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "../system_platform.h"
+#include "forward_table_loader.h"
+
+namespace scout {
+namespace {
+
+SOCKET AsSocket(SocketHandle socket) {
+    return static_cast<SOCKET>(socket);
+}
+
+SocketHandle OpenSocket(void*) {
+    const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET)
+        return InvalidSocket;
+    return static_cast<SocketHandle>(s);
+}
+
+bool SetBroadcast(void*, SocketHandle socket) {
+    const BOOL on = TRUE;
+    return ::setsockopt(AsSocket(socket), SOL_SOCKET, SO_BROADCAST,
+                        reinterpret_cast<const char*>(&on), sizeof on) != SOCKET_ERROR;
+}
+
+void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
+    ::setsockopt(AsSocket(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes),
+                 sizeof bytes);
+}
+
+bool BindSocket(void*, SocketHandle socket, NetAddress address, std::uint16_t port) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = address;
+    return ::bind(AsSocket(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) !=
+           SOCKET_ERROR;
+}
+
+bool SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t length,
+            NetAddress address, std::uint16_t port) {
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(port);
+    remote.sin_addr.s_addr = address;
+    return ::sendto(AsSocket(socket), reinterpret_cast<const char*>(data), static_cast<int>(length), 0,
+                    reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != SOCKET_ERROR;
+}
+
+bool BytesWaiting(void*, SocketHandle socket, std::uint32_t* count) {
+    u_long waiting = 0;
+    if (::ioctlsocket(AsSocket(socket), FIONREAD, &waiting) == SOCKET_ERROR)
+        return false;
+    *count = static_cast<std::uint32_t>(waiting);
+    return true;
+}
+
+// A datagram longer than capacity fails with WSAEMSGSIZE and is discarded.
+bool ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
+                 std::size_t* received, NetAddress* sender) {
+    sockaddr_in remote{};
+    int remoteLength = sizeof remote;
+    const int length = ::recvfrom(AsSocket(socket), reinterpret_cast<char*>(buffer),
+                                  static_cast<int>(capacity), 0, reinterpret_cast<sockaddr*>(&remote),
+                                  &remoteLength);
+    if (length == SOCKET_ERROR)
+        return false;
+    *received = static_cast<std::size_t>(length);
+    *sender = remote.sin_addr.s_addr;
+    return true;
+}
+
+bool CloseSocket(void*, SocketHandle socket) {
+    return ::closesocket(AsSocket(socket)) != SOCKET_ERROR;
+}
+
+int LastError(void*) {
+    return ::WSAGetLastError();
+}
+
+// The system message table's text in the user's default language, as the
+// platform allocates it; copied out and released at once.
+bool ErrorText(void*, int code, char* text, std::size_t capacity) {
+    char* message = nullptr;
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+        nullptr, static_cast<DWORD>(code), 0x0400, reinterpret_cast<char*>(&message), 0, nullptr);
+    const bool found = length != 0 && message != nullptr;
+    if (found) {
+        std::strncpy(text, message, capacity - 1);
+        text[capacity - 1] = '\0';
+    }
+    ::LocalFree(message);
+    return found;
+}
+
+std::uint32_t Now(void*) {
+    return ::timeGetTime();
+}
+
+void Sleep(void*, std::uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
+    return LoadForwardTable(&::GetIpForwardTable, table, errorCode);
+}
+
+void ReleaseInterfaces(void*, InterfaceTable* table) {
+    std::free(table->storage);
+    *table = InterfaceTable{};
+}
+
+const NetPlatform g_platform = {
+    nullptr,      OpenSocket,  SetBroadcast, SetReceiveBuffer, BindSocket, SendTo,
+    BytesWaiting, ReceiveFrom, CloseSocket,  LastError,        ErrorText,  Now,
+    Sleep,        LoadInterfaces, ReleaseInterfaces,
+};
+
+}  // namespace
+
+const NetPlatform& SystemNetPlatform() {
+    return g_platform;
+}
+
+bool StartSocketLayer(int* errorCode) {
+    WSADATA data;
+    const int result = ::WSAStartup(MAKEWORD(2, 2), &data);
+    *errorCode = result;
+    return result == 0;
+}
+
+}  // namespace scout

@@ -1,0 +1,376 @@
+// The search loop, driven by a fake clock and scripted sockets.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "fake_platform.h"
+#include "net/controller_search.h"
+#include "net/error_report.h"
+#include "net/interval_timer.h"
+
+namespace scout {
+namespace {
+
+using test::FakeWorld;
+using test::Op;
+using test::ReplyBytes;
+
+const NetAddress IfA = MakeAddress(10, 1, 0, 1);
+const NetAddress IfB = MakeAddress(10, 2, 0, 1);
+const NetAddress Ctl1 = MakeAddress(10, 1, 0, 50);
+const NetAddress Ctl2 = MakeAddress(10, 1, 0, 51);
+const NetAddress Ctl3 = MakeAddress(10, 2, 0, 60);
+
+SearchOutcome RunSearch(FakeWorld& world) {
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    const SearchFrontEnd frontEnd = test::MakeFakeFrontEnd(&world);
+    return ControllerSearch(platform, frontEnd);
+}
+
+std::size_t IndexOf(const FakeWorld& world, const std::string& prefix, std::size_t from = 0) {
+    for (std::size_t i = from; i < world.log.size(); ++i)
+        if (world.log[i].rfind(prefix, 0) == 0)
+            return i;
+    return world.log.size();
+}
+
+TEST(IntervalTimer, ExpiresAfterDurationAcrossTheWrap) {
+    IntervalTimer timer;
+    ArmTimer(timer, 0xFFFFFFFFu - 255u, ReplyWindowMs);  // 256 ms before the wrap
+    EXPECT_FALSE(TimerExpired(timer, 0xFFFFFFFFu));
+    EXPECT_FALSE(TimerExpired(timer, 753));
+    EXPECT_TRUE(TimerExpired(timer, 754));
+    ArmTimer(timer, 100, 1010);
+    EXPECT_FALSE(TimerExpired(timer, 1109));
+    EXPECT_TRUE(TimerExpired(timer, 1110));
+}
+
+TEST(ControllerSearch, OneInterfaceRunsTwentyTwoPassesThenCloses) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_FALSE(outcome.reportedFailure);
+    EXPECT_EQ(outcome.rows, 0);
+
+    const std::vector<std::string> opening = {"clear", "load", "open", "broadcast", "rcvbuf",
+                                              "bind 10.1.0.1:65513", "send 255.255.255.255:65515"};
+    ASSERT_GE(world.log.size(), opening.size());
+    EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 7), opening);
+    // Passes at 0, 50, ..., 1050 ms after the send: 22 reads, 21 sleeps of 50 ms.
+    EXPECT_EQ(test::CountLog(world, "waiting"), 22);
+    EXPECT_EQ(test::CountLog(world, "sleep 50"), 21);
+    EXPECT_EQ(world.log[world.log.size() - 2], "close");
+    EXPECT_EQ(world.log.back(), "release");
+    ASSERT_EQ(world.sent.size(), 1u);
+    QueryDatagram query;
+    BuildQuery(query);
+    EXPECT_EQ(world.sent[0], std::vector<std::uint8_t>(query.begin(), query.end()));
+    EXPECT_EQ(world.openSockets, 0);
+}
+
+TEST(ControllerSearch, WrapOfTheClockKeepsTheSchedule) {
+    FakeWorld world;
+    world.clock = 0xFFFFFFFFu - 255u;
+    world.interfaces = {{IfA, 2}};
+    world.datagrams = {{IfA, 1040, Ctl1, ReplyBytes(1, "v", "r")}};
+    RunSearch(world);
+    EXPECT_EQ(test::CountLog(world, "sleep 50"), 21);
+    EXPECT_EQ(world.rows.size(), 1u);
+}
+
+TEST(ControllerSearch, WhatWaitsWhenTheLastPassBeginsIsListedAndNothingLater) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    world.datagrams = {{IfA, 1040, Ctl1, ReplyBytes(0x10, "a", "1")},
+                       {IfA, 1050, Ctl2, ReplyBytes(0x11, "b", "2")},
+                       {IfA, 1051, Ctl1, ReplyBytes(0x12, "c", "3")}};
+    RunSearch(world);
+    ASSERT_EQ(world.rows.size(), 2u);
+    EXPECT_EQ(world.rows[0].model, "KRV-ETH10");
+    EXPECT_EQ(world.rows[1].model, "KRV-ETH11");
+    // The socket is not read after the last pass.
+    EXPECT_EQ(IndexOf(world, "waiting", IndexOf(world, "close")), world.log.size());
+}
+
+TEST(ControllerSearch, EveryWaitingDatagramIsReadInOnePass) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    for (int i = 0; i < 300; ++i)
+        world.datagrams.push_back({IfA, 5, MakeAddress(10, 1, static_cast<std::uint8_t>(i / 100),
+                                                       static_cast<std::uint8_t>(i % 100)),
+                                   ReplyBytes(static_cast<std::uint32_t>(i), "v", "r")});
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_EQ(outcome.rows, 300);
+    ASSERT_EQ(world.rows.size(), 300u);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(world.rows[static_cast<std::size_t>(i)].address,
+                  "10.1." + std::to_string(i / 100) + "." + std::to_string(i % 100));
+    // They all arrived before the second pass, and were all read in it.
+    const std::size_t firstSleep = IndexOf(world, "sleep 50");
+    const std::size_t secondSleep = IndexOf(world, "sleep 50", firstSleep + 1);
+    EXPECT_GT(IndexOf(world, "insert 0"), firstSleep);
+    EXPECT_LT(IndexOf(world, "insert 299"), secondSleep);
+}
+
+TEST(ControllerSearch, AFloodCannotHoldTheSocketPastItsWindow) {
+    FakeWorld world;
+    world.stepPerReading = 1;  // every clock reading costs a millisecond
+    world.interfaces = {{IfA, 2}};
+    for (std::uint32_t t = 0; t < 5000; ++t)
+        world.datagrams.push_back({IfA, t / 2, Ctl1, {0x01, 0x02, 0x03}});
+    const std::uint32_t start = world.clock;
+    RunSearch(world);
+    EXPECT_EQ(world.log[world.log.size() - 2], "close");
+    const std::uint32_t elapsed = world.clock - start;
+    EXPECT_LE(elapsed, ReplyWindowMs + PassIntervalMs + PassReadBudgetMs + 10);
+    EXPECT_TRUE(world.reports.empty());
+}
+
+TEST(ControllerSearch, RowsInArrivalOrderAcrossInterfaces) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}, {IfB, 3}};
+    world.datagrams = {{IfA, 300, Ctl2, ReplyBytes(0xB, "2.0", "B")},
+                       {IfA, 100, Ctl1, ReplyBytes(0xA, "1.0", "A")},
+                       {IfB, 0, Ctl3, ReplyBytes(0xC, "3.0", "C")},
+                       {IfB, 0, Ctl1, ReplyBytes(0xA, "1.0", "A")}};
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_EQ(outcome.rows, 4);
+    ASSERT_EQ(world.rows.size(), 4u);
+    const char* addresses[] = {"10.1.0.50", "10.1.0.51", "10.2.0.60", "10.1.0.50"};
+    const NetAddress interfaces[] = {IfA, IfA, IfB, IfB};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(world.rows[i].address, addresses[i]) << i;
+        EXPECT_EQ(world.rows[i].interfaceAddress, interfaces[i]) << i;
+    }
+    EXPECT_EQ(world.rows[2].model, "KRV-ETHC");
+    EXPECT_EQ(world.rows[2].version, "3.0");
+    EXPECT_EQ(world.rows[2].revision, "C");
+    // The second window starts only after the first socket is closed.
+    EXPECT_LT(IndexOf(world, "close"), IndexOf(world, "bind 10.2.0.1"));
+    EXPECT_EQ(test::CountLog(world, "sleep 50"), 42);
+}
+
+TEST(ControllerSearch, DatagramsThatAreNoRepliesAreDroppedSilently) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    auto command1 = ReplyBytes(1, "x", "y");
+    command1[CommandOffset] = 1;
+    auto command2 = ReplyBytes(1, "x", "y");
+    command2[CommandOffset] = 2;
+    auto badMagic = ReplyBytes(1, "x", "y");
+    badMagic[15] ^= 0xFF;
+    world.datagrams = {{IfA, 0, Ctl1, command1}, {IfA, 0, Ctl1, badMagic}, {IfA, 0, Ctl1, command2},
+                       {IfA, 0, Ctl2, ReplyBytes(7, "ok", "ok")}};
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_EQ(outcome.rows, 1);
+    ASSERT_EQ(world.rows.size(), 1u);
+    EXPECT_EQ(world.rows[0].address, "10.1.0.51");
+    EXPECT_TRUE(world.reports.empty());
+    EXPECT_EQ(test::CountLog(world, "recv"), 4);
+    EXPECT_EQ(test::CountLog(world, "insert 0"), 1);
+}
+
+TEST(ControllerSearch, ShortRepliesShowNoStaleBytes) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    const auto full = ReplyBytes(0x1234, "ABCDEFGH", "IJKLMNOP");
+    const std::vector<std::uint8_t> shortReply(full.begin(), full.begin() + 22);  // magic, command, 2 model bytes
+    world.datagrams = {{IfA, 0, Ctl1, full}, {IfA, 0, Ctl2, shortReply}};
+    RunSearch(world);
+    ASSERT_EQ(world.rows.size(), 2u);
+    EXPECT_EQ(world.rows[0].version, "ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(world.rows[0].revision, "IJKLMNOP");
+    EXPECT_EQ(world.rows[1].model, "KRV-ETH1234");
+    EXPECT_EQ(world.rows[1].version, "");
+    EXPECT_EQ(world.rows[1].revision, "");
+}
+
+TEST(ControllerSearch, EmptyTableGivesNoRowsAndNoMessage) {
+    FakeWorld world;
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_EQ(outcome.rows, 0);
+    EXPECT_FALSE(outcome.reportedFailure);
+    EXPECT_TRUE(world.reports.empty());
+    EXPECT_EQ(test::CountLog(world, "open"), 0);
+    EXPECT_EQ(world.log, (std::vector<std::string>{"clear", "load", "release"}));
+}
+
+TEST(ControllerSearch, ListIsClearedBeforeAnythingElse) {
+    FakeWorld world;
+    world.rows.push_back({"old", "", "", "", 0});
+    world.interfaces = {{IfA, 2}};
+    RunSearch(world);
+    EXPECT_EQ(world.log.front(), "clear");
+    EXPECT_TRUE(world.rows.empty());
+}
+
+struct TableFailureCase {
+    const char* name;
+    TableStatus status;
+    int code;
+    const char* message;
+};
+
+void PrintTo(const TableFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class TableFailure : public ::testing::TestWithParam<TableFailureCase> {};
+
+TEST_P(TableFailure, ReportedAndNothingSearched) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    world.tableStatus = GetParam().status;
+    world.tableError = GetParam().code;
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_TRUE(outcome.reportedFailure);
+    EXPECT_EQ(world.reports, std::vector<std::string>{GetParam().message});
+    EXPECT_EQ(test::CountLog(world, "open"), 0);
+    EXPECT_EQ(world.log.back(), "release");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TableFailure,
+    ::testing::Values(TableFailureCase{"NoSpace", TableStatus::NoSpace, 0, "Not enough space to load forwarding table."},
+                      TableFailureCase{"Failed", TableStatus::Failed, 5,
+                                       "Unable to read forwarding table. description of 5."}),
+    [](const ::testing::TestParamInfo<TableFailureCase>& p) { return p.param.name; });
+
+struct SocketFailureCase {
+    const char* name;
+    Op op;
+    const char* message;
+    bool closesAfterReport;
+};
+
+void PrintTo(const SocketFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SocketFailure : public ::testing::TestWithParam<SocketFailureCase> {};
+
+// Each failure that ends the search: its exact message, the socket closed once
+// the report is closed, and the next interface never touched.
+TEST_P(SocketFailure, EndsTheSearch) {
+    const SocketFailureCase& c = GetParam();
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}, {IfB, 3}};
+    world.datagrams = {{IfA, 0, Ctl1, ReplyBytes(1, "v", "r")}};
+    world.failures = {{c.op, 1, 42}};
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_TRUE(outcome.reportedFailure);
+    EXPECT_EQ(world.reports, std::vector<std::string>{c.message});
+    EXPECT_EQ(test::CountLog(world, "open"), 1);
+    EXPECT_EQ(IndexOf(world, "bind 10.2.0.1"), world.log.size());
+    const std::size_t report = IndexOf(world, "report ");
+    if (c.closesAfterReport) {
+        EXPECT_EQ(IndexOf(world, "close"), report + 1);
+        EXPECT_EQ(test::CountLog(world, "close"), 1);
+    } else {
+        EXPECT_EQ(test::CountLog(world, "close"), 0);
+    }
+    EXPECT_EQ(world.openSockets, 0);
+    EXPECT_EQ(world.log.back(), "release");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SocketFailure,
+    ::testing::Values(
+        SocketFailureCase{"Open", Op::Open, "Unable to create socket. description of 42.", false},
+        SocketFailureCase{"Broadcast", Op::Broadcast, "Unable to set socket options. description of 42.", true},
+        SocketFailureCase{"Bind", Op::Bind,
+                          "Error attempting to bind to socket for address 10.1.0.1. description of 42.", true},
+        SocketFailureCase{"Send", Op::Send, "Error sending query broadcast for address 10.1.0.1. description of 42.",
+                          true},
+        SocketFailureCase{"Waiting", Op::Waiting,
+                          "IOCTL error checking socket for data on address 10.1.0.1. description of 42.", true}),
+    [](const ::testing::TestParamInfo<SocketFailureCase>& p) { return p.param.name; });
+
+TEST(ControllerSearch, WaitingFailureLaterKeepsTheRowsRead) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    world.datagrams = {{IfA, 0, Ctl1, ReplyBytes(1, "v", "r")}};
+    world.failures = {{Op::Waiting, 5, 42}};
+    RunSearch(world);
+    EXPECT_EQ(world.rows.size(), 1u);
+    EXPECT_EQ(world.reports.size(), 1u);
+}
+
+TEST(ControllerSearch, ReceiveFailureEndsOnlyThatInterface) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}, {IfB, 3}};
+    world.datagrams = {{IfA, 100, Ctl1, ReplyBytes(1, "v", "r")}, {IfA, 100, Ctl2, ReplyBytes(2, "v", "r")},
+                       {IfB, 0, Ctl3, ReplyBytes(3, "v", "r")}};
+    world.failures = {{Op::Receive, 1, 42}};
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_TRUE(outcome.reportedFailure);
+    EXPECT_EQ(world.reports,
+              std::vector<std::string>{"Error attempting to receive data for address 10.1.0.1. description of 42."});
+    // The interface's socket is closed right after the report, not read again.
+    const std::size_t report = IndexOf(world, "report ");
+    EXPECT_EQ(world.log[report + 1], "close");
+    ASSERT_EQ(world.rows.size(), 1u);
+    EXPECT_EQ(world.rows[0].address, "10.2.0.60");
+    EXPECT_EQ(world.openSockets, 0);
+}
+
+TEST(ControllerSearch, OversizedDatagramIsAReceiveFailure) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}, {IfB, 3}};
+    auto oversized = ReplyBytes(1, "v", "r");
+    oversized.push_back(0);
+    world.datagrams = {{IfA, 0, Ctl1, oversized}, {IfB, 0, Ctl3, ReplyBytes(3, "v", "r")}};
+    RunSearch(world);
+    EXPECT_EQ(world.reports, std::vector<std::string>{
+                                 "Error attempting to receive data for address 10.1.0.1. description of 10040."});
+    ASSERT_EQ(world.rows.size(), 1u);
+    EXPECT_EQ(world.rows[0].address, "10.2.0.60");
+}
+
+TEST(ControllerSearch, CloseFailureEndsTheSearch) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}, {IfB, 3}};
+    world.failures = {{Op::Close, 1, 42}};
+    RunSearch(world);
+    EXPECT_EQ(world.reports,
+              std::vector<std::string>{"Error closing socket for address 10.1.0.1. description of 42."});
+    EXPECT_EQ(test::CountLog(world, "open"), 1);
+}
+
+TEST(ControllerSearch, NextSearchBindsAgainAfterAFailedSend) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    world.datagrams = {{IfA, 0, Ctl1, ReplyBytes(1, "v", "r")}};
+    world.failures = {{Op::Send, 1, 42}};
+    RunSearch(world);
+    EXPECT_EQ(world.openSockets, 0);
+    world.reports.clear();
+    const SearchOutcome second = RunSearch(world);
+    EXPECT_FALSE(second.reportedFailure);
+    EXPECT_EQ(world.rows.size(), 1u);
+}
+
+TEST(ErrorReport, MissingDescriptionShowsNull) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    world.failures = {{Op::Bind, 1, test::UndescribedError}};
+    RunSearch(world);
+    EXPECT_EQ(world.reports,
+              std::vector<std::string>{"Error attempting to bind to socket for address 10.1.0.1. (null)."});
+}
+
+TEST(ErrorReport, TemplateWithoutConversionAndLongTexts) {
+    FakeWorld world;
+    const SearchFrontEnd frontEnd = test::MakeFakeFrontEnd(&world);
+    ReportError(frontEnd, "Not enough space to load forwarding table.");
+    const std::string longText(3000, 'x');
+    ReportError(frontEnd, "Unable to create socket. %s.", longText.c_str());
+    ASSERT_EQ(world.reports.size(), 2u);
+    EXPECT_EQ(world.reports[0], "Not enough space to load forwarding table.");
+    EXPECT_EQ(world.reports[1].size(), MessageCapacity - 1);
+    EXPECT_EQ(world.reports[1].rfind("Unable to create socket. xxx", 0), 0u);
+}
+
+}  // namespace
+}  // namespace scout

@@ -1,0 +1,71 @@
+// A scripted world for the search: a clock that moves only when the search
+// sleeps (or by a set step per reading), sockets that deliver datagrams at set
+// times after the query was sent, and failures injected per operation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/platform.h"
+
+namespace scout::test {
+
+enum class Op { Open, Broadcast, Bind, Send, Waiting, Receive, Close };
+
+struct ScriptedDatagram {
+    NetAddress receivingInterface;  // the interface address whose socket gets it
+    std::uint32_t arrivesAfterSend; // ms after that interface's query was sent
+    NetAddress sender;
+    std::vector<std::uint8_t> bytes;
+};
+
+struct InjectedFailure {
+    Op op;
+    int onCall;      // 1 = the first call of that operation
+    int errorCode;
+};
+
+struct FakeRow {
+    std::string address, model, version, revision;
+    NetAddress interfaceAddress;
+};
+
+// Error codes the fake's errorText knows nothing of.
+constexpr int UndescribedError = 9999;
+constexpr int MessageTooLongError = 10040;
+
+struct FakeWorld {
+    std::uint32_t clock = 1000;
+    std::uint32_t stepPerReading = 0;   // added to the clock after each reading
+    std::vector<BroadcastInterface> interfaces;
+    TableStatus tableStatus = TableStatus::Ok;
+    int tableError = 0;
+    std::vector<ScriptedDatagram> datagrams;
+    std::vector<InjectedFailure> failures;
+
+    // What happened, in order: "open", "bind 10.0.0.1", "send", "waiting", "recv",
+    // "close", "sleep 50", "report <text>", "clear", "release".
+    std::vector<std::string> log;
+    std::vector<std::string> reports;
+    std::vector<FakeRow> rows;
+    std::vector<std::vector<std::uint8_t>> sent;
+    int openSockets = 0;
+
+    // internal
+    int calls[7] = {};
+    int lastError = 0;
+    NetAddress boundInterface = 0;
+    std::uint32_t sendTime = 0;
+    std::vector<bool> delivered;
+};
+
+NetPlatform MakeFakePlatform(FakeWorld* world);
+SearchFrontEnd MakeFakeFrontEnd(FakeWorld* world);
+
+// A well-formed reply with the given model and 8-byte version and revision fields.
+std::vector<std::uint8_t> ReplyBytes(std::uint32_t model, const char* version, const char* revision);
+
+int CountLog(const FakeWorld& world, const std::string& entry);
+
+}  // namespace scout::test
