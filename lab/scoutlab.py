@@ -1,0 +1,329 @@
+"""Throw-away namespaced networks for Ethernet Scout: a workstation namespace
+that looks to Wine like a Windows host, segments with virtual controllers
+(scout-sim), and a runner that starts nothing outside the namespaces it made.
+
+    with Lab() as lab:
+        net = build_topology(lab, "single")
+        lab.start_sim(net.segments[0], ["address=10.1.0.50 model=1A2B version=1.2 revision=B"])
+        result = lab.run(net.ws, ["scout-cli", "search", "--json"])
+
+Everything is torn down on exit, on an exception and on SIGINT/SIGTERM.
+"""
+
+import atexit
+import ipaddress
+import json
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+class LabError(Exception):
+    pass
+
+
+class Segment:
+    """One broadcast domain: a namespace with a bridge that the workstation's
+    interfaces and the controllers of one scout-sim share."""
+
+    def __init__(self, network, workstation_hosts=(1,)):
+        self.network = ipaddress.ip_network(network)
+        self.workstation_hosts = list(workstation_hosts)
+        self.ns = None
+        self.workstation_addresses = []
+
+    def host(self, n):
+        return str(self.network.network_address + n)
+
+
+class Network:
+    def __init__(self, ws, segments):
+        self.ws = ws
+        self.segments = segments
+
+    def workstation_addresses(self):
+        return [a for s in self.segments for a in s.workstation_addresses]
+
+
+def _topology_segments(name):
+    if name == "single":
+        return [Segment("10.1.0.0/24")]
+    if name == "two-segments":
+        return [Segment("10.1.0.0/24"), Segment("10.2.0.0/24")]
+    if name == "four-segments":
+        return [Segment("10.%d.0.0/24" % i) for i in range(1, 5)]
+    if name == "shared-segment":
+        return [Segment("10.1.0.0/24", workstation_hosts=(1, 2))]
+    if name == "loopback":
+        return []
+    if name == "large":
+        return [Segment("10.1.0.0/16")]
+    raise LabError("unknown topology %r" % name)
+
+
+TOPOLOGIES = ["single", "two-segments", "four-segments", "shared-segment", "loopback", "large"]
+
+
+class Lab:
+    """Owns a set of namespaces and every process started in them."""
+
+    def __init__(self, keep_logs=False):
+        if os.geteuid() != 0:
+            raise LabError("the lab needs root (it makes network namespaces)")
+        self.prefix = "sl%d" % (os.getpid() % 100000)
+        self.namespaces = []
+        self.processes = []
+        self.wine_prefixes = []
+        self.workdir = tempfile.mkdtemp(prefix="scout-lab-")
+        self.keep_logs = keep_logs
+        self._closed = False
+        self._previous_handlers = {}
+
+    # --- lifetime -------------------------------------------------------
+    def __enter__(self):
+        atexit.register(self.close)
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            self._previous_handlers[sig] = signal.signal(sig, self._on_signal)
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def _on_signal(self, signum, frame):
+        self.close()
+        raise SystemExit(128 + signum)
+
+    def close(self):
+        if self._closed:
+            return
+        self._closed = True
+        for wineprefix, ns in self.wine_prefixes:
+            self._wineserver_kill(wineprefix, ns)
+        for proc in self.processes:
+            if proc.poll() is None:
+                proc.terminate()
+        for proc in self.processes:
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+        for ns in reversed(self.namespaces):
+            pids = subprocess.run(["ip", "netns", "pids", ns], capture_output=True, text=True).stdout.split()
+            for pid in pids:
+                try:
+                    os.kill(int(pid), signal.SIGKILL)
+                except (ProcessLookupError, ValueError):
+                    pass
+            subprocess.run(["ip", "netns", "del", ns], capture_output=True)
+        self.namespaces = []
+        for sig, handler in self._previous_handlers.items():
+            signal.signal(sig, handler)
+        if not self.keep_logs:
+            shutil.rmtree(self.workdir, ignore_errors=True)
+
+    # --- namespaces -----------------------------------------------------
+    def _ip(self, *args):
+        self._host(["ip"] + list(args))
+
+    def _host(self, argv):
+        """Configuration commands on the host side (ip netns add, ip link set ... netns)."""
+        result = subprocess.run(argv, capture_output=True, text=True)
+        if result.returncode != 0:
+            raise LabError("%s: %s" % (" ".join(argv), result.stderr.strip()))
+
+    def add_namespace(self, role):
+        name = "%s-%s" % (self.prefix, role)
+        self._ip("netns", "add", name)
+        self.namespaces.append(name)
+        self.configure(name, ["ip", "link", "set", "lo", "up"])
+        return name
+
+    def _check(self, ns):
+        if ns not in self.namespaces:
+            raise LabError("refusing to run outside the lab's own namespaces (asked for %r)" % ns)
+
+    def configure(self, ns, argv):
+        self._check(ns)
+        self._host(["ip", "netns", "exec", ns] + argv)
+
+    def run(self, ns, argv, timeout=120, env=None, input=None):
+        """Runs argv inside ns and waits; returns the CompletedProcess (text)."""
+        self._check(ns)
+        return subprocess.run(["ip", "netns", "exec", ns] + argv, capture_output=True, text=True,
+                              timeout=timeout, env=env, input=input)
+
+    def popen(self, ns, argv, env=None, **kw):
+        self._check(ns)
+        proc = subprocess.Popen(["ip", "netns", "exec", ns] + argv, env=env, **kw)
+        self.processes.append(proc)
+        return proc
+
+    # --- controllers ----------------------------------------------------
+    def start_sim(self, segment, controller_lines, extra_args=(), sim=None):
+        """Starts scout-sim in segment's namespace with one controller per line;
+        returns a SimHandle whose log can be read."""
+        sim = sim or os.environ.get("SCOUT_SIM", os.path.join(ROOT, "build/linux/bin/scout-sim"))
+        index = len(self.processes)
+        config = os.path.join(self.workdir, "sim%d.conf" % index)
+        log = os.path.join(self.workdir, "sim%d.log" % index)
+        with open(config, "w") as f:
+            f.write("\n".join(controller_lines) + "\n")
+        stderr = open(os.path.join(self.workdir, "sim%d.err" % index), "w")
+        proc = self.popen(segment.ns, [sim, "--config", config, "--log", log] + list(extra_args),
+                          stdout=subprocess.DEVNULL, stderr=stderr)
+        handle = SimHandle(proc, log)
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if any(e.get("event") == "ready" for e in handle.events()):
+                return handle
+            if proc.poll() is not None:
+                raise LabError("scout-sim exited: " + open(stderr.name).read())
+            time.sleep(0.02)
+        raise LabError("scout-sim did not start")
+
+    # --- Wine -----------------------------------------------------------
+    def _wineserver_pids(self, wineprefix):
+        pids = []
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open("/proc/%s/comm" % pid) as f:
+                    if not f.read().startswith("wineserver"):
+                        continue
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    env = f.read().split(b"\0")
+            except OSError:
+                continue
+            if ("WINEPREFIX=" + wineprefix).encode() in env:
+                pids.append(int(pid))
+        return pids
+
+    def _wine_env(self, wineprefix):
+        env = dict(os.environ)
+        env.update(WINEPREFIX=wineprefix, WINEARCH="win32", WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
+        return env
+
+    def _wineserver_kill(self, wineprefix, ns):
+        if ns in self.namespaces:
+            subprocess.run(["ip", "netns", "exec", ns, "wineserver", "-k"], env=self._wine_env(wineprefix),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for pid in self._wineserver_pids(wineprefix):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+    def start_wine(self, ns, wineprefix):
+        """Starts the prefix's wineserver and services inside ns. Wine's sockets
+        and interface list follow the namespace of its server, so a server
+        anywhere else is stopped first, and the new one is checked to be in ns."""
+        self._check(ns)
+        if not os.path.isfile(os.path.join(wineprefix, ".scout-ready")):
+            raise LabError("no Wine prefix at %s (scripts/wine-prefix create)" % wineprefix)
+        for pid in self._wineserver_pids(wineprefix):
+            os.kill(pid, signal.SIGKILL)
+        self.wine_prefixes.append((wineprefix, ns))
+        env = self._wine_env(wineprefix)
+        # Wine's server and services outlive these calls: none may hold our pipes.
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["ip", "netns", "exec", ns, "wineserver", "-p"], env=env, timeout=60, **quiet)
+        subprocess.run(["ip", "netns", "exec", ns, "wine", "wineboot"], env=env, timeout=120, **quiet)
+        ns_inode = os.stat("/run/netns/" + ns).st_ino
+        pids = self._wineserver_pids(wineprefix)
+        if not pids:
+            raise LabError("wineserver did not start")
+        for pid in pids:
+            if os.stat("/proc/%d/ns/net" % pid).st_ino != ns_inode:
+                raise LabError("refusing: a wineserver of %s runs outside %s" % (wineprefix, ns))
+        return env
+
+    def run_wine(self, ns, wineprefix, argv, timeout=120):
+        """Runs a Windows program in ns under the prefix whose server start_wine put there."""
+        self._check(ns)
+        ns_inode = os.stat("/run/netns/" + ns).st_ino
+        pids = self._wineserver_pids(wineprefix)
+        if not pids or any(os.stat("/proc/%d/ns/net" % p).st_ino != ns_inode for p in pids):
+            raise LabError("refusing: the wineserver of %s is not inside %s" % (wineprefix, ns))
+        return self.run(ns, ["wine"] + list(argv), env=self._wine_env(wineprefix), timeout=timeout)
+
+
+class SimHandle:
+    def __init__(self, proc, log):
+        self.proc = proc
+        self.log = log
+
+    def events(self):
+        try:
+            with open(self.log) as f:
+                lines = f.read().splitlines()
+        except FileNotFoundError:
+            return []
+        out = []
+        for line in lines:
+            try:
+                out.append(json.loads(line))
+            except ValueError:
+                pass
+        return out
+
+    def datagrams(self):
+        return [e for e in self.events() if e.get("event") == "datagram"]
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(timeout=5)
+
+
+def build_topology(lab, name):
+    """Makes the workstation namespace and the segments of a named topology.
+
+    The workstation mimics a Windows host: each interface has its address and a
+    255.255.255.255/32 route with that address as source (what Wine's forwarding
+    table reports as a broadcast interface), loopback is up, and an address is
+    answered for (ARP) only on the interface that holds it."""
+    segments = _topology_segments(name)
+    ws = lab.add_namespace("ws")
+    for key, value in (("net.ipv4.conf.all.arp_ignore", "1"), ("net.ipv4.conf.all.arp_announce", "2"),
+                       ("net.ipv4.conf.all.rp_filter", "0"), ("net.ipv4.conf.default.rp_filter", "0")):
+        lab.configure(ws, ["sysctl", "-q", "-w", "%s=%s" % (key, value)])
+    port = 0
+    for s_index, segment in enumerate(segments):
+        segment.ns = lab.add_namespace("s%d" % s_index)
+        lab.configure(segment.ns, ["ip", "link", "add", "br0", "type", "bridge"])
+        lab.configure(segment.ns, ["ip", "link", "set", "br0", "up"])
+        # The segment's own address, for its neighbour lookups; never a controller's.
+        lab.configure(segment.ns, ["ip", "addr", "add", "%s/%d" % (segment.host(254), segment.network.prefixlen),
+                                   "dev", "br0"])
+        for host in segment.workstation_hosts:
+            ws_if, seg_if = "ws%d" % port, "p%d" % port
+            lab._ip("link", "add", ws_if, "netns", ws, "type", "veth", "peer", "name", seg_if, "netns", segment.ns)
+            lab.configure(segment.ns, ["ip", "link", "set", seg_if, "master", "br0"])
+            lab.configure(segment.ns, ["ip", "link", "set", seg_if, "up"])
+            address = segment.host(host)
+            lab.configure(ws, ["ip", "addr", "add", "%s/%d" % (address, segment.network.prefixlen), "dev", ws_if])
+            lab.configure(ws, ["ip", "link", "set", ws_if, "up"])
+            lab.configure(ws, ["ip", "route", "add", "255.255.255.255/32", "dev", ws_if, "src", address,
+                               "metric", str(100 + port)])
+            segment.workstation_addresses.append(address)
+            port += 1
+    return Network(ws, segments)
+
+
+def controller_lines(segment, count, first_host=10, options=""):
+    """count controllers numbered from first_host in segment, models 0x100 + n."""
+    lines = []
+    for n in range(count):
+        address = segment.host(first_host + n)
+        lines.append("address=%s model=%X version=V%d revision=R%d %s" % (address, 0x100 + n, n % 100, n % 10,
+                                                                          options))
+    return lines

@@ -1,0 +1,398 @@
+// scout-sim: virtual controllers for the lab. One UDP socket on port 65515
+// answers each query with one reply per controller on the interface it came in
+// on, sent from that controller's own address (IP_TRANSPARENT lets the lab's
+// controllers need no address of their own in the namespace), and acts on the
+// reset and reconfigure commands. Every datagram received is logged as one
+// JSON line, bytes in hex, so that tests can check what was on the wire.
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <queue>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "net/query_datagram.h"
+#include "sim_config.h"
+
+namespace scout::sim {
+namespace {
+
+constexpr std::size_t MaxDatagram = 2048;
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) {
+    g_stop = 1;
+}
+
+std::uint64_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+std::string Dotted(NetAddress address) {
+    char text[AddressTextCapacity];
+    FormatAddress(address, text, sizeof text);
+    return text;
+}
+
+NetAddress DecodeWireAddress(const std::uint8_t* bytes) {
+    return MakeAddress(bytes[3], bytes[2], bytes[1], bytes[0]);
+}
+
+std::string Hex(const std::uint8_t* bytes, std::size_t length) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < length; ++i) {
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 15];
+    }
+    return out;
+}
+
+struct ControllerState {
+    Controller config;
+    std::uint64_t offlineUntil = 0;
+    int interfaceIndex = 0;  // 0: any
+};
+
+enum class SendKind { Reply, Junk };
+
+struct Pending {
+    std::uint64_t due;
+    std::uint64_t order;
+    SendKind kind;
+    std::size_t controller;
+    NetAddress to;
+    std::uint16_t port;
+    int interfaceIndex;
+    bool operator>(const Pending& other) const {
+        return due != other.due ? due > other.due : order > other.order;
+    }
+};
+
+struct Simulator {
+    SimOptions options;
+    std::vector<ControllerState> controllers;
+    int socket = -1;
+    FILE* log = stdout;
+    std::mt19937 random;
+    std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> pending;
+    std::uint64_t order = 0;
+    std::uint64_t start = 0;
+    std::uint64_t sentReplies = 0;
+    std::uint64_t sentJunk = 0;
+};
+
+// Wall-clock milliseconds, so that the logs of several simulators line up.
+std::uint64_t WallMs() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+void LogLine(Simulator& sim, const std::string& fields) {
+    std::fprintf(sim.log, "{\"t_ms\": %llu, \"wall_ms\": %llu, %s}\n",
+                 static_cast<unsigned long long>(NowMs() - sim.start), static_cast<unsigned long long>(WallMs()),
+                 fields.c_str());
+    std::fflush(sim.log);
+}
+
+// Sends from source (any address, thanks to IP_TRANSPARENT) out of interfaceIndex.
+bool SendFrom(Simulator& sim, NetAddress source, int interfaceIndex, NetAddress to, std::uint16_t port,
+              const std::uint8_t* data, std::size_t length) {
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(port);
+    remote.sin_addr.s_addr = to;
+    iovec part{const_cast<std::uint8_t*>(data), length};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = &remote;
+    message.msg_namelen = sizeof remote;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = interfaceIndex;
+    info.ipi_spec_dst.s_addr = source;
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    for (;;) {
+        if (sendmsg(sim.socket, &message, 0) >= 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (errno == ENOBUFS || errno == EAGAIN) {
+            usleep(200);  // the device queue is full; a real network would drop, we wait
+            continue;
+        }
+        std::fprintf(stderr, "scout-sim: send from %s to %s failed: %s\n", Dotted(source).c_str(),
+                     Dotted(to).c_str(), std::strerror(errno));
+        return false;
+    }
+}
+
+void SendReply(Simulator& sim, const Pending& p) {
+    const Controller& c = sim.controllers[p.controller].config;
+    std::uint8_t bytes[MaxDatagram] = {};
+    QueryDatagram d;
+    BuildQuery(d);
+    for (int i = 0; i < 4; ++i) {
+        d[CommandOffset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(c.replyCommand >> (8 * i));
+        d[WordAOffset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(c.model >> (8 * i));
+    }
+    std::memcpy(&d[WordBOffset], c.version.data(), 8);
+    std::memcpy(&d[WordDOffset], c.revision.data(), 8);
+    if (c.wrongMagic)
+        d[3] ^= 0xFF;
+    std::memcpy(bytes, d.data(), d.size());
+    const std::size_t length = static_cast<std::size_t>(c.replyLength);
+    const NetAddress to = c.reply == ReplyMode::Broadcast ? BroadcastAddress : p.to;
+    if (SendFrom(sim, c.address, p.interfaceIndex, to, p.port, bytes, length))
+        ++sim.sentReplies;
+}
+
+void SendJunk(Simulator& sim, const Pending& p) {
+    std::uint8_t bytes[DatagramLength];
+    const std::size_t length = 1 + sim.random() % DatagramLength;
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<std::uint8_t>(sim.random());
+    if (SendFrom(sim, sim.controllers[p.controller].config.address, p.interfaceIndex, p.to, p.port, bytes, length))
+        ++sim.sentJunk;
+}
+
+void Schedule(Simulator& sim, std::uint64_t due, SendKind kind, std::size_t controller, NetAddress to,
+              std::uint16_t port, int interfaceIndex) {
+    sim.pending.push(Pending{due, sim.order++, kind, controller, to, port, interfaceIndex});
+}
+
+std::string InterfaceName(int index) {
+    char name[IF_NAMESIZE] = "?";
+    if (index > 0 && if_indextoname(static_cast<unsigned>(index), name) == nullptr)
+        std::snprintf(name, sizeof name, "%d", index);
+    return name;
+}
+
+ControllerState* FindController(Simulator& sim, NetAddress address, std::uint64_t now) {
+    for (ControllerState& c : sim.controllers)
+        if (c.config.address == address && now >= c.offlineUntil)
+            return &c;
+    return nullptr;
+}
+
+// What one received datagram does; returns the JSON fields that say so.
+std::string Act(Simulator& sim, const std::uint8_t* bytes, std::size_t length, const sockaddr_in& from,
+                int interfaceIndex) {
+    const std::uint64_t now = NowMs();
+    if (length != DatagramLength || std::memcmp(bytes, ProtocolMagic.data(), ProtocolMagic.size()) != 0)
+        return "\"action\": \"ignored\", \"reason\": \"not a 40-byte datagram with the protocol magic\"";
+    const std::uint32_t command = static_cast<std::uint32_t>(bytes[16]) | static_cast<std::uint32_t>(bytes[17]) << 8 |
+                                  static_cast<std::uint32_t>(bytes[18]) << 16 |
+                                  static_cast<std::uint32_t>(bytes[19]) << 24;
+    const NetAddress target = DecodeWireAddress(bytes + WordAOffset);
+    if (command == static_cast<std::uint32_t>(CommandCode::CommandQuery)) {
+        int answering = 0;
+        for (std::size_t i = 0; i < sim.controllers.size(); ++i) {
+            const ControllerState& c = sim.controllers[i];
+            if (now < c.offlineUntil || (c.interfaceIndex != 0 && c.interfaceIndex != interfaceIndex))
+                continue;
+            const std::uint32_t spread = c.config.delayMaxMs - c.config.delayMinMs;
+            const std::uint64_t delay = c.config.delayMinMs + (spread == 0 ? 0 : sim.random() % (spread + 1));
+            const std::uint16_t port = ntohs(from.sin_port);
+            Schedule(sim, now + delay, SendKind::Reply, i, from.sin_addr.s_addr, port, interfaceIndex);
+            if (c.config.answerTwice)
+                Schedule(sim, now + delay + 1, SendKind::Reply, i, from.sin_addr.s_addr, port, interfaceIndex);
+            ++answering;
+        }
+        if (sim.options.floodCount != 0 && !sim.controllers.empty()) {
+            for (std::uint32_t j = 0; j < sim.options.floodCount; ++j) {
+                const std::uint64_t offset =
+                    sim.options.floodSpreadMs * static_cast<std::uint64_t>(j) / sim.options.floodCount;
+                Schedule(sim, now + offset, SendKind::Junk, 0, from.sin_addr.s_addr, ntohs(from.sin_port),
+                         interfaceIndex);
+            }
+        }
+        return "\"action\": \"query\", \"answering\": " + std::to_string(answering) +
+               ", \"flood\": " + std::to_string(sim.options.floodCount);
+    }
+    if (command != static_cast<std::uint32_t>(CommandCode::CommandReset) &&
+        command != static_cast<std::uint32_t>(CommandCode::CommandReconfigure))
+        return "\"action\": \"ignored\", \"reason\": \"unknown command " + std::to_string(command) + "\"";
+
+    const char* name = command == 1 ? "reset" : "reconfigure";
+    ControllerState* c = FindController(sim, target, now);
+    if (c == nullptr)
+        return std::string("\"action\": \"ignored\", \"command\": \"") + name + "\", \"target\": \"" +
+               Dotted(target) + "\", \"reason\": \"no such controller here\"";
+    if (command == 1) {
+        const bool factory = std::memcmp(bytes + WordBOffset, FactoryDefaultsMarker.data(), 8) == 0;
+        c->offlineUntil = now + c->config.offlineMs;
+        if (factory) {
+            c->config.address = c->config.defaultAddress;
+            c->config.mask = c->config.defaultMask;
+            c->config.gateway = c->config.defaultGateway;
+        }
+        return std::string("\"action\": \"reset\", \"target\": \"") + Dotted(target) +
+               "\", \"factory_defaults\": " + (factory ? "true" : "false") + ", \"offline_ms\": " +
+               std::to_string(c->config.offlineMs) + ", \"address\": \"" + Dotted(c->config.address) + "\"";
+    }
+    c->config.address = DecodeWireAddress(bytes + WordBOffset);
+    c->config.mask = DecodeWireAddress(bytes + WordCOffset);
+    c->config.gateway = DecodeWireAddress(bytes + WordDOffset);
+    return "\"action\": \"reconfigure\", \"target\": \"" + Dotted(target) + "\", \"address\": \"" +
+           Dotted(c->config.address) + "\", \"mask\": \"" + Dotted(c->config.mask) + "\", \"gateway\": \"" +
+           Dotted(c->config.gateway) + "\"";
+}
+
+void ReceiveAll(Simulator& sim) {
+    for (;;) {
+        std::uint8_t bytes[MaxDatagram];
+        sockaddr_in from{};
+        iovec part{bytes, sizeof bytes};
+        alignas(cmsghdr) char control[256];
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t length = recvmsg(sim.socket, &message, MSG_DONTWAIT);
+        if (length < 0)
+            return;
+        int interfaceIndex = 0;
+        NetAddress destination = 0;
+        for (cmsghdr* h = CMSG_FIRSTHDR(&message); h != nullptr; h = CMSG_NXTHDR(&message, h)) {
+            if (h->cmsg_level == IPPROTO_IP && h->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info;
+                std::memcpy(&info, CMSG_DATA(h), sizeof info);
+                interfaceIndex = info.ipi_ifindex;
+                destination = info.ipi_addr.s_addr;
+            }
+        }
+        const auto size = static_cast<std::size_t>(length);
+        const std::string action = Act(sim, bytes, size, from, interfaceIndex);
+        LogLine(sim, "\"event\": \"datagram\", \"from\": \"" + Dotted(from.sin_addr.s_addr) + ":" +
+                         std::to_string(ntohs(from.sin_port)) + "\", \"to\": \"" + Dotted(destination) +
+                         "\", \"interface\": \"" + InterfaceName(interfaceIndex) + "\", \"length\": " +
+                         std::to_string(size) + ", \"hex\": \"" + Hex(bytes, size) + "\", " + action);
+    }
+}
+
+bool OpenSocket(Simulator& sim) {
+    sim.socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (sim.socket < 0)
+        return false;
+    const int on = 1;
+    setsockopt(sim.socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(sim.socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    setsockopt(sim.socket, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    if (setsockopt(sim.socket, IPPROTO_IP, IP_TRANSPARENT, &on, sizeof on) != 0)
+        std::fprintf(stderr, "scout-sim: IP_TRANSPARENT refused (%s); controllers need local addresses\n",
+                     std::strerror(errno));
+    const int buffer = 8 * 1024 * 1024;
+    setsockopt(sim.socket, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    setsockopt(sim.socket, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(ControllerPort);
+    local.sin_addr.s_addr = INADDR_ANY;
+    return bind(sim.socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
+int Run(Simulator& sim) {
+    while (g_stop == 0) {
+        int timeout = -1;
+        if (!sim.pending.empty()) {
+            const std::uint64_t now = NowMs();
+            const std::uint64_t due = sim.pending.top().due;
+            timeout = due <= now ? 0 : static_cast<int>(due - now);
+        }
+        pollfd watch{sim.socket, POLLIN, 0};
+        const int ready = poll(&watch, 1, timeout);
+        if (ready < 0 && errno != EINTR)
+            return 1;
+        if (ready > 0)
+            ReceiveAll(sim);
+        const std::uint64_t now = NowMs();
+        while (!sim.pending.empty() && sim.pending.top().due <= now && g_stop == 0) {
+            const Pending p = sim.pending.top();
+            sim.pending.pop();
+            if (p.kind == SendKind::Reply)
+                SendReply(sim, p);
+            else
+                SendJunk(sim, p);
+        }
+    }
+    LogLine(sim, "\"event\": \"stopped\", \"replies_sent\": " + std::to_string(sim.sentReplies) +
+                     ", \"junk_sent\": " + std::to_string(sim.sentJunk));
+    return 0;
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    Simulator sim;
+    std::string error;
+    bool help = false;
+    if (!ParseSimArguments(argc, argv, &sim.options, &error, &help)) {
+        std::fprintf(stderr, "scout-sim: %s\n%s", error.c_str(), SimUsage);
+        return 2;
+    }
+    if (help) {
+        std::fputs(SimUsage, stdout);
+        return 0;
+    }
+    sim.random.seed(sim.options.seed);
+    for (const Controller& c : sim.options.controllers) {
+        ControllerState state;
+        state.config = c;
+        if (!c.interfaceName.empty()) {
+            state.interfaceIndex = static_cast<int>(if_nametoindex(c.interfaceName.c_str()));
+            if (state.interfaceIndex == 0) {
+                std::fprintf(stderr, "scout-sim: no interface %s\n", c.interfaceName.c_str());
+                return 2;
+            }
+        }
+        sim.controllers.push_back(state);
+    }
+    if (!sim.options.logPath.empty()) {
+        sim.log = std::fopen(sim.options.logPath.c_str(), "a");
+        if (sim.log == nullptr) {
+            std::fprintf(stderr, "scout-sim: cannot write %s\n", sim.options.logPath.c_str());
+            return 1;
+        }
+    }
+    if (!OpenSocket(sim)) {
+        std::fprintf(stderr, "scout-sim: cannot listen on UDP %u: %s\n", ControllerPort, std::strerror(errno));
+        return 1;
+    }
+    struct sigaction action{};
+    action.sa_handler = OnSignal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sim.start = NowMs();
+    LogLine(sim, "\"event\": \"ready\", \"controllers\": " + std::to_string(sim.controllers.size()));
+    return Run(sim);
+}
+
+}  // namespace scout::sim
+
+int main(int argc, char** argv) {
+    return scout::sim::Main(argc, argv);
+}

@@ -1,0 +1,61 @@
+// scout-sim's controllers and how they are described: one line of key=value
+// words per controller, in a file or on the command line.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/query_datagram.h"
+
+namespace scout::sim {
+
+enum class ReplyMode { Unicast, Broadcast };
+
+struct Controller {
+    NetAddress address = 0;
+    NetAddress mask = 0;
+    NetAddress gateway = 0;
+    NetAddress defaultAddress = 0;  // restored by a factory-defaults reset
+    NetAddress defaultMask = 0;
+    NetAddress defaultGateway = 0;
+    std::uint32_t model = 0;
+    std::array<std::uint8_t, 8> version{};
+    std::array<std::uint8_t, 8> revision{};
+    ReplyMode reply = ReplyMode::Unicast;
+    std::uint32_t delayMinMs = 0;
+    std::uint32_t delayMaxMs = 0;
+    bool answerTwice = false;
+    std::uint32_t offlineMs = 3000;     // after a power-on reset
+    std::string interfaceName;          // answer only queries arriving there; empty: any
+    // Misbehaviours, all off by default.
+    bool wrongMagic = false;
+    std::uint32_t replyCommand = 0;
+    int replyLength = 40;               // shorter or longer replies
+};
+
+struct SimOptions {
+    std::vector<Controller> controllers;
+    std::string logPath;               // empty: standard output
+    std::uint32_t floodCount = 0;      // junk datagrams to the querier's port per query
+    std::uint32_t floodSpreadMs = 0;   // spread over this long
+    std::uint32_t seed = 1;
+};
+
+// Parses one controller line ("address=10.1.0.50 model=1A2B version=1.2 ...");
+// on failure returns false and says why in error.
+bool ParseControllerLine(const std::string& line, Controller* controller, std::string* error);
+
+// Reads a file of controller lines; blank lines and lines starting with # are skipped.
+bool LoadControllerFile(const std::string& path, std::vector<Controller>* controllers, std::string* error);
+
+// Parses the command line (see --help).
+bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* error, bool* help);
+
+// A field text with \xNN escapes into the 8 bytes of a datagram field.
+bool ParseFieldText(const std::string& text, std::array<std::uint8_t, 8>* field);
+
+extern const char* const SimUsage;
+
+}  // namespace scout::sim

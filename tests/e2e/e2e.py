@@ -1,0 +1,86 @@
+"""Shared parts of the end-to-end tests: every one builds its own lab
+(namespaces made for it and torn down after it) and drives a real front end
+inside the lab's workstation namespace, never anywhere else."""
+
+import argparse
+import json
+import os
+import sys
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "lab"))
+
+from scoutlab import Lab, LabError, build_topology, controller_lines  # noqa: E402,F401
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message, *details):
+    if not condition:
+        raise Failure(message + "".join("\n  " + str(d) for d in details))
+
+
+class Front:
+    """scout-cli of one build, run inside the workstation namespace."""
+
+    def __init__(self, lab, net, build, paths):
+        self.lab, self.net, self.build = lab, net, build
+        if build == "linux":
+            self.program = os.path.join(paths.linux_bin, "scout-cli")
+        else:
+            self.program = os.path.join(paths.win32_bin, "scout-cli.exe")
+            self.wineprefix = paths.wineprefix
+            lab.start_wine(net.ws, self.wineprefix)
+
+    def cli(self, *args, timeout=120):
+        start = time.monotonic()
+        if self.build == "linux":
+            result = self.lab.run(self.net.ws, [self.program] + list(args), timeout=timeout)
+        else:
+            result = self.lab.run_wine(self.net.ws, self.wineprefix, [self.program] + list(args), timeout=timeout)
+        result.elapsed = time.monotonic() - start
+        return result
+
+    def search_json(self, *extra):
+        result = self.cli("search", "--json", *extra)
+        try:
+            result.rows = json.loads(result.stdout)
+        except ValueError:
+            raise Failure("search --json printed no JSON:\n%s\nstderr:\n%s" % (result.stdout, result.stderr))
+        return result
+
+
+def rows_of(result, *keys):
+    keys = keys or ("address", "model", "version", "revision", "interface")
+    return [tuple(row[k] for k in keys) for row in result.rows]
+
+
+def stderr_lines(result):
+    return [line for line in result.stderr.splitlines() if line.strip()]
+
+
+def main(cases, description):
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--build", choices=["linux", "win32"], required=True)
+    parser.add_argument("--linux-bin", default=os.path.join(ROOT, "build/linux/bin"))
+    parser.add_argument("--win32-bin", default=os.path.join(ROOT, "build/win32/bin"))
+    parser.add_argument("--wineprefix", default=os.path.join(ROOT, "build/win32/wineprefix-lab"))
+    parser.add_argument("case", choices=sorted(cases))
+    paths = parser.parse_args()
+    os.environ.setdefault("SCOUT_SIM", os.path.join(paths.linux_bin, "scout-sim"))
+    try:
+        with Lab() as lab:
+            cases[paths.case](lab, lambda net: Front(lab, net, paths.build, paths))
+    except (Failure, LabError) as error:
+        print("FAILED %s (%s): %s" % (paths.case, paths.build, error))
+        return 1
+    except Exception:
+        traceback.print_exc()
+        return 1
+    print("passed %s (%s)" % (paths.case, paths.build))
+    return 0
