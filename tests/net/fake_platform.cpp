@@ -81,6 +81,10 @@ bool Send(void* context, SocketHandle, const std::uint8_t* data, std::size_t len
         return false;
     world.sent.emplace_back(data, data + length);
     world.sendTime = world.clock;
+    // Every query makes the controllers of that interface answer afresh.
+    for (std::size_t i = 0; i < world.datagrams.size(); ++i)
+        if (world.datagrams[i].receivingInterface == world.boundInterface)
+            world.delivered[i] = false;
     return true;
 }
 
@@ -145,12 +149,16 @@ std::uint32_t Now(void* context) {
 void Sleep(void* context, std::uint32_t milliseconds) {
     FakeWorld& world = W(context);
     world.log.push_back("sleep " + std::to_string(milliseconds));
+    ++world.sleeps;
+    if (world.onSleep)
+        world.onSleep(world.sleeps);
     world.clock += milliseconds;
 }
 
 TableStatus Load(void* context, InterfaceTable* table, int* errorCode) {
     FakeWorld& world = W(context);
     world.log.push_back("load");
+    ++world.searches;
     *table = InterfaceTable{};
     if (world.tableStatus == TableStatus::Ok) {
         table->entries = world.interfaces.data();

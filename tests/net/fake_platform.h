@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ struct FakeWorld {
     int tableError = 0;
     std::vector<ScriptedDatagram> datagrams;
     std::vector<InjectedFailure> failures;
+    std::function<void(int)> onSleep;   // called with the sleep's number (1, 2, ...) before the clock moves
+    int sleeps = 0;
+    int searches = 0;                   // calls of loadInterfaces
 
     // What happened, in order: "open", "bind 10.0.0.1", "send", "waiting", "recv",
     // "close", "sleep 50", "report <text>", "clear", "release".

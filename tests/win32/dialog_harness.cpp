@@ -1,0 +1,80 @@
+// The dialog harness of dialog_harness.h.
+#include "dialog_harness.h"
+
+#include <commctrl.h>
+
+#include "app/resource.h"
+#include "ui/main_dialog.h"
+
+namespace scout::test {
+
+HWND CreateMainDialog() {
+    return CreateDialogParamA(GetModuleHandleA(nullptr), ui::MainDialogTemplate, nullptr, ui::MainDialogProc, 0);
+}
+
+namespace {
+struct ModalRun {
+    std::function<void(HWND)> driver;
+    HANDLE started;
+};
+
+DWORD WINAPI DriverThread(void* parameter) {
+    auto* run = static_cast<ModalRun*>(parameter);
+    const HWND dialog = WaitForWindow("Ethernet Scout Tool");
+    run->driver(dialog);
+    return 0;
+}
+}  // namespace
+
+INT_PTR RunModalWith(const std::function<void(HWND)>& driver) {
+    ModalRun run{driver, nullptr};
+    const HANDLE thread = CreateThread(nullptr, 0, DriverThread, &run, 0, nullptr);
+    const INT_PTR result = ui::RunMainDialog(GetModuleHandleA(nullptr));
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    return result;
+}
+
+HWND WaitForWindow(const char* caption, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const HWND window = FindWindowA(nullptr, caption);
+        if (window != nullptr)
+            return window;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(10);
+    }
+}
+
+std::string MessageBoxText(HWND box) {
+    char text[1024] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+void CloseMessageBox(HWND box) {
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 500 && IsWindow(box); ++i)
+        Sleep(10);
+}
+
+bool Enabled(HWND dialog, int id) {
+    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+std::string WindowText(HWND window) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+void ClickList(HWND dialog) {
+    NMHDR header{};
+    header.hwndFrom = GetDlgItem(dialog, IDC_RESULT_LIST);
+    header.idFrom = IDC_RESULT_LIST;
+    header.code = static_cast<UINT>(NM_CLICK);
+    SendMessageA(dialog, WM_NOTIFY, IDC_RESULT_LIST, reinterpret_cast<LPARAM>(&header));
+}
+
+}  // namespace scout::test

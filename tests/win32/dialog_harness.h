@@ -1,0 +1,32 @@
+// Driving the real dialog in tests: modeless for inspection, modal from a second
+// thread for its results, and the message boxes it opens.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace scout::test {
+
+// The dialog made from the real template and procedure, not shown.
+HWND CreateMainDialog();
+
+// Runs the dialog modally on this thread while driver runs on another with the
+// dialog's handle; returns the dialog's result.
+INT_PTR RunModalWith(const std::function<void(HWND dialog)>& driver);
+
+// Waits up to timeoutMs for a top-level window with this caption.
+HWND WaitForWindow(const char* caption, DWORD timeoutMs = 10000);
+// The text of a message box.
+std::string MessageBoxText(HWND box);
+// Closes a message box with its OK button and waits until it is gone.
+void CloseMessageBox(HWND box);
+
+bool Enabled(HWND dialog, int id);
+std::string WindowText(HWND window);
+// Sends the ResultList's NM_CLICK (as the list sends it) to the dialog.
+void ClickList(HWND dialog);
+
+}  // namespace scout::test

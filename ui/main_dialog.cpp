@@ -1,0 +1,235 @@
+// The main dialog: one procedure that switches on the message, one small
+// handler per message. A search runs synchronously inside the Search handler.
+#include "main_dialog.h"
+
+#include <commctrl.h>
+#include <winsock2.h>
+
+#include "app/resource.h"
+#include "error_reports.h"
+#include "net/controller_search.h"
+#include "net/error_report.h"
+#include "net/system_platform.h"
+
+namespace scout::ui {
+
+HWND g_resultList = nullptr;
+
+namespace {
+
+constexpr int CommandGroupFirst = IDC_POWER_ON_RESET;
+constexpr int CommandGroupLast = IDC_GATEWAY_FIELD;
+constexpr int CommandGroupStep = 10;
+constexpr WORD SocketsVersion = 0x0202;
+
+struct ColumnSpec {
+    const char* header;
+    int width;  // 0: the list's width less ListColumnSlack
+};
+constexpr ColumnSpec Columns[] = {{"IP ADDR", 0}, {"Model", 120}, {"Version", 60}, {"Revision", 60}};
+
+int StartWinsock() {
+    WSADATA data;
+    return WSAStartup(SocketsVersion, &data);
+}
+
+StartSocketsFunction g_startSockets = StartWinsock;
+const NetPlatform* g_platform = nullptr;
+
+// Input while busy: nothing arms and nothing starts; OK or Cancel is kept and
+// carried out once the operation has ended.
+bool g_busy = false;
+int g_pendingEnd = -1;  // the button (IDOK or IDCANCEL) pressed while busy, or -1
+
+const NetPlatform& Platform() {
+    return g_platform != nullptr ? *g_platform : SystemNetPlatform();
+}
+
+// --- the ResultList as the search's front end ---
+
+void ClearRows(void*) {
+    SendMessageA(g_resultList, LVM_DELETEALLITEMS, 0, 0);
+}
+
+void InsertRow(void*, int index, const char* address, NetAddress) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.pszText = const_cast<char*>(address);
+    SendMessageA(g_resultList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void SetRowText(void*, int index, int column, const char* text) {
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text);
+    SendMessageA(g_resultList, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
+const SearchFrontEnd DialogFrontEnd = {nullptr, ClearRows, InsertRow, SetRowText, ShowErrorBox};
+
+// --- start-up ---
+
+// Creates a control exactly over a placeholder of the template.
+HWND CreateOverPlaceholder(HWND dialog, int placeholderId, const char* className, DWORD exStyle, DWORD style,
+                           int id) {
+    RECT area;
+    GetWindowRect(GetDlgItem(dialog, placeholderId), &area);
+    MapWindowPoints(GetDesktopWindow(), dialog, reinterpret_cast<POINT*>(&area), 2);
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongA(dialog, GWL_HINSTANCE));
+    return CreateWindowExA(exStyle, className, "", style, area.left, area.top, area.right - area.left,
+                           area.bottom - area.top, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           instance, nullptr);
+}
+
+void CreateResultList(HWND dialog) {
+    g_resultList = CreateOverPlaceholder(dialog, IDC_LIST_AREA, WC_LISTVIEWA, WS_EX_CLIENTEDGE,
+                                         WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER,
+                                         IDC_RESULT_LIST);
+    const LRESULT extended = SendMessageA(g_resultList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+    SendMessageA(g_resultList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, extended | LVS_EX_FULLROWSELECT);
+
+    RECT area;
+    GetWindowRect(g_resultList, &area);
+    const int listWidth = area.right - area.left;
+    for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | (i > 0 ? LVCF_SUBITEM : 0);
+        column.fmt = LVCFMT_LEFT;
+        column.cx = Columns[i].width != 0 ? Columns[i].width : listWidth - ListColumnSlack;
+        column.pszText = const_cast<char*>(Columns[i].header);
+        column.iSubItem = i;
+        SendMessageA(g_resultList, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+// The address fields start empty until the settings file is read here.
+void CreateAddressField(HWND dialog, int placeholderId, int id) {
+    const HWND field = CreateOverPlaceholder(dialog, placeholderId, WC_IPADDRESSA, 0, WS_CHILD | WS_VISIBLE, id);
+    if (field != nullptr)
+        SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    SetDlgItemTextA(dialog, id, "");
+}
+
+BOOL OnInitDialog(HWND dialog) {
+    g_busy = false;
+    g_pendingEnd = -1;
+    CreateResultList(dialog);
+    CreateAddressField(dialog, IDC_IP_AREA, IDC_IP_FIELD);
+    CreateAddressField(dialog, IDC_MASK_AREA, IDC_MASK_FIELD);
+    CreateAddressField(dialog, IDC_GATEWAY_AREA, IDC_GATEWAY_FIELD);
+    SetCommandGroupEnabled(dialog, false);
+
+    const int startError = g_startSockets();
+    if (startError != 0) {
+        char description[ErrorTextCapacity];
+        SystemErrorText(Platform(), startError, description, sizeof description);
+        ReportError(DialogFrontEnd, "Error attempting to initialize sockets. %s.", description);
+        EndDialog(dialog, 1);
+    }
+    return TRUE;  // the dialog manager focuses the first tab stop, Search
+}
+
+// --- the handlers ---
+
+void EndWith(HWND dialog, int button) {
+    EndDialog(dialog, button == IDOK ? 1 : 0);
+}
+
+// Input that arrived while the dialog stood still is handled while it is
+// still busy, so that it arms nothing and starts nothing.
+void DrainQueuedInput(HWND dialog) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (!IsDialogMessageA(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
+void BeginOperation(HWND dialog) {
+    g_busy = true;
+    EnableWindow(GetDlgItem(dialog, IDC_SEARCH), FALSE);
+    SetCommandGroupEnabled(dialog, false);
+}
+
+void EndOperation(HWND dialog) {
+    DrainQueuedInput(dialog);
+    const HWND search = GetDlgItem(dialog, IDC_SEARCH);
+    EnableWindow(search, TRUE);
+    if (GetFocus() == nullptr)
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(search), TRUE);
+    g_busy = false;
+    if (g_pendingEnd != -1)
+        EndWith(dialog, g_pendingEnd);
+}
+
+void OnSearch(HWND dialog) {
+    BeginOperation(dialog);
+    ControllerSearch(Platform(), DialogFrontEnd);
+    EndOperation(dialog);
+}
+
+BOOL OnCommand(HWND dialog, int id) {
+    if (id == IDOK || id == IDCANCEL) {
+        if (g_busy) {
+            if (g_pendingEnd == -1)
+                g_pendingEnd = id;
+        } else {
+            EndWith(dialog, id);
+        }
+    } else if (id == IDC_SEARCH && !g_busy) {
+        OnSearch(dialog);
+    }
+    return TRUE;
+}
+
+BOOL OnNotify(HWND dialog, const NMHDR* header) {
+    if (header->hwndFrom == g_resultList && header->code == static_cast<UINT>(NM_CLICK) && !g_busy)
+        SetCommandGroupEnabled(dialog, true);
+    return TRUE;
+}
+
+}  // namespace
+
+void SetCommandGroupEnabled(HWND dialog, bool enabled) {
+    for (int id = CommandGroupFirst; id <= CommandGroupLast; id += CommandGroupStep)
+        EnableWindow(GetDlgItem(dialog, id), enabled ? TRUE : FALSE);
+    UpdateWindow(dialog);
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_NOTIFY:
+        return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam));
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR RunMainDialog(HINSTANCE instance) {
+    return DialogBoxParamA(instance, MainDialogTemplate, nullptr, MainDialogProc, 0);
+}
+
+void SetStartSocketsFunction(StartSocketsFunction start) {
+    g_startSockets = start != nullptr ? start : StartWinsock;
+}
+
+void SetDialogPlatform(const NetPlatform* platform) {
+    g_platform = platform;
+}
+
+bool DialogBusy() {
+    return g_busy;
+}
+
+}  // namespace scout::ui

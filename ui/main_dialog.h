@@ -1,0 +1,34 @@
+// The main dialog: its procedure, the CommandGroup, the program-wide handle of
+// the ResultList, and the seams through which tests replace the socket layer.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include "net/platform.h"
+
+namespace scout::ui {
+
+constexpr const char* MainDialogTemplate = "MainDialog";
+constexpr int ListColumnSlack = 244;  // column 0 is the list's width less this
+
+// The ResultList; written once when the dialog starts, read by the search and the handlers.
+extern HWND g_resultList;
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+void SetCommandGroupEnabled(HWND dialog, bool enabled);
+
+// Runs the dialog modally (the program's entry uses this); returns its result.
+INT_PTR RunMainDialog(HINSTANCE instance);
+
+// Seams for tests. The socket layer's start-up (WSAStartup 2.2 by default)
+// returns 0 or the platform's error code.
+using StartSocketsFunction = int (*)();
+void SetStartSocketsFunction(StartSocketsFunction start);
+// The platform the dialog's searches and commands use (the system's by default).
+void SetDialogPlatform(const NetPlatform* platform);
+// True while a search or a command is under way.
+bool DialogBusy();
+
+}  // namespace scout::ui
