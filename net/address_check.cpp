@@ -1,0 +1,88 @@
+// Checks of the reconfigure fields.
+#include "address_check.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace scout {
+namespace {
+
+constexpr int MinPrefix = 1;
+constexpr int MaxPrefix = 30;  // a /31 or /32 leaves no host beside its network and broadcast
+
+std::uint32_t HostOrder(NetAddress address) {
+    std::uint8_t b[4];
+    std::memcpy(b, &address, 4);
+    return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
+           static_cast<std::uint32_t>(b[2]) << 8 | b[3];
+}
+
+// The prefix length of a contiguous mask, or -1.
+int PrefixLength(std::uint32_t mask) {
+    const std::uint32_t inverted = ~mask;
+    if ((inverted & (inverted + 1)) != 0)
+        return -1;  // ones after a zero
+    int prefix = 0;
+    for (std::uint32_t m = mask; (m & 0x80000000u) != 0; m <<= 1)
+        ++prefix;
+    return prefix;
+}
+
+// Not 0.0.0.0/8 ("this network"), loopback, multicast, reserved or the limited broadcast.
+bool UnicastRange(std::uint32_t address) {
+    const std::uint32_t first = address >> 24;
+    return first != 0 && first != 127 && first < 224;
+}
+
+bool HostOfSubnet(std::uint32_t address, std::uint32_t mask) {
+    const std::uint32_t host = address & ~mask;
+    return host != 0 && host != ~mask;
+}
+
+}  // namespace
+
+bool CheckReconfigureFields(const char* addressText, const char* maskText, const char* gatewayText,
+                            ReconfigureValues* values, char* message, std::size_t capacity) {
+    ReconfigureValues parsed;
+    const struct {
+        const char* name;
+        const char* text;
+        NetAddress* value;
+    } fields[] = {{"IP address", addressText, &parsed.address},
+                  {"subnet mask", maskText, &parsed.mask},
+                  {"gateway", gatewayText, &parsed.gateway}};
+    for (const auto& field : fields) {
+        if (!ParseDottedAddress(field.text, field.value)) {
+            std::snprintf(message, capacity, "The %s \"%s\" is not a dotted-decimal IPv4 address.", field.name,
+                          field.text);
+            return false;
+        }
+    }
+    const std::uint32_t address = HostOrder(parsed.address);
+    const std::uint32_t mask = HostOrder(parsed.mask);
+    const std::uint32_t gateway = HostOrder(parsed.gateway);
+    const int prefix = PrefixLength(mask);
+    if (prefix < MinPrefix || prefix > MaxPrefix) {
+        std::snprintf(message, capacity,
+                      "The subnet mask %s is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252).",
+                      maskText);
+        return false;
+    }
+    if (!UnicastRange(address) || !HostOfSubnet(address, mask)) {
+        std::snprintf(message, capacity,
+                      "The IP address %s is not a usable host address with the subnet mask %s.", addressText,
+                      maskText);
+        return false;
+    }
+    if (gateway != 0 && ((gateway & mask) != (address & mask) || !HostOfSubnet(gateway, mask) || gateway == address)) {
+        std::snprintf(message, capacity,
+                      "The gateway %s is neither 0.0.0.0 (none) nor another host address in the subnet of %s "
+                      "with the mask %s.",
+                      gatewayText, addressText, maskText);
+        return false;
+    }
+    *values = parsed;
+    return true;
+}
+
+}  // namespace scout

@@ -1,0 +1,145 @@
+// The commands on the fake platform, and the checks of the reconfigure fields.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+#include "net/address_check.h"
+#include "net/controller_commands.h"
+
+namespace scout {
+namespace {
+
+using test::FakeWorld;
+using test::Op;
+
+TEST(ControllerCommands, OneSocketOneBroadcastThenClosed) {
+    FakeWorld world;
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    SendResetCommand(platform, MakeAddress(192, 168, 1, 50), false);
+    EXPECT_EQ(world.log, (std::vector<std::string>{"open", "broadcast", "bind 0.0.0.0:65513",
+                                                   "send 255.255.255.255:65515", "close"}));
+    ASSERT_EQ(world.sent.size(), 1u);
+    QueryDatagram expected;
+    BuildReset(expected, MakeAddress(192, 168, 1, 50), false);
+    EXPECT_EQ(world.sent[0], std::vector<std::uint8_t>(expected.begin(), expected.end()));
+    EXPECT_EQ(world.openSockets, 0);
+    EXPECT_TRUE(world.reports.empty());
+}
+
+TEST(ControllerCommands, ReconfigureAndFactoryDefaultsCarryTheirFields) {
+    FakeWorld world;
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    SendResetCommand(platform, MakeAddress(192, 168, 1, 50), true);
+    SendReconfigureCommand(platform, MakeAddress(10, 0, 0, 5), MakeAddress(10, 0, 0, 9), MakeAddress(255, 255, 255, 0),
+                           MakeAddress(10, 0, 0, 1));
+    ASSERT_EQ(world.sent.size(), 2u);
+    EXPECT_EQ(std::vector<std::uint8_t>(world.sent[0].begin() + 24, world.sent[0].begin() + 32),
+              (std::vector<std::uint8_t>{0x64, 0x65, 0x66, 0x61, 0x75, 0x6C, 0x74, 0x00}));
+    EXPECT_EQ(std::vector<std::uint8_t>(world.sent[1].begin() + 16, world.sent[1].end()),
+              (std::vector<std::uint8_t>{0x02, 0, 0, 0, 0x05, 0, 0, 0x0A, 0x09, 0, 0, 0x0A, 0x00, 0xFF, 0xFF, 0xFF,
+                                         0x01, 0, 0, 0x0A, 0, 0, 0, 0}));
+    // Two commands in a row: each opens, binds and closes its own socket.
+    EXPECT_EQ(test::CountLog(world, "bind 0.0.0.0:65513"), 2);
+    EXPECT_EQ(test::CountLog(world, "close"), 2);
+}
+
+TEST(ControllerCommands, FailuresAreNeitherReportedNorStopTheSend) {
+    FakeWorld world;
+    world.failures = {{Op::Broadcast, 1, 13}, {Op::Bind, 1, 98}, {Op::Send, 2, 101}};
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    SendResetCommand(platform, MakeAddress(10, 0, 0, 5), false);
+    EXPECT_EQ(world.sent.size(), 1u) << "a failed bind does not stop the send";
+    SendResetCommand(platform, MakeAddress(10, 0, 0, 5), false);
+    EXPECT_EQ(world.openSockets, 0) << "closed after a failed send too";
+    EXPECT_TRUE(world.reports.empty());
+
+    FakeWorld closed;
+    closed.failures = {{Op::Open, 1, 24}};
+    const NetPlatform noSocket = test::MakeFakePlatform(&closed);
+    SendReconfigureCommand(noSocket, 1, 2, 3, 4);
+    EXPECT_EQ(closed.log, std::vector<std::string>{"open"}) << "no socket, nothing more";
+}
+
+struct FieldCase {
+    const char* ip;
+    const char* mask;
+    const char* gateway;
+    const char* message;  // null: accepted
+};
+
+void PrintTo(const FieldCase& c, std::ostream* out) {
+    *out << c.ip << " / " << c.mask << " / " << c.gateway;
+}
+
+class ReconfigureFields : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(ReconfigureFields, CheckedBeforeAnythingIsSent) {
+    const FieldCase& c = GetParam();
+    ReconfigureValues values;
+    char message[512] = {};
+    const bool accepted = CheckReconfigureFields(c.ip, c.mask, c.gateway, &values, message, sizeof message);
+    if (c.message == nullptr) {
+        EXPECT_TRUE(accepted) << message;
+        NetAddress ip = 0, mask = 0, gateway = 0;
+        ParseDottedAddress(c.ip, &ip);
+        ParseDottedAddress(c.mask, &mask);
+        ParseDottedAddress(c.gateway, &gateway);
+        EXPECT_EQ(values.address, ip);
+        EXPECT_EQ(values.mask, mask);
+        EXPECT_EQ(values.gateway, gateway);
+    } else {
+        EXPECT_FALSE(accepted);
+        EXPECT_STREQ(message, c.message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReconfigureFields,
+    ::testing::Values(
+        FieldCase{"10.0.0.9", "255.255.255.0", "10.0.0.1", nullptr},
+        FieldCase{"10.0.0.9", "255.255.255.0", "0.0.0.0", nullptr},
+        FieldCase{"192.168.1.101", "255.255.255.252", "192.168.1.102", nullptr},
+        FieldCase{"10.200.3.4", "255.0.0.0", "10.0.0.1", nullptr},
+        FieldCase{"", "255.255.255.0", "10.0.0.1", "The IP address \"\" is not a dotted-decimal IPv4 address."},
+        FieldCase{"10.0.0.256", "255.255.255.0", "10.0.0.1",
+                  "The IP address \"10.0.0.256\" is not a dotted-decimal IPv4 address."},
+        FieldCase{"10.0.0.9", "255.255.255", "10.0.0.1",
+                  "The subnet mask \"255.255.255\" is not a dotted-decimal IPv4 address."},
+        FieldCase{"10.0.0.9", "255.255.255.0", "gateway",
+                  "The gateway \"gateway\" is not a dotted-decimal IPv4 address."},
+        FieldCase{"10.0.0.9", "255.0.255.0", "10.0.0.1",
+                  "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+        FieldCase{"10.0.0.9", "0.0.0.0", "0.0.0.0",
+                  "The subnet mask 0.0.0.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+        FieldCase{"10.0.0.9", "255.255.255.254", "0.0.0.0",
+                  "The subnet mask 255.255.255.254 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+        FieldCase{"10.0.0.9", "255.255.255.255", "0.0.0.0",
+                  "The subnet mask 255.255.255.255 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+        FieldCase{"0.0.0.0", "255.255.255.0", "0.0.0.0",
+                  "The IP address 0.0.0.0 is not a usable host address with the subnet mask 255.255.255.0."},
+        FieldCase{"255.255.255.255", "255.255.255.0", "0.0.0.0",
+                  "The IP address 255.255.255.255 is not a usable host address with the subnet mask 255.255.255.0."},
+        FieldCase{"127.0.0.5", "255.255.255.0", "0.0.0.0",
+                  "The IP address 127.0.0.5 is not a usable host address with the subnet mask 255.255.255.0."},
+        FieldCase{"224.0.0.5", "255.255.255.0", "0.0.0.0",
+                  "The IP address 224.0.0.5 is not a usable host address with the subnet mask 255.255.255.0."},
+        FieldCase{"240.1.2.3", "255.255.255.0", "0.0.0.0",
+                  "The IP address 240.1.2.3 is not a usable host address with the subnet mask 255.255.255.0."},
+        FieldCase{"10.0.0.0", "255.255.255.0", "0.0.0.0",
+                  "The IP address 10.0.0.0 is not a usable host address with the subnet mask 255.255.255.0."},
+        FieldCase{"10.0.0.255", "255.255.255.0", "0.0.0.0",
+                  "The IP address 10.0.0.255 is not a usable host address with the subnet mask 255.255.255.0."},
+        FieldCase{"10.0.0.9", "255.255.255.0", "10.0.1.1",
+                  "The gateway 10.0.1.1 is neither 0.0.0.0 (none) nor another host address in the subnet of "
+                  "10.0.0.9 with the mask 255.255.255.0."},
+        FieldCase{"10.0.0.9", "255.255.255.0", "10.0.0.9",
+                  "The gateway 10.0.0.9 is neither 0.0.0.0 (none) nor another host address in the subnet of "
+                  "10.0.0.9 with the mask 255.255.255.0."},
+        FieldCase{"10.0.0.9", "255.255.255.0", "10.0.0.255",
+                  "The gateway 10.0.0.255 is neither 0.0.0.0 (none) nor another host address in the subnet of "
+                  "10.0.0.9 with the mask 255.255.255.0."}));
+
+}  // namespace
+}  // namespace scout
