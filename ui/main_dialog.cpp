@@ -6,6 +6,7 @@
 #include <winsock2.h>
 
 #include "app/resource.h"
+#include "command_buttons.h"
 #include "error_reports.h"
 #include "net/controller_search.h"
 #include "net/error_report.h"
@@ -175,6 +176,12 @@ void OnSearch(HWND dialog) {
     EndOperation(dialog);
 }
 
+void OnCommandButton(HWND dialog, int id) {
+    BeginOperation(dialog);
+    RunCommandButton(dialog, id, Platform(), DialogFrontEnd);
+    EndOperation(dialog);
+}
+
 BOOL OnCommand(HWND dialog, int id) {
     if (id == IDOK || id == IDCANCEL) {
         if (g_busy) {
@@ -185,6 +192,8 @@ BOOL OnCommand(HWND dialog, int id) {
         }
     } else if (id == IDC_SEARCH && !g_busy) {
         OnSearch(dialog);
+    } else if ((id == IDC_POWER_ON_RESET || id == IDC_FACTORY_DEFAULTS || id == IDC_RECONFIGURE_IP) && !g_busy) {
+        OnCommandButton(dialog, id);
     }
     return TRUE;
 }

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""End-to-end tests of the real dialog under Wine in the lab."""
+"""End-to-end tests of the real dialog under Wine in the lab: its search, its
+command buttons and what they put on the wire."""
 
 import os
 import sys
 
 from e2e import build_topology, check, main, rows_of
+from wire import MAGIC_HEX, command_datagrams
 
 CASES = {}
 
@@ -14,13 +16,38 @@ def case(function):
     return function
 
 
-def probe_rows(front):
-    probe = os.path.join(os.path.dirname(front.program), "scout_dialog_probe.exe")
-    result = front.lab.run_wine(front.net.ws, front.wineprefix, [probe])
-    check(result.returncode == 0, "the dialog probe failed", result.stderr)
-    lines = result.stdout.splitlines()
-    check(lines and lines[-1] == "searchEnabled=1", "Search is enabled again after the search", lines)
-    return [tuple(line.split("\t")) for line in lines[:-1]]
+class ProbeRun:
+    """What the dialog probe saw: dumps (rows and state), presses and reports, in order."""
+
+    def __init__(self, stdout):
+        self.dumps, self.presses, self.reports = [], [], []
+        rows = []
+        for line in stdout.splitlines():
+            kind, _, rest = line.partition("\t")
+            fields = rest.split("\t")
+            if kind == "row":
+                rows.append(tuple(fields))
+            elif kind == "state":
+                state = dict(f.split("=", 1) for f in fields)
+                self.dumps.append((rows, {k: int(v) for k, v in state.items()}))
+                rows = []
+            elif kind == "press":
+                press = {"name": fields[0]}
+                press.update(f.split("=", 1) for f in fields[1:] if "=" in f)
+                press["disabled"] = "disabled" in fields[1:]
+                self.presses.append(press)
+            elif kind == "report":
+                self.reports.append(rest.replace("\\n", "\n"))
+
+    def addresses(self, dump):
+        return [row[0] for row in self.dumps[dump][0]]
+
+
+def probe(front, *steps, timeout=120):
+    program = os.path.join(os.path.dirname(front.program), "scout_dialog_probe.exe")
+    result = front.lab.run_wine(front.net.ws, front.wineprefix, [program] + list(steps), timeout=timeout)
+    check(result.returncode == 0, "the dialog probe failed", result.returncode, result.stdout, result.stderr)
+    return ProbeRun(result.stdout)
 
 
 @case
@@ -31,10 +58,78 @@ def same_rows_as_scout_cli(lab, front_for):
                                     "address=10.1.0.22 model=10 version=1.9 revision=B reply=broadcast delay=90"])
     lab.start_sim(net.segments[1], ["address=10.2.0.30 model=2F version=5.1 revision=D delay=20"])
     front = front_for(net)
-    dialog = probe_rows(front)
+    run = probe(front, "search", "dump")
+    dialog = run.dumps[0][0]
+    check(run.dumps[0][1]["search"] == 1, "Search is enabled again after the search", run.dumps)
     cli = rows_of(front.search_json(), "address", "model", "version", "revision")
     check(len(dialog) == 5, "the dialog lists every reply", dialog)
     check(dialog == cli, "the dialog and scout-cli list the same rows in the same order", dialog, cli)
+
+
+# Settle time plus one interface's reply window: the least a command keeps the dialog busy.
+COMMAND_MIN_MS = 5000 + 1010
+
+
+@case
+def commands(lab, front_for):
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], [
+        "address=10.0.0.5 model=1A2B version=2.14 revision=C default=10.1.0.100/24 offline-ms=1000 delay=10",
+        "address=192.168.1.50 model=2F version=5.1 revision=D offline-ms=9000 delay=40"])
+    front = front_for(net)
+    run = probe(front, "search", "dump",
+                "click-row=10.0.0.5", "fields=10.0.0.9,255.255.255.0,10.0.0.1", "press=reconfigure-ip", "dump",
+                "click-row=10.0.0.9", "press=factory-defaults", "dump",
+                "click-row=192.168.1.50", "press=power-on-reset", "dump", timeout=180)
+    check(run.reports == [], "no message expected", run.reports)
+    check(len(run.dumps) == 4 and len(run.presses) == 4, "every step ran", run.dumps, run.presses)
+    check(run.addresses(0) == ["10.0.0.5", "192.168.1.50"], "the first search", run.dumps[0])
+    check(run.addresses(1) == ["10.0.0.9", "192.168.1.50"], "Reconfigure IP moves the controller", run.dumps[1])
+    check(run.addresses(2) == ["10.1.0.100", "192.168.1.50"], "Factory Defaults brings back its default address",
+          run.dumps[2])
+    check(run.addresses(3) == ["10.1.0.100"], "Power on Reset takes it off the network for a while", run.dumps[3])
+    for dump in run.dumps[1:]:
+        check(dump[1] == {"search": 1, "group": 0, "selected": -1},
+              "after a command: Search enabled, the group disabled, no selection", dump)
+    for press in run.presses[1:]:
+        check(not press["disabled"] and int(press["ms"]) >= COMMAND_MIN_MS,
+              "a command waits and searches before Search comes back", press)
+        check(press["search_disabled_throughout"] == "1", "Search stays disabled until the end", press)
+
+    # What went on the wire, byte for byte, each from the tool's port.
+    sent = command_datagrams(sim)
+    check([d["hex"] for d in sent] == [
+        MAGIC_HEX + "02000000" + "0500000a" + "0900000a" + "00ffffff" + "0100000a" + "00000000",
+        MAGIC_HEX + "01000000" + "0900000a" + "64656661756c7400" + "00" * 8,
+        MAGIC_HEX + "01000000" + "3201a8c0" + "00" * 16], "the three commands on the wire", sent)
+    check(all(d["from"].endswith(":65513") and d["to"] == "255.255.255.255" for d in sent),
+          "commands go from port 65513 to 255.255.255.255", sent)
+
+
+@case
+def refusals(lab, front_for):
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
+    front = front_for(net)
+    run = probe(front, "search",
+                "click-empty", "press=power-on-reset", "dump",
+                "click-empty", "press=factory-defaults",
+                "click-empty", "fields=10.1.0.77,255.255.255.0,10.1.0.254", "press=reconfigure-ip", "dump",
+                "click-row=10.1.0.20", "fields=10.1.0.77,255.0.255.0,10.1.0.254", "press=reconfigure-ip", "dump",
+                "click-row=10.1.0.20", "fields=10.1.0.0,255.255.255.0,0.0.0.0", "press=reconfigure-ip",
+                "click-row=10.1.0.20", "fields=10.1.0.77,255.255.255.0,10.2.0.1", "press=reconfigure-ip", "dump")
+    check(len(run.presses) == 7 and not any(p["disabled"] for p in run.presses), "every press ran", run.presses)
+    for press in run.presses[1:]:
+        check(int(press["ms"]) < 1000, "a refused command neither waits nor searches", press)
+    check(run.dumps[0][1] == {"search": 1, "group": 0, "selected": -1}, "no row: back to Ready", run.dumps[0])
+    check(run.reports == [
+        "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252).",
+        "The IP address 10.1.0.0 is not a usable host address with the subnet mask 255.255.255.0.",
+        "The gateway 10.2.0.1 is neither 0.0.0.0 (none) nor another host address in the subnet of 10.1.0.77 "
+        "with the mask 255.255.255.0."], "one message per refused reconfigure", run.reports)
+    check(run.addresses(3) == ["10.1.0.20"], "the list is left as it was", run.dumps[3])
+    check(run.dumps[3][1]["search"] == 1 and run.dumps[3][1]["group"] == 0, "back to Ready", run.dumps[3])
+    check(command_datagrams(sim) == [], "nothing but the query went on the wire", sim.datagrams())
 
 
 if __name__ == "__main__":

@@ -63,6 +63,35 @@ bool Enabled(HWND dialog, int id) {
     return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
 }
 
+bool GroupEnabled(HWND dialog, bool expected) {
+    for (int id = IDC_POWER_ON_RESET; id <= IDC_GATEWAY_FIELD; id += 10)
+        if (Enabled(dialog, id) != expected)
+            return false;
+    return true;
+}
+
+std::string ItemText(HWND list, int row, int column) {
+    char text[64] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+void SelectRow(HWND list, int row) {
+    LVITEMA clear{};
+    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+    if (row < 0)
+        return;
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
 std::string WindowText(HWND window) {
     char text[256] = {};
     GetWindowTextA(window, text, sizeof text);

@@ -25,6 +25,12 @@ std::string MessageBoxText(HWND box);
 void CloseMessageBox(HWND box);
 
 bool Enabled(HWND dialog, int id);
+// True when all nine controls of the CommandGroup are enabled (or all disabled).
+bool GroupEnabled(HWND dialog, bool expected);
+// The text of one cell of a list view.
+std::string ItemText(HWND list, int row, int column);
+// Selects one row of the list (-1: none) as a click on it would.
+void SelectRow(HWND list, int row);
 std::string WindowText(HWND window);
 // Sends the ResultList's NM_CLICK (as the list sends it) to the dialog.
 void ClickList(HWND dialog);

@@ -21,16 +21,8 @@ namespace {
 using test::ClickList;
 using test::Enabled;
 
-constexpr int CommandGroup[] = {IDC_POWER_ON_RESET, IDC_FACTORY_DEFAULTS, IDC_RECONFIGURE_IP, IDC_IP_LABEL,
-                                IDC_IP_FIELD,       IDC_MASK_LABEL,       IDC_MASK_FIELD,     IDC_GATEWAY_LABEL,
-                                IDC_GATEWAY_FIELD};
-
-bool GroupEnabled(HWND dialog, bool expected) {
-    for (int id : CommandGroup)
-        if (Enabled(dialog, id) != expected)
-            return false;
-    return true;
-}
+using test::GroupEnabled;
+using test::ItemText;
 
 // One interface with two controllers; the dialog searches on this world.
 class DialogTest : public ::testing::Test {
@@ -50,16 +42,6 @@ protected:
     test::FakeWorld world;
     NetPlatform platform{};
 };
-
-std::string ItemText(HWND list, int row, int column) {
-    char text[64] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return text;
-}
 
 // --- the template, read back as the platform stores it ---
 
@@ -249,10 +231,14 @@ TEST_F(DialogTest, StartUpBuildsTheListAndFieldsAndRunsNoSearch) {
 TEST_F(DialogTest, FocusStartsOnSearchAndEscEndsWithZero) {
     HWND focus = nullptr;
     const INT_PTR result = test::RunModalWith([&](HWND dialog) {
-        Sleep(100);
+        // The window exists before the dialog manager has placed the focus.
         GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+        for (int i = 0; i < 200 && info.hwndFocus == nullptr; ++i) {
+            Sleep(10);
+            info = GUITHREADINFO{};
+            info.cbSize = sizeof info;
+            GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+        }
         focus = info.hwndFocus;
         EXPECT_EQ(focus, GetDlgItem(dialog, IDC_SEARCH));
         PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -1,0 +1,272 @@
+// The command buttons of the real dialog under Wine, on the fake platform: what
+// each sends for the selected row, the wait and the search that follow, the
+// busy state meanwhile, and what is refused before anything is sent.
+#include <gtest/gtest.h>
+
+#include "dialog_harness.h"
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/resource.h"
+#include "net/fake_platform.h"
+#include "ui/main_dialog.h"
+
+namespace scout {
+namespace {
+
+using test::ClickList;
+using test::Enabled;
+using test::GroupEnabled;
+using test::ItemText;
+using test::SelectRow;
+
+const NetAddress Interface = MakeAddress(10, 0, 0, 1);
+const NetAddress First = MakeAddress(10, 0, 0, 5);
+const NetAddress Second = MakeAddress(10, 0, 0, 6);
+
+std::vector<std::uint8_t> Bytes(const QueryDatagram& datagram) {
+    return std::vector<std::uint8_t>(datagram.begin(), datagram.end());
+}
+
+std::vector<std::uint8_t> ResetBytes(NetAddress target, bool factoryDefaults) {
+    QueryDatagram d;
+    BuildReset(d, target, factoryDefaults);
+    return Bytes(d);
+}
+
+void Press(HWND dialog, int id) {
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+void SetFields(HWND dialog, const char* ip, const char* mask, const char* gateway) {
+    SetDlgItemTextA(dialog, IDC_IP_FIELD, ip);
+    SetDlgItemTextA(dialog, IDC_MASK_FIELD, mask);
+    SetDlgItemTextA(dialog, IDC_GATEWAY_FIELD, gateway);
+}
+
+std::string FieldText(HWND dialog, int id) {
+    char text[32] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+class CommandButtons : public ::testing::Test {
+protected:
+    void SetUp() override {
+        world.interfaces = {{Interface, 2}};
+        world.datagrams = {{Interface, 10, First, test::ReplyBytes(0x1A2B, "1.2", "B")},
+                           {Interface, 20, Second, test::ReplyBytes(0x2C, "2.0", "C")}};
+        platform = test::MakeFakePlatform(&world);
+        ui::SetDialogPlatform(&platform);
+        ui::SetStartSocketsFunction(nullptr);
+    }
+    void TearDown() override {
+        ui::SetDialogPlatform(nullptr);
+    }
+    // A dialog after a search of the two controllers, one row selected and the group armed.
+    HWND SearchedAndArmed(int row) {
+        const HWND dialog = test::CreateMainDialog();
+        EXPECT_NE(dialog, nullptr);
+        Press(dialog, IDC_SEARCH);
+        EXPECT_EQ(SendMessageA(ui::g_resultList, LVM_GETITEMCOUNT, 0, 0), 2);
+        SelectRow(ui::g_resultList, row);
+        ClickList(dialog);
+        EXPECT_TRUE(GroupEnabled(dialog, true));
+        world.log.clear();
+        world.sent.clear();
+        return dialog;
+    }
+    std::size_t LogIndex(const std::string& entry) const {
+        for (std::size_t i = 0; i < world.log.size(); ++i)
+            if (world.log[i] == entry)
+                return i;
+        return world.log.size();
+    }
+    test::FakeWorld world;
+    NetPlatform platform{};
+};
+
+TEST_F(CommandButtons, PowerOnResetSendsThenWaitsThenSearchesAgain) {
+    const HWND dialog = SearchedAndArmed(1);
+    bool busyDuringWait = false;
+    world.onSleep = [&](int) {
+        if (world.log.back() != "sleep 5000")
+            return;
+        busyDuringWait = !Enabled(dialog, IDC_SEARCH) && GroupEnabled(dialog, false);
+        // Input meanwhile arms nothing and starts nothing.
+        ClickList(dialog);
+        Press(dialog, IDC_FACTORY_DEFAULTS);
+        Press(dialog, IDC_SEARCH);
+    };
+    const int searchesBefore = world.searches;
+    Press(dialog, IDC_POWER_ON_RESET);
+
+    const std::vector<std::string> command = {"open", "broadcast", "bind 0.0.0.0:65513",
+                                              "send 255.255.255.255:65515", "close", "sleep 5000", "load"};
+    ASSERT_GE(world.log.size(), command.size());
+    EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 7), command);
+    ASSERT_EQ(world.sent.size(), 2u) << "the reset, then the query of the new search";
+    EXPECT_EQ(world.sent[0], ResetBytes(Second, false)) << "the selected row's controller is the target";
+    EXPECT_TRUE(busyDuringWait);
+    EXPECT_EQ(world.searches, searchesBefore + 1);
+
+    // Ready again: the list refilled, the selection gone, the group disabled.
+    EXPECT_TRUE(Enabled(dialog, IDC_SEARCH));
+    EXPECT_TRUE(GroupEnabled(dialog, false));
+    EXPECT_EQ(SendMessageA(ui::g_resultList, LVM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(ItemText(ui::g_resultList, 0, 0), "10.0.0.5");
+    EXPECT_EQ(SendMessageA(ui::g_resultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+    DestroyWindow(dialog);
+}
+
+TEST_F(CommandButtons, FactoryDefaultsDiffersFromPowerOnResetOnlyInTheMarker) {
+    HWND dialog = SearchedAndArmed(0);
+    Press(dialog, IDC_FACTORY_DEFAULTS);
+    ASSERT_FALSE(world.sent.empty());
+    const std::vector<std::uint8_t> factory = world.sent[0];
+    DestroyWindow(dialog);
+
+    dialog = SearchedAndArmed(0);
+    Press(dialog, IDC_POWER_ON_RESET);
+    ASSERT_FALSE(world.sent.empty());
+    const std::vector<std::uint8_t> reset = world.sent[0];
+    DestroyWindow(dialog);
+
+    EXPECT_EQ(factory, ResetBytes(First, true));
+    ASSERT_EQ(factory.size(), reset.size());
+    for (std::size_t i = 0; i < factory.size(); ++i) {
+        if (i < 24 || i >= 32) {
+            EXPECT_EQ(factory[i], reset[i]) << "byte " << i;
+        }
+    }
+    EXPECT_EQ(std::vector<std::uint8_t>(factory.begin() + 24, factory.begin() + 32),
+              (std::vector<std::uint8_t>{0x64, 0x65, 0x66, 0x61, 0x75, 0x6C, 0x74, 0x00}));
+}
+
+TEST_F(CommandButtons, ReconfigureSendsTheFieldsAsTheyStand) {
+    const HWND dialog = SearchedAndArmed(0);
+    SetFields(dialog, "10.0.0.9", "255.255.255.0", "10.0.0.1");
+    Press(dialog, IDC_RECONFIGURE_IP);
+    ASSERT_EQ(world.sent.size(), 2u);
+    ASSERT_EQ(world.sent[0].size(), DatagramLength);
+    EXPECT_TRUE(std::equal(ProtocolMagic.begin(), ProtocolMagic.end(), world.sent[0].begin()));
+    EXPECT_EQ(std::vector<std::uint8_t>(world.sent[0].begin() + 16, world.sent[0].end()),
+              (std::vector<std::uint8_t>{0x02, 0, 0, 0, 0x05, 0, 0, 0x0A, 0x09, 0, 0, 0x0A, 0x00, 0xFF, 0xFF, 0xFF,
+                                         0x01, 0, 0, 0x0A, 0, 0, 0, 0}));
+    EXPECT_EQ(LogIndex("sleep 5000") + 1, LogIndex("load"));
+    EXPECT_TRUE(world.reports.empty());
+    EXPECT_EQ(FieldText(dialog, IDC_IP_FIELD), "10.0.0.9") << "the fields stay as they are";
+    EXPECT_TRUE(Enabled(dialog, IDC_SEARCH));
+    EXPECT_TRUE(GroupEnabled(dialog, false));
+    DestroyWindow(dialog);
+}
+
+TEST_F(CommandButtons, WithNoRowSelectedNothingIsSentAndNoSearchFollows) {
+    const HWND dialog = SearchedAndArmed(-1);
+    SetFields(dialog, "10.0.0.9", "255.255.255.0", "10.0.0.1");
+    const int searchesBefore = world.searches;
+    for (int id : {IDC_POWER_ON_RESET, IDC_FACTORY_DEFAULTS, IDC_RECONFIGURE_IP}) {
+        ClickList(dialog);  // a click on the empty part of the list arms the group
+        ASSERT_TRUE(GroupEnabled(dialog, true));
+        Press(dialog, id);
+        EXPECT_TRUE(world.sent.empty()) << id;
+        EXPECT_TRUE(world.log.empty()) << id << ": " << (world.log.empty() ? "" : world.log.front());
+        EXPECT_TRUE(Enabled(dialog, IDC_SEARCH)) << id;
+        EXPECT_TRUE(GroupEnabled(dialog, false)) << id;
+    }
+    EXPECT_EQ(world.searches, searchesBefore);
+    EXPECT_EQ(SendMessageA(ui::g_resultList, LVM_GETITEMCOUNT, 0, 0), 2) << "the list is left as it was";
+    DestroyWindow(dialog);
+}
+
+struct Refusal {
+    const char* ip;
+    const char* mask;
+    const char* gateway;
+    const char* message;
+    const char* blankMessage = nullptr;  // a cleared field reads as "0.0.0.0" on Windows, as "" under Wine
+};
+
+// What the operator can type into the address fields that no controller may be given.
+const Refusal Refusals[] = {
+    {"", "255.255.255.0", "10.0.0.1",
+     "The IP address 0.0.0.0 is not a usable host address with the subnet mask 255.255.255.0.",
+     "The IP address \"\" is not a dotted-decimal IPv4 address."},
+    {"10.0.0.0", "255.255.255.0", "10.0.0.1",
+     "The IP address 10.0.0.0 is not a usable host address with the subnet mask 255.255.255.0."},
+    {"10.0.0.255", "255.255.255.0", "10.0.0.1",
+     "The IP address 10.0.0.255 is not a usable host address with the subnet mask 255.255.255.0."},
+    {"239.1.2.3", "255.255.255.0", "0.0.0.0",
+     "The IP address 239.1.2.3 is not a usable host address with the subnet mask 255.255.255.0."},
+    {"127.0.0.9", "255.0.0.0", "0.0.0.0",
+     "The IP address 127.0.0.9 is not a usable host address with the subnet mask 255.0.0.0."},
+    {"10.0.0.9", "255.0.255.0", "10.0.0.1",
+     "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+    {"10.0.0.9", "", "10.0.0.1",
+     "The subnet mask 0.0.0.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252).",
+     "The subnet mask \"\" is not a dotted-decimal IPv4 address."},
+    {"10.0.0.9", "255.255.255.255", "10.0.0.1",
+     "The subnet mask 255.255.255.255 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+    {"10.0.0.9", "255.255.255.0", "10.0.1.1",
+     "The gateway 10.0.1.1 is neither 0.0.0.0 (none) nor another host address in the subnet of 10.0.0.9 with "
+     "the mask 255.255.255.0."},
+    {"10.0.0.9", "255.255.255.0", "10.0.0.9",
+     "The gateway 10.0.0.9 is neither 0.0.0.0 (none) nor another host address in the subnet of 10.0.0.9 with "
+     "the mask 255.255.255.0."},
+};
+
+TEST_F(CommandButtons, RefusedFieldsAreReportedAndNothingIsSent) {
+    std::vector<std::string> texts, captions;
+    std::vector<bool> nothingSent, fieldsKept, ready;
+    const INT_PTR result = test::RunModalWith([&](HWND dialog) {
+        for (const Refusal& refusal : Refusals) {
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SEARCH, BN_CLICKED), 0);
+            SelectRow(ui::g_resultList, 0);
+            ClickList(dialog);
+            SetFields(dialog, refusal.ip, refusal.mask, refusal.gateway);
+            const std::string before[] = {FieldText(dialog, IDC_IP_FIELD), FieldText(dialog, IDC_MASK_FIELD),
+                                          FieldText(dialog, IDC_GATEWAY_FIELD)};
+            const std::size_t sentBefore = world.sent.size();
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_RECONFIGURE_IP, BN_CLICKED), 0);
+            const HWND box = test::WaitForWindow("Scout Error");
+            if (box == nullptr) {
+                texts.push_back("(no report)");
+                continue;
+            }
+            texts.push_back(test::MessageBoxText(box));
+            captions.push_back(test::WindowText(box));
+            test::CloseMessageBox(box);
+            for (int i = 0; i < 200 && ui::DialogBusy(); ++i)
+                Sleep(10);
+            nothingSent.push_back(world.sent.size() == sentBefore);
+            fieldsKept.push_back(FieldText(dialog, IDC_IP_FIELD) == before[0] &&
+                                 FieldText(dialog, IDC_MASK_FIELD) == before[1] &&
+                                 FieldText(dialog, IDC_GATEWAY_FIELD) == before[2]);
+            ready.push_back(Enabled(dialog, IDC_SEARCH) && GroupEnabled(dialog, false));
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(texts.size(), std::size(Refusals));
+    for (std::size_t i = 0; i < std::size(Refusals); ++i) {
+        const bool blankReading = Refusals[i].blankMessage != nullptr && texts[i] == Refusals[i].blankMessage;
+        if (!blankReading) {
+            EXPECT_EQ(texts[i], Refusals[i].message) << i;
+        }
+        if (i < captions.size()) {
+            EXPECT_EQ(captions[i], "Scout Error") << i;
+        }
+        if (i < nothingSent.size()) {
+            EXPECT_TRUE(nothingSent[i]) << i;
+            EXPECT_TRUE(fieldsKept[i]) << i;
+            EXPECT_TRUE(ready[i]) << i;
+        }
+    }
+    EXPECT_EQ(test::CountLog(world, "sleep 5000"), 0) << "no wait and no search after a refusal";
+}
+
+}  // namespace
+}  // namespace scout

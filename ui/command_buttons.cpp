@@ -1,0 +1,75 @@
+// The command buttons of the main dialog.
+#include "command_buttons.h"
+
+#include <commctrl.h>
+
+#include "app/resource.h"
+#include "net/address_check.h"
+#include "net/controller_commands.h"
+#include "net/controller_search.h"
+#include "net/error_report.h"
+#include "main_dialog.h"
+
+namespace scout::ui {
+namespace {
+
+// The controller of the selected row, as the search wrote its address. A click
+// on the empty part of the list arms the buttons with no row selected: then
+// there is no target, and nothing may be sent (to 255.255.255.255 least of all).
+bool SelectedTarget(NetAddress* target) {
+    const LRESULT row = SendMessageA(g_resultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    if (row < 0)
+        return false;
+    char text[ReadBackCapacity] = {};
+    LVITEMA item{};
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(g_resultList, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return ParseDottedAddress(text, target);
+}
+
+// Reads and checks the three address fields as they stand at the press.
+bool ReadReconfigureFields(HWND dialog, const SearchFrontEnd& list, ReconfigureValues* values) {
+    char address[ReadBackCapacity] = {};
+    char mask[ReadBackCapacity] = {};
+    char gateway[ReadBackCapacity] = {};
+    GetDlgItemTextA(dialog, IDC_IP_FIELD, address, sizeof address);
+    GetDlgItemTextA(dialog, IDC_MASK_FIELD, mask, sizeof mask);
+    GetDlgItemTextA(dialog, IDC_GATEWAY_FIELD, gateway, sizeof gateway);
+    char message[MessageCapacity];
+    if (CheckReconfigureFields(address, mask, gateway, values, message, sizeof message))
+        return true;
+    ReportError(list, "%s", message);
+    return false;
+}
+
+}  // namespace
+
+void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const SearchFrontEnd& list) {
+    NetAddress target = 0;
+    if (!SelectedTarget(&target))
+        return;
+    switch (id) {
+    case IDC_POWER_ON_RESET:
+        SendResetCommand(platform, target, false);
+        break;
+    case IDC_FACTORY_DEFAULTS:
+        SendResetCommand(platform, target, true);
+        break;
+    case IDC_RECONFIGURE_IP: {
+        ReconfigureValues values;
+        if (!ReadReconfigureFields(dialog, list, &values))
+            return;
+        SendReconfigureCommand(platform, target, values.address, values.mask, values.gateway);
+        break;
+    }
+    default:
+        return;
+    }
+    // The controller acts without an answer; the next search shows what it did.
+    platform.sleep(platform.context, CommandSettleMs);
+    ControllerSearch(platform, list);
+}
+
+}  // namespace scout::ui

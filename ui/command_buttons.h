@@ -1,0 +1,22 @@
+// The three command buttons: the selected row's controller is sent its
+// command, then, after the controllers' settle time, the list is searched anew.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include "net/platform.h"
+
+namespace scout::ui {
+
+// Texts read back from the list and from the address fields: at most 31 characters.
+constexpr int ReadBackCapacity = 32;
+
+// What the button with this id does once the dialog is busy: the target is
+// the selected row's address. With no row selected nothing is sent and no
+// search follows; a reconfigure whose fields fail their checks is reported
+// through list.showError and nothing is sent. Otherwise the command is sent,
+// the settle time waited and the list searched again.
+void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const SearchFrontEnd& list);
+
+}  // namespace scout::ui
