@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <winsock2.h>
 
+#include "address_settings.h"
 #include "app/resource.h"
 #include "command_buttons.h"
 #include "error_reports.h"
@@ -104,21 +105,26 @@ void CreateResultList(HWND dialog) {
     }
 }
 
-// The address fields start empty until the settings file is read here.
-void CreateAddressField(HWND dialog, int placeholderId, int id) {
-    const HWND field = CreateOverPlaceholder(dialog, placeholderId, WC_IPADDRESSA, 0, WS_CHILD | WS_VISIBLE, id);
+// Creates one address field and gives it its text from the settings file, read
+// at exactly this point; a field that could not be created gets no font, and
+// setting its text then fails without effect.
+void CreateAddressField(HWND dialog, int placeholderId, const AddressSetting& setting) {
+    const HWND field =
+        CreateOverPlaceholder(dialog, placeholderId, WC_IPADDRESSA, 0, WS_CHILD | WS_VISIBLE, setting.fieldId);
     if (field != nullptr)
         SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-    SetDlgItemTextA(dialog, id, "");
+    char text[SettingCapacity];
+    LoadAddressSetting(setting, text, sizeof text);
+    SetDlgItemTextA(dialog, setting.fieldId, text);
 }
 
 BOOL OnInitDialog(HWND dialog) {
     g_busy = false;
     g_pendingEnd = -1;
     CreateResultList(dialog);
-    CreateAddressField(dialog, IDC_IP_AREA, IDC_IP_FIELD);
-    CreateAddressField(dialog, IDC_MASK_AREA, IDC_MASK_FIELD);
-    CreateAddressField(dialog, IDC_GATEWAY_AREA, IDC_GATEWAY_FIELD);
+    CreateAddressField(dialog, IDC_IP_AREA, AddressSettings[0]);
+    CreateAddressField(dialog, IDC_MASK_AREA, AddressSettings[1]);
+    CreateAddressField(dialog, IDC_GATEWAY_AREA, AddressSettings[2]);
     SetCommandGroupEnabled(dialog, false);
 
     const int startError = g_startSockets();
@@ -133,7 +139,31 @@ BOOL OnInitDialog(HWND dialog) {
 
 // --- the handlers ---
 
+// OK keeps the three fields as they stand. A write that fails is reported once
+// (an operator who may not write to the Windows directory would otherwise lose
+// the values without a word); the dialog closes all the same.
+void SaveAddressFields(HWND dialog) {
+    DWORD firstError = ERROR_SUCCESS;
+    bool failed = false;
+    for (const AddressSetting& setting : AddressSettings) {
+        char text[ReadBackCapacity] = {};
+        GetDlgItemTextA(dialog, setting.fieldId, text, sizeof text);
+        DWORD error = ERROR_SUCCESS;
+        if (!SaveAddressSetting(setting, text, &error) && !failed) {
+            failed = true;
+            firstError = error;
+        }
+    }
+    if (failed) {
+        char description[ErrorTextCapacity];
+        SystemErrorText(Platform(), static_cast<int>(firstError), description, sizeof description);
+        ReportError(DialogFrontEnd, "Unable to save the address settings. %s.", description);
+    }
+}
+
 void EndWith(HWND dialog, int button) {
+    if (button == IDOK)
+        SaveAddressFields(dialog);
     EndDialog(dialog, button == IDOK ? 1 : 0);
 }
 

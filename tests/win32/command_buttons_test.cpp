@@ -56,6 +56,7 @@ std::string FieldText(HWND dialog, int id) {
 class CommandButtons : public ::testing::Test {
 protected:
     void SetUp() override {
+        test::RemoveSettingsFile();
         world.interfaces = {{Interface, 2}};
         world.datagrams = {{Interface, 10, First, test::ReplyBytes(0x1A2B, "1.2", "B")},
                            {Interface, 20, Second, test::ReplyBytes(0x2C, "2.0", "C")}};
@@ -64,6 +65,7 @@ protected:
         ui::SetStartSocketsFunction(nullptr);
     }
     void TearDown() override {
+        test::RemoveSettingsFile();
         ui::SetDialogPlatform(nullptr);
     }
     // A dialog after a search of the two controllers, one row selected and the group armed.

@@ -21,6 +21,10 @@ struct ModalRun {
 DWORD WINAPI DriverThread(void* parameter) {
     auto* run = static_cast<ModalRun*>(parameter);
     const HWND dialog = WaitForWindow("Ethernet Scout Tool");
+    // The window exists before its WM_INITDIALOG has run; a sent message is
+    // taken only once the dialog's thread reads messages again, that is once
+    // the dialog has started (or a message box of its start-up is open).
+    SendMessageA(dialog, WM_NULL, 0, 0);
     run->driver(dialog);
     return 0;
 }
@@ -96,6 +100,54 @@ std::string WindowText(HWND window) {
     char text[256] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
+}
+
+std::string SettingsPath() {
+    char directory[MAX_PATH] = {};
+    GetWindowsDirectoryA(directory, sizeof directory);
+    return std::string(directory) + "\\scout.ini";
+}
+
+namespace {
+// The platform's profile functions cache files; this drops the cache so that
+// what the test wrote or removed is what the dialog reads.
+void FlushProfileCache() {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "scout.ini");
+}
+}  // namespace
+
+void RemoveSettingsFile() {
+    FlushProfileCache();
+    const std::string path = SettingsPath();
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+    RemoveDirectoryA(path.c_str());
+    FlushProfileCache();
+}
+
+void WriteSettingsFile(const std::string& bytes) {
+    RemoveSettingsFile();
+    const HANDLE file = CreateFileA(SettingsPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    FlushProfileCache();
+}
+
+std::string ReadSettingsFile() {
+    FlushProfileCache();
+    const HANDLE file = CreateFileA(SettingsPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "(none)";
+    std::string bytes;
+    char chunk[512];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
 }
 
 void ClickList(HWND dialog) {

@@ -32,6 +32,15 @@ std::string ItemText(HWND list, int row, int column);
 // Selects one row of the list (-1: none) as a click on it would.
 void SelectRow(HWND list, int row);
 std::string WindowText(HWND window);
+// The settings file in the Windows directory of the test's prefix.
+std::string SettingsPath();
+// Removes it (a file, or the folder that stands in for an unwritable file).
+void RemoveSettingsFile();
+// Writes it with exactly these bytes.
+void WriteSettingsFile(const std::string& bytes);
+// Its bytes, or "(none)" when there is no such file.
+std::string ReadSettingsFile();
+
 // Sends the ResultList's NM_CLICK (as the list sends it) to the dialog.
 void ClickList(HWND dialog);
 

@@ -28,6 +28,7 @@ using test::ItemText;
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        test::RemoveSettingsFile();
         world.interfaces = {{MakeAddress(10, 1, 0, 1), 2}};
         world.datagrams = {{MakeAddress(10, 1, 0, 1), 10, MakeAddress(10, 1, 0, 50), test::ReplyBytes(0x1A2B, "1.2", "B")},
                            {MakeAddress(10, 1, 0, 1), 20, MakeAddress(10, 1, 0, 51), test::ReplyBytes(0, "VERSION8", "rev")}};
@@ -36,6 +37,7 @@ protected:
         ui::SetStartSocketsFunction(nullptr);
     }
     void TearDown() override {
+        test::RemoveSettingsFile();
         ui::SetDialogPlatform(nullptr);
         ui::SetStartSocketsFunction(nullptr);
     }
@@ -221,7 +223,6 @@ TEST_F(DialogTest, StartUpBuildsTheListAndFieldsAndRunsNoSearch) {
         EXPECT_STREQ(className, "SysIPAddress32");
         EXPECT_EQ(g_fontsSent[field], GetStockObject(DEFAULT_GUI_FONT)) << "font of field " << id;
         EXPECT_EQ(g_fontRedraws[field], FALSE) << "no redraw for field " << id;
-        EXPECT_TRUE(SendMessageA(field, IPM_ISBLANK, 0, 0)) << "the fields start empty";
     }
     EXPECT_TRUE(GroupEnabled(dialog, false));
     EXPECT_TRUE(Enabled(dialog, IDC_SEARCH));

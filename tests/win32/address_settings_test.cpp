@@ -1,0 +1,186 @@
+// The address settings of the real dialog under Wine, against the settings file
+// in the Windows directory of the tests' throw-away prefix.
+#include <gtest/gtest.h>
+
+#include "dialog_harness.h"
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/resource.h"
+#include "net/fake_platform.h"
+#include "ui/main_dialog.h"
+
+namespace scout {
+namespace {
+
+std::string FieldText(HWND dialog, int id) {
+    char text[64] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+// What the dialog does to its address fields while it starts: each field's
+// creation and each text it is given, in order.
+std::vector<std::string> g_fieldEvents;
+
+LRESULT CALLBACK WatchFields(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && (sent->message == WM_CREATE || sent->message == WM_SETTEXT)) {
+        char className[32] = {};
+        GetClassNameA(sent->hwnd, className, sizeof className);
+        if (std::string(className) == "SysIPAddress32") {
+            const std::string id = std::to_string(GetDlgCtrlID(sent->hwnd));
+            if (sent->message == WM_CREATE)
+                g_fieldEvents.push_back("create " + id);
+            else
+                g_fieldEvents.push_back("text " + id + " " + reinterpret_cast<const char*>(sent->lParam));
+            // Of the texts a field is given before the next field is created
+            // (the control sets its own while it starts), the last one counts.
+            const std::size_t n = g_fieldEvents.size();
+            if (n >= 2 && g_fieldEvents[n - 1].rfind("text " + id + " ", 0) == 0 &&
+                g_fieldEvents[n - 2].rfind("text " + id + " ", 0) == 0)
+                g_fieldEvents.erase(g_fieldEvents.end() - 2);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class AddressSettings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::RemoveSettingsFile();
+        platform = test::MakeFakePlatform(&world);
+        ui::SetDialogPlatform(&platform);
+        ui::SetStartSocketsFunction(nullptr);
+    }
+    void TearDown() override {
+        test::RemoveSettingsFile();
+        ui::SetDialogPlatform(nullptr);
+    }
+    // Starts the dialog and records what its fields were given.
+    HWND StartWatched() {
+        g_fieldEvents.clear();
+        const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchFields, nullptr, GetCurrentThreadId());
+        const HWND dialog = test::CreateMainDialog();
+        UnhookWindowsHookEx(hook);
+        return dialog;
+    }
+    // Runs the dialog modally, sets the mask field and leaves with the given button.
+    INT_PTR ChangeMaskAndLeave(const char* mask, UINT message, WPARAM wParam) {
+        return test::RunModalWith([&](HWND dialog) {
+            SetDlgItemTextA(dialog, IDC_MASK_FIELD, mask);
+            PostMessageA(dialog, message, wParam, 0);
+        });
+    }
+    test::FakeWorld world;
+    NetPlatform platform{};
+};
+
+TEST_F(AddressSettings, FirstStartShowsTheDefaultsEachLoadedRightAfterItsField) {
+    const HWND dialog = StartWatched();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(g_fieldEvents, (std::vector<std::string>{"create 1070", "text 1070 192.168.1.100", "create 1090",
+                                                       "text 1090 255.255.255.0", "create 1110",
+                                                       "text 1110 192.168.1.1"}));
+    EXPECT_EQ(FieldText(dialog, IDC_IP_FIELD), "192.168.1.100");
+    EXPECT_EQ(FieldText(dialog, IDC_MASK_FIELD), "255.255.255.0");
+    EXPECT_EQ(FieldText(dialog, IDC_GATEWAY_FIELD), "192.168.1.1");
+    DestroyWindow(dialog);
+    EXPECT_EQ(test::ReadSettingsFile(), "(none)") << "starting writes nothing";
+}
+
+TEST_F(AddressSettings, CancelEscAndTheCloseBoxSaveNothing) {
+    EXPECT_EQ(ChangeMaskAndLeave("255.255.0.0", WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED)), 0);
+    EXPECT_EQ(ChangeMaskAndLeave("255.255.0.0", WM_SYSCOMMAND, SC_CLOSE), 0);
+    EXPECT_EQ(test::ReadSettingsFile(), "(none)");
+
+    test::WriteSettingsFile("[Network Address]\r\nIP=10.0.0.9\r\nMask=255.255.255.0\r\nGateway=10.0.0.1\r\n");
+    const INT_PTR result = test::RunModalWith([](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_MASK_FIELD, "255.0.0.0");
+        const HWND search = GetDlgItem(dialog, IDC_SEARCH);
+        PostMessageA(search, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageA(search, WM_KEYUP, VK_ESCAPE, 0);
+    });
+    EXPECT_EQ(result, 0);
+    const HWND dialog = test::CreateMainDialog();
+    EXPECT_EQ(FieldText(dialog, IDC_MASK_FIELD), "255.255.255.0") << "the next start shows the previous mask";
+    DestroyWindow(dialog);
+}
+
+TEST_F(AddressSettings, OkSavesTheFieldsInOrderAndTheNextStartShowsThem) {
+    EXPECT_EQ(ChangeMaskAndLeave("255.255.0.0", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)), 1);
+    EXPECT_EQ(test::ReadSettingsFile(),
+              "[Network Address]\r\nIP=192.168.1.100\r\nMask=255.255.0.0\r\nGateway=192.168.1.1\r\n");
+    const HWND dialog = test::CreateMainDialog();
+    EXPECT_EQ(FieldText(dialog, IDC_MASK_FIELD), "255.255.0.0");
+    DestroyWindow(dialog);
+
+    // An existing file keeps what else it holds; the keys are replaced where they stand.
+    test::WriteSettingsFile("[Other]\r\nkey=value\r\n[network address]\r\ngateway=10.0.0.1\r\nIP=10.0.0.9\r\n");
+    EXPECT_EQ(ChangeMaskAndLeave("255.255.255.128", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)), 1);
+    EXPECT_EQ(test::ReadSettingsFile(), "[Other]\r\nkey=value\r\n[network address]\r\ngateway=10.0.0.1\r\n"
+                                        "IP=10.0.0.9\r\nMask=255.255.255.128\r\n");
+}
+
+TEST_F(AddressSettings, EnterTakesTheOkPathFromAField) {
+    const INT_PTR result = test::RunModalWith([](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_GATEWAY_FIELD, "192.168.1.254");
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_IP_FIELD)), TRUE);
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+        PostMessageA(info.hwndFocus, WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageA(info.hwndFocus, WM_KEYUP, VK_RETURN, 0);
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(test::ReadSettingsFile(),
+              "[Network Address]\r\nIP=192.168.1.100\r\nMask=255.255.255.0\r\nGateway=192.168.1.254\r\n");
+}
+
+TEST_F(AddressSettings, ValuesReachTheFieldsAsTheFileHasThem) {
+    // Names match without regard to case; an empty value stays empty; a value
+    // that is no address is handed to the field unchanged (what the field then
+    // shows is the field's own affair).
+    test::WriteSettingsFile("[NETWORK address]\r\nip=\r\nMASK=not an address\r\nGateWay=10.9.8.7\r\n");
+    const HWND dialog = StartWatched();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(g_fieldEvents, (std::vector<std::string>{"create 1070", "text 1070 ", "create 1090",
+                                                       "text 1090 not an address", "create 1110",
+                                                       "text 1110 10.9.8.7"}));
+    EXPECT_TRUE(SendMessageA(GetDlgItem(dialog, IDC_IP_FIELD), IPM_ISBLANK, 0, 0));
+    EXPECT_EQ(FieldText(dialog, IDC_GATEWAY_FIELD), "10.9.8.7");
+    DestroyWindow(dialog);
+}
+
+TEST_F(AddressSettings, AFileThatCannotBeWrittenIsReportedAndTheDialogStillCloses) {
+    // A folder in the file's place: every write fails, as it does for an
+    // operator who may not write to the Windows directory.
+    test::RemoveSettingsFile();
+    ASSERT_TRUE(CreateDirectoryA(test::SettingsPath().c_str(), nullptr));
+    SetLastError(ERROR_SUCCESS);
+    ASSERT_FALSE(WritePrivateProfileStringA("Network Address", "IP", "1.2.3.4", "scout.ini"));
+    const DWORD code = GetLastError();
+    EXPECT_NE(code, static_cast<DWORD>(ERROR_SUCCESS));
+
+    std::vector<std::string> reports;
+    const INT_PTR result = test::RunModalWith([&](HWND dialog) {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        for (;;) {
+            const HWND box = test::WaitForWindow("Scout Error", reports.empty() ? 10000 : 1000);
+            if (box == nullptr)
+                break;
+            reports.push_back(test::MessageBoxText(box));
+            test::CloseMessageBox(box);
+        }
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(reports, std::vector<std::string>{"Unable to save the address settings. description of " +
+                                                std::to_string(code) + "."})
+        << "one report, with the platform's description of the error";
+}
+
+}  // namespace
+}  // namespace scout
