@@ -19,7 +19,7 @@ struct SearchState {
 };
 
 enum class Next { Continue, EndSearch };
-enum class PassResult { Read, ReceiveFailed, EndSearch };
+enum class PassResult { Drained, Backlog, ReceiveFailed, EndSearch };
 
 // Reports a socket failure: the error code is fetched first, right after the
 // failing call, then described. addressText is null for the messages without it.
@@ -49,7 +49,7 @@ void AddRow(SearchState& state, NetAddress sender, NetAddress interfaceAddress) 
 }
 
 // One listening pass: reads every datagram already waiting, for at most one
-// pass's budget, and lists each accepted reply.
+// pass's read budget, and lists each accepted reply; says whether it left any.
 PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddress interfaceAddress,
                                 const char* addressText) {
     const NetPlatform& net = state.platform;
@@ -62,7 +62,7 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddr
             return PassResult::EndSearch;
         }
         if (waiting == 0)
-            return PassResult::Read;
+            return PassResult::Drained;
 
         std::size_t received = 0;
         NetAddress sender = 0;
@@ -79,7 +79,7 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddr
             AddRow(state, sender, interfaceAddress);
 
         if (net.now(net.context) - passStart >= PassReadBudgetMs)
-            return PassResult::Read;
+            return PassResult::Backlog;
     }
 }
 
@@ -133,7 +133,9 @@ Next SearchInterface(SearchState& state, const BroadcastInterface& candidate) {
             }
             return Next::Continue;
         }
-        net.sleep(net.context, PassIntervalMs);
+        // A pass that had to stop with datagrams still waiting is followed at once by the next.
+        if (pass == PassResult::Drained)
+            net.sleep(net.context, PassIntervalMs);
     }
 }
 

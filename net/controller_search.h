@@ -11,8 +11,10 @@ namespace scout {
 constexpr std::uint32_t ReplyWindowMs = 1010;
 constexpr std::uint32_t PassIntervalMs = 50;
 // A pass stops reading after this long even if datagrams keep arriving, so a
-// flood cannot hold the socket open past its window.
-constexpr std::uint32_t PassReadBudgetMs = PassIntervalMs;
+// flood cannot hold the socket open past its window: the last pass begins at
+// most one sleep after the window and ends at most this long after that.
+// A pass stopped with datagrams still waiting is followed at once by the next.
+constexpr std::uint32_t PassReadBudgetMs = 25;
 // Room for well over a thousand replies that arrive at once.
 constexpr int SearchReceiveBufferBytes = 4 * 1024 * 1024;
 

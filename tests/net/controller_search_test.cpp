@@ -123,8 +123,26 @@ TEST(ControllerSearch, AFloodCannotHoldTheSocketPastItsWindow) {
     RunSearch(world);
     EXPECT_EQ(world.log[world.log.size() - 2], "close");
     const std::uint32_t elapsed = world.clock - start;
-    EXPECT_LE(elapsed, ReplyWindowMs + PassIntervalMs + PassReadBudgetMs + 10);
+    EXPECT_LE(elapsed, ReplyWindowMs + PassReadBudgetMs + 10);
     EXPECT_TRUE(world.reports.empty());
+    // While datagrams keep waiting, a pass follows the last without a sleep.
+    EXPECT_EQ(test::CountLog(world, "sleep 50"), 0);
+}
+
+TEST(ControllerSearch, ALatePassReadsForItsBudgetOnly) {
+    // The queue empties just before the window ends, and the flood comes back
+    // during the sleep: the last pass reads for its budget, then the socket closes.
+    FakeWorld world;
+    world.stepPerReading = 1;
+    world.interfaces = {{IfA, 2}};
+    for (std::uint32_t i = 0; i < 3000; ++i)
+        world.datagrams.push_back({IfA, 1040 + i / 10, Ctl1, {0x01, 0x02, 0x03}});
+    world.datagrams.push_back({IfA, 5, Ctl2, ReplyBytes(7, "v", "r")});
+    const std::uint32_t start = world.clock;
+    RunSearch(world);
+    EXPECT_LE(world.clock - start, ReplyWindowMs + PassIntervalMs + PassReadBudgetMs + 10);
+    ASSERT_EQ(world.rows.size(), 1u);
+    EXPECT_EQ(world.rows[0].model, "KRV-ETH7");
 }
 
 TEST(ControllerSearch, RowsInArrivalOrderAcrossInterfaces) {
