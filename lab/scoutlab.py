@@ -153,10 +153,11 @@ class Lab:
         self._check(ns)
         self._host(["ip", "netns", "exec", ns] + argv)
 
-    def run(self, ns, argv, timeout=120, env=None, input=None):
-        """Runs argv inside ns and waits; returns the CompletedProcess (text)."""
+    def run(self, ns, argv, timeout=120, env=None, input=None, text=True):
+        """Runs argv inside ns and waits; returns the CompletedProcess (text,
+        or bytes as they were written with text=False)."""
         self._check(ns)
-        return subprocess.run(["ip", "netns", "exec", ns] + argv, capture_output=True, text=True,
+        return subprocess.run(["ip", "netns", "exec", ns] + argv, capture_output=True, text=text,
                               timeout=timeout, env=env, input=input)
 
     def popen(self, ns, argv, env=None, **kw):
@@ -246,14 +247,14 @@ class Lab:
                 raise LabError("refusing: a wineserver of %s runs outside %s" % (wineprefix, ns))
         return env
 
-    def run_wine(self, ns, wineprefix, argv, timeout=120):
+    def run_wine(self, ns, wineprefix, argv, timeout=120, text=True):
         """Runs a Windows program in ns under the prefix whose server start_wine put there."""
         self._check(ns)
         ns_inode = os.stat("/run/netns/" + ns).st_ino
         pids = self._wineserver_pids(wineprefix)
         if not pids or any(os.stat("/proc/%d/ns/net" % p).st_ino != ns_inode for p in pids):
             raise LabError("refusing: the wineserver of %s is not inside %s" % (wineprefix, ns))
-        return self.run(ns, ["wine"] + list(argv), env=self._wine_env(wineprefix), timeout=timeout)
+        return self.run(ns, ["wine"] + list(argv), env=self._wine_env(wineprefix), timeout=timeout, text=text)
 
 
 class SimHandle:

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "net/controller_search.h"
 #include "net/query_datagram.h"
 #include "sim_config.h"
 
@@ -92,6 +93,11 @@ struct Simulator {
     std::uint64_t start = 0;
     std::uint64_t sentReplies = 0;
     std::uint64_t sentJunk = 0;
+    // The flood of the latest query: when it began, how much of it is still to
+    // send, and how much left within the tool's 1010 ms reply window.
+    std::uint64_t floodStart = 0;
+    std::uint64_t floodLeft = 0;
+    std::uint64_t floodInWindow = 0;
 };
 
 // Wall-clock milliseconds, so that the logs of several simulators line up.
@@ -174,6 +180,13 @@ void SendJunk(Simulator& sim, const Pending& p) {
         bytes[i] = static_cast<std::uint8_t>(sim.random());
     if (SendFrom(sim, sim.controllers[p.controller].config.address, p.interfaceIndex, p.to, p.port, bytes, length))
         ++sim.sentJunk;
+    const std::uint64_t since = NowMs() - sim.floodStart;
+    if (since <= ReplyWindowMs)
+        ++sim.floodInWindow;
+    if (sim.floodLeft > 0 && --sim.floodLeft == 0)
+        LogLine(sim, "\"event\": \"flood-sent\", \"junk_sent\": " + std::to_string(sim.options.floodCount) +
+                         ", \"within_window\": " + std::to_string(sim.floodInWindow) + ", \"took_ms\": " +
+                         std::to_string(since));
 }
 
 void Schedule(Simulator& sim, std::uint64_t due, SendKind kind, std::size_t controller, NetAddress to,
@@ -220,6 +233,9 @@ std::string Act(Simulator& sim, const std::uint8_t* bytes, std::size_t length, c
             ++answering;
         }
         if (sim.options.floodCount != 0 && !sim.controllers.empty()) {
+            sim.floodStart = now;
+            sim.floodLeft = sim.options.floodCount;
+            sim.floodInWindow = 0;
             for (std::uint32_t j = 0; j < sim.options.floodCount; ++j) {
                 const std::uint64_t offset =
                     sim.options.floodSpreadMs * static_cast<std::uint64_t>(j) / sim.options.floodCount;

@@ -37,12 +37,14 @@ class Front:
             self.wineprefix = paths.wineprefix
             lab.start_wine(net.ws, self.wineprefix)
 
-    def cli(self, *args, timeout=120):
+    def cli(self, *args, timeout=120, text=True):
+        """Runs scout-cli; with text=False its output is left as the bytes it wrote."""
         start = time.monotonic()
         if self.build == "linux":
-            result = self.lab.run(self.net.ws, [self.program] + list(args), timeout=timeout)
+            result = self.lab.run(self.net.ws, [self.program] + list(args), timeout=timeout, text=text)
         else:
-            result = self.lab.run_wine(self.net.ws, self.wineprefix, [self.program] + list(args), timeout=timeout)
+            result = self.lab.run_wine(self.net.ws, self.wineprefix, [self.program] + list(args), timeout=timeout,
+                                       text=text)
         result.elapsed = time.monotonic() - start
         return result
 
