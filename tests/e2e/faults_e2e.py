@@ -135,7 +135,7 @@ def junk_flood_100k(lab, front_for):
     # entry lets the workstation's port-unreachable answers leave at once.
     bridge = json.loads(lab.run(net.segments[0].ns, ["ip", "-j", "link", "show", "br0"]).stdout)[0]["address"]
     lab.configure(net.ws, ["ip", "neigh", "replace", "10.1.0.50", "lladdr", bridge, "dev", "ws0", "nud", "permanent"])
-    capture = lab.popen(net.ws, ["tcpdump", "-i", "ws0", "-n", "-l", "-tt", "-Q", "inout",
+    capture = lab.popen(net.ws, ["tcpdump", "-i", "ws0", "-n", "-l", "--immediate-mode", "-tt", "-Q", "inout",
                                  "(udp and dst port 65515) or icmp"],
                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     deadline = time.time() + 10
