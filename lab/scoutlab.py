@@ -20,7 +20,13 @@ import subprocess
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROOT = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
+
+
+def program(name):
+    """A program of the native build when run from the source tree, else the installed one."""
+    built = os.path.join(ROOT, "build/linux/bin", name)
+    return built if os.path.exists(built) else (shutil.which(name) or name)
 
 
 class LabError(Exception):
@@ -170,7 +176,7 @@ class Lab:
     def start_sim(self, segment, controller_lines, extra_args=(), sim=None):
         """Starts scout-sim in segment's namespace with one controller per line;
         returns a SimHandle whose log can be read."""
-        sim = sim or os.environ.get("SCOUT_SIM", os.path.join(ROOT, "build/linux/bin/scout-sim"))
+        sim = sim or os.environ.get("SCOUT_SIM") or program("scout-sim")
         index = len(self.processes)
         config = os.path.join(self.workdir, "sim%d.conf" % index)
         log = os.path.join(self.workdir, "sim%d.log" % index)
