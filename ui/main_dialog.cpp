@@ -116,6 +116,14 @@ void CreateAddressField(HWND dialog, int placeholderId, const AddressSetting& se
     char text[SettingCapacity];
     LoadAddressSetting(setting, text, sizeof text);
     SetDlgItemTextA(dialog, setting.fieldId, text);
+    // Windows' address control shows a text it is given; Wine's keeps it only
+    // as the window's text and leaves its four boxes empty. Telling it the
+    // address as well shows it there too, and changes nothing on Windows.
+    NetAddress address = 0;
+    if (field != nullptr && ParseDottedAddress(text, &address)) {
+        const auto* b = reinterpret_cast<const unsigned char*>(&address);
+        SendMessageA(field, IPM_SETADDRESS, 0, MAKEIPADDRESS(b[0], b[1], b[2], b[3]));
+    }
 }
 
 BOOL OnInitDialog(HWND dialog) {

@@ -23,26 +23,28 @@ std::string FieldText(HWND dialog, int id) {
 }
 
 // What the dialog does to its address fields while it starts: each field's
-// creation and each text it is given, in order.
+// creation, and the text each field holds when the next one is created (and,
+// for the last, when the dialog has started).
 std::vector<std::string> g_fieldEvents;
+HWND g_lastField = nullptr;
+
+void NoteLastFieldText() {
+    if (g_lastField == nullptr)
+        return;
+    char text[64] = {};
+    GetWindowTextA(g_lastField, text, sizeof text);
+    g_fieldEvents.push_back("text " + std::to_string(GetDlgCtrlID(g_lastField)) + " " + text);
+}
 
 LRESULT CALLBACK WatchFields(int code, WPARAM wParam, LPARAM lParam) {
     const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && (sent->message == WM_CREATE || sent->message == WM_SETTEXT)) {
+    if (code == HC_ACTION && sent->message == WM_CREATE) {
         char className[32] = {};
         GetClassNameA(sent->hwnd, className, sizeof className);
         if (std::string(className) == "SysIPAddress32") {
-            const std::string id = std::to_string(GetDlgCtrlID(sent->hwnd));
-            if (sent->message == WM_CREATE)
-                g_fieldEvents.push_back("create " + id);
-            else
-                g_fieldEvents.push_back("text " + id + " " + reinterpret_cast<const char*>(sent->lParam));
-            // Of the texts a field is given before the next field is created
-            // (the control sets its own while it starts), the last one counts.
-            const std::size_t n = g_fieldEvents.size();
-            if (n >= 2 && g_fieldEvents[n - 1].rfind("text " + id + " ", 0) == 0 &&
-                g_fieldEvents[n - 2].rfind("text " + id + " ", 0) == 0)
-                g_fieldEvents.erase(g_fieldEvents.end() - 2);
+            NoteLastFieldText();
+            g_fieldEvents.push_back("create " + std::to_string(GetDlgCtrlID(sent->hwnd)));
+            g_lastField = sent->hwnd;
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -63,9 +65,11 @@ protected:
     // Starts the dialog and records what its fields were given.
     HWND StartWatched() {
         g_fieldEvents.clear();
+        g_lastField = nullptr;
         const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchFields, nullptr, GetCurrentThreadId());
         const HWND dialog = test::CreateMainDialog();
         UnhookWindowsHookEx(hook);
+        NoteLastFieldText();
         return dialog;
     }
     // Runs the dialog modally, sets the mask field and leaves with the given button.
@@ -152,6 +156,10 @@ TEST_F(AddressSettings, ValuesReachTheFieldsAsTheFileHasThem) {
                                                        "text 1110 10.9.8.7"}));
     EXPECT_TRUE(SendMessageA(GetDlgItem(dialog, IDC_IP_FIELD), IPM_ISBLANK, 0, 0));
     EXPECT_EQ(FieldText(dialog, IDC_GATEWAY_FIELD), "10.9.8.7");
+    DWORD shown = 0;
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_GATEWAY_FIELD), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&shown)),
+              4) << "an address is shown in the field's four boxes";
+    EXPECT_EQ(shown, static_cast<DWORD>(MAKEIPADDRESS(10, 9, 8, 7)));
     DestroyWindow(dialog);
 }
 
