@@ -5,15 +5,10 @@ do, and what is refused before anything is sent."""
 
 import sys
 
-from e2e import build_topology, check, main, stderr_lines
+from e2e import build_topology, case_registry, check, main, stderr_lines
 from wire import MAGIC_HEX, command_datagrams
 
-CASES = {}
-
-
-def case(function):
-    CASES[function.__name__.replace("_", "-")] = function
-    return function
+CASES, case = case_registry()
 
 
 @case

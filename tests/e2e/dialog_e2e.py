@@ -5,15 +5,10 @@ command buttons and what they put on the wire."""
 import os
 import sys
 
-from e2e import build_topology, check, main, rows_of
+from e2e import build_topology, case_registry, check, main, rows_of
 from wire import MAGIC_HEX, command_datagrams
 
-CASES = {}
-
-
-def case(function):
-    CASES[function.__name__.replace("_", "-")] = function
-    return function
+CASES, case = case_registry()
 
 
 class ProbeRun:

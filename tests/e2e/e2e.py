@@ -57,6 +57,18 @@ class Front:
         return result
 
 
+def case_registry():
+    """A table of a script's cases and the decorator that fills it: each case
+    is named after its function, with dashes."""
+    cases = {}
+
+    def case(function):
+        cases[function.__name__.replace("_", "-")] = function
+        return function
+
+    return cases, case
+
+
 def rows_of(result, *keys):
     keys = keys or ("address", "model", "version", "revision", "interface")
     return [tuple(row[k] for k in keys) for row in result.rows]

@@ -12,14 +12,9 @@ import subprocess
 import sys
 import time
 
-from e2e import Failure, build_topology, check, main, stderr_lines
+from e2e import Failure, build_topology, case_registry, check, main, stderr_lines
 
-CASES = {}
-
-
-def case(function):
-    CASES[function.__name__.replace("_", "-")] = function
-    return function
+CASES, case = case_registry()
 
 
 @case

@@ -4,14 +4,9 @@ virtual controllers in the lab."""
 
 import sys
 
-from e2e import build_topology, check, controller_lines, main, rows_of, stderr_lines
+from e2e import build_topology, case_registry, check, controller_lines, main, rows_of, stderr_lines
 
-CASES = {}
-
-
-def case(function):
-    CASES[function.__name__.replace("_", "-")] = function
-    return function
+CASES, case = case_registry()
 
 
 @case

@@ -50,18 +50,8 @@ LRESULT CALLBACK WatchFields(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-class AddressSettings : public ::testing::Test {
+class AddressSettings : public test::FakeDialogTest {
 protected:
-    void SetUp() override {
-        test::RemoveSettingsFile();
-        platform = test::MakeFakePlatform(&world);
-        ui::SetDialogPlatform(&platform);
-        ui::SetStartSocketsFunction(nullptr);
-    }
-    void TearDown() override {
-        test::RemoveSettingsFile();
-        ui::SetDialogPlatform(nullptr);
-    }
     // Starts the dialog and records what its fields were given.
     HWND StartWatched() {
         g_fieldEvents.clear();
@@ -79,8 +69,6 @@ protected:
             PostMessageA(dialog, message, wParam, 0);
         });
     }
-    test::FakeWorld world;
-    NetPlatform platform{};
 };
 
 TEST_F(AddressSettings, FirstStartShowsTheDefaultsEachLoadedRightAfterItsField) {

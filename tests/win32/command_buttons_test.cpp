@@ -53,20 +53,13 @@ std::string FieldText(HWND dialog, int id) {
     return text;
 }
 
-class CommandButtons : public ::testing::Test {
+class CommandButtons : public test::FakeDialogTest {
 protected:
     void SetUp() override {
-        test::RemoveSettingsFile();
+        FakeDialogTest::SetUp();
         world.interfaces = {{Interface, 2}};
         world.datagrams = {{Interface, 10, First, test::ReplyBytes(0x1A2B, "1.2", "B")},
                            {Interface, 20, Second, test::ReplyBytes(0x2C, "2.0", "C")}};
-        platform = test::MakeFakePlatform(&world);
-        ui::SetDialogPlatform(&platform);
-        ui::SetStartSocketsFunction(nullptr);
-    }
-    void TearDown() override {
-        test::RemoveSettingsFile();
-        ui::SetDialogPlatform(nullptr);
     }
     // A dialog after a search of the two controllers, one row selected and the group armed.
     HWND SearchedAndArmed(int row) {
@@ -87,8 +80,6 @@ protected:
                 return i;
         return world.log.size();
     }
-    test::FakeWorld world;
-    NetPlatform platform{};
 };
 
 TEST_F(CommandButtons, PowerOnResetSendsThenWaitsThenSearchesAgain) {

@@ -8,6 +8,19 @@
 
 namespace scout::test {
 
+void FakeDialogTest::SetUp() {
+    RemoveSettingsFile();
+    platform = MakeFakePlatform(&world);
+    ui::SetDialogPlatform(&platform);
+    ui::SetStartSocketsFunction(nullptr);
+}
+
+void FakeDialogTest::TearDown() {
+    RemoveSettingsFile();
+    ui::SetDialogPlatform(nullptr);
+    ui::SetStartSocketsFunction(nullptr);
+}
+
 HWND CreateMainDialog() {
     return CreateDialogParamA(GetModuleHandleA(nullptr), ui::MainDialogTemplate, nullptr, ui::MainDialogProc, 0);
 }

@@ -5,10 +5,24 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
+#include "net/fake_platform.h"
+
 namespace scout::test {
+
+// The real dialog on a fake platform whose world a test fills in, with no
+// settings file in the prefix before and after each test.
+class FakeDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    FakeWorld world;
+    NetPlatform platform{};
+};
 
 // The dialog made from the real template and procedure, not shown.
 HWND CreateMainDialog();

@@ -25,24 +25,14 @@ using test::GroupEnabled;
 using test::ItemText;
 
 // One interface with two controllers; the dialog searches on this world.
-class DialogTest : public ::testing::Test {
+class DialogTest : public test::FakeDialogTest {
 protected:
     void SetUp() override {
-        test::RemoveSettingsFile();
+        FakeDialogTest::SetUp();
         world.interfaces = {{MakeAddress(10, 1, 0, 1), 2}};
         world.datagrams = {{MakeAddress(10, 1, 0, 1), 10, MakeAddress(10, 1, 0, 50), test::ReplyBytes(0x1A2B, "1.2", "B")},
                            {MakeAddress(10, 1, 0, 1), 20, MakeAddress(10, 1, 0, 51), test::ReplyBytes(0, "VERSION8", "rev")}};
-        platform = test::MakeFakePlatform(&world);
-        ui::SetDialogPlatform(&platform);
-        ui::SetStartSocketsFunction(nullptr);
     }
-    void TearDown() override {
-        test::RemoveSettingsFile();
-        ui::SetDialogPlatform(nullptr);
-        ui::SetStartSocketsFunction(nullptr);
-    }
-    test::FakeWorld world;
-    NetPlatform platform{};
 };
 
 // --- the template, read back as the platform stores it ---
