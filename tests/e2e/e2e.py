@@ -5,6 +5,7 @@ inside the lab's workstation namespace, never anywhere else."""
 import argparse
 import json
 import os
+import subprocess
 import sys
 import time
 import traceback
@@ -47,6 +48,14 @@ class Front:
                                        text=text)
         result.elapsed = time.monotonic() - start
         return result
+
+    def start(self, *args):
+        """Starts scout-cli without waiting; its output is piped as text."""
+        if self.build == "linux":
+            argv, env = [self.program] + list(args), None
+        else:
+            argv, env = ["wine", self.program] + list(args), self.lab._wine_env(self.wineprefix)
+        return self.lab.popen(self.net.ws, argv, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
     def search_json(self, *extra):
         result = self.cli("search", "--json", *extra)

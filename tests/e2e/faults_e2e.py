@@ -45,16 +45,12 @@ def queries(sim):
     return [d for d in sim.datagrams() if d.get("action") == "query"]
 
 
-def search_while(lab, net, front, sim, action):
+def search_while(front, sim, action):
     """Starts a table search in the workstation namespace, runs action as soon
     as sim has seen its query (the table has been read and the first window is
     open), and returns (returncode, stdout lines, stderr lines)."""
-    if front.build == "linux":
-        argv, env = [front.program, "search"], None
-    else:
-        argv, env = ["wine", front.program, "search"], lab._wine_env(front.wineprefix)
     seen = len(queries(sim))
-    proc = lab.popen(net.ws, argv, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    proc = front.start("search")
     deadline = time.time() + 30
     while len(queries(sim)) == seen:
         check(time.time() < deadline and proc.poll() is None, "the search sent no query")
@@ -77,7 +73,7 @@ def interface_down(lab, front_for):
 
     # The second interface goes down after the table was read, before its bind:
     # its query cannot be sent, which is reported, and the search ends.
-    code, out, err = search_while(lab, net, front, first, link("ws1", "down"))
+    code, out, err = search_while(front, first, link("ws1", "down"))
     check(code == 1, "a reported failure exits 1", code, out, err)
     check(len(err) == 1 and err[0].startswith("scout-cli: Error sending query broadcast for address 10.2.0.1. "),
           "one message for the second interface", err)
@@ -88,7 +84,7 @@ def interface_down(lab, front_for):
     link("ws1", "up")()
     lab.configure(net.ws, ["ip", "route", "replace", "255.255.255.255/32", "dev", "ws1", "src", "10.2.0.1",
                            "metric", "101"])
-    code, out, err = search_while(lab, net, front, first, link("ws0", "down"))
+    code, out, err = search_while(front, first, link("ws0", "down"))
     check(code == 0 and err == [], "no message", code, err)
     check([l.split()[0] for l in out[1:]] == ["10.1.0.50", "10.2.0.50"], "both interfaces searched", out)
 
