@@ -56,23 +56,25 @@ class Network:
         return [a for s in self.segments for a in s.workstation_addresses]
 
 
-def _topology_segments(name):
-    if name == "single":
-        return [Segment("10.1.0.0/24")]
-    if name == "two-segments":
-        return [Segment("10.1.0.0/24"), Segment("10.2.0.0/24")]
-    if name == "four-segments":
-        return [Segment("10.%d.0.0/24" % i) for i in range(1, 5)]
-    if name == "shared-segment":
-        return [Segment("10.1.0.0/24", workstation_hosts=(1, 2))]
-    if name == "loopback":
-        return []
-    if name == "large":
-        return [Segment("10.1.0.0/16")]
-    raise LabError("unknown topology %r" % name)
+# Each topology's segments, made afresh for each lab; the one list of topologies.
+TOPOLOGY_SEGMENTS = {
+    "single": lambda: [Segment("10.1.0.0/24")],
+    "two-segments": lambda: [Segment("10.1.0.0/24"), Segment("10.2.0.0/24")],
+    "four-segments": lambda: [Segment("10.%d.0.0/24" % i) for i in range(1, 5)],
+    # Two workstation interfaces on one segment: each controller is heard twice.
+    "shared-segment": lambda: [Segment("10.1.0.0/24", workstation_hosts=(1, 2))],
+    # Two segments of the same subnet, the workstation 10.1.0.1 on both.
+    "same-address": lambda: [Segment("10.1.0.0/24"), Segment("10.1.0.0/24")],
+    "loopback": lambda: [],
+    "large": lambda: [Segment("10.1.0.0/16")],
+}
+TOPOLOGIES = list(TOPOLOGY_SEGMENTS)
 
 
-TOPOLOGIES = ["single", "two-segments", "four-segments", "shared-segment", "loopback", "large"]
+def topology_segments(name):
+    if name not in TOPOLOGY_SEGMENTS:
+        raise LabError("unknown topology %r (one of: %s)" % (name, ", ".join(TOPOLOGIES)))
+    return TOPOLOGY_SEGMENTS[name]()
 
 
 class Lab:
@@ -135,7 +137,8 @@ class Lab:
             shutil.rmtree(self.workdir, ignore_errors=True)
 
     # --- namespaces -----------------------------------------------------
-    def _ip(self, *args):
+    def ip(self, *args):
+        """An ip command on the host side, for what spans namespaces (veth pairs)."""
         self._host(["ip"] + list(args))
 
     def _host(self, argv):
@@ -146,7 +149,7 @@ class Lab:
 
     def add_namespace(self, role):
         name = "%s-%s" % (self.prefix, role)
-        self._ip("netns", "add", name)
+        self.ip("netns", "add", name)
         self.namespaces.append(name)
         self.configure(name, ["ip", "link", "set", "lo", "up"])
         return name
@@ -213,7 +216,7 @@ class Lab:
                 pids.append(int(pid))
         return pids
 
-    def _wine_env(self, wineprefix):
+    def wine_env(self, wineprefix):
         env = dict(os.environ)
         env.update(WINEPREFIX=wineprefix, WINEARCH="win32", WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml=")
@@ -221,7 +224,7 @@ class Lab:
 
     def _wineserver_kill(self, wineprefix, ns):
         if ns in self.namespaces:
-            subprocess.run(["ip", "netns", "exec", ns, "wineserver", "-k"], env=self._wine_env(wineprefix),
+            subprocess.run(["ip", "netns", "exec", ns, "wineserver", "-k"], env=self.wine_env(wineprefix),
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for pid in self._wineserver_pids(wineprefix):
             try:
@@ -239,7 +242,7 @@ class Lab:
         for pid in self._wineserver_pids(wineprefix):
             os.kill(pid, signal.SIGKILL)
         self.wine_prefixes.append((wineprefix, ns))
-        env = self._wine_env(wineprefix)
+        env = self.wine_env(wineprefix)
         # Wine's server and services outlive these calls: none may hold our pipes.
         quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["ip", "netns", "exec", ns, "wineserver", "-p"], env=env, timeout=60, **quiet)
@@ -260,7 +263,7 @@ class Lab:
         pids = self._wineserver_pids(wineprefix)
         if not pids or any(os.stat("/proc/%d/ns/net" % p).st_ino != ns_inode for p in pids):
             raise LabError("refusing: the wineserver of %s is not inside %s" % (wineprefix, ns))
-        return self.run(ns, ["wine"] + list(argv), env=self._wine_env(wineprefix), timeout=timeout, text=text)
+        return self.run(ns, ["wine"] + list(argv), env=self.wine_env(wineprefix), timeout=timeout, text=text)
 
 
 class SimHandle:
@@ -298,7 +301,7 @@ def build_topology(lab, name):
     255.255.255.255/32 route with that address as source (what Wine's forwarding
     table reports as a broadcast interface), loopback is up, and an address is
     answered for (ARP) only on the interface that holds it."""
-    segments = _topology_segments(name)
+    segments = topology_segments(name)
     ws = lab.add_namespace("ws")
     for key, value in (("net.ipv4.conf.all.arp_ignore", "1"), ("net.ipv4.conf.all.arp_announce", "2"),
                        ("net.ipv4.conf.all.rp_filter", "0"), ("net.ipv4.conf.default.rp_filter", "0")):
@@ -313,7 +316,7 @@ def build_topology(lab, name):
                                    "dev", "br0"])
         for host in segment.workstation_hosts:
             ws_if, seg_if = "ws%d" % port, "p%d" % port
-            lab._ip("link", "add", ws_if, "netns", ws, "type", "veth", "peer", "name", seg_if, "netns", segment.ns)
+            lab.ip("link", "add", ws_if, "netns", ws, "type", "veth", "peer", "name", seg_if, "netns", segment.ns)
             lab.configure(segment.ns, ["ip", "link", "set", seg_if, "master", "br0"])
             lab.configure(segment.ns, ["ip", "link", "set", seg_if, "up"])
             address = segment.host(host)

@@ -14,7 +14,7 @@ void SendCommandDatagram(const NetPlatform& net, const QueryDatagram& datagram) 
     // The results of these are not examined: a failed bind still sends, from a
     // port the platform picks; a failed send leaves nothing on the network.
     net.setBroadcast(net.context, socket);
-    net.bindSocket(net.context, socket, AnyAddress, ToolPort);
+    net.bindSocket(net.context, socket, BroadcastInterface{AnyAddress, 0}, ToolPort);
     net.sendTo(net.context, socket, datagram.data(), datagram.size(), BroadcastAddress, ControllerPort);
     net.closeSocket(net.context, socket);
 }

@@ -55,13 +55,13 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddr
     const NetPlatform& net = state.platform;
     const std::uint32_t passStart = net.now(net.context);
     for (;;) {
-        std::uint32_t waiting = 0;
-        if (!net.bytesWaiting(net.context, socket, &waiting)) {
+        bool waiting = false;
+        if (!net.datagramWaiting(net.context, socket, &waiting)) {
             ReportSocketFailure(state, "IOCTL error checking socket for data on address %s. %s.",
                                 addressText);
             return PassResult::EndSearch;
         }
-        if (waiting == 0)
+        if (!waiting)
             return PassResult::Drained;
 
         std::size_t received = 0;
@@ -72,7 +72,8 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddr
                                 addressText);
             return PassResult::ReceiveFailed;
         }
-        // A short reply must not show bytes of the query or of an earlier reply.
+        // A short reply must not show bytes of the query or of an earlier reply;
+        // an empty datagram so becomes all zeros, which is no reply.
         if (received < state.datagram.size())
             std::memset(state.datagram.data() + received, 0, state.datagram.size() - received);
         if (AcceptReply(state.datagram))
@@ -102,7 +103,7 @@ Next SearchInterface(SearchState& state, const BroadcastInterface& candidate) {
         return Next::EndSearch;
     }
     net.setReceiveBuffer(net.context, socket, SearchReceiveBufferBytes);
-    if (!net.bindSocket(net.context, socket, candidate.address, ToolPort)) {
+    if (!net.bindSocket(net.context, socket, candidate, ToolPort)) {
         ReportSocketFailure(state, "Error attempting to bind to socket for address %s. %s.",
                             addressText);
         net.closeSocket(net.context, socket);

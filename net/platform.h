@@ -45,15 +45,18 @@ struct NetPlatform {
     bool (*setBroadcast)(void* context, SocketHandle socket);
     // Asks for a receive buffer of at least this many bytes; best effort, never fails the caller.
     void (*setReceiveBuffer)(void* context, SocketHandle socket, int bytes);
-    // Binds to address:port. Bound to an interface's address, the socket sends
-    // limited broadcasts out of that interface and receives what arrives for it
-    // there: unicast to the address and broadcasts on its interface, nothing
-    // from other interfaces. AnyAddress binds to all local addresses.
-    bool (*bindSocket)(void* context, SocketHandle socket, NetAddress address, std::uint16_t port);
+    // Binds to the interface's address and port. Bound to an interface, the
+    // socket sends limited broadcasts out of that interface and receives what
+    // arrives for it there: unicast to its address and broadcasts on it, nothing
+    // from other interfaces. Where the platform needs it (POSIX) the interface is
+    // the one its index names, so two interfaces that hold the same address stay
+    // apart. An address of AnyAddress binds to all local addresses.
+    bool (*bindSocket)(void* context, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port);
     bool (*sendTo)(void* context, SocketHandle socket, const std::uint8_t* data, std::size_t length,
                    NetAddress address, std::uint16_t port);
-    // Bytes of the next datagram waiting, 0 when none; never blocks.
-    bool (*bytesWaiting)(void* context, SocketHandle socket, std::uint32_t* count);
+    // Whether a datagram is waiting, whatever its length: an empty datagram is
+    // waiting too, and is then read (as zero bytes) like any other. Never blocks.
+    bool (*datagramWaiting)(void* context, SocketHandle socket, bool* waiting);
     // Receives one datagram into buffer. A datagram longer than capacity is
     // discarded and reported as a failure whose last error is the platform's
     // message-too-long code.

@@ -175,7 +175,8 @@ void SendReply(Simulator& sim, const Pending& p) {
 
 void SendJunk(Simulator& sim, const Pending& p) {
     std::uint8_t bytes[DatagramLength];
-    const std::size_t length = 1 + sim.random() % DatagramLength;
+    const std::size_t length = sim.options.floodLength >= 0 ? static_cast<std::size_t>(sim.options.floodLength)
+                                                             : 1 + sim.random() % DatagramLength;
     for (std::size_t i = 0; i < length; ++i)
         bytes[i] = static_cast<std::uint8_t>(sim.random());
     if (SendFrom(sim, sim.controllers[p.controller].config.address, p.interfaceIndex, p.to, p.port, bytes, length))
@@ -356,7 +357,8 @@ int Run(Simulator& sim) {
         }
     }
     LogLine(sim, "\"event\": \"stopped\", \"replies_sent\": " + std::to_string(sim.sentReplies) +
-                     ", \"junk_sent\": " + std::to_string(sim.sentJunk));
+                     ", \"junk_sent\": " + std::to_string(sim.sentJunk) +
+                     ", \"within_window\": " + std::to_string(sim.floodInWindow));
     return 0;
 }
 

@@ -27,7 +27,9 @@ const char* const SimUsage =
     "  bad-magic, command=1|2, length=N (replies of N bytes instead of 40).\n"
     "  TEXT takes \\xNN escapes; at most 8 bytes, fewer are padded with NUL.\n"
     "Whole simulator:\n"
-    "  --flood N [--flood-ms MS]   after each query, N junk datagrams to the querier's port\n"
+    "  --flood N [--flood-ms MS] [--flood-length BYTES]\n"
+    "                              after each query, N junk datagrams to the querier's port\n"
+    "                              (of BYTES bytes, 0 to 40; default random 1 to 40)\n"
     "  --log FILE                  JSON lines of every datagram received (default: stdout)\n"
     "  --seed N                    for random delays\n";
 
@@ -228,6 +230,13 @@ bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* 
                 *error = "bad --flood-ms";
                 return false;
             }
+        } else if (flag == "--flood-length") {
+            std::uint32_t length = 0;
+            if (!ParseNumber(value(), 10, &length) || length > DatagramLength) {
+                *error = "bad --flood-length";
+                return false;
+            }
+            options->floodLength = static_cast<int>(length);
         } else if (flag == "--seed") {
             if (!ParseNumber(value(), 10, &options->seed)) {
                 *error = "bad --seed";

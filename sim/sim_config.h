@@ -40,6 +40,7 @@ struct SimOptions {
     std::string logPath;               // empty: standard output
     std::uint32_t floodCount = 0;      // junk datagrams to the querier's port per query
     std::uint32_t floodSpreadMs = 0;   // spread over this long
+    int floodLength = -1;              // bytes of each junk datagram; -1: random, 1 to 40
     std::uint32_t seed = 1;
 };
 

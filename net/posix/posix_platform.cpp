@@ -13,7 +13,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sys/ioctl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,35 +48,14 @@ void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
     ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
-// The name of the interface that holds address, into name (IF_NAMESIZE).
-bool FindInterfaceName(NetAddress address, char* name) {
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0)
-        return Fail();
-    bool found = false;
-    for (const ifaddrs* entry = list; entry != nullptr && !found; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
-            continue;
-        sockaddr_in in;
-        std::memcpy(&in, entry->ifa_addr, sizeof in);
-        if (in.sin_addr.s_addr == address) {
-            std::strncpy(name, entry->ifa_name, IF_NAMESIZE - 1);
-            name[IF_NAMESIZE - 1] = '\0';
-            found = true;
-        }
-    }
-    ::freeifaddrs(list);
-    if (!found)
-        g_lastError = EADDRNOTAVAIL;
-    return found;
-}
-
-bool BindSocket(void*, SocketHandle socket, NetAddress address, std::uint16_t port) {
+// Bound to an interface, the socket is tied to the device its index names (not
+// to the first device found with its address: two may share one).
+bool BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
     const int fd = static_cast<int>(socket);
-    if (address != AnyAddress) {
-        char name[IF_NAMESIZE];
-        if (!FindInterfaceName(address, name))
-            return false;
+    if (where.address != AnyAddress) {
+        char name[IF_NAMESIZE] = {};
+        if (::if_indextoname(where.index, name) == nullptr)
+            return Fail();
         if (::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, name,
                          static_cast<socklen_t>(std::strlen(name) + 1)) != 0)
             return Fail();
@@ -103,11 +82,17 @@ bool SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t le
     return true;
 }
 
-bool BytesWaiting(void*, SocketHandle socket, std::uint32_t* count) {
-    int waiting = 0;
-    if (::ioctl(static_cast<int>(socket), FIONREAD, &waiting) != 0)
+// FIONREAD would give the size of the next datagram, 0 for an empty one: poll
+// tells whether one is queued at all.
+bool DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
+    pollfd watch{static_cast<int>(socket), POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&watch, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0)
         return Fail();
-    *count = static_cast<std::uint32_t>(waiting);
+    *waiting = ready > 0 && (watch.revents & (POLLIN | POLLERR)) != 0;
     return true;
 }
 
@@ -225,7 +210,7 @@ void ReleaseInterfaces(void*, InterfaceTable* table) {
 
 const NetPlatform g_platform = {
     nullptr,      OpenSocket, SetBroadcast, SetReceiveBuffer, BindSocket, SendTo,
-    BytesWaiting, ReceiveFrom, CloseSocket, LastError,        ErrorText,  Now,
+    DatagramWaiting, ReceiveFrom, CloseSocket, LastError,        ErrorText,  Now,
     Sleep,        LoadInterfaces, ReleaseInterfaces,
 };
 

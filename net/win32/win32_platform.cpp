@@ -35,11 +35,12 @@ void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
                  sizeof bytes);
 }
 
-bool BindSocket(void*, SocketHandle socket, NetAddress address, std::uint16_t port) {
+// Winsock ties a socket bound to an interface's address to that interface.
+bool BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
-    local.sin_addr.s_addr = address;
+    local.sin_addr.s_addr = where.address;
     return ::bind(AsSocket(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) !=
            SOCKET_ERROR;
 }
@@ -54,11 +55,25 @@ bool SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t le
                     reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != SOCKET_ERROR;
 }
 
-bool BytesWaiting(void*, SocketHandle socket, std::uint32_t* count) {
-    u_long waiting = 0;
-    if (::ioctlsocket(AsSocket(socket), FIONREAD, &waiting) == SOCKET_ERROR)
+// FIONREAD counts the bytes queued, so an empty datagram alone in the queue
+// counts 0 (under Wine: an empty one at its head); when it says 0, select
+// tells whether a datagram is waiting all the same.
+bool DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
+    u_long bytes = 0;
+    if (::ioctlsocket(AsSocket(socket), FIONREAD, &bytes) == SOCKET_ERROR)
         return false;
-    *count = static_cast<std::uint32_t>(waiting);
+    if (bytes != 0) {
+        *waiting = true;
+        return true;
+    }
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(AsSocket(socket), &readable);
+    timeval immediately{0, 0};
+    const int ready = ::select(0, &readable, nullptr, nullptr, &immediately);
+    if (ready == SOCKET_ERROR)
+        return false;
+    *waiting = ready > 0;
     return true;
 }
 
@@ -120,7 +135,7 @@ void ReleaseInterfaces(void*, InterfaceTable* table) {
 
 const NetPlatform g_platform = {
     nullptr,      OpenSocket,  SetBroadcast, SetReceiveBuffer, BindSocket, SendTo,
-    BytesWaiting, ReceiveFrom, CloseSocket,  LastError,        ErrorText,  Now,
+    DatagramWaiting, ReceiveFrom, CloseSocket,  LastError,        ErrorText,  Now,
     Sleep,        LoadInterfaces, ReleaseInterfaces,
 };
 

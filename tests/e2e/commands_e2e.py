@@ -14,7 +14,8 @@ CASES, case = case_registry()
 @case
 def wire_bytes(lab, front_for):
     net = build_topology(lab, "single")
-    sim = lab.start_sim(net.segments[0], ["address=192.168.1.50 model=1 version=v revision=r",
+    # A reset takes a controller off the network far longer than the next command takes to come.
+    sim = lab.start_sim(net.segments[0], ["address=192.168.1.50 model=1 version=v revision=r offline-ms=60000",
                                           "address=10.0.0.5 model=2 version=v revision=r"])
     front = front_for(net)
     for args in (("reset", "192.168.1.50"), ("factory-defaults", "192.168.1.50"),
@@ -62,7 +63,7 @@ def reconfigure_and_factory_defaults(lab, front_for):
 @case
 def power_on_reset_and_no_answer(lab, front_for):
     net = build_topology(lab, "single")
-    sim = lab.start_sim(net.segments[0], ["address=10.1.0.50 model=1 version=v revision=r offline-ms=9000",
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.50 model=1 version=v revision=r offline-ms=60000",
                                           "address=10.1.0.51 model=2 version=v revision=r delay=20"])
     front = front_for(net)
     reset = front.cli("reset", "10.1.0.50", "--json")
@@ -99,14 +100,15 @@ def refusals(lab, front_for):
         result = front.cli("reconfigure", "10.1.0.50", *fields)
         check(result.returncode == 1 and stderr_lines(result) == ["scout-cli: " + message] and result.stdout == "",
               "refused: exit 1 and the message", fields, result.returncode, result.stdout, result.stderr)
-        check(result.elapsed < 3.0, "a refusal neither waits nor searches", result.elapsed)
+        # No wait: the settle time is 5 s (whether anything was searched, the sim's log says below).
+        check(result.elapsed < 5.0, "a refusal does not wait", result.elapsed)
     for args in (("reset",), ("reset", "10.1.0"), ("reset", "255.255.255.255"), ("reset", "0.0.0.0"),
                  ("reconfigure", "10.1.0.50", "10.1.0.77"), ("search", "--no-wait"),
                  ("reset", "10.1.0.50", "10.1.0.51")):
         result = front.cli(*args)
         check(result.returncode == 2 and "usage: scout-cli" in result.stderr, "bad usage exits 2", args,
               result.returncode, result.stderr)
-    check(command_datagrams(sim) == [], "nothing was sent", sim.datagrams())
+    check(sim.datagrams() == [], "nothing was sent, nothing searched", sim.datagrams())
 
 
 if __name__ == "__main__":

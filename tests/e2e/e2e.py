@@ -54,7 +54,7 @@ class Front:
         if self.build == "linux":
             argv, env = [self.program] + list(args), None
         else:
-            argv, env = ["wine", self.program] + list(args), self.lab._wine_env(self.wineprefix)
+            argv, env = ["wine", self.program] + list(args), self.lab.wine_env(self.wineprefix)
         return self.lab.popen(self.net.ws, argv, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
     def search_json(self, *extra):

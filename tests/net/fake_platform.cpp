@@ -64,12 +64,12 @@ void SetReceiveBuffer(void* context, SocketHandle, int) {
     W(context).log.push_back("rcvbuf");
 }
 
-bool Bind(void* context, SocketHandle, NetAddress address, std::uint16_t port) {
+bool Bind(void* context, SocketHandle, const BroadcastInterface& where, std::uint16_t port) {
     FakeWorld& world = W(context);
-    world.log.push_back("bind " + AddressText(address) + ":" + std::to_string(port));
+    world.log.push_back("bind " + AddressText(where.address) + ":" + std::to_string(port));
     if (Fails(world, Op::Bind))
         return false;
-    world.boundInterface = address;
+    world.boundInterface = where.address;
     return true;
 }
 
@@ -88,13 +88,12 @@ bool Send(void* context, SocketHandle, const std::uint8_t* data, std::size_t len
     return true;
 }
 
-bool Waiting(void* context, SocketHandle, std::uint32_t* count) {
+bool Waiting(void* context, SocketHandle, bool* waiting) {
     FakeWorld& world = W(context);
     world.log.push_back("waiting");
     if (Fails(world, Op::Waiting))
         return false;
-    const int next = NextArrived(world);
-    *count = next < 0 ? 0 : static_cast<std::uint32_t>(world.datagrams[next].bytes.size());
+    *waiting = NextArrived(world) >= 0;
     return true;
 }
 
@@ -115,7 +114,8 @@ bool Receive(void* context, SocketHandle, std::uint8_t* buffer, std::size_t capa
         world.lastError = MessageTooLongError;
         return false;
     }
-    std::memcpy(buffer, d.bytes.data(), d.bytes.size());
+    if (!d.bytes.empty())
+        std::memcpy(buffer, d.bytes.data(), d.bytes.size());
     *received = d.bytes.size();
     *sender = d.sender;
     return true;

@@ -232,7 +232,7 @@ TEST_F(CommandButtons, RefusedFieldsAreReportedAndNothingIsSent) {
             texts.push_back(test::MessageBoxText(box));
             captions.push_back(test::WindowText(box));
             test::CloseMessageBox(box);
-            for (int i = 0; i < 200 && ui::DialogBusy(); ++i)
+            for (int i = 0; i < 1000 && ui::DialogBusy(); ++i)
                 Sleep(10);
             nothingSent.push_back(world.sent.size() == sentBefore);
             fieldsKept.push_back(FieldText(dialog, IDC_IP_FIELD) == before[0] &&

@@ -224,7 +224,7 @@ TEST_F(DialogTest, FocusStartsOnSearchAndEscEndsWithZero) {
     const INT_PTR result = test::RunModalWith([&](HWND dialog) {
         // The window exists before the dialog manager has placed the focus.
         GUITHREADINFO info{};
-        for (int i = 0; i < 200 && info.hwndFocus == nullptr; ++i) {
+        for (int i = 0; i < 1000 && info.hwndFocus == nullptr; ++i) {
             Sleep(10);
             info = GUITHREADINFO{};
             info.cbSize = sizeof info;
@@ -319,7 +319,7 @@ TEST_F(DialogTest, RealMouseClicksOnTheListArmTheGroup) {
     PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, onRow);
     PostMessageA(list, WM_LBUTTONUP, 0, onRow);
     MSG message;
-    for (int i = 0; i < 50 && !GroupEnabled(dialog, true); ++i) {
+    for (int i = 0; i < 1000 && !GroupEnabled(dialog, true); ++i) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&message);
         Sleep(10);
@@ -334,7 +334,7 @@ TEST_F(DialogTest, RealMouseClicksOnTheListArmTheGroup) {
     const LPARAM empty = MAKELPARAM(client.right / 2, client.bottom - 5);
     PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, empty);
     PostMessageA(list, WM_LBUTTONUP, 0, empty);
-    for (int i = 0; i < 50 && !GroupEnabled(dialog, true); ++i) {
+    for (int i = 0; i < 1000 && !GroupEnabled(dialog, true); ++i) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&message);
         Sleep(10);
