@@ -4,13 +4,13 @@
 #include <cstring>
 #include <string>
 
-#include "../net/address_check.h"
-#include "../net/controller_commands.h"
-#include "../net/controller_search.h"
-#include "../net/error_report.h"
-#include "../net/system_platform.h"
-#include "cli_output.h"
-#include "console.h"
+#include "cli/cli_output.h"
+#include "cli/console.h"
+#include "net/address.h"
+#include "net/controller_commands.h"
+#include "net/controller_search.h"
+#include "net/error_report.h"
+#include "net/system_platform.h"
 
 namespace scout::cli {
 namespace {
@@ -179,13 +179,8 @@ int RunInterfaces(const NetPlatform& platform, OutputFormat format) {
     int errorCode = 0;
     const TableStatus status = platform.loadInterfaces(platform.context, &table, &errorCode);
     int exitCode = ExitOk;
-    if (status == TableStatus::NoSpace) {
-        ReportError(frontEnd, "Not enough space to load forwarding table.");
-        exitCode = ExitFailure;
-    } else if (status == TableStatus::Failed) {
-        char description[ErrorTextCapacity];
-        SystemErrorText(platform, errorCode, description, sizeof description);
-        ReportError(frontEnd, "Unable to read forwarding table. %s.", description);
+    if (status != TableStatus::Ok) {
+        ReportTableFailure(frontEnd, platform, status, errorCode);
         exitCode = ExitFailure;
     } else {
         Print(RenderInterfaces(table.entries, table.count, format));
@@ -212,12 +207,9 @@ int Main(int argc, char** argv) {
         return ExitOk;
     }
     const NetPlatform& platform = SystemNetPlatform();
-    int startError = 0;
-    if (!StartSocketLayer(&startError)) {
+    if (const int code = platform.startSocketLayer(platform.context); code != 0) {
         CliList list;
-        char description[ErrorTextCapacity];
-        SystemErrorText(platform, startError, description, sizeof description);
-        ReportError(MakeCliFrontEnd(&list), "Error attempting to initialize sockets. %s.", description);
+        ReportSocketStartFailure(MakeCliFrontEnd(&list), platform, code);
         return ExitFailure;
     }
     if (arguments.command == Command::Interfaces)

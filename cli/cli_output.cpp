@@ -1,7 +1,7 @@
 // Rendering of rows and interfaces for scout-cli. Version and revision are
 // whatever bytes a device sent: the table escapes every control byte so that a
 // device cannot drive the operator's terminal, JSON always parses.
-#include "cli_output.h"
+#include "cli/cli_output.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -162,17 +162,25 @@ void InsertRow(void* context, int index, const char* address, NetAddress interfa
     rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at < rows.size() ? at : rows.size()), row);
 }
 
-void SetRowText(void* context, int index, int column, const char* text) {
+void SetRowText(void* context, int index, ListColumn column, const char* text) {
     auto& rows = static_cast<CliList*>(context)->rows;
     if (index < 0 || static_cast<std::size_t>(index) >= rows.size())
         return;
     CliRow& row = rows[static_cast<std::size_t>(index)];
-    if (column == 1)
+    switch (column) {
+    case ListColumn::Address:
+        CopyText(row.address, sizeof row.address, text);
+        break;
+    case ListColumn::Model:
         CopyText(row.model, sizeof row.model, text);
-    else if (column == 2)
+        break;
+    case ListColumn::Version:
         CopyText(row.version, sizeof row.version, text);
-    else if (column == 3)
+        break;
+    case ListColumn::Revision:
         CopyText(row.revision, sizeof row.revision, text);
+        break;
+    }
 }
 
 void ShowError(void*, const char* text) {
@@ -184,7 +192,13 @@ void ShowError(void*, const char* text) {
 }  // namespace
 
 SearchFrontEnd MakeCliFrontEnd(CliList* list) {
-    return SearchFrontEnd{list, ClearRows, InsertRow, SetRowText, ShowError};
+    return SearchFrontEnd{
+        .context = list,
+        .clearRows = ClearRows,
+        .insertRow = InsertRow,
+        .setRowText = SetRowText,
+        .showError = ShowError,
+    };
 }
 
 std::string FormatErrorLine(const char* text) {

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "../net/platform.h"
+#include "net/platform.h"
+#include "net/query_datagram.h"
 
 namespace scout::cli {
 

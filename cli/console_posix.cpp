@@ -1,5 +1,5 @@
 // On POSIX standard output already passes bytes unchanged.
-#include "console.h"
+#include "cli/console.h"
 
 namespace scout::cli {
 void PrepareConsoleOutput() {}

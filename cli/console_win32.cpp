@@ -1,5 +1,5 @@
 // On Windows: binary standard output (CSV carries its own CR LF) and a UTF-8 console.
-#include "console.h"
+#include "cli/console.h"
 
 #include <windows.h>
 #include <fcntl.h>

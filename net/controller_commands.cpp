@@ -2,14 +2,16 @@
 // tool's port on all addresses, one datagram, closed again. Unlike the search
 // it is not sent per interface: the platform's routing of the limited
 // broadcast picks the interface.
-#include "controller_commands.h"
+#include "net/controller_commands.h"
+
+#include "net/query_datagram.h"
 
 namespace scout {
 namespace {
 
 void SendCommandDatagram(const NetPlatform& net, const QueryDatagram& datagram) {
-    const SocketHandle socket = net.openSocket(net.context);
-    if (socket == InvalidSocket)
+    SocketHandle socket = InvalidSocket;
+    if (net.openSocket(net.context, &socket) != 0)
         return;
     // The results of these are not examined: a failed bind still sends, from a
     // port the platform picks; a failed send leaves nothing on the network.

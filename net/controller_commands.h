@@ -2,7 +2,7 @@
 // broadcast; the target address inside it names the controller that acts.
 #pragma once
 
-#include "platform.h"
+#include "net/platform.h"
 
 namespace scout {
 

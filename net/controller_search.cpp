@@ -1,11 +1,11 @@
 // The search over every broadcast interface, written once for all platforms.
-#include "controller_search.h"
+#include "net/controller_search.h"
 
 #include <cstring>
 
-#include "error_report.h"
-#include "interval_timer.h"
-#include "query_datagram.h"
+#include "net/error_report.h"
+#include "net/interval_timer.h"
+#include "net/query_datagram.h"
 
 namespace scout {
 namespace {
@@ -21,16 +21,8 @@ struct SearchState {
 enum class Next { Continue, EndSearch };
 enum class PassResult { Drained, Backlog, ReceiveFailed, EndSearch };
 
-// Reports a socket failure: the error code is fetched first, right after the
-// failing call, then described. addressText is null for the messages without it.
-void ReportSocketFailure(SearchState& state, const char* format, const char* addressText) {
-    const int code = state.platform.lastError(state.platform.context);
-    char description[ErrorTextCapacity];
-    SystemErrorText(state.platform, code, description, sizeof description);
-    if (addressText != nullptr)
-        ReportError(state.frontEnd, format, addressText, description);
-    else
-        ReportError(state.frontEnd, format, description);
+void Report(SearchState& state, SocketFailure failure, NetAddress interfaceAddress, int code) {
+    ReportSocketFailure(state.frontEnd, state.platform, failure, interfaceAddress, code);
     state.reportedFailure = true;
 }
 
@@ -42,23 +34,21 @@ void AddRow(SearchState& state, NetAddress sender, NetAddress interfaceAddress) 
     FormatAddress(sender, text, sizeof text);
     list.insertRow(list.context, row, text, interfaceAddress);
     FormatModelText(reply.model, text, sizeof text);
-    list.setRowText(list.context, row, 1, text);
-    list.setRowText(list.context, row, 2, reply.version);
-    list.setRowText(list.context, row, 3, reply.revision);
+    list.setRowText(list.context, row, ListColumn::Model, text);
+    list.setRowText(list.context, row, ListColumn::Version, reply.version);
+    list.setRowText(list.context, row, ListColumn::Revision, reply.revision);
     ++state.rowCounter;
 }
 
 // One listening pass: reads every datagram already waiting, for at most one
 // pass's read budget, and lists each accepted reply; says whether it left any.
-PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddress interfaceAddress,
-                                const char* addressText) {
+PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddress interfaceAddress) {
     const NetPlatform& net = state.platform;
     const std::uint32_t passStart = net.now(net.context);
     for (;;) {
         bool waiting = false;
-        if (!net.datagramWaiting(net.context, socket, &waiting)) {
-            ReportSocketFailure(state, "IOCTL error checking socket for data on address %s. %s.",
-                                addressText);
+        if (const int code = net.datagramWaiting(net.context, socket, &waiting); code != 0) {
+            Report(state, SocketFailure::CheckWaiting, interfaceAddress, code);
             return PassResult::EndSearch;
         }
         if (!waiting)
@@ -66,10 +56,10 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddr
 
         std::size_t received = 0;
         NetAddress sender = 0;
-        if (!net.receiveFrom(net.context, socket, state.datagram.data(), state.datagram.size(),
-                             &received, &sender)) {
-            ReportSocketFailure(state, "Error attempting to receive data for address %s. %s.",
-                                addressText);
+        if (const int code = net.receiveFrom(net.context, socket, state.datagram.data(), state.datagram.size(),
+                                             &received, &sender);
+            code != 0) {
+            Report(state, SocketFailure::Receive, interfaceAddress, code);
             return PassResult::ReceiveFailed;
         }
         // A short reply must not show bytes of the query or of an earlier reply;
@@ -87,32 +77,31 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddr
 // Broadcasts the query on one interface and lists the replies of its window.
 Next SearchInterface(SearchState& state, const BroadcastInterface& candidate) {
     const NetPlatform& net = state.platform;
-    char addressText[AddressTextCapacity];
-    FormatAddress(candidate.address, addressText, sizeof addressText);
+    const NetAddress address = candidate.address;
 
-    const SocketHandle socket = net.openSocket(net.context);
-    if (socket == InvalidSocket) {
-        ReportSocketFailure(state, "Unable to create socket. %s.", nullptr);
+    SocketHandle socket = InvalidSocket;
+    if (const int code = net.openSocket(net.context, &socket); code != 0) {
+        Report(state, SocketFailure::CreateSocket, address, code);
         return Next::EndSearch;
     }
     // After any failure below the socket is closed once the operator has closed
     // the report; a failure of that close is not reported on top.
-    if (!net.setBroadcast(net.context, socket)) {
-        ReportSocketFailure(state, "Unable to set socket options. %s.", nullptr);
+    if (const int code = net.setBroadcast(net.context, socket); code != 0) {
+        Report(state, SocketFailure::SetOptions, address, code);
         net.closeSocket(net.context, socket);
         return Next::EndSearch;
     }
     net.setReceiveBuffer(net.context, socket, SearchReceiveBufferBytes);
-    if (!net.bindSocket(net.context, socket, candidate, ToolPort)) {
-        ReportSocketFailure(state, "Error attempting to bind to socket for address %s. %s.",
-                            addressText);
+    if (const int code = net.bindSocket(net.context, socket, candidate, ToolPort); code != 0) {
+        Report(state, SocketFailure::Bind, address, code);
         net.closeSocket(net.context, socket);
         return Next::EndSearch;
     }
     BuildQuery(state.datagram);
-    if (!net.sendTo(net.context, socket, state.datagram.data(), state.datagram.size(),
-                    BroadcastAddress, ControllerPort)) {
-        ReportSocketFailure(state, "Error sending query broadcast for address %s. %s.", addressText);
+    if (const int code = net.sendTo(net.context, socket, state.datagram.data(), state.datagram.size(),
+                                    BroadcastAddress, ControllerPort);
+        code != 0) {
+        Report(state, SocketFailure::SendQuery, address, code);
         net.closeSocket(net.context, socket);
         return Next::EndSearch;
     }
@@ -120,7 +109,7 @@ Next SearchInterface(SearchState& state, const BroadcastInterface& candidate) {
     IntervalTimer replyWindow;
     ArmTimer(replyWindow, net.now(net.context), ReplyWindowMs);
     for (;;) {
-        const PassResult pass = ReadWaitingDatagrams(state, socket, candidate.address, addressText);
+        const PassResult pass = ReadWaitingDatagrams(state, socket, address);
         if (pass == PassResult::EndSearch) {
             net.closeSocket(net.context, socket);
             return Next::EndSearch;
@@ -128,8 +117,8 @@ Next SearchInterface(SearchState& state, const BroadcastInterface& candidate) {
         // The window is tested after the reads, so what waits when the first pass
         // past the window begins is still listed; the socket is never read again.
         if (pass == PassResult::ReceiveFailed || TimerExpired(replyWindow, net.now(net.context))) {
-            if (!net.closeSocket(net.context, socket)) {
-                ReportSocketFailure(state, "Error closing socket for address %s. %s.", addressText);
+            if (const int code = net.closeSocket(net.context, socket); code != 0) {
+                Report(state, SocketFailure::Close, address, code);
                 return Next::EndSearch;
             }
             return Next::Continue;
@@ -149,13 +138,8 @@ SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd
     InterfaceTable table;
     int tableError = 0;
     const TableStatus status = platform.loadInterfaces(platform.context, &table, &tableError);
-    if (status == TableStatus::NoSpace) {
-        ReportError(frontEnd, "Not enough space to load forwarding table.");
-        state.reportedFailure = true;
-    } else if (status == TableStatus::Failed) {
-        char description[ErrorTextCapacity];
-        SystemErrorText(platform, tableError, description, sizeof description);
-        ReportError(frontEnd, "Unable to read forwarding table. %s.", description);
+    if (status != TableStatus::Ok) {
+        ReportTableFailure(frontEnd, platform, status, tableError);
         state.reportedFailure = true;
     } else {
         for (std::size_t i = 0; i < table.count; ++i) {

@@ -1,10 +1,29 @@
-// Formatting of failure reports, shared by the dialog and scout-cli.
-#include "error_report.h"
+// The failure texts, and their formatting, shared by the dialog and scout-cli.
+#include "net/error_report.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 namespace scout {
+namespace {
+
+struct SocketFailureText {
+    SocketFailure failure;
+    const char* format;
+    bool namesInterface;
+};
+
+constexpr SocketFailureText SocketFailureTexts[] = {
+    {SocketFailure::CreateSocket, "Unable to create socket. %s.", false},
+    {SocketFailure::SetOptions, "Unable to set socket options. %s.", false},
+    {SocketFailure::Bind, "Error attempting to bind to socket for address %s. %s.", true},
+    {SocketFailure::SendQuery, "Error sending query broadcast for address %s. %s.", true},
+    {SocketFailure::CheckWaiting, "IOCTL error checking socket for data on address %s. %s.", true},
+    {SocketFailure::Receive, "Error attempting to receive data for address %s. %s.", true},
+    {SocketFailure::Close, "Error closing socket for address %s. %s.", true},
+};
+
+}  // namespace
 
 void ReportError(const SearchFrontEnd& frontEnd, const char* format, ...) {
     char message[MessageCapacity];
@@ -22,6 +41,40 @@ void SystemErrorText(const NetPlatform& platform, int code, char* text, std::siz
         return;
     if (!platform.errorText(platform.context, code, text, capacity))
         std::snprintf(text, capacity, "%s", "(null)");
+}
+
+void ReportSocketFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, SocketFailure failure,
+                         NetAddress interfaceAddress, int code) {
+    char description[ErrorTextCapacity];
+    SystemErrorText(platform, code, description, sizeof description);
+    for (const SocketFailureText& entry : SocketFailureTexts) {
+        if (entry.failure != failure)
+            continue;
+        if (entry.namesInterface) {
+            char addressText[AddressTextCapacity];
+            FormatAddress(interfaceAddress, addressText, sizeof addressText);
+            ReportError(frontEnd, entry.format, addressText, description);
+        } else {
+            ReportError(frontEnd, entry.format, description);
+        }
+        return;
+    }
+}
+
+void ReportTableFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, TableStatus status, int code) {
+    if (status == TableStatus::NoSpace) {
+        ReportError(frontEnd, "Not enough space to load forwarding table.");
+    } else if (status == TableStatus::Failed) {
+        char description[ErrorTextCapacity];
+        SystemErrorText(platform, code, description, sizeof description);
+        ReportError(frontEnd, "Unable to read forwarding table. %s.", description);
+    }
+}
+
+void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code) {
+    char description[ErrorTextCapacity];
+    SystemErrorText(platform, code, description, sizeof description);
+    ReportError(frontEnd, "Error attempting to initialize sockets. %s.", description);
 }
 
 }  // namespace scout

@@ -1,10 +1,12 @@
-// Failure texts: printf-style formatting into the fixed message buffer, and the
-// platform's description of an error code.
+// Failure texts and their formatting: every message that the search, the
+// commands and the socket start-up show is written here, once, and reaches the
+// operator through the front end's showError (a message box in the dialog, a
+// line on standard error in scout-cli).
 #pragma once
 
 #include <cstddef>
 
-#include "platform.h"
+#include "net/platform.h"
 
 namespace scout {
 
@@ -21,5 +23,28 @@ void ReportError(const SearchFrontEnd& frontEnd, const char* format, ...);
 
 // The platform's description of code, or "(null)" when it has none.
 void SystemErrorText(const NetPlatform& platform, int code, char* text, std::size_t capacity);
+
+// The socket calls whose failure is reported, each with its own message.
+enum class SocketFailure {
+    CreateSocket,  // "Unable to create socket. %s."
+    SetOptions,    // "Unable to set socket options. %s."
+    Bind,          // "Error attempting to bind to socket for address %s. %s."
+    SendQuery,     // "Error sending query broadcast for address %s. %s."
+    CheckWaiting,  // "IOCTL error checking socket for data on address %s. %s."
+    Receive,       // "Error attempting to receive data for address %s. %s."
+    Close,         // "Error closing socket for address %s. %s."
+};
+
+// One socket failure: the interface's address (never the controller's) where
+// the message has one, and the platform's description of the call's code.
+void ReportSocketFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, SocketFailure failure,
+                         NetAddress interfaceAddress, int code);
+
+// The interface list could not be had: "Not enough space to load forwarding
+// table." or "Unable to read forwarding table. %s."
+void ReportTableFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, TableStatus status, int code);
+
+// "Error attempting to initialize sockets. %s."
+void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code);
 
 }  // namespace scout

@@ -1,14 +1,19 @@
 // What the search and the commands need of the world: the platform's sockets,
 // clock and interface list (NetPlatform), and the front end's result list and
 // error report (SearchFrontEnd). Each is a table of plain functions with a
-// context pointer; the real tables live in net/win32, net/posix and the front
-// ends, and tests build their own with a fake clock and scripted sockets.
+// context pointer, filled by name (.bindSocket = BindSocket); the real tables
+// live in net/win32, net/posix and the front ends, and tests build their own
+// with a fake clock and scripted sockets.
+//
+// A call that can fail returns the platform's error code of that very call
+// (0 on success, else WSAGetLastError() or errno as the call left it), so no
+// caller depends on fetching a last error in the right order.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "query_datagram.h"
+#include "net/address.h"
 
 namespace scout {
 
@@ -39,10 +44,14 @@ struct InterfaceTable {
 struct NetPlatform {
     void* context;
 
-    // A UDP socket (AF_INET, SOCK_DGRAM, IPPROTO_UDP), or InvalidSocket.
-    SocketHandle (*openSocket)(void* context);
-    // SO_BROADCAST on; false on failure.
-    bool (*setBroadcast)(void* context, SocketHandle socket);
+    // Starts the socket layer where the platform has one to start (Winsock
+    // 2.2); it stays started until the process ends.
+    int (*startSocketLayer)(void* context);
+
+    // A UDP socket (AF_INET, SOCK_DGRAM, IPPROTO_UDP) into *socket.
+    int (*openSocket)(void* context, SocketHandle* socket);
+    // SO_BROADCAST on.
+    int (*setBroadcast)(void* context, SocketHandle socket);
     // Asks for a receive buffer of at least this many bytes; best effort, never fails the caller.
     void (*setReceiveBuffer)(void* context, SocketHandle socket, int bytes);
     // Binds to the interface's address and port. Bound to an interface, the
@@ -51,20 +60,17 @@ struct NetPlatform {
     // from other interfaces. Where the platform needs it (POSIX) the interface is
     // the one its index names, so two interfaces that hold the same address stay
     // apart. An address of AnyAddress binds to all local addresses.
-    bool (*bindSocket)(void* context, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port);
-    bool (*sendTo)(void* context, SocketHandle socket, const std::uint8_t* data, std::size_t length,
-                   NetAddress address, std::uint16_t port);
+    int (*bindSocket)(void* context, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port);
+    int (*sendTo)(void* context, SocketHandle socket, const std::uint8_t* data, std::size_t length,
+                  NetAddress address, std::uint16_t port);
     // Whether a datagram is waiting, whatever its length: an empty datagram is
     // waiting too, and is then read (as zero bytes) like any other. Never blocks.
-    bool (*datagramWaiting)(void* context, SocketHandle socket, bool* waiting);
+    int (*datagramWaiting)(void* context, SocketHandle socket, bool* waiting);
     // Receives one datagram into buffer. A datagram longer than capacity is
-    // discarded and reported as a failure whose last error is the platform's
-    // message-too-long code.
-    bool (*receiveFrom)(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
-                        std::size_t* received, NetAddress* sender);
-    bool (*closeSocket)(void* context, SocketHandle socket);
-    // The socket layer's error code of the last failed call above.
-    int (*lastError)(void* context);
+    // discarded and fails with the platform's message-too-long code.
+    int (*receiveFrom)(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
+                       std::size_t* received, NetAddress* sender);
+    int (*closeSocket)(void* context, SocketHandle socket);
     // The platform's description of an error code into text; false when it has none.
     bool (*errorText)(void* context, int code, char* text, std::size_t capacity);
 
@@ -78,14 +84,20 @@ struct NetPlatform {
     void (*releaseInterfaces)(void* context, InterfaceTable* table);
 };
 
+// The four columns of the result list, in the order the list shows them; each
+// front end keeps its own header texts for them.
+enum class ListColumn : int { Address = 0, Model = 1, Version = 2, Revision = 3 };
+constexpr int ListColumnCount = 4;
+
 struct SearchFrontEnd {
     void* context;
 
     void (*clearRows)(void* context);
-    // Inserts row index with its column 0 text; interfaceAddress is the
+    // Inserts row index with its address column; interfaceAddress is the
     // interface whose window read the reply (a front end may ignore it).
     void (*insertRow)(void* context, int index, const char* address, NetAddress interfaceAddress);
-    void (*setRowText)(void* context, int index, int column, const char* text);
+    // Sets one of the other columns of a row.
+    void (*setRowText)(void* context, int index, ListColumn column, const char* text);
     // Shows one formatted failure text and returns when the operator has seen it.
     void (*showError)(void* context, const char* text);
 };

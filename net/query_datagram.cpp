@@ -1,5 +1,5 @@
 // Building, accepting and reading the 40-byte datagram.
-#include "query_datagram.h"
+#include "net/query_datagram.h"
 
 #include <cstdio>
 #include <cstring>
@@ -83,39 +83,6 @@ ReplyFields ReadReply(const QueryDatagram& datagram) {
 
 void FormatModelText(std::uint32_t model, char* text, std::size_t capacity) {
     std::snprintf(text, capacity, "KRV-ETH%X", static_cast<unsigned>(model));
-}
-
-void FormatAddress(NetAddress address, char* text, std::size_t capacity) {
-    std::uint8_t bytes[4];
-    std::memcpy(bytes, &address, sizeof bytes);
-    std::snprintf(text, capacity, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
-}
-
-bool ParseDottedAddress(const char* text, NetAddress* address) {
-    std::uint8_t bytes[4];
-    const char* p = text;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (*p != '.')
-                return false;
-            ++p;
-        }
-        unsigned value = 0;
-        int digits = 0;
-        while (*p >= '0' && *p <= '9') {
-            value = value * 10 + static_cast<unsigned>(*p - '0');
-            if (++digits > 3 || value > 255)
-                return false;
-            ++p;
-        }
-        if (digits == 0)
-            return false;
-        bytes[part] = static_cast<std::uint8_t>(value);
-    }
-    if (*p != '\0')
-        return false;
-    std::memcpy(address, bytes, sizeof bytes);
-    return true;
 }
 
 }  // namespace scout

@@ -3,15 +3,15 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
+
+#include "net/address.h"
 
 namespace scout {
 
 constexpr std::uint16_t ToolPort = 65513;        // the tool's sockets bind here; replies arrive here
 constexpr std::uint16_t ControllerPort = 65515;  // every datagram from the tool goes here
-constexpr std::uint32_t BroadcastAddress = 0xFFFFFFFFu;  // 255.255.255.255 in any byte order
 constexpr std::size_t DatagramLength = 40;
 
 constexpr std::array<std::uint8_t, 16> ProtocolMagic = {
@@ -37,15 +37,10 @@ constexpr std::size_t WordDOffset = 32;   // revision text, new gateway
 
 using QueryDatagram = std::array<std::uint8_t, DatagramLength>;
 
-// Addresses are held as the socket layer holds them: 32-bit values in network
-// byte order (the first dotted number in the lowest memory byte).
-using NetAddress = std::uint32_t;
-
 // Longest texts a reply can carry: a version without NUL runs on into the revision.
 constexpr std::size_t VersionTextCapacity = 17;
 constexpr std::size_t RevisionTextCapacity = 9;
 constexpr std::size_t TextBufferCapacity = 64;     // the search's text buffer, model text included
-constexpr std::size_t AddressTextCapacity = 16;    // "255.255.255.255" and its NUL
 
 struct ReplyFields {
     std::uint32_t model = 0;
@@ -70,19 +65,5 @@ void FormatModelText(std::uint32_t model, char* text, std::size_t capacity);
 
 // The four wire bytes d, c, b, a of the address a.b.c.d, whatever the host's byte order.
 void EncodeAddress(NetAddress address, std::uint8_t* out);
-
-// Dotted decimal as inet_ntoa writes it.
-void FormatAddress(NetAddress address, char* text, std::size_t capacity);
-
-// Strict dotted-decimal parse (four decimal numbers 0-255, nothing else).
-bool ParseDottedAddress(const char* text, NetAddress* address);
-
-// a.b.c.d as a network-order value: the memory bytes are a, b, c, d on any host.
-constexpr NetAddress MakeAddress(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
-    return std::bit_cast<NetAddress>(std::array<std::uint8_t, 4>{a, b, c, d});
-}
-
-constexpr NetAddress LoopbackAddress = MakeAddress(127, 0, 0, 1);
-constexpr NetAddress AnyAddress = 0;
 
 }  // namespace scout

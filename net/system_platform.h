@@ -2,14 +2,10 @@
 // BSD sockets and the interface list on Linux. The build picks one.
 #pragma once
 
-#include "platform.h"
+#include "net/platform.h"
 
 namespace scout {
 
 const NetPlatform& SystemNetPlatform();
-
-// Starts the socket layer where the platform has one to start (Winsock 2.2);
-// on failure *errorCode holds the platform's code.
-bool StartSocketLayer(int* errorCode);
 
 }  // namespace scout

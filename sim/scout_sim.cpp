@@ -23,7 +23,8 @@
 
 #include "net/controller_search.h"
 #include "net/query_datagram.h"
-#include "sim_config.h"
+#include "sim/sim_config.h"
+#include "sim/sim_protocol.h"
 
 namespace scout::sim {
 namespace {
@@ -47,10 +48,6 @@ std::string Dotted(NetAddress address) {
     return text;
 }
 
-NetAddress DecodeWireAddress(const std::uint8_t* bytes) {
-    return MakeAddress(bytes[3], bytes[2], bytes[1], bytes[0]);
-}
-
 std::string Hex(const std::uint8_t* bytes, std::size_t length) {
     static const char digits[] = "0123456789abcdef";
     std::string out;
@@ -60,12 +57,6 @@ std::string Hex(const std::uint8_t* bytes, std::size_t length) {
     }
     return out;
 }
-
-struct ControllerState {
-    Controller config;
-    std::uint64_t offlineUntil = 0;
-    int interfaceIndex = 0;  // 0: any
-};
 
 enum class SendKind { Reply, Junk };
 
@@ -155,21 +146,9 @@ bool SendFrom(Simulator& sim, NetAddress source, int interfaceIndex, NetAddress 
 
 void SendReply(Simulator& sim, const Pending& p) {
     const Controller& c = sim.controllers[p.controller].config;
-    std::uint8_t bytes[MaxDatagram] = {};
-    QueryDatagram d;
-    BuildQuery(d);
-    for (int i = 0; i < 4; ++i) {
-        d[CommandOffset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(c.replyCommand >> (8 * i));
-        d[WordAOffset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(c.model >> (8 * i));
-    }
-    std::memcpy(&d[WordBOffset], c.version.data(), 8);
-    std::memcpy(&d[WordDOffset], c.revision.data(), 8);
-    if (c.wrongMagic)
-        d[3] ^= 0xFF;
-    std::memcpy(bytes, d.data(), d.size());
-    const std::size_t length = static_cast<std::size_t>(c.replyLength);
+    const std::vector<std::uint8_t> reply = EncodeReply(c);
     const NetAddress to = c.reply == ReplyMode::Broadcast ? BroadcastAddress : p.to;
-    if (SendFrom(sim, c.address, p.interfaceIndex, to, p.port, bytes, length))
+    if (SendFrom(sim, c.address, p.interfaceIndex, to, p.port, reply.data(), reply.size()))
         ++sim.sentReplies;
 }
 
@@ -202,36 +181,22 @@ std::string InterfaceName(int index) {
     return name;
 }
 
-ControllerState* FindController(Simulator& sim, NetAddress address, std::uint64_t now) {
-    for (ControllerState& c : sim.controllers)
-        if (c.config.address == address && now >= c.offlineUntil)
-            return &c;
-    return nullptr;
-}
-
-// What one received datagram does; returns the JSON fields that say so.
+// What one received datagram does: the controllers react, the answers are
+// scheduled; returns the JSON fields that say what happened.
 std::string Act(Simulator& sim, const std::uint8_t* bytes, std::size_t length, const sockaddr_in& from,
                 int interfaceIndex) {
     const std::uint64_t now = NowMs();
-    if (length != DatagramLength || std::memcmp(bytes, ProtocolMagic.data(), ProtocolMagic.size()) != 0)
-        return "\"action\": \"ignored\", \"reason\": \"not a 40-byte datagram with the protocol magic\"";
-    const std::uint32_t command = static_cast<std::uint32_t>(bytes[16]) | static_cast<std::uint32_t>(bytes[17]) << 8 |
-                                  static_cast<std::uint32_t>(bytes[18]) << 16 |
-                                  static_cast<std::uint32_t>(bytes[19]) << 24;
-    const NetAddress target = DecodeWireAddress(bytes + WordAOffset);
-    if (command == static_cast<std::uint32_t>(CommandCode::CommandQuery)) {
-        int answering = 0;
-        for (std::size_t i = 0; i < sim.controllers.size(); ++i) {
-            const ControllerState& c = sim.controllers[i];
-            if (now < c.offlineUntil || (c.interfaceIndex != 0 && c.interfaceIndex != interfaceIndex))
-                continue;
-            const std::uint32_t spread = c.config.delayMaxMs - c.config.delayMinMs;
-            const std::uint64_t delay = c.config.delayMinMs + (spread == 0 ? 0 : sim.random() % (spread + 1));
-            const std::uint16_t port = ntohs(from.sin_port);
+    const Reaction reaction = React(sim.controllers, bytes, length, interfaceIndex, now);
+    const std::uint16_t port = ntohs(from.sin_port);
+    switch (reaction.action) {
+    case Action::Query:
+        for (const std::size_t i : reaction.answering) {
+            const Controller& c = sim.controllers[i].config;
+            const std::uint32_t spread = c.delayMaxMs - c.delayMinMs;
+            const std::uint64_t delay = c.delayMinMs + (spread == 0 ? 0 : sim.random() % (spread + 1));
             Schedule(sim, now + delay, SendKind::Reply, i, from.sin_addr.s_addr, port, interfaceIndex);
-            if (c.config.answerTwice)
+            if (c.answerTwice)
                 Schedule(sim, now + delay + 1, SendKind::Reply, i, from.sin_addr.s_addr, port, interfaceIndex);
-            ++answering;
         }
         if (sim.options.floodCount != 0 && !sim.controllers.empty()) {
             sim.floodStart = now;
@@ -240,40 +205,34 @@ std::string Act(Simulator& sim, const std::uint8_t* bytes, std::size_t length, c
             for (std::uint32_t j = 0; j < sim.options.floodCount; ++j) {
                 const std::uint64_t offset =
                     sim.options.floodSpreadMs * static_cast<std::uint64_t>(j) / sim.options.floodCount;
-                Schedule(sim, now + offset, SendKind::Junk, 0, from.sin_addr.s_addr, ntohs(from.sin_port),
-                         interfaceIndex);
+                Schedule(sim, now + offset, SendKind::Junk, 0, from.sin_addr.s_addr, port, interfaceIndex);
             }
         }
-        return "\"action\": \"query\", \"answering\": " + std::to_string(answering) +
+        return "\"action\": \"query\", \"answering\": " + std::to_string(reaction.answering.size()) +
                ", \"flood\": " + std::to_string(sim.options.floodCount);
+    case Action::Reset: {
+        const Controller& c = sim.controllers[reaction.controller].config;
+        return "\"action\": \"reset\", \"target\": \"" + Dotted(reaction.target) +
+               "\", \"factory_defaults\": " + (reaction.factoryDefaults ? "true" : "false") +
+               ", \"offline_ms\": " + std::to_string(c.offlineMs) + ", \"address\": \"" + Dotted(c.address) + "\"";
     }
-    if (command != static_cast<std::uint32_t>(CommandCode::CommandReset) &&
-        command != static_cast<std::uint32_t>(CommandCode::CommandReconfigure))
-        return "\"action\": \"ignored\", \"reason\": \"unknown command " + std::to_string(command) + "\"";
-
-    const char* name = command == 1 ? "reset" : "reconfigure";
-    ControllerState* c = FindController(sim, target, now);
-    if (c == nullptr)
-        return std::string("\"action\": \"ignored\", \"command\": \"") + name + "\", \"target\": \"" +
-               Dotted(target) + "\", \"reason\": \"no such controller here\"";
-    if (command == 1) {
-        const bool factory = std::memcmp(bytes + WordBOffset, FactoryDefaultsMarker.data(), 8) == 0;
-        c->offlineUntil = now + c->config.offlineMs;
-        if (factory) {
-            c->config.address = c->config.defaultAddress;
-            c->config.mask = c->config.defaultMask;
-            c->config.gateway = c->config.defaultGateway;
-        }
-        return std::string("\"action\": \"reset\", \"target\": \"") + Dotted(target) +
-               "\", \"factory_defaults\": " + (factory ? "true" : "false") + ", \"offline_ms\": " +
-               std::to_string(c->config.offlineMs) + ", \"address\": \"" + Dotted(c->config.address) + "\"";
+    case Action::Reconfigure: {
+        const Controller& c = sim.controllers[reaction.controller].config;
+        return "\"action\": \"reconfigure\", \"target\": \"" + Dotted(reaction.target) + "\", \"address\": \"" +
+               Dotted(c.address) + "\", \"mask\": \"" + Dotted(c.mask) + "\", \"gateway\": \"" + Dotted(c.gateway) +
+               "\"";
     }
-    c->config.address = DecodeWireAddress(bytes + WordBOffset);
-    c->config.mask = DecodeWireAddress(bytes + WordCOffset);
-    c->config.gateway = DecodeWireAddress(bytes + WordDOffset);
-    return "\"action\": \"reconfigure\", \"target\": \"" + Dotted(target) + "\", \"address\": \"" +
-           Dotted(c->config.address) + "\", \"mask\": \"" + Dotted(c->config.mask) + "\", \"gateway\": \"" +
-           Dotted(c->config.gateway) + "\"";
+    case Action::Ignored:
+        break;
+    }
+    std::string fields = "\"action\": \"ignored\"";
+    if (reaction.command == static_cast<std::uint32_t>(CommandCode::CommandReset) ||
+        reaction.command == static_cast<std::uint32_t>(CommandCode::CommandReconfigure)) {
+        fields += std::string(", \"command\": \"") +
+                  (reaction.command == static_cast<std::uint32_t>(CommandCode::CommandReset) ? "reset" : "reconfigure") +
+                  "\", \"target\": \"" + Dotted(reaction.target) + "\"";
+    }
+    return fields + ", \"reason\": \"" + reaction.reason + "\"";
 }
 
 void ReceiveAll(Simulator& sim) {

@@ -1,5 +1,5 @@
 // Parsing of scout-sim's controller descriptions.
-#include "sim_config.h"
+#include "sim/sim_config.h"
 
 #include <cstdio>
 #include <cstdlib>

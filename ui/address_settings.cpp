@@ -1,6 +1,6 @@
 // The address settings over the platform's profile functions. The values are
 // the operator's text and stay as they are: neither checked nor normalised.
-#include "address_settings.h"
+#include "ui/address_settings.h"
 
 #include "app/resource.h"
 

@@ -3,7 +3,6 @@
 // in the Windows directory), section "Network Address".
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include <cstddef>

@@ -1,14 +1,14 @@
 // The command buttons of the main dialog.
-#include "command_buttons.h"
+#include "ui/command_buttons.h"
 
 #include <commctrl.h>
 
 #include "app/resource.h"
-#include "net/address_check.h"
+#include "net/address.h"
 #include "net/controller_commands.h"
 #include "net/controller_search.h"
 #include "net/error_report.h"
-#include "main_dialog.h"
+#include "ui/main_dialog.h"
 
 namespace scout::ui {
 namespace {

@@ -2,7 +2,6 @@
 // command, then, after the controllers' settle time, the list is searched anew.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include "net/platform.h"

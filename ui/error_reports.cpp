@@ -1,5 +1,5 @@
 // Failure reports of the dialog build.
-#include "error_reports.h"
+#include "ui/error_reports.h"
 
 #include <windows.h>
 

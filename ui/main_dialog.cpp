@@ -1,17 +1,16 @@
 // The main dialog: one procedure that switches on the message, one small
 // handler per message. A search runs synchronously inside the Search handler.
-#include "main_dialog.h"
+#include "ui/main_dialog.h"
 
 #include <commctrl.h>
-#include <winsock2.h>
 
-#include "address_settings.h"
 #include "app/resource.h"
-#include "command_buttons.h"
-#include "error_reports.h"
 #include "net/controller_search.h"
 #include "net/error_report.h"
 #include "net/system_platform.h"
+#include "ui/address_settings.h"
+#include "ui/command_buttons.h"
+#include "ui/error_reports.h"
 
 namespace scout::ui {
 
@@ -22,20 +21,18 @@ namespace {
 constexpr int CommandGroupFirst = IDC_POWER_ON_RESET;
 constexpr int CommandGroupLast = IDC_GATEWAY_FIELD;
 constexpr int CommandGroupStep = 10;
-constexpr WORD SocketsVersion = 0x0202;
 
+// The list's columns in ListColumn order: the dialog's header texts and widths.
 struct ColumnSpec {
+    ListColumn column;
     const char* header;
     int width;  // 0: the list's width less ListColumnSlack
 };
-constexpr ColumnSpec Columns[] = {{"IP ADDR", 0}, {"Model", 120}, {"Version", 60}, {"Revision", 60}};
+constexpr ColumnSpec Columns[ListColumnCount] = {{ListColumn::Address, "IP ADDR", 0},
+                                                 {ListColumn::Model, "Model", 120},
+                                                 {ListColumn::Version, "Version", 60},
+                                                 {ListColumn::Revision, "Revision", 60}};
 
-int StartWinsock() {
-    WSADATA data;
-    return WSAStartup(SocketsVersion, &data);
-}
-
-StartSocketsFunction g_startSockets = StartWinsock;
 const NetPlatform* g_platform = nullptr;
 
 // Input while busy: nothing arms and nothing starts; OK or Cancel is kept and
@@ -61,14 +58,20 @@ void InsertRow(void*, int index, const char* address, NetAddress) {
     SendMessageA(g_resultList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-void SetRowText(void*, int index, int column, const char* text) {
+void SetRowText(void*, int index, ListColumn column, const char* text) {
     LVITEMA item{};
-    item.iSubItem = column;
+    item.iSubItem = static_cast<int>(column);
     item.pszText = const_cast<char*>(text);
     SendMessageA(g_resultList, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
-const SearchFrontEnd DialogFrontEnd = {nullptr, ClearRows, InsertRow, SetRowText, ShowErrorBox};
+const SearchFrontEnd DialogFrontEnd = {
+    .context = nullptr,
+    .clearRows = ClearRows,
+    .insertRow = InsertRow,
+    .setRowText = SetRowText,
+    .showError = ShowErrorBox,
+};
 
 // --- start-up ---
 
@@ -94,12 +97,13 @@ void CreateResultList(HWND dialog) {
     RECT area;
     GetWindowRect(g_resultList, &area);
     const int listWidth = area.right - area.left;
-    for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i) {
+    for (const ColumnSpec& spec : Columns) {
+        const int i = static_cast<int>(spec.column);
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | (i > 0 ? LVCF_SUBITEM : 0);
         column.fmt = LVCFMT_LEFT;
-        column.cx = Columns[i].width != 0 ? Columns[i].width : listWidth - ListColumnSlack;
-        column.pszText = const_cast<char*>(Columns[i].header);
+        column.cx = spec.width != 0 ? spec.width : listWidth - ListColumnSlack;
+        column.pszText = const_cast<char*>(spec.header);
         column.iSubItem = i;
         SendMessageA(g_resultList, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
@@ -135,11 +139,9 @@ BOOL OnInitDialog(HWND dialog) {
     CreateAddressField(dialog, IDC_GATEWAY_AREA, AddressSettings[2]);
     SetCommandGroupEnabled(dialog, false);
 
-    const int startError = g_startSockets();
-    if (startError != 0) {
-        char description[ErrorTextCapacity];
-        SystemErrorText(Platform(), startError, description, sizeof description);
-        ReportError(DialogFrontEnd, "Error attempting to initialize sockets. %s.", description);
+    const NetPlatform& platform = Platform();
+    if (const int code = platform.startSocketLayer(platform.context); code != 0) {
+        ReportSocketStartFailure(DialogFrontEnd, platform, code);
         EndDialog(dialog, 1);
     }
     return TRUE;  // the dialog manager focuses the first tab stop, Search
@@ -265,10 +267,6 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 INT_PTR RunMainDialog(HINSTANCE instance) {
     return DialogBoxParamA(instance, MainDialogTemplate, nullptr, MainDialogProc, 0);
-}
-
-void SetStartSocketsFunction(StartSocketsFunction start) {
-    g_startSockets = start != nullptr ? start : StartWinsock;
 }
 
 void SetDialogPlatform(const NetPlatform* platform) {

@@ -1,8 +1,7 @@
 // The main dialog: its procedure, the CommandGroup, the program-wide handle of
-// the ResultList, and the seams through which tests replace the socket layer.
+// the ResultList, and the seam through which tests replace the platform.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include "net/platform.h"
@@ -22,11 +21,8 @@ void SetCommandGroupEnabled(HWND dialog, bool enabled);
 // Runs the dialog modally (the program's entry uses this); returns its result.
 INT_PTR RunMainDialog(HINSTANCE instance);
 
-// Seams for tests. The socket layer's start-up (WSAStartup 2.2 by default)
-// returns 0 or the platform's error code.
-using StartSocketsFunction = int (*)();
-void SetStartSocketsFunction(StartSocketsFunction start);
-// The platform the dialog's searches and commands use (the system's by default).
+// Seams for tests. The platform the dialog starts its socket layer on and
+// runs its searches and commands on (the system's by default).
 void SetDialogPlatform(const NetPlatform* platform);
 // True while a search or a command is under way.
 bool DialogBusy();

@@ -3,7 +3,7 @@
 // what a Windows socket bound to that address sends and receives: the limited
 // broadcast leaves through that interface, and both unicast replies to the
 // address and broadcasts arriving on it are read, nothing from elsewhere.
-#include "../system_platform.h"
+#include "net/system_platform.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -20,27 +20,26 @@
 namespace scout {
 namespace {
 
-int g_lastError = 0;
-
-bool Fail() {
-    g_lastError = errno;
-    return false;
+// 0, or errno as the failing call left it.
+int Result(int callResult) {
+    return callResult < 0 ? errno : 0;
 }
 
-SocketHandle OpenSocket(void*) {
+int StartSocketLayer(void*) {
+    return 0;  // BSD sockets need no start
+}
+
+int OpenSocket(void*, SocketHandle* socket) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (fd < 0) {
-        g_lastError = errno;
-        return InvalidSocket;
-    }
-    return fd;
+    if (fd < 0)
+        return errno;
+    *socket = fd;
+    return 0;
 }
 
-bool SetBroadcast(void*, SocketHandle socket) {
+int SetBroadcast(void*, SocketHandle socket) {
     const int on = 1;
-    if (::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
-        return Fail();
-    return true;
+    return Result(::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_BROADCAST, &on, sizeof on));
 }
 
 void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
@@ -50,54 +49,49 @@ void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
 
 // Bound to an interface, the socket is tied to the device its index names (not
 // to the first device found with its address: two may share one).
-bool BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
+int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
     const int fd = static_cast<int>(socket);
     if (where.address != AnyAddress) {
         char name[IF_NAMESIZE] = {};
         if (::if_indextoname(where.index, name) == nullptr)
-            return Fail();
-        if (::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, name,
-                         static_cast<socklen_t>(std::strlen(name) + 1)) != 0)
-            return Fail();
+            return errno;
+        if (::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, name, static_cast<socklen_t>(std::strlen(name) + 1)) != 0)
+            return errno;
     }
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = INADDR_ANY;
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-        return Fail();
-    return true;
+    return Result(::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local));
 }
 
-bool SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t length,
-            NetAddress address, std::uint16_t port) {
+int SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t length, NetAddress address,
+           std::uint16_t port) {
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(port);
     remote.sin_addr.s_addr = address;
     const ssize_t sent = ::sendto(static_cast<int>(socket), data, length, 0,
                                   reinterpret_cast<const sockaddr*>(&remote), sizeof remote);
-    if (sent < 0)
-        return Fail();
-    return true;
+    return sent < 0 ? errno : 0;
 }
 
 // FIONREAD would give the size of the next datagram, 0 for an empty one: poll
 // tells whether one is queued at all.
-bool DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
+int DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
     pollfd watch{static_cast<int>(socket), POLLIN, 0};
     int ready = 0;
     do {
         ready = ::poll(&watch, 1, 0);
     } while (ready < 0 && errno == EINTR);
     if (ready < 0)
-        return Fail();
+        return errno;
     *waiting = ready > 0 && (watch.revents & (POLLIN | POLLERR)) != 0;
-    return true;
+    return 0;
 }
 
-bool ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
-                 std::size_t* received, NetAddress* sender) {
+int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
+                NetAddress* sender) {
     sockaddr_in remote{};
     iovec part{buffer, capacity};
     msghdr message{};
@@ -107,25 +101,17 @@ bool ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t c
     message.msg_iovlen = 1;
     const ssize_t length = ::recvmsg(static_cast<int>(socket), &message, MSG_DONTWAIT);
     if (length < 0)
-        return Fail();
-    if ((message.msg_flags & MSG_TRUNC) != 0) {
-        // What Winsock reports as WSAEMSGSIZE: the datagram did not fit and is gone.
-        g_lastError = EMSGSIZE;
-        return false;
-    }
+        return errno;
+    // What Winsock reports as WSAEMSGSIZE: the datagram did not fit and is gone.
+    if ((message.msg_flags & MSG_TRUNC) != 0)
+        return EMSGSIZE;
     *received = static_cast<std::size_t>(length);
     *sender = remote.sin_addr.s_addr;
-    return true;
+    return 0;
 }
 
-bool CloseSocket(void*, SocketHandle socket) {
-    if (::close(static_cast<int>(socket)) != 0)
-        return Fail();
-    return true;
-}
-
-int LastError(void*) {
-    return g_lastError;
+int CloseSocket(void*, SocketHandle socket) {
+    return Result(::close(static_cast<int>(socket)));
 }
 
 bool ErrorText(void*, int code, char* text, std::size_t capacity) {
@@ -209,19 +195,27 @@ void ReleaseInterfaces(void*, InterfaceTable* table) {
 }
 
 const NetPlatform g_platform = {
-    nullptr,      OpenSocket, SetBroadcast, SetReceiveBuffer, BindSocket, SendTo,
-    DatagramWaiting, ReceiveFrom, CloseSocket, LastError,        ErrorText,  Now,
-    Sleep,        LoadInterfaces, ReleaseInterfaces,
+    .context = nullptr,
+    .startSocketLayer = StartSocketLayer,
+    .openSocket = OpenSocket,
+    .setBroadcast = SetBroadcast,
+    .setReceiveBuffer = SetReceiveBuffer,
+    .bindSocket = BindSocket,
+    .sendTo = SendTo,
+    .datagramWaiting = DatagramWaiting,
+    .receiveFrom = ReceiveFrom,
+    .closeSocket = CloseSocket,
+    .errorText = ErrorText,
+    .now = Now,
+    .sleep = Sleep,
+    .loadInterfaces = LoadInterfaces,
+    .releaseInterfaces = ReleaseInterfaces,
 };
 
 }  // namespace
 
 const NetPlatform& SystemNetPlatform() {
     return g_platform;
-}
-
-bool StartSocketLayer(int*) {
-    return true;
 }
 
 }  // namespace scout

@@ -1,9 +1,9 @@
 // The forwarding table read whole, and reduced to its broadcast interfaces.
-#include "forward_table_loader.h"
+#include "net/win32/forward_table_loader.h"
 
 #include <cstdlib>
 
-#include "../forward_table.h"
+#include "net/win32/forward_table.h"
 
 namespace scout {
 namespace {

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <iphlpapi.h>
 
-#include "../platform.h"
+#include "net/platform.h"
 
 namespace scout {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../system_platform.h"
-#include "forward_table_loader.h"
+#include "net/system_platform.h"
+#include "net/win32/forward_table_loader.h"
 
 namespace scout {
 namespace {
@@ -17,17 +17,29 @@ SOCKET AsSocket(SocketHandle socket) {
     return static_cast<SOCKET>(socket);
 }
 
-SocketHandle OpenSocket(void*) {
-    const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET)
-        return InvalidSocket;
-    return static_cast<SocketHandle>(s);
+// 0, or the code Winsock gives for the call that just failed.
+int Result(int callResult) {
+    return callResult == SOCKET_ERROR ? ::WSAGetLastError() : 0;
 }
 
-bool SetBroadcast(void*, SocketHandle socket) {
+// Version 2.2; what WSAStartup tells of the layer it started is not needed.
+int StartSocketLayer(void*) {
+    WSADATA data;
+    return ::WSAStartup(MAKEWORD(2, 2), &data);
+}
+
+int OpenSocket(void*, SocketHandle* socket) {
+    const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET)
+        return ::WSAGetLastError();
+    *socket = static_cast<SocketHandle>(s);
+    return 0;
+}
+
+int SetBroadcast(void*, SocketHandle socket) {
     const BOOL on = TRUE;
-    return ::setsockopt(AsSocket(socket), SOL_SOCKET, SO_BROADCAST,
-                        reinterpret_cast<const char*>(&on), sizeof on) != SOCKET_ERROR;
+    return Result(
+        ::setsockopt(AsSocket(socket), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on));
 }
 
 void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
@@ -36,35 +48,34 @@ void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
 }
 
 // Winsock ties a socket bound to an interface's address to that interface.
-bool BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
+int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = where.address;
-    return ::bind(AsSocket(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) !=
-           SOCKET_ERROR;
+    return Result(::bind(AsSocket(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local));
 }
 
-bool SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t length,
-            NetAddress address, std::uint16_t port) {
+int SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t length, NetAddress address,
+           std::uint16_t port) {
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(port);
     remote.sin_addr.s_addr = address;
-    return ::sendto(AsSocket(socket), reinterpret_cast<const char*>(data), static_cast<int>(length), 0,
-                    reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != SOCKET_ERROR;
+    return Result(::sendto(AsSocket(socket), reinterpret_cast<const char*>(data), static_cast<int>(length), 0,
+                           reinterpret_cast<const sockaddr*>(&remote), sizeof remote));
 }
 
 // FIONREAD counts the bytes queued, so an empty datagram alone in the queue
 // counts 0 (under Wine: an empty one at its head); when it says 0, select
 // tells whether a datagram is waiting all the same.
-bool DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
+int DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
     u_long bytes = 0;
     if (::ioctlsocket(AsSocket(socket), FIONREAD, &bytes) == SOCKET_ERROR)
-        return false;
+        return ::WSAGetLastError();
     if (bytes != 0) {
         *waiting = true;
-        return true;
+        return 0;
     }
     fd_set readable;
     FD_ZERO(&readable);
@@ -72,32 +83,28 @@ bool DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
     timeval immediately{0, 0};
     const int ready = ::select(0, &readable, nullptr, nullptr, &immediately);
     if (ready == SOCKET_ERROR)
-        return false;
+        return ::WSAGetLastError();
     *waiting = ready > 0;
-    return true;
+    return 0;
 }
 
 // A datagram longer than capacity fails with WSAEMSGSIZE and is discarded.
-bool ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
-                 std::size_t* received, NetAddress* sender) {
+int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
+                NetAddress* sender) {
     sockaddr_in remote{};
     int remoteLength = sizeof remote;
     const int length = ::recvfrom(AsSocket(socket), reinterpret_cast<char*>(buffer),
                                   static_cast<int>(capacity), 0, reinterpret_cast<sockaddr*>(&remote),
                                   &remoteLength);
     if (length == SOCKET_ERROR)
-        return false;
+        return ::WSAGetLastError();
     *received = static_cast<std::size_t>(length);
     *sender = remote.sin_addr.s_addr;
-    return true;
+    return 0;
 }
 
-bool CloseSocket(void*, SocketHandle socket) {
-    return ::closesocket(AsSocket(socket)) != SOCKET_ERROR;
-}
-
-int LastError(void*) {
-    return ::WSAGetLastError();
+int CloseSocket(void*, SocketHandle socket) {
+    return Result(::closesocket(AsSocket(socket)));
 }
 
 // The system message table's text in the user's default language, as the
@@ -134,22 +141,27 @@ void ReleaseInterfaces(void*, InterfaceTable* table) {
 }
 
 const NetPlatform g_platform = {
-    nullptr,      OpenSocket,  SetBroadcast, SetReceiveBuffer, BindSocket, SendTo,
-    DatagramWaiting, ReceiveFrom, CloseSocket,  LastError,        ErrorText,  Now,
-    Sleep,        LoadInterfaces, ReleaseInterfaces,
+    .context = nullptr,
+    .startSocketLayer = StartSocketLayer,
+    .openSocket = OpenSocket,
+    .setBroadcast = SetBroadcast,
+    .setReceiveBuffer = SetReceiveBuffer,
+    .bindSocket = BindSocket,
+    .sendTo = SendTo,
+    .datagramWaiting = DatagramWaiting,
+    .receiveFrom = ReceiveFrom,
+    .closeSocket = CloseSocket,
+    .errorText = ErrorText,
+    .now = Now,
+    .sleep = Sleep,
+    .loadInterfaces = LoadInterfaces,
+    .releaseInterfaces = ReleaseInterfaces,
 };
 
 }  // namespace
 
 const NetPlatform& SystemNetPlatform() {
     return g_platform;
-}
-
-bool StartSocketLayer(int* errorCode) {
-    WSADATA data;
-    const int result = ::WSAStartup(MAKEWORD(2, 2), &data);
-    *errorCode = result;
-    return result == 0;
 }
 
 }  // namespace scout

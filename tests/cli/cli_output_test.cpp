@@ -95,10 +95,10 @@ TEST(CliFrontEnd, RowsFilledThroughTheListOperations) {
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     frontEnd.clearRows(frontEnd.context);
     frontEnd.insertRow(frontEnd.context, 0, "10.1.0.50", MakeAddress(10, 1, 0, 1));
-    frontEnd.setRowText(frontEnd.context, 0, 1, "KRV-ETH1");
-    frontEnd.setRowText(frontEnd.context, 0, 2, "v");
-    frontEnd.setRowText(frontEnd.context, 0, 3, "r");
-    frontEnd.setRowText(frontEnd.context, 5, 1, "ignored");
+    frontEnd.setRowText(frontEnd.context, 0, ListColumn::Model, "KRV-ETH1");
+    frontEnd.setRowText(frontEnd.context, 0, ListColumn::Version, "v");
+    frontEnd.setRowText(frontEnd.context, 0, ListColumn::Revision, "r");
+    frontEnd.setRowText(frontEnd.context, 5, ListColumn::Model, "ignored");
     ASSERT_EQ(list.rows.size(), 1u);
     EXPECT_STREQ(list.rows[0].address, "10.1.0.50");
     EXPECT_STREQ(list.rows[0].model, "KRV-ETH1");

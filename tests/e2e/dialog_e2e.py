@@ -45,7 +45,7 @@ def probe(front, *steps, timeout=120):
     return ProbeRun(result.stdout)
 
 
-@case
+@case(builds=("win32",))
 def same_rows_as_scout_cli(lab, front_for):
     net = build_topology(lab, "two-segments")
     lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C delay=15",
@@ -65,7 +65,7 @@ def same_rows_as_scout_cli(lab, front_for):
 COMMAND_MIN_MS = 5000 + 1010
 
 
-@case
+@case(builds=("win32",))
 def commands(lab, front_for):
     net = build_topology(lab, "single")
     sim = lab.start_sim(net.segments[0], [
@@ -101,7 +101,7 @@ def commands(lab, front_for):
           "commands go from port 65513 to 255.255.255.255", sent)
 
 
-@case
+@case(builds=("win32",))
 def refusals(lab, front_for):
     net = build_topology(lab, "single")
     sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])

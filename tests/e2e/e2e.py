@@ -66,14 +66,23 @@ class Front:
         return result
 
 
+class Case:
+    def __init__(self, function, builds, sanitizer):
+        self.function, self.builds, self.sanitizer = function, builds, sanitizer
+
+
 def case_registry():
     """A table of a script's cases and the decorator that fills it: each case
-    is named after its function, with dashes."""
+    is named after its function, with dashes, and runs for both builds (and in
+    the sanitizer build) unless the decorator says otherwise. CTest learns the
+    cases from this table (tests/e2e/cases.py --list), nowhere else."""
     cases = {}
 
-    def case(function):
-        cases[function.__name__.replace("_", "-")] = function
-        return function
+    def case(function=None, *, builds=("linux", "win32"), sanitizer=True):
+        def register(f):
+            cases[f.__name__.replace("_", "-")] = Case(f, tuple(builds), sanitizer)
+            return f
+        return register(function) if function is not None else register
 
     return cases, case
 
@@ -95,10 +104,13 @@ def main(cases, description):
     parser.add_argument("--wineprefix", default=os.path.join(ROOT, "build/win32/wineprefix-lab"))
     parser.add_argument("case", choices=sorted(cases))
     paths = parser.parse_args()
+    if paths.build not in cases[paths.case].builds:
+        print("%s is not a case of the %s build" % (paths.case, paths.build))
+        return 2
     os.environ.setdefault("SCOUT_SIM", os.path.join(paths.linux_bin, "scout-sim"))
     try:
         with Lab() as lab:
-            cases[paths.case](lab, lambda net: Front(lab, net, paths.build, paths))
+            cases[paths.case].function(lab, lambda net: Front(lab, net, paths.build, paths))
     except (Failure, LabError) as error:
         print("FAILED %s (%s): %s" % (paths.case, paths.build, error))
         return 1

@@ -245,7 +245,7 @@ def every_byte_value(lab, front_for):
         check(record[2:4] == [cp1252(version), cp1252(revision)], "CSV carries the texts", k, record)
 
 
-@case
+@case(builds=("linux",), sanitizer=False)
 def valgrind_search(lab, front_for):
     """One search of the native scout-cli under valgrind: no memory error, no leak."""
     net = build_topology(lab, "two-segments")

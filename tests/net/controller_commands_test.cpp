@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "fake_platform.h"
-#include "net/address_check.h"
+#include "tests/fakes/fake_platform.h"
+#include "net/address.h"
 #include "net/controller_commands.h"
+#include "net/query_datagram.h"
 
 namespace scout {
 namespace {

@@ -4,10 +4,11 @@
 #include <algorithm>
 #include <string>
 
-#include "fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "net/controller_search.h"
 #include "net/error_report.h"
 #include "net/interval_timer.h"
+#include "net/query_datagram.h"
 
 namespace scout {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "net/forward_table.h"
+#include "net/win32/forward_table.h"
 
 namespace scout {
 namespace {

@@ -2,7 +2,7 @@
 // in the Windows directory of the tests' throw-away prefix.
 #include <gtest/gtest.h>
 
-#include "dialog_harness.h"
+#include "tests/win32/dialog_harness.h"
 
 #include <commctrl.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/resource.h"
-#include "net/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "ui/main_dialog.h"
 
 namespace scout {

@@ -3,7 +3,7 @@
 // busy state meanwhile, and what is refused before anything is sent.
 #include <gtest/gtest.h>
 
-#include "dialog_harness.h"
+#include "tests/win32/dialog_harness.h"
 
 #include <commctrl.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/resource.h"
-#include "net/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "ui/main_dialog.h"
 
 namespace scout {

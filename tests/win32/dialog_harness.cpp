@@ -1,5 +1,5 @@
 // The dialog harness of dialog_harness.h.
-#include "dialog_harness.h"
+#include "tests/win32/dialog_harness.h"
 
 #include <commctrl.h>
 
@@ -12,13 +12,11 @@ void FakeDialogTest::SetUp() {
     RemoveSettingsFile();
     platform = MakeFakePlatform(&world);
     ui::SetDialogPlatform(&platform);
-    ui::SetStartSocketsFunction(nullptr);
 }
 
 void FakeDialogTest::TearDown() {
     RemoveSettingsFile();
     ui::SetDialogPlatform(nullptr);
-    ui::SetStartSocketsFunction(nullptr);
 }
 
 HWND CreateMainDialog() {

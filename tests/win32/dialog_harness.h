@@ -2,7 +2,6 @@
 // thread for its results, and the message boxes it opens.
 #pragma once
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "net/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace scout::test {
 

@@ -12,7 +12,6 @@
 // "state search=0|1 group=0|1|-1 selected=N", "press NAME ms=N
 // search_disabled_throughout=0|1" and "report TEXT" for each message box,
 // which is closed with OK (line breaks in TEXT shown as \n).
-#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 

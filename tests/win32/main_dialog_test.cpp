@@ -2,7 +2,7 @@
 // input it takes while a search is under way. Searches run on the fake platform.
 #include <gtest/gtest.h>
 
-#include "dialog_harness.h"
+#include "tests/win32/dialog_harness.h"
 
 #include <commctrl.h>
 
@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "app/resource.h"
-#include "net/fake_platform.h"
+#include "net/system_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "ui/main_dialog.h"
 
 namespace scout {
@@ -424,12 +425,13 @@ TEST_F(DialogTest, TwoReportsOneAfterTheOther) {
 
 // --- the socket layer's start-up ---
 
-int FailingStartup() {
-    return WSASYSNOTREADY;
-}
+constexpr int SocketsNotReady = 10091;  // WSASYSNOTREADY
 
 TEST(DialogStartup, SocketFailureIsReportedAndTheDialogNeverShows) {
-    ui::SetStartSocketsFunction(FailingStartup);
+    // The system's own platform, but for a socket layer that will not start.
+    NetPlatform failing = SystemNetPlatform();
+    failing.startSocketLayer = [](void*) { return SocketsNotReady; };
+    ui::SetDialogPlatform(&failing);
     std::string text;
     bool dialogVisible = true;
     const INT_PTR result = test::RunModalWith([&](HWND dialog) {
@@ -439,12 +441,12 @@ TEST(DialogStartup, SocketFailureIsReportedAndTheDialogNeverShows) {
         dialogVisible = IsWindowVisible(dialog) != FALSE;
         test::CloseMessageBox(box);
     });
-    ui::SetStartSocketsFunction(nullptr);
+    ui::SetDialogPlatform(nullptr);
     EXPECT_EQ(result, 1);
     EXPECT_FALSE(dialogVisible);
     char* description = nullptr;
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-                   WSASYSNOTREADY, 0x0400, reinterpret_cast<char*>(&description), 0, nullptr);
+                   SocketsNotReady, 0x0400, reinterpret_cast<char*>(&description), 0, nullptr);
     const std::string expected =
         std::string("Error attempting to initialize sockets. ") + (description ? description : "(null)") + ".";
     LocalFree(description);

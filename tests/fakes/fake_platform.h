@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/platform.h"
+#include "net/query_datagram.h"
 
 namespace scout::test {
 
@@ -35,6 +36,7 @@ struct FakeRow {
 // Error codes the fake's errorText knows nothing of.
 constexpr int UndescribedError = 9999;
 constexpr int MessageTooLongError = 10040;
+constexpr int WouldBlockError = 10035;
 
 struct FakeWorld {
     std::uint32_t clock = 1000;
@@ -47,6 +49,7 @@ struct FakeWorld {
     std::function<void(int)> onSleep;   // called with the sleep's number (1, 2, ...) before the clock moves
     int sleeps = 0;
     int searches = 0;                   // calls of loadInterfaces
+    int startError = 0;                 // what startSocketLayer returns
 
     // What happened, in order: "open", "bind 10.0.0.1", "send", "waiting", "recv",
     // "close", "sleep 50", "report <text>", "clear", "release".
@@ -58,7 +61,6 @@ struct FakeWorld {
 
     // internal
     int calls[7] = {};
-    int lastError = 0;
     NetAddress boundInterface = 0;
     std::uint32_t sendTime = 0;
     std::vector<bool> delivered;

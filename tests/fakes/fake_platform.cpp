@@ -1,5 +1,5 @@
 // The scripted world of fake_platform.h.
-#include "fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,16 +14,14 @@ FakeWorld& W(void* context) {
     return *static_cast<FakeWorld*>(context);
 }
 
-// True when the injected failure for this call of op fires; sets the error code.
-bool Fails(FakeWorld& world, Op op) {
+// The error code injected for this call of op, or 0.
+int Fails(FakeWorld& world, Op op) {
     const int call = ++world.calls[static_cast<int>(op)];
     for (const InjectedFailure& failure : world.failures) {
-        if (failure.op == op && failure.onCall == call) {
-            world.lastError = failure.errorCode;
-            return true;
-        }
+        if (failure.op == op && failure.onCall == call)
+            return failure.errorCode;
     }
-    return false;
+    return 0;
 }
 
 std::string AddressText(NetAddress address) {
@@ -43,93 +41,90 @@ int NextArrived(FakeWorld& world) {
     return -1;
 }
 
-SocketHandle Open(void* context) {
+int StartSockets(void* context) {
+    return W(context).startError;
+}
+
+int Open(void* context, SocketHandle* socket) {
     FakeWorld& world = W(context);
     world.log.push_back("open");
-    if (Fails(world, Op::Open))
-        return InvalidSocket;
+    if (const int code = Fails(world, Op::Open))
+        return code;
     ++world.openSockets;
     if (world.delivered.size() != world.datagrams.size())
         world.delivered.assign(world.datagrams.size(), false);
-    return 7;
+    *socket = 7;
+    return 0;
 }
 
-bool SetBroadcast(void* context, SocketHandle) {
+int SetBroadcast(void* context, SocketHandle) {
     FakeWorld& world = W(context);
     world.log.push_back("broadcast");
-    return !Fails(world, Op::Broadcast);
+    return Fails(world, Op::Broadcast);
 }
 
 void SetReceiveBuffer(void* context, SocketHandle, int) {
     W(context).log.push_back("rcvbuf");
 }
 
-bool Bind(void* context, SocketHandle, const BroadcastInterface& where, std::uint16_t port) {
+int Bind(void* context, SocketHandle, const BroadcastInterface& where, std::uint16_t port) {
     FakeWorld& world = W(context);
     world.log.push_back("bind " + AddressText(where.address) + ":" + std::to_string(port));
-    if (Fails(world, Op::Bind))
-        return false;
+    if (const int code = Fails(world, Op::Bind))
+        return code;
     world.boundInterface = where.address;
-    return true;
+    return 0;
 }
 
-bool Send(void* context, SocketHandle, const std::uint8_t* data, std::size_t length, NetAddress address,
-          std::uint16_t port) {
+int Send(void* context, SocketHandle, const std::uint8_t* data, std::size_t length, NetAddress address,
+         std::uint16_t port) {
     FakeWorld& world = W(context);
     world.log.push_back("send " + AddressText(address) + ":" + std::to_string(port));
-    if (Fails(world, Op::Send))
-        return false;
+    if (const int code = Fails(world, Op::Send))
+        return code;
     world.sent.emplace_back(data, data + length);
     world.sendTime = world.clock;
     // Every query makes the controllers of that interface answer afresh.
     for (std::size_t i = 0; i < world.datagrams.size(); ++i)
         if (world.datagrams[i].receivingInterface == world.boundInterface)
             world.delivered[i] = false;
-    return true;
+    return 0;
 }
 
-bool Waiting(void* context, SocketHandle, bool* waiting) {
+int Waiting(void* context, SocketHandle, bool* waiting) {
     FakeWorld& world = W(context);
     world.log.push_back("waiting");
-    if (Fails(world, Op::Waiting))
-        return false;
+    if (const int code = Fails(world, Op::Waiting))
+        return code;
     *waiting = NextArrived(world) >= 0;
-    return true;
+    return 0;
 }
 
-bool Receive(void* context, SocketHandle, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
-             NetAddress* sender) {
+int Receive(void* context, SocketHandle, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
+            NetAddress* sender) {
     FakeWorld& world = W(context);
     world.log.push_back("recv");
-    if (Fails(world, Op::Receive))
-        return false;
+    if (const int code = Fails(world, Op::Receive))
+        return code;
     const int next = NextArrived(world);
-    if (next < 0) {
-        world.lastError = 11;
-        return false;
-    }
+    if (next < 0)
+        return WouldBlockError;
     world.delivered[next] = true;
     const ScriptedDatagram& d = world.datagrams[next];
-    if (d.bytes.size() > capacity) {
-        world.lastError = MessageTooLongError;
-        return false;
-    }
+    if (d.bytes.size() > capacity)
+        return MessageTooLongError;
     if (!d.bytes.empty())
         std::memcpy(buffer, d.bytes.data(), d.bytes.size());
     *received = d.bytes.size();
     *sender = d.sender;
-    return true;
+    return 0;
 }
 
-bool Close(void* context, SocketHandle) {
+int Close(void* context, SocketHandle) {
     FakeWorld& world = W(context);
     world.log.push_back("close");
     --world.openSockets;
-    return !Fails(world, Op::Close);
-}
-
-int LastError(void* context) {
-    return W(context).lastError;
+    return Fails(world, Op::Close);
 }
 
 bool ErrorText(void*, int code, char* text, std::size_t capacity) {
@@ -188,12 +183,25 @@ void Insert(void* context, int index, const char* address, NetAddress interfaceA
         world.rows.insert(world.rows.begin() + index, row);
 }
 
-void SetText(void* context, int index, int column, const char* text) {
+void SetText(void* context, int index, ListColumn column, const char* text) {
     FakeWorld& world = W(context);
     if (index < 0 || static_cast<std::size_t>(index) >= world.rows.size())
         return;
     FakeRow& row = world.rows[static_cast<std::size_t>(index)];
-    (column == 1 ? row.model : column == 2 ? row.version : row.revision) = text;
+    switch (column) {
+    case ListColumn::Address:
+        row.address = text;
+        break;
+    case ListColumn::Model:
+        row.model = text;
+        break;
+    case ListColumn::Version:
+        row.version = text;
+        break;
+    case ListColumn::Revision:
+        row.revision = text;
+        break;
+    }
 }
 
 void Show(void* context, const char* text) {
@@ -205,13 +213,33 @@ void Show(void* context, const char* text) {
 }  // namespace
 
 NetPlatform MakeFakePlatform(FakeWorld* world) {
-    return NetPlatform{world,   Open,  SetBroadcast, SetReceiveBuffer, Bind,      Send,
-                       Waiting, Receive, Close,      LastError,        ErrorText, Now,
-                       Sleep,   Load,  Release};
+    return NetPlatform{
+        .context = world,
+        .startSocketLayer = StartSockets,
+        .openSocket = Open,
+        .setBroadcast = SetBroadcast,
+        .setReceiveBuffer = SetReceiveBuffer,
+        .bindSocket = Bind,
+        .sendTo = Send,
+        .datagramWaiting = Waiting,
+        .receiveFrom = Receive,
+        .closeSocket = Close,
+        .errorText = ErrorText,
+        .now = Now,
+        .sleep = Sleep,
+        .loadInterfaces = Load,
+        .releaseInterfaces = Release,
+    };
 }
 
 SearchFrontEnd MakeFakeFrontEnd(FakeWorld* world) {
-    return SearchFrontEnd{world, Clear, Insert, SetText, Show};
+    return SearchFrontEnd{
+        .context = world,
+        .clearRows = Clear,
+        .insertRow = Insert,
+        .setRowText = SetText,
+        .showError = Show,
+    };
 }
 
 std::vector<std::uint8_t> ReplyBytes(std::uint32_t model, const char* version, const char* revision) {

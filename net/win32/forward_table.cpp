@@ -1,5 +1,5 @@
 // The broadcast-interface filter over a raw forwarding table.
-#include "forward_table.h"
+#include "net/win32/forward_table.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
-// Checks of the reconfigure fields.
-#include "address_check.h"
+// Dotted text of addresses, and the checks of the reconfigure fields.
+#include "net/address.h"
 
 #include <cstdio>
 #include <cstring>
@@ -40,6 +40,39 @@ bool HostOfSubnet(std::uint32_t address, std::uint32_t mask) {
 }
 
 }  // namespace
+
+void FormatAddress(NetAddress address, char* text, std::size_t capacity) {
+    std::uint8_t bytes[4];
+    std::memcpy(bytes, &address, sizeof bytes);
+    std::snprintf(text, capacity, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+}
+
+bool ParseDottedAddress(const char* text, NetAddress* address) {
+    std::uint8_t bytes[4];
+    const char* p = text;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (*p != '.')
+                return false;
+            ++p;
+        }
+        unsigned value = 0;
+        int digits = 0;
+        while (*p >= '0' && *p <= '9') {
+            value = value * 10 + static_cast<unsigned>(*p - '0');
+            if (++digits > 3 || value > 255)
+                return false;
+            ++p;
+        }
+        if (digits == 0)
+            return false;
+        bytes[part] = static_cast<std::uint8_t>(value);
+    }
+    if (*p != '\0')
+        return false;
+    std::memcpy(address, bytes, sizeof bytes);
+    return true;
+}
 
 bool CheckReconfigureFields(const char* addressText, const char* maskText, const char* gatewayText,
                             ReconfigureValues* values, char* message, std::size_t capacity) {

@@ -1,11 +1,13 @@
 // Choosing the broadcast interfaces from an IPv4 forwarding table laid out as
-// the platform returns it: a 32-bit row count, then rows of fourteen 32-bit fields.
+// Windows returns it (MIB_IPFORWARDTABLE): a 32-bit row count, then rows of
+// fourteen 32-bit fields (MIB_IPFORWARDROW). Plain C++ with no Windows header,
+// so that its tests and its fuzzer also build and run natively.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "platform.h"
+#include "net/platform.h"
 
 namespace scout {
 
@@ -23,7 +25,7 @@ struct ForwardRow {
 };
 static_assert(sizeof(ForwardRow) == 56);
 
-constexpr std::uint32_t DirectRouteType = 3;
+constexpr std::uint32_t DirectRouteType = 3;  // MIB_IPROUTE_TYPE_DIRECT
 constexpr std::size_t ForwardTableHeaderBytes = 4;
 
 // The limited broadcast as a direct route to a non-loopback interface address.

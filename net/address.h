@@ -1,0 +1,44 @@
+// IPv4 addresses as the tool holds them: 32-bit values in network byte order
+// (the first dotted number in the lowest memory byte), their dotted text, and
+// the checks a new address, mask and gateway pass before a reconfigure is sent
+// (a controller given an unusable address is lost to the network).
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+namespace scout {
+
+using NetAddress = std::uint32_t;
+
+// a.b.c.d as a network-order value: the memory bytes are a, b, c, d on any host.
+constexpr NetAddress MakeAddress(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    return std::bit_cast<NetAddress>(std::array<std::uint8_t, 4>{a, b, c, d});
+}
+
+constexpr NetAddress AnyAddress = 0;
+constexpr NetAddress BroadcastAddress = 0xFFFFFFFFu;  // 255.255.255.255 in any byte order
+constexpr NetAddress LoopbackAddress = MakeAddress(127, 0, 0, 1);
+
+constexpr std::size_t AddressTextCapacity = 16;  // "255.255.255.255" and its NUL
+
+// Dotted decimal as inet_ntoa writes it.
+void FormatAddress(NetAddress address, char* text, std::size_t capacity);
+
+// Strict dotted-decimal parse (four decimal numbers 0-255, nothing else).
+bool ParseDottedAddress(const char* text, NetAddress* address);
+
+struct ReconfigureValues {
+    NetAddress address = 0;
+    NetAddress mask = 0;
+    NetAddress gateway = 0;
+};
+
+// Checks the three texts as typed; on success fills values. On failure writes
+// one message that names the field and its value, and returns false.
+bool CheckReconfigureFields(const char* addressText, const char* maskText, const char* gatewayText,
+                            ReconfigureValues* values, char* message, std::size_t capacity);
+
+}  // namespace scout
