@@ -3,206 +3,347 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "cli/cli_args.h"
 #include "cli/cli_output.h"
 #include "cli/console.h"
 #include "net/address.h"
 #include "net/controller_commands.h"
 #include "net/controller_search.h"
 #include "net/error_report.h"
+#include "net/query_datagram.h"
 #include "net/system_platform.h"
 
 namespace scout::cli {
 namespace {
 
-constexpr const char* VersionText = "1.1.0.519";
+constexpr const char* VersionText = "scout-cli 1.1.0.519";
 constexpr int ExitOk = 0;
-constexpr int ExitFailure = 1;
+constexpr int ExitFailure = 1;      // a failure reported, a check refused, a send failed
 constexpr int ExitUsage = 2;
-constexpr int ExitNotAnswered = 3;
+constexpr int ExitNotAnswered = 3;  // the reconfigured controller did not answer at its new address
+constexpr int ExitNoTarget = 4;     // the target answered nowhere, or on more than one interface
 
-constexpr const char* UsageLine =
-    "usage: scout-cli [--help] [--version] <search|interfaces> [--json|--csv]\n"
-    "       scout-cli <reset|factory-defaults> ADDRESS [--no-wait] [--json|--csv]\n"
-    "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [--no-wait] [--json|--csv]\n";
+constexpr const char* UsageText =
+    "usage: scout-cli search [--interface ADDRESS|NAME] [--json|--csv]\n"
+    "       scout-cli interfaces [--json|--csv]\n"
+    "       scout-cli reset ADDRESS [OPTIONS]\n"
+    "       scout-cli factory-defaults ADDRESS [OPTIONS]\n"
+    "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
+    "       scout-cli --help | --version\n";
 
 constexpr const char* HelpText =
-    "Finds the Ethernet motion controllers on every IPv4 network of this machine.\n"
+    "Finds the Ethernet motion controllers on every IPv4 network of this machine,\n"
+    "and sends one of them a command.\n"
     "\n"
     "  search       broadcast a query on each broadcast interface in turn and list\n"
-    "               every controller that answers within 1010 ms, in arrival order\n"
+    "               every controller that answers within its window, in arrival order\n"
     "  interfaces   list the broadcast interfaces the search uses, in search order\n"
     "  reset ADDRESS             power-on reset of the controller at ADDRESS\n"
     "  factory-defaults ADDRESS  reset that also restores its factory defaults\n"
     "  reconfigure ADDRESS IP MASK GATEWAY\n"
     "               give it a new address, subnet mask and gateway (0.0.0.0: none)\n"
-    "  A command is one broadcast datagram; then, as the dialog does, scout-cli\n"
-    "  waits 5 s and searches again, and prints the rows. After reconfigure it\n"
-    "  says whether a controller answered from the new address.\n"
     "\n"
+    "A command is one broadcast datagram, sent by the interface on which the\n"
+    "controller answers: scout-cli first searches every interface for ADDRESS\n"
+    "(unless --interface names one), then sends, waits 5 s as the dialog does,\n"
+    "searches again and prints the rows. After reconfigure it says whether the\n"
+    "controller answers at its new address.\n"
+    "\n"
+    "Options of the commands (OPTIONS):\n"
+    "  --interface ADDRESS|NAME  send by this interface; nothing is searched first\n"
+    "  --dry-run    say what would be sent (interface, target, the 40 bytes) and send nothing\n"
     "  --no-wait    send the command and exit\n"
-    "  --json       one JSON array of objects\n"
+    "Options of all:\n"
+    "  --json       one JSON document (an array of rows; an object for a command)\n"
     "  --csv        comma-separated values with a header line\n"
-    "  --help       this text\n"
-    "  --version    the program's version\n"
+    "  -h, --help   this text\n"
+    "  -V, --version\n"
     "\n"
-    "Exit status: 0 done, 1 a failure was reported or a check refused the\n"
-    "command, 2 bad usage, 3 the reconfigured controller did not answer.\n";
-
-enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure };
-
-struct CommandName {
-    const char* name;
-    Command command;
-    int operands;
-};
-constexpr CommandName CommandNames[] = {{"search", Command::Search, 0},
-                                        {"interfaces", Command::Interfaces, 0},
-                                        {"reset", Command::Reset, 1},
-                                        {"factory-defaults", Command::FactoryDefaults, 1},
-                                        {"reconfigure", Command::Reconfigure, 4}};
-constexpr int MaxOperands = 4;
-
-struct Arguments {
-    Command command = Command::None;
-    OutputFormat format = OutputFormat::Table;
-    bool help = false;
-    bool version = false;
-    bool noWait = false;
-    int expectedOperands = 0;
-    int operandCount = 0;
-    const char* operands[MaxOperands] = {};
-};
-
-bool ParseArguments(int argc, char** argv, Arguments* arguments) {
-    bool formatGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
-            arguments->help = true;
-        } else if (std::strcmp(argument, "--version") == 0) {
-            arguments->version = true;
-        } else if (std::strcmp(argument, "--json") == 0 || std::strcmp(argument, "--csv") == 0) {
-            if (formatGiven)
-                return false;
-            formatGiven = true;
-            arguments->format = argument[2] == 'j' ? OutputFormat::Json : OutputFormat::Csv;
-        } else if (std::strcmp(argument, "--no-wait") == 0) {
-            arguments->noWait = true;
-        } else if (argument[0] == '-' && argument[1] == '-') {
-            return false;
-        } else if (arguments->command == Command::None) {
-            for (const CommandName& entry : CommandNames) {
-                if (std::strcmp(argument, entry.name) == 0) {
-                    arguments->command = entry.command;
-                    arguments->expectedOperands = entry.operands;
-                }
-            }
-            if (arguments->command == Command::None)
-                return false;
-        } else if (arguments->operandCount < arguments->expectedOperands) {
-            arguments->operands[arguments->operandCount++] = argument;
-        } else {
-            return false;
-        }
-    }
-    if (arguments->help || arguments->version)
-        return true;
-    if (arguments->command == Command::None || arguments->operandCount != arguments->expectedOperands)
-        return false;
-    // --no-wait belongs to the commands only.
-    return !arguments->noWait || arguments->expectedOperands > 0;
-}
+    "Exit status:\n"
+    "  0  done (also a search with no rows)\n"
+    "  1  a failure was reported, a check refused the command, or it could not be sent\n"
+    "  2  bad usage\n"
+    "  3  the reconfigured controller did not answer at its new address\n"
+    "  4  no controller answered at ADDRESS, or it answered on more than one\n"
+    "     interface (choose one with --interface); nothing was sent\n";
 
 void Print(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }
 
-int RunSearch(const NetPlatform& platform, OutputFormat format) {
+void Say(const std::string& line) {
+    std::fputs(("scout-cli: " + line + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+int UsageError(const std::string& problem) {
+    Say(problem);
+    std::fputs("Try 'scout-cli --help' for more information.\n", stderr);
+    return ExitUsage;
+}
+
+std::string AddressText(NetAddress address) {
+    char text[AddressTextCapacity];
+    FormatAddress(address, text, sizeof text);
+    return text;
+}
+
+bool SameInterface(const BroadcastInterface& a, const BroadcastInterface& b) {
+    return a.address == b.address && a.index == b.index;
+}
+
+// "ws0 10.1.0.1", or the address alone where the platform has no name.
+std::string DescribeInterface(const NetPlatform& platform, const BroadcastInterface& entry) {
+    char name[InterfaceNameCapacity] = {};
+    std::string text;
+    if (platform.interfaceName(platform.context, entry, name, sizeof name) && name[0] != '\0')
+        text = QuoteOperand(name) + " ";
+    return text + AddressText(entry.address);
+}
+
+// The interfaces of the platform, held for as long as a run needs them.
+struct Interfaces {
+    const NetPlatform& platform;
+    InterfaceTable table;
+    explicit Interfaces(const NetPlatform& p) : platform(p) {}
+    ~Interfaces() { platform.releaseInterfaces(platform.context, &table); }
+    Interfaces(const Interfaces&) = delete;
+    Interfaces& operator=(const Interfaces&) = delete;
+
+    bool Load(const SearchFrontEnd& reports) {
+        int code = 0;
+        const TableStatus status = platform.loadInterfaces(platform.context, &table, &code);
+        if (status == TableStatus::Ok)
+            return true;
+        ReportTableFailure(reports, platform, status, code);
+        return false;
+    }
+};
+
+// The interface --interface names: by its address, else by its name. Two
+// interfaces with the one address need their name.
+bool ResolveInterface(const NetPlatform& platform, const InterfaceTable& table, const char* choice,
+                      BroadcastInterface* chosen, std::string* problem) {
+    NetAddress address = 0;
+    const bool byAddress = ParseDottedAddress(choice, &address);
+    std::vector<BroadcastInterface> matches;
+    for (std::size_t i = 0; i < table.count; ++i) {
+        const BroadcastInterface& entry = table.entries[i];
+        char name[InterfaceNameCapacity] = {};
+        const bool named = platform.interfaceName(platform.context, entry, name, sizeof name);
+        if ((byAddress && entry.address == address) || (!byAddress && named && std::strcmp(name, choice) == 0))
+            matches.push_back(entry);
+    }
+    if (matches.size() == 1) {
+        *chosen = matches[0];
+        return true;
+    }
+    if (matches.empty()) {
+        *problem = "no broadcast interface has the address or name '" + QuoteOperand(choice) +
+                   "' (scout-cli interfaces lists them)";
+    } else {
+        std::string names;
+        for (const BroadcastInterface& entry : matches)
+            names += (names.empty() ? "" : ", ") + DescribeInterface(platform, entry);
+        *problem = "more than one interface has the address " + AddressText(address) + " (" + names +
+                   "); name one with --interface";
+    }
+    return false;
+}
+
+int RunSearch(const NetPlatform& platform, const Options& options) {
     CliList list;
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
-    const SearchOutcome outcome = ControllerSearch(platform, frontEnd);
-    Print(RenderRows(list.rows, format));
+    SearchOutcome outcome;
+    if (options.interfaceChoice != nullptr) {
+        Interfaces interfaces(platform);
+        if (!interfaces.Load(frontEnd))
+            return ExitFailure;
+        BroadcastInterface chosen{};
+        std::string problem;
+        if (!ResolveInterface(platform, interfaces.table, options.interfaceChoice, &chosen, &problem))
+            return UsageError(problem);
+        outcome = SearchInterfaces(platform, frontEnd, &chosen, 1);
+    } else {
+        outcome = ControllerSearch(platform, frontEnd);
+    }
+    Print(RenderRows(list.rows, options.format));
     return outcome.reportedFailure ? ExitFailure : ExitOk;
 }
 
-// Sends one command, then (unless noWait) waits as the dialog does, searches
-// and prints the rows; after a reconfigure, says whether the new address answered.
-int RunCommand(const NetPlatform& platform, const Arguments& arguments) {
+int RunInterfaces(const NetPlatform& platform, const Options& options) {
+    CliList list;
+    Interfaces interfaces(platform);
+    if (!interfaces.Load(MakeCliFrontEnd(&list)))
+        return ExitFailure;
+    Print(RenderInterfaces(interfaces.table.entries, interfaces.table.count, options.format));
+    return ExitOk;
+}
+
+std::string Hex(const QueryDatagram& datagram) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const std::uint8_t byte : datagram) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
+}
+
+bool SameTexts(const CliRow& a, const CliRow& b) {
+    return std::strcmp(a.model, b.model) == 0 && std::strcmp(a.version, b.version) == 0 &&
+           std::strcmp(a.revision, b.revision) == 0;
+}
+
+// One command: where it goes (by --interface, or by the interface that lists
+// the target), the checks before anything is sent, the send, and (unless
+// --no-wait) the wait, the new search and what it shows.
+int RunCommand(const NetPlatform& platform, const Options& options) {
     CliList list;
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     NetAddress target = 0;
-    if (!ParseDottedAddress(arguments.operands[0], &target) || target == AnyAddress || target == BroadcastAddress) {
-        std::fprintf(stderr, "scout-cli: the controller address \"%s\" is not a dotted-decimal unicast address\n%s",
-                     arguments.operands[0], UsageLine);
-        return ExitUsage;
-    }
+    if (!ParseDottedAddress(options.operands[0], &target) || target == AnyAddress || target == BroadcastAddress)
+        return UsageError("the controller address '" + QuoteOperand(options.operands[0]) +
+                          "' is not a dotted-decimal unicast address");
+    const std::string targetText = AddressText(target);
+    const bool reconfigure = options.command == Command::Reconfigure;
     ReconfigureValues values;
-    if (arguments.command == Command::Reconfigure) {
+    if (reconfigure) {
         char message[MessageCapacity];
-        if (!CheckReconfigureFields(arguments.operands[1], arguments.operands[2], arguments.operands[3], &values,
-                                    message, sizeof message)) {
+        if (!CheckReconfigureFields(options.operands[1], options.operands[2], options.operands[3], &values, message,
+                                    sizeof message)) {
             ReportError(frontEnd, "%s", message);
             return ExitFailure;
         }
-        SendReconfigureCommand(platform, target, values.address, values.mask, values.gateway);
-    } else {
-        SendResetCommand(platform, target, arguments.command == Command::FactoryDefaults);
     }
-    if (arguments.noWait)
+    const std::string newAddress = AddressText(values.address);
+
+    Interfaces interfaces(platform);
+    if (!interfaces.Load(frontEnd))
+        return ExitFailure;
+    BroadcastInterface via{};
+    std::vector<CliRow> targetRows;  // the target as the search before the command saw it
+    if (options.interfaceChoice != nullptr) {
+        std::string problem;
+        if (!ResolveInterface(platform, interfaces.table, options.interfaceChoice, &via, &problem))
+            return UsageError(problem);
+    } else {
+        const SearchOutcome before = SearchInterfaces(platform, frontEnd, interfaces.table.entries,
+                                                      interfaces.table.count);
+        if (before.reportedFailure) {
+            Say("the search before the command did not finish; nothing was sent.");
+            return ExitFailure;
+        }
+        std::vector<BroadcastInterface> listing;
+        for (const CliRow& row : list.rows) {
+            if (std::strcmp(row.address, targetText.c_str()) != 0)
+                continue;
+            targetRows.push_back(row);
+            bool known = false;
+            for (const BroadcastInterface& entry : listing)
+                known = known || SameInterface(entry, row.via);
+            if (!known)
+                listing.push_back(row.via);
+        }
+        if (listing.empty()) {
+            Say("No controller answered at " + targetText + "; nothing was sent.");
+            return ExitNoTarget;
+        }
+        if (listing.size() > 1) {
+            std::string names;
+            for (const BroadcastInterface& entry : listing)
+                names += (names.empty() ? "" : ", ") + DescribeInterface(platform, entry);
+            Say("Controllers answer at " + targetText + " on " + std::to_string(listing.size()) + " interfaces (" +
+                names + "); choose one with --interface; nothing was sent.");
+            return ExitNoTarget;
+        }
+        via = listing[0];
+        if (reconfigure && values.address != target) {
+            for (const CliRow& row : list.rows) {
+                if (SameInterface(row.via, via) && std::strcmp(row.address, newAddress.c_str()) == 0) {
+                    Say("A controller already answers at " + newAddress + "; nothing was sent.");
+                    return ExitFailure;
+                }
+            }
+        }
+        if (targetRows.size() > 1)
+            Say(std::to_string(targetRows.size()) + " controllers answer at " + targetText + " on " +
+                DescribeInterface(platform, via) + "; every one of them gets the command.");
+    }
+
+    QueryDatagram datagram;
+    if (reconfigure)
+        BuildReconfigure(datagram, target, values.address, values.mask, values.gateway);
+    else
+        BuildReset(datagram, target, options.command == Command::FactoryDefaults);
+    const std::string interfaceText = AddressText(via.address);
+    CommandResult result;
+    result.command = options.commandName;
+    result.target = targetText.c_str();
+    result.interfaceAddress = interfaceText.c_str();
+    if (options.dryRun) {
+        result.dryRun = true;
+        result.datagramHex = Hex(datagram);
+        Print(RenderCommandResult(result, options.format));
         return ExitOk;
+    }
+    result.sent = SendCommand(platform, frontEnd, via, datagram);
+    if (!result.sent || options.noWait) {
+        Print(RenderCommandResult(result, options.format));
+        return result.sent ? ExitOk : ExitFailure;
+    }
 
     platform.sleep(platform.context, CommandSettleMs);
-    const SearchOutcome outcome = ControllerSearch(platform, frontEnd);
-    Print(RenderRows(list.rows, arguments.format));
-    if (outcome.reportedFailure)
-        return ExitFailure;
-    if (arguments.command != Command::Reconfigure)
-        return ExitOk;
-    char newAddress[AddressTextCapacity];
-    FormatAddress(values.address, newAddress, sizeof newAddress);
-    for (const CliRow& row : list.rows) {
-        if (std::strcmp(row.address, newAddress) == 0) {
-            std::fprintf(stderr, "scout-cli: a controller answers at the new address %s\n", newAddress);
-            return ExitOk;
+    const SearchOutcome after = options.interfaceChoice != nullptr
+                                    ? SearchInterfaces(platform, frontEnd, &via, 1)
+                                    : SearchInterfaces(platform, frontEnd, interfaces.table.entries,
+                                                       interfaces.table.count);
+    result.rows = &list.rows;
+    int answering = 0;
+    if (reconfigure) {
+        // Only the target counts: a row from the new address on its interface
+        // that, where the search before saw the target, also carries its texts.
+        for (const CliRow& row : list.rows) {
+            if (!SameInterface(row.via, via) || std::strcmp(row.address, newAddress.c_str()) != 0)
+                continue;
+            bool isTarget = targetRows.empty();
+            for (const CliRow& seen : targetRows)
+                isTarget = isTarget || SameTexts(seen, row);
+            answering += isTarget ? 1 : 0;
         }
+        result.newAddress = newAddress.c_str();
+        result.answeringAtNewAddress = answering;
     }
-    std::fprintf(stderr, "scout-cli: no controller answered at the new address %s\n", newAddress);
-    return ExitNotAnswered;
-}
-
-int RunInterfaces(const NetPlatform& platform, OutputFormat format) {
-    CliList list;
-    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
-    InterfaceTable table;
-    int errorCode = 0;
-    const TableStatus status = platform.loadInterfaces(platform.context, &table, &errorCode);
-    int exitCode = ExitOk;
-    if (status != TableStatus::Ok) {
-        ReportTableFailure(frontEnd, platform, status, errorCode);
-        exitCode = ExitFailure;
-    } else {
-        Print(RenderInterfaces(table.entries, table.count, format));
+    Print(RenderCommandResult(result, options.format));
+    if (after.reportedFailure)
+        return ExitFailure;
+    if (!reconfigure)
+        return ExitOk;
+    if (answering == 0) {
+        Say("no controller answered at the new address " + newAddress);
+        return ExitNotAnswered;
     }
-    platform.releaseInterfaces(platform.context, &table);
-    return exitCode;
+    Say(answering == 1 ? "a controller answers at the new address " + newAddress
+                       : std::to_string(answering) + " controllers answer at the new address " + newAddress);
+    return ExitOk;
 }
 
 }  // namespace
 
 int Main(int argc, char** argv) {
     PrepareConsoleOutput();
-    Arguments arguments;
-    if (!ParseArguments(argc, argv, &arguments)) {
-        std::fputs(UsageLine, stderr);
-        return ExitUsage;
-    }
-    if (arguments.help) {
-        Print(std::string(UsageLine) + "\n" + HelpText);
+    Options options;
+    std::string problem;
+    if (!ParseArguments(argc, argv, &options, &problem))
+        return UsageError(problem);
+    if (options.help) {
+        Print(std::string(UsageText) + "\n" + HelpText);
         return ExitOk;
     }
-    if (arguments.version) {
+    if (options.version) {
         Print(std::string(VersionText) + "\n");
         return ExitOk;
     }
@@ -212,11 +353,17 @@ int Main(int argc, char** argv) {
         ReportSocketStartFailure(MakeCliFrontEnd(&list), platform, code);
         return ExitFailure;
     }
-    if (arguments.command == Command::Interfaces)
-        return RunInterfaces(platform, arguments.format);
-    if (arguments.command == Command::Search)
-        return RunSearch(platform, arguments.format);
-    return RunCommand(platform, arguments);
+    switch (options.command) {
+    case Command::Search:
+        return RunSearch(platform, options);
+    case Command::Interfaces:
+        return RunInterfaces(platform, options);
+    case Command::None:
+        break;
+    default:
+        return RunCommand(platform, options);
+    }
+    return ExitUsage;
 }
 
 }  // namespace scout::cli

@@ -153,11 +153,12 @@ void CopyText(char* target, std::size_t capacity, const char* text) {
     std::snprintf(target, capacity, "%s", text);
 }
 
-void InsertRow(void* context, int index, const char* address, NetAddress interfaceAddress) {
+void InsertRow(void* context, int index, const char* address, const BroadcastInterface& via) {
     auto& rows = static_cast<CliList*>(context)->rows;
     CliRow row;
     CopyText(row.address, sizeof row.address, address);
-    FormatAddress(interfaceAddress, row.interfaceAddress, sizeof row.interfaceAddress);
+    FormatAddress(via.address, row.interfaceAddress, sizeof row.interfaceAddress);
+    row.via = via;
     const std::size_t at = index < 0 ? 0 : static_cast<std::size_t>(index);
     rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at < rows.size() ? at : rows.size()), row);
 }
@@ -225,9 +226,32 @@ std::string DecodeWindows1252(const char* text) {
     return out;
 }
 
-std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format) {
+std::string JsonRows(const std::vector<CliRow>& rows, const char* indent) {
     static constexpr const char* JsonKeys[ColumnCount] = {"address", "model", "version", "revision",
                                                           "interface"};
+    if (rows.empty())
+        return "[]";
+    std::string out = "[\n";
+    const char* cells[ColumnCount];
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        RowCells(rows[r], cells);
+        out += indent;
+        out += "  {";
+        for (int c = 0; c < ColumnCount; ++c) {
+            if (c > 0)
+                out += ", ";
+            AppendJsonString(out, JsonKeys[c]);
+            out += ": ";
+            AppendJsonString(out, DecodeWindows1252(cells[c]));
+        }
+        out += r + 1 < rows.size() ? "},\n" : "}\n";
+    }
+    out += indent;
+    out += "]";
+    return out;
+}
+
+std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format) {
     std::string out;
     const char* cells[ColumnCount];
     switch (format) {
@@ -247,23 +271,7 @@ std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format) {
         return RenderTable(lines);
     }
     case OutputFormat::Json:
-        if (rows.empty())
-            return "[]\n";
-        out = "[\n";
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            RowCells(rows[r], cells);
-            out += "  {";
-            for (int c = 0; c < ColumnCount; ++c) {
-                if (c > 0)
-                    out += ", ";
-                AppendJsonString(out, JsonKeys[c]);
-                out += ": ";
-                AppendJsonString(out, DecodeWindows1252(cells[c]));
-            }
-            out += r + 1 < rows.size() ? "},\n" : "}\n";
-        }
-        out += "]\n";
-        return out;
+        return JsonRows(rows, "") + "\n";
     case OutputFormat::Csv:
         for (int c = 0; c < ColumnCount; ++c) {
             if (c > 0)
@@ -326,6 +334,46 @@ std::string RenderInterfaces(const BroadcastInterface* entries, std::size_t coun
             out += "\r\n";
         }
         return out;
+    }
+    return out;
+}
+
+std::string RenderCommandResult(const CommandResult& result, OutputFormat format) {
+    std::string out;
+    switch (format) {
+    case OutputFormat::Json:
+        out = "{\"command\": ";
+        AppendJsonString(out, result.command);
+        out += ", \"target\": ";
+        AppendJsonString(out, result.target);
+        out += ", \"interface\": ";
+        AppendJsonString(out, result.interfaceAddress);
+        out += result.sent ? ", \"sent\": true" : ", \"sent\": false";
+        if (result.dryRun) {
+            out += ", \"dry_run\": true, \"datagram\": ";
+            AppendJsonString(out, result.datagramHex);
+        }
+        if (result.rows != nullptr) {
+            out += ",\n \"rows\": ";
+            out += JsonRows(*result.rows, " ");
+        }
+        if (result.answeringAtNewAddress >= 0) {
+            out += ",\n \"new_address\": ";
+            AppendJsonString(out, result.newAddress);
+            out += ", \"answering_at_new_address\": " + std::to_string(result.answeringAtNewAddress);
+        }
+        out += "}\n";
+        return out;
+    case OutputFormat::Table:
+        if (result.dryRun)
+            return "command    " + std::string(result.command) + "\ntarget     " + result.target + "\ninterface  " +
+                   result.interfaceAddress + "\ndatagram   " + result.datagramHex + "\nsent       no (dry run)\n";
+        return result.rows != nullptr ? RenderRows(*result.rows, format) : std::string();
+    case OutputFormat::Csv:
+        if (result.dryRun)
+            return "Command,Target,Interface,Datagram\r\n" + std::string(result.command) + "," + result.target + "," +
+                   result.interfaceAddress + "," + result.datagramHex + "\r\n";
+        return result.rows != nullptr ? RenderRows(*result.rows, format) : std::string();
     }
     return out;
 }

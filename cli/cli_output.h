@@ -17,6 +17,7 @@ struct CliRow {
     char version[TextBufferCapacity] = {};
     char revision[TextBufferCapacity] = {};
     char interfaceAddress[AddressTextCapacity] = {};
+    BroadcastInterface via{};  // the interface whose window read the reply
 };
 
 enum class OutputFormat { Table, Json, Csv };
@@ -35,6 +36,24 @@ std::string FormatErrorLine(const char* text);
 std::string DecodeWindows1252(const char* text);
 
 std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format);
+// The rows as one JSON array, its lines after the first indented by indent.
+std::string JsonRows(const std::vector<CliRow>& rows, const char* indent);
+
+// What a command did: sent or not, where, and (after the wait) the rows the
+// search found and how many answered at a reconfigure's new address.
+struct CommandResult {
+    const char* command = "";
+    const char* target = "";
+    const char* interfaceAddress = "";
+    bool sent = false;
+    bool dryRun = false;
+    std::string datagramHex;
+    const std::vector<CliRow>* rows = nullptr;  // null: no search followed
+    const char* newAddress = "";
+    int answeringAtNewAddress = -1;             // -1: not a reconfigure, or no search followed
+};
+// --json: one object; the table and CSV: the rows (or, for a dry run, what would be sent).
+std::string RenderCommandResult(const CommandResult& result, OutputFormat format);
 std::string RenderInterfaces(const BroadcastInterface* entries, std::size_t count, OutputFormat format);
 
 }  // namespace scout::cli

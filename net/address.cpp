@@ -47,6 +47,7 @@ void FormatAddress(NetAddress address, char* text, std::size_t capacity) {
     std::snprintf(text, capacity, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
 }
 
+// A part with a leading zero is refused: inet_aton and ping read 010 as octal 8.
 bool ParseDottedAddress(const char* text, NetAddress* address) {
     std::uint8_t bytes[4];
     const char* p = text;
@@ -58,13 +59,14 @@ bool ParseDottedAddress(const char* text, NetAddress* address) {
         }
         unsigned value = 0;
         int digits = 0;
+        const char* first = p;
         while (*p >= '0' && *p <= '9') {
             value = value * 10 + static_cast<unsigned>(*p - '0');
             if (++digits > 3 || value > 255)
                 return false;
             ++p;
         }
-        if (digits == 0)
+        if (digits == 0 || (digits > 1 && *first == '0'))
             return false;
         bytes[part] = static_cast<std::uint8_t>(value);
     }
@@ -97,7 +99,7 @@ bool CheckReconfigureFields(const char* addressText, const char* maskText, const
     const int prefix = PrefixLength(mask);
     if (prefix < MinPrefix || prefix > MaxPrefix) {
         std::snprintf(message, capacity,
-                      "The subnet mask %s is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252).",
+                      "The subnet mask %s is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252).",
                       maskText);
         return false;
     }
@@ -107,7 +109,8 @@ bool CheckReconfigureFields(const char* addressText, const char* maskText, const
                       maskText);
         return false;
     }
-    if (gateway != 0 && ((gateway & mask) != (address & mask) || !HostOfSubnet(gateway, mask) || gateway == address)) {
+    if (gateway != 0 && (!UnicastRange(gateway) || (gateway & mask) != (address & mask) ||
+                         !HostOfSubnet(gateway, mask) || gateway == address)) {
         std::snprintf(message, capacity,
                       "The gateway %s is neither 0.0.0.0 (none) nor another host address in the subnet of %s "
                       "with the mask %s.",

@@ -1,39 +1,49 @@
 // Sending a command: its own socket with broadcast permission, bound to the
-// tool's port on all addresses, one datagram, closed again. Unlike the search
-// it is not sent per interface: the platform's routing of the limited
-// broadcast picks the interface.
+// tool's port on the interface that listed the controller, one datagram,
+// closed again.
 #include "net/controller_commands.h"
 
-#include "net/query_datagram.h"
+#include "net/error_report.h"
 
 namespace scout {
-namespace {
 
-void SendCommandDatagram(const NetPlatform& net, const QueryDatagram& datagram) {
+bool SendCommand(const NetPlatform& net, const SearchFrontEnd& reports, const BroadcastInterface& via,
+                 const QueryDatagram& datagram) {
     SocketHandle socket = InvalidSocket;
-    if (net.openSocket(net.context, &socket) != 0)
-        return;
-    // The results of these are not examined: a failed bind still sends, from a
-    // port the platform picks; a failed send leaves nothing on the network.
-    net.setBroadcast(net.context, socket);
-    net.bindSocket(net.context, socket, BroadcastInterface{AnyAddress, 0}, ToolPort);
-    net.sendTo(net.context, socket, datagram.data(), datagram.size(), BroadcastAddress, ControllerPort);
+    if (const int code = net.openSocket(net.context, &socket); code != 0) {
+        ReportSocketFailure(reports, net, SocketFailure::CreateSocket, via.address, code);
+        return false;
+    }
+    SocketFailure failure = SocketFailure::SetOptions;
+    int code = net.setBroadcast(net.context, socket);
+    if (code == 0) {
+        failure = SocketFailure::Bind;
+        code = net.bindSocket(net.context, socket, via, ToolPort);
+    }
+    if (code == 0) {
+        failure = SocketFailure::SendCommand;
+        code = net.sendTo(net.context, socket, datagram.data(), datagram.size(), BroadcastAddress, ControllerPort);
+    }
+    if (code != 0)
+        ReportSocketFailure(reports, net, failure, via.address, code);
+    // Once the datagram is out, a failure to close the socket changes nothing of the command.
     net.closeSocket(net.context, socket);
+    return code == 0;
 }
 
-}  // namespace
-
-void SendResetCommand(const NetPlatform& platform, NetAddress target, bool factoryDefaults) {
+bool SendResetCommand(const NetPlatform& platform, const SearchFrontEnd& reports, const BroadcastInterface& via,
+                      NetAddress target, bool factoryDefaults) {
     QueryDatagram datagram;
     BuildReset(datagram, target, factoryDefaults);
-    SendCommandDatagram(platform, datagram);
+    return SendCommand(platform, reports, via, datagram);
 }
 
-void SendReconfigureCommand(const NetPlatform& platform, NetAddress target, NetAddress newAddress,
+bool SendReconfigureCommand(const NetPlatform& platform, const SearchFrontEnd& reports,
+                            const BroadcastInterface& via, NetAddress target, NetAddress newAddress,
                             NetAddress newMask, NetAddress newGateway) {
     QueryDatagram datagram;
     BuildReconfigure(datagram, target, newAddress, newMask, newGateway);
-    SendCommandDatagram(platform, datagram);
+    return SendCommand(platform, reports, via, datagram);
 }
 
 }  // namespace scout

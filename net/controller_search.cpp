@@ -26,13 +26,13 @@ void Report(SearchState& state, SocketFailure failure, NetAddress interfaceAddre
     state.reportedFailure = true;
 }
 
-void AddRow(SearchState& state, NetAddress sender, NetAddress interfaceAddress) {
+void AddRow(SearchState& state, NetAddress sender, const BroadcastInterface& via) {
     const SearchFrontEnd& list = state.frontEnd;
     const ReplyFields reply = ReadReply(state.datagram);
     char text[TextBufferCapacity];
     const int row = state.rowCounter;
     FormatAddress(sender, text, sizeof text);
-    list.insertRow(list.context, row, text, interfaceAddress);
+    list.insertRow(list.context, row, text, via);
     FormatModelText(reply.model, text, sizeof text);
     list.setRowText(list.context, row, ListColumn::Model, text);
     list.setRowText(list.context, row, ListColumn::Version, reply.version);
@@ -42,13 +42,13 @@ void AddRow(SearchState& state, NetAddress sender, NetAddress interfaceAddress) 
 
 // One listening pass: reads every datagram already waiting, for at most one
 // pass's read budget, and lists each accepted reply; says whether it left any.
-PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddress interfaceAddress) {
+PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, const BroadcastInterface& via) {
     const NetPlatform& net = state.platform;
     const std::uint32_t passStart = net.now(net.context);
     for (;;) {
         bool waiting = false;
         if (const int code = net.datagramWaiting(net.context, socket, &waiting); code != 0) {
-            Report(state, SocketFailure::CheckWaiting, interfaceAddress, code);
+            Report(state, SocketFailure::CheckWaiting, via.address, code);
             return PassResult::EndSearch;
         }
         if (!waiting)
@@ -59,7 +59,7 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddr
         if (const int code = net.receiveFrom(net.context, socket, state.datagram.data(), state.datagram.size(),
                                              &received, &sender);
             code != 0) {
-            Report(state, SocketFailure::Receive, interfaceAddress, code);
+            Report(state, SocketFailure::Receive, via.address, code);
             return PassResult::ReceiveFailed;
         }
         // A short reply must not show bytes of the query or of an earlier reply;
@@ -67,7 +67,7 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, NetAddr
         if (received < state.datagram.size())
             std::memset(state.datagram.data() + received, 0, state.datagram.size() - received);
         if (AcceptReply(state.datagram))
-            AddRow(state, sender, interfaceAddress);
+            AddRow(state, sender, via);
 
         if (net.now(net.context) - passStart >= PassReadBudgetMs)
             return PassResult::Backlog;
@@ -109,7 +109,7 @@ Next SearchInterface(SearchState& state, const BroadcastInterface& candidate) {
     IntervalTimer replyWindow;
     ArmTimer(replyWindow, net.now(net.context), ReplyWindowMs);
     for (;;) {
-        const PassResult pass = ReadWaitingDatagrams(state, socket, address);
+        const PassResult pass = ReadWaitingDatagrams(state, socket, candidate);
         if (pass == PassResult::EndSearch) {
             net.closeSocket(net.context, socket);
             return Next::EndSearch;
@@ -129,6 +129,13 @@ Next SearchInterface(SearchState& state, const BroadcastInterface& candidate) {
     }
 }
 
+void SearchEach(SearchState& state, const BroadcastInterface* interfaces, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (SearchInterface(state, interfaces[i]) == Next::EndSearch)
+            break;
+    }
+}
+
 }  // namespace
 
 SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd& frontEnd) {
@@ -142,12 +149,17 @@ SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd
         ReportTableFailure(frontEnd, platform, status, tableError);
         state.reportedFailure = true;
     } else {
-        for (std::size_t i = 0; i < table.count; ++i) {
-            if (SearchInterface(state, table.entries[i]) == Next::EndSearch)
-                break;
-        }
+        SearchEach(state, table.entries, table.count);
     }
     platform.releaseInterfaces(platform.context, &table);
+    return SearchOutcome{state.rowCounter, state.reportedFailure};
+}
+
+SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd,
+                               const BroadcastInterface* interfaces, std::size_t count) {
+    SearchState state{platform, frontEnd};
+    frontEnd.clearRows(frontEnd.context);
+    SearchEach(state, interfaces, count);
     return SearchOutcome{state.rowCounter, state.reportedFailure};
 }
 

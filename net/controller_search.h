@@ -23,6 +23,11 @@ struct SearchOutcome {
     bool reportedFailure = false;
 };
 
+// Clears the list, reads the platform's interfaces and searches each in turn.
 SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd& frontEnd);
+
+// The same over interfaces the caller chose (scout-cli's --interface).
+SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd,
+                               const BroadcastInterface* interfaces, std::size_t count);
 
 }  // namespace scout

@@ -21,6 +21,7 @@ constexpr SocketFailureText SocketFailureTexts[] = {
     {SocketFailure::CheckWaiting, "IOCTL error checking socket for data on address %s. %s.", true},
     {SocketFailure::Receive, "Error attempting to receive data for address %s. %s.", true},
     {SocketFailure::Close, "Error closing socket for address %s. %s.", true},
+    {SocketFailure::SendCommand, "Error sending command for address %s. %s.", true},
 };
 
 }  // namespace

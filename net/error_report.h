@@ -33,6 +33,7 @@ enum class SocketFailure {
     CheckWaiting,  // "IOCTL error checking socket for data on address %s. %s."
     Receive,       // "Error attempting to receive data for address %s. %s."
     Close,         // "Error closing socket for address %s. %s."
+    SendCommand,   // "Error sending command for address %s. %s."
 };
 
 // One socket failure: the interface's address (never the controller's) where

@@ -19,6 +19,7 @@ namespace scout {
 
 using SocketHandle = std::intptr_t;
 constexpr SocketHandle InvalidSocket = -1;
+constexpr std::size_t InterfaceNameCapacity = 256;
 
 // One interface the search broadcasts on: its own address and the platform's
 // index for it (the forwarding table's interface index on Windows).
@@ -78,6 +79,10 @@ struct NetPlatform {
     std::uint32_t (*now)(void* context);
     void (*sleep)(void* context, std::uint32_t milliseconds);
 
+    // The interface's name as its operator knows it (Linux: the kernel's name,
+    // Windows: the adapter's friendly name), UTF-8; false when it has none.
+    bool (*interfaceName)(void* context, const BroadcastInterface& entry, char* name, std::size_t capacity);
+
     // The broadcast-capable interfaces in search order. On Failed, *errorCode
     // holds the platform's code for errorText.
     TableStatus (*loadInterfaces)(void* context, InterfaceTable* table, int* errorCode);
@@ -93,9 +98,9 @@ struct SearchFrontEnd {
     void* context;
 
     void (*clearRows)(void* context);
-    // Inserts row index with its address column; interfaceAddress is the
-    // interface whose window read the reply (a front end may ignore it).
-    void (*insertRow)(void* context, int index, const char* address, NetAddress interfaceAddress);
+    // Inserts row index with its address column; via is the interface whose
+    // window read the reply, the one a command to that row is sent by.
+    void (*insertRow)(void* context, int index, const char* address, const BroadcastInterface& via);
     // Sets one of the other columns of a row.
     void (*setRowText)(void* context, int index, ListColumn column, const char* text);
     // Shows one formatted failure text and returns when the operator has seen it.

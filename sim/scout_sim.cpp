@@ -211,16 +211,17 @@ std::string Act(Simulator& sim, const std::uint8_t* bytes, std::size_t length, c
         return "\"action\": \"query\", \"answering\": " + std::to_string(reaction.answering.size()) +
                ", \"flood\": " + std::to_string(sim.options.floodCount);
     case Action::Reset: {
-        const Controller& c = sim.controllers[reaction.controller].config;
+        const Controller& c = sim.controllers[reaction.acting.front()].config;
         return "\"action\": \"reset\", \"target\": \"" + Dotted(reaction.target) +
                "\", \"factory_defaults\": " + (reaction.factoryDefaults ? "true" : "false") +
-               ", \"offline_ms\": " + std::to_string(c.offlineMs) + ", \"address\": \"" + Dotted(c.address) + "\"";
+               ", \"offline_ms\": " + std::to_string(c.offlineMs) + ", \"address\": \"" + Dotted(c.address) +
+               "\", \"acting\": " + std::to_string(reaction.acting.size());
     }
     case Action::Reconfigure: {
-        const Controller& c = sim.controllers[reaction.controller].config;
+        const Controller& c = sim.controllers[reaction.acting.front()].config;
         return "\"action\": \"reconfigure\", \"target\": \"" + Dotted(reaction.target) + "\", \"address\": \"" +
                Dotted(c.address) + "\", \"mask\": \"" + Dotted(c.mask) + "\", \"gateway\": \"" + Dotted(c.gateway) +
-               "\"";
+               "\", \"acting\": " + std::to_string(reaction.acting.size());
     }
     case Action::Ignored:
         break;

@@ -33,17 +33,6 @@ void WriteWord(std::uint8_t* bytes, std::uint32_t value) {
         bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-ControllerState* OnlineController(std::vector<ControllerState>& controllers, NetAddress address,
-                                  std::uint64_t nowMs, std::size_t* index) {
-    for (std::size_t i = 0; i < controllers.size(); ++i) {
-        if (controllers[i].config.address == address && nowMs >= controllers[i].offlineUntil) {
-            *index = i;
-            return &controllers[i];
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 NetAddress DecodeWireAddress(const std::uint8_t* bytes) {
@@ -72,8 +61,10 @@ Reaction React(std::vector<ControllerState>& controllers, const std::uint8_t* by
         return reaction;
     }
     reaction.target = DecodeWireAddress(bytes + TargetAt);
-    ControllerState* c = OnlineController(controllers, reaction.target, nowMs, &reaction.controller);
-    if (c == nullptr) {
+    for (std::size_t i = 0; i < controllers.size(); ++i)
+        if (controllers[i].config.address == reaction.target && nowMs >= controllers[i].offlineUntil)
+            reaction.acting.push_back(i);
+    if (reaction.acting.empty()) {
         reaction.reason = "no such controller here";
         return reaction;
     }
@@ -81,18 +72,24 @@ Reaction React(std::vector<ControllerState>& controllers, const std::uint8_t* by
         reaction.action = Action::Reset;
         reaction.factoryDefaults =
             std::memcmp(bytes + MarkerAt, FactoryDefaultsMarker.data(), FactoryDefaultsMarker.size()) == 0;
-        c->offlineUntil = nowMs + c->config.offlineMs;
-        if (reaction.factoryDefaults) {
-            c->config.address = c->config.defaultAddress;
-            c->config.mask = c->config.defaultMask;
-            c->config.gateway = c->config.defaultGateway;
-        }
-        return reaction;
+    } else {
+        reaction.action = Action::Reconfigure;
     }
-    reaction.action = Action::Reconfigure;
-    c->config.address = DecodeWireAddress(bytes + NewAddressAt);
-    c->config.mask = DecodeWireAddress(bytes + NewMaskAt);
-    c->config.gateway = DecodeWireAddress(bytes + NewGatewayAt);
+    for (const std::size_t i : reaction.acting) {
+        Controller& c = controllers[i].config;
+        if (reaction.action == Action::Reconfigure) {
+            c.address = DecodeWireAddress(bytes + NewAddressAt);
+            c.mask = DecodeWireAddress(bytes + NewMaskAt);
+            c.gateway = DecodeWireAddress(bytes + NewGatewayAt);
+            continue;
+        }
+        controllers[i].offlineUntil = nowMs + c.offlineMs;
+        if (reaction.factoryDefaults) {
+            c.address = c.defaultAddress;
+            c.mask = c.defaultMask;
+            c.gateway = c.defaultGateway;
+        }
+    }
     return reaction;
 }
 

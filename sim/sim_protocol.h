@@ -28,14 +28,15 @@ struct Reaction {
     std::string reason;                  // why a datagram was ignored
     std::uint32_t command = 0;           // the datagram's command word
     std::vector<std::size_t> answering;  // a query: the controllers that answer, in order
-    std::size_t controller = 0;          // a command: the one that acted
+    std::vector<std::size_t> acting;     // a command: every online controller at its target
     NetAddress target = 0;               // a command's target address
     bool factoryDefaults = false;        // a reset with the factory-defaults marker
 };
 
 // Reads one datagram that arrived on interfaceIndex at nowMs and applies it:
 // a query is answered by every online controller of that interface; a reset
-// or reconfigure acts on the online controller its target names.
+// or reconfigure acts on every online controller at its target address (each
+// device compares the target with its own address).
 Reaction React(std::vector<ControllerState>& controllers, const std::uint8_t* bytes, std::size_t length,
                int interfaceIndex, std::uint64_t nowMs);
 

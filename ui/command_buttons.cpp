@@ -13,20 +13,25 @@
 namespace scout::ui {
 namespace {
 
-// The controller of the selected row, as the search wrote its address. A click
-// on the empty part of the list arms the buttons with no row selected: then
-// there is no target, and nothing may be sent (to 255.255.255.255 least of all).
-bool SelectedTarget(NetAddress* target) {
+// The controller of the selected row, as the search wrote its address, and
+// the interface that read it. A click on the empty part of the list arms the
+// buttons with no row selected: then there is no target, and nothing may be
+// sent (to 255.255.255.255 least of all).
+bool SelectedTarget(NetAddress* target, BroadcastInterface* via) {
     const LRESULT row = SendMessageA(g_resultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
     if (row < 0)
         return false;
     char text[ReadBackCapacity] = {};
     LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = static_cast<int>(row);
     item.iSubItem = 0;
     item.pszText = text;
     item.cchTextMax = sizeof text;
-    SendMessageA(g_resultList, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return ParseDottedAddress(text, target);
+    SendMessageA(g_resultList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    // Winsock binds by the interface's address; the index is not needed here.
+    *via = BroadcastInterface{static_cast<NetAddress>(item.lParam), 0};
+    return ParseDottedAddress(text, target) && via->address != AnyAddress;
 }
 
 // Reads and checks the three address fields as they stand at the press.
@@ -48,25 +53,31 @@ bool ReadReconfigureFields(HWND dialog, const SearchFrontEnd& list, ReconfigureV
 
 void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const SearchFrontEnd& list) {
     NetAddress target = 0;
-    if (!SelectedTarget(&target))
+    BroadcastInterface via{};
+    if (!SelectedTarget(&target, &via))
         return;
+    bool sent = false;
     switch (id) {
     case IDC_POWER_ON_RESET:
-        SendResetCommand(platform, target, false);
+        sent = SendResetCommand(platform, list, via, target, false);
         break;
     case IDC_FACTORY_DEFAULTS:
-        SendResetCommand(platform, target, true);
+        sent = SendResetCommand(platform, list, via, target, true);
         break;
     case IDC_RECONFIGURE_IP: {
         ReconfigureValues values;
         if (!ReadReconfigureFields(dialog, list, &values))
             return;
-        SendReconfigureCommand(platform, target, values.address, values.mask, values.gateway);
+        sent = SendReconfigureCommand(platform, list, via, target, values.address, values.mask, values.gateway);
         break;
     }
     default:
         return;
     }
+    // A command that did not go out was reported; waiting and searching would
+    // look like success.
+    if (!sent)
+        return;
     // The controller acts without an answer; the next search shows what it did.
     platform.sleep(platform.context, CommandSettleMs);
     ControllerSearch(platform, list);

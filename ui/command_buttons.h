@@ -12,10 +12,11 @@ namespace scout::ui {
 constexpr int ReadBackCapacity = 32;
 
 // What the button with this id does once the dialog is busy: the target is
-// the selected row's address. With no row selected nothing is sent and no
-// search follows; a reconfigure whose fields fail their checks is reported
-// through list.showError and nothing is sent. Otherwise the command is sent,
-// the settle time waited and the list searched again.
+// the selected row's address, and the command leaves by the interface that
+// listed the row. With no row selected nothing is sent and no search follows;
+// a reconfigure whose fields fail their checks, and a command that could not
+// be sent, are reported through list.showError, and nothing follows either.
+// Otherwise the settle time is waited and the list searched again.
 void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const SearchFrontEnd& list);
 
 }  // namespace scout::ui

@@ -50,11 +50,14 @@ void ClearRows(void*) {
     SendMessageA(g_resultList, LVM_DELETEALLITEMS, 0, 0);
 }
 
-void InsertRow(void*, int index, const char* address, NetAddress) {
+// Each row keeps, as its item data, the address of the interface that read
+// it: a command to the row is sent by that interface.
+void InsertRow(void*, int index, const char* address, const BroadcastInterface& via) {
     LVITEMA item{};
-    item.mask = LVIF_TEXT;
+    item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = index;
     item.pszText = const_cast<char*>(address);
+    item.lParam = static_cast<LPARAM>(via.address);
     SendMessageA(g_resultList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
@@ -72,6 +75,12 @@ const SearchFrontEnd DialogFrontEnd = {
     .setRowText = SetRowText,
     .showError = ShowErrorBox,
 };
+
+void ClearSelection() {
+    LVITEMA none{};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageA(g_resultList, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+}
 
 // --- start-up ---
 
@@ -216,9 +225,13 @@ void OnSearch(HWND dialog) {
     EndOperation(dialog);
 }
 
+// A command ends Ready: after its search the list is new; after one that was
+// refused or could not be sent the rows stay, and the row it was for is no
+// longer selected, since the next command needs a new click anyway.
 void OnCommandButton(HWND dialog, int id) {
     BeginOperation(dialog);
     RunCommandButton(dialog, id, Platform(), DialogFrontEnd);
+    ClearSelection();
     EndOperation(dialog);
 }
 
@@ -238,9 +251,17 @@ BOOL OnCommand(HWND dialog, int id) {
     return TRUE;
 }
 
+// A click while busy (queued during a search or a command, or made while one
+// of its messages is open) arms nothing, and the selection it made is
+// dropped with it, so that no row stands selected beside a disabled group.
 BOOL OnNotify(HWND dialog, const NMHDR* header) {
-    if (header->hwndFrom == g_resultList && header->code == static_cast<UINT>(NM_CLICK) && !g_busy)
+    if (header->hwndFrom != g_resultList || header->code != static_cast<UINT>(NM_CLICK))
+        return TRUE;
+    if (g_busy) {
+        ClearSelection();
+    } else {
         SetCommandGroupEnabled(dialog, true);
+    }
     return TRUE;
 }
 

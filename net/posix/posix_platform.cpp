@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -138,6 +139,14 @@ void Sleep(void*, std::uint32_t milliseconds) {
     }
 }
 
+bool InterfaceName(void*, const BroadcastInterface& entry, char* name, std::size_t capacity) {
+    char kernelName[IF_NAMESIZE] = {};
+    if (::if_indextoname(entry.index, kernelName) == nullptr)
+        return false;
+    std::snprintf(name, capacity, "%s", kernelName);
+    return true;
+}
+
 // Every IPv4 interface that is up, broadcast-capable and not loopback, by its
 // first (primary) address, in interface-index order.
 TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
@@ -208,6 +217,7 @@ const NetPlatform g_platform = {
     .errorText = ErrorText,
     .now = Now,
     .sleep = Sleep,
+    .interfaceName = InterfaceName,
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
 };

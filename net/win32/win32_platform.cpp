@@ -131,6 +131,34 @@ void Sleep(void*, std::uint32_t milliseconds) {
     ::Sleep(milliseconds);
 }
 
+// The adapter's friendly name ("Ethernet 2", "Wi-Fi"), from the adapter list
+// by the forwarding table's interface index.
+bool InterfaceName(void*, const BroadcastInterface& entry, char* name, std::size_t capacity) {
+    constexpr ULONG Flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    ULONG size = 16 * 1024;
+    IP_ADAPTER_ADDRESSES* adapters = nullptr;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        std::free(adapters);
+        adapters = static_cast<IP_ADAPTER_ADDRESSES*>(std::malloc(size));
+        if (adapters == nullptr)
+            return false;
+        result = ::GetAdaptersAddresses(AF_INET, Flags, nullptr, adapters, &size);
+    }
+    bool found = false;
+    if (result == NO_ERROR) {
+        for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr && !found; a = a->Next) {
+            if (a->IfIndex != entry.index || a->FriendlyName == nullptr)
+                continue;
+            const int length = ::WideCharToMultiByte(CP_UTF8, 0, a->FriendlyName, -1, name,
+                                                     static_cast<int>(capacity), nullptr, nullptr);
+            found = length > 0;
+        }
+    }
+    std::free(adapters);
+    return found;
+}
+
 TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
     return LoadForwardTable(&::GetIpForwardTable, table, errorCode);
 }
@@ -154,6 +182,7 @@ const NetPlatform g_platform = {
     .errorText = ErrorText,
     .now = Now,
     .sleep = Sleep,
+    .interfaceName = InterfaceName,
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
 };

@@ -94,7 +94,7 @@ TEST(CliFrontEnd, RowsFilledThroughTheListOperations) {
     list.rows.push_back(CliRow{});
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     frontEnd.clearRows(frontEnd.context);
-    frontEnd.insertRow(frontEnd.context, 0, "10.1.0.50", MakeAddress(10, 1, 0, 1));
+    frontEnd.insertRow(frontEnd.context, 0, "10.1.0.50", BroadcastInterface{MakeAddress(10, 1, 0, 1), 2});
     frontEnd.setRowText(frontEnd.context, 0, ListColumn::Model, "KRV-ETH1");
     frontEnd.setRowText(frontEnd.context, 0, ListColumn::Version, "v");
     frontEnd.setRowText(frontEnd.context, 0, ListColumn::Revision, "r");

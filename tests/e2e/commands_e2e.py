@@ -3,9 +3,10 @@
 virtual controllers in the lab: the bytes on the wire, what the controllers
 do, and what is refused before anything is sent."""
 
+import json
 import sys
 
-from e2e import build_topology, case_registry, check, main, stderr_lines
+from e2e import build_topology, case_registry, check, hold_port, main, stderr_lines
 from wire import MAGIC_HEX, command_datagrams
 
 CASES, case = case_registry()
@@ -18,10 +19,11 @@ def wire_bytes(lab, front_for):
     sim = lab.start_sim(net.segments[0], ["address=192.168.1.50 model=1 version=v revision=r offline-ms=60000",
                                           "address=10.0.0.5 model=2 version=v revision=r"])
     front = front_for(net)
+    # By --interface, nothing is searched first: what the simulator logs is the commands alone.
     for args in (("reset", "192.168.1.50"), ("factory-defaults", "192.168.1.50"),
                  ("reconfigure", "10.0.0.5", "10.0.0.9", "255.255.255.0", "10.0.0.1"),
                  ("reset", "10.0.0.77")):
-        result = front.cli(*args, "--no-wait")
+        result = front.cli(*args, "--no-wait", "--interface", "10.1.0.1")
         check(result.returncode == 0 and result.stdout == "" and result.stderr == "",
               "%s: sent, nothing printed" % args[0], result.returncode, result.stdout, result.stderr)
     sent = command_datagrams(sim)
@@ -32,8 +34,8 @@ def wire_bytes(lab, front_for):
         # The last names no controller of the lab: it is sent all the same, and ignored.
         MAGIC_HEX + "01000000" + "4d00000a" + "00" * 16],
         "the commands on the wire, byte for byte", [d["hex"] for d in sent])
-    check(all(d["from"].endswith(":65513") and d["to"] == "255.255.255.255" and d["length"] == 40 for d in sent),
-          "every command is one 40-byte datagram from port 65513 to 255.255.255.255", sent)
+    check(all(d["from"] == "10.1.0.1:65513" and d["to"] == "255.255.255.255" and d["length"] == 40 for d in sent),
+          "every command is one 40-byte datagram from the interface's port 65513 to 255.255.255.255", sent)
     # The second reset reaches a controller that is still restarting from the first.
     check([d["action"] for d in sent] == ["reset", "ignored", "reconfigure", "ignored"], "what the lab did", sent)
 
@@ -48,8 +50,8 @@ def reconfigure_and_factory_defaults(lab, front_for):
     moved = front.cli("reconfigure", "10.1.0.50", "10.1.0.77", "255.255.255.0", "10.1.0.254", "--json")
     check(moved.returncode == 0, "the new address answered: exit 0", moved.returncode, moved.stderr)
     check(moved.elapsed >= 6.0, "a 5 s wait and a search before the rows", moved.elapsed)
-    check('"address": "10.1.0.77"' in moved.stdout and '"10.1.0.50"' not in moved.stdout, "refreshed rows",
-          moved.stdout)
+    addresses = [r["address"] for r in json.loads(moved.stdout)["rows"]]
+    check("10.1.0.77" in addresses and "10.1.0.50" not in addresses, "refreshed rows", moved.stdout)
     check(stderr_lines(moved) == ["scout-cli: a controller answers at the new address 10.1.0.77"],
           "the verification", moved.stderr)
     back = front.cli("factory-defaults", "10.1.0.77", "--csv")
@@ -68,10 +70,10 @@ def power_on_reset_and_no_answer(lab, front_for):
     front = front_for(net)
     reset = front.cli("reset", "10.1.0.50", "--json")
     check(reset.returncode == 0 and stderr_lines(reset) == [], "reset: exit 0, no message", reset.stderr)
-    check('"10.1.0.50"' not in reset.stdout and '"10.1.0.51"' in reset.stdout,
-          "the reset controller is off the network for a while", reset.stdout)
-    # A reconfigure of a controller that does not exist: sent, nobody answers at the new address.
-    lost = front.cli("reconfigure", "10.1.0.99", "10.1.0.98", "255.255.255.0", "0.0.0.0")
+    addresses = [r["address"] for r in json.loads(reset.stdout)["rows"]]
+    check(addresses == ["10.1.0.51"], "the reset controller is off the network for a while", reset.stdout)
+    # A reconfigure sent by --interface to a controller that is not there: nobody answers at the new address.
+    lost = front.cli("reconfigure", "10.1.0.99", "10.1.0.98", "255.255.255.0", "0.0.0.0", "--interface", "ws0")
     check(lost.returncode == 3, "the new address did not answer: exit 3", lost.returncode, lost.stderr)
     check(stderr_lines(lost) == ["scout-cli: no controller answered at the new address 10.1.0.98"],
           "says so", lost.stderr)
@@ -91,7 +93,7 @@ def refusals(lab, front_for):
         (("10.1.0.255", "255.255.255.0", "0.0.0.0"),
          "The IP address 10.1.0.255 is not a usable host address with the subnet mask 255.255.255.0."),
         (("10.1.0.77", "255.255.0.255", "0.0.0.0"),
-         "The subnet mask 255.255.0.255 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."),
+         "The subnet mask 255.255.0.255 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252)."),
         (("10.1.0.77", "255.255.255.0", "10.1.1.1"),
          "The gateway 10.1.1.1 is neither 0.0.0.0 (none) nor another host address in the subnet of 10.1.0.77 "
          "with the mask 255.255.255.0."),
@@ -102,13 +104,147 @@ def refusals(lab, front_for):
               "refused: exit 1 and the message", fields, result.returncode, result.stdout, result.stderr)
         # No wait: the settle time is 5 s (whether anything was searched, the sim's log says below).
         check(result.elapsed < 5.0, "a refusal does not wait", result.elapsed)
-    for args in (("reset",), ("reset", "10.1.0"), ("reset", "255.255.255.255"), ("reset", "0.0.0.0"),
-                 ("reconfigure", "10.1.0.50", "10.1.0.77"), ("search", "--no-wait"),
-                 ("reset", "10.1.0.50", "10.1.0.51")):
-        result = front.cli(*args)
-        check(result.returncode == 2 and "usage: scout-cli" in result.stderr, "bad usage exits 2", args,
-              result.returncode, result.stderr)
     check(sim.datagrams() == [], "nothing was sent, nothing searched", sim.datagrams())
+
+
+# Bad input to a command: one line that names it, exit 2, nothing sent (and
+# nothing searched: the lab's simulator hears no datagram at all).
+BAD_COMMANDS = [
+    (("reset",), "reset needs ADDRESS"),
+    (("reset", "10.1.0.50", "10.1.0.51"), "reset needs ADDRESS"),
+    (("reconfigure", "10.1.0.50", "10.1.0.77"), "reconfigure needs ADDRESS IP MASK GATEWAY"),
+    (("reset", ""), "the controller address '' is not a dotted-decimal unicast address"),
+    (("reset", "10.1.0"), "the controller address '10.1.0' is not a dotted-decimal unicast address"),
+    (("reset", "010.1.0.50"), "the controller address '010.1.0.50' is not a dotted-decimal unicast address"),
+    (("reset", "0x0a.1.0.50"), "the controller address '0x0a.1.0.50' is not a dotted-decimal unicast address"),
+    (("reset", "10.1.0.256"), "the controller address '10.1.0.256' is not a dotted-decimal unicast address"),
+    (("reset", "10.1.0.50 "), "the controller address '10.1.0.50 ' is not a dotted-decimal unicast address"),
+    (("reset", "10.1.0.5\n0"), "the controller address '10.1.0.5\\x0A0' is not a dotted-decimal unicast address"),
+    (("reset", "255.255.255.255"), "the controller address '255.255.255.255' is not a dotted-decimal unicast address"),
+    (("reset", "0.0.0.0"), "the controller address '0.0.0.0' is not a dotted-decimal unicast address"),
+    # Windows takes command lines of up to 32,767 characters.
+    (("reset", "x" * 30000), "the controller address '" + "x" * 64 + "...' is not a dotted-decimal unicast address"),
+    (("reset", "10.1.0.50", "--interface", "nowhere"),
+     "no broadcast interface has the address or name 'nowhere' (scout-cli interfaces lists them)"),
+    (("reset", "10.1.0.50", "--interface"), "--interface needs a value"),
+    (("reset", "10.1.0.50", "--no-wait", "--no-wait"), "--no-wait given twice"),
+    (("reset", "10.1.0.50", "--bogus"), "unknown option '--bogus'"),
+    (("search", "--no-wait"), "--no-wait is not an option of search"),
+]
+
+
+@case
+def bad_command_input(lab, front_for):
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.50 model=1 version=v revision=r"])
+    front = front_for(net)
+    for args, problem in BAD_COMMANDS:
+        result = front.cli(*args)
+        check(result.returncode == 2 and stderr_lines(result) == ["scout-cli: " + problem,
+                                                                  "Try 'scout-cli --help' for more information."]
+              and result.stdout == "", "bad usage: its line and exit 2", args[:3], result.returncode, result.stderr)
+    check(sim.datagrams() == [], "nothing was sent, nothing searched", sim.datagrams())
+
+
+@case
+def by_the_interface_that_lists_it(lab, front_for):
+    """The controllers behind the second interface get each command there: the
+    second segment's simulator hears them, the first one's nothing but queries."""
+    net = build_topology(lab, "two-segments")
+    first = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r"])
+    second = lab.start_sim(net.segments[1], ["address=10.2.0.30 model=30 version=a revision=1 delay=5",
+                                             "address=10.2.0.31 model=31 version=b revision=2 default=10.2.0.100/24",
+                                             "address=10.2.0.32 model=32 version=c revision=3 offline-ms=60000"])
+    front = front_for(net)
+    moved = front.cli("reconfigure", "10.2.0.30", "10.2.0.77", "255.255.255.0", "10.2.0.254", "--json")
+    check(moved.returncode == 0 and stderr_lines(moved) == ["scout-cli: a controller answers at the new address "
+                                                            "10.2.0.77"], "reconfigured", moved.returncode, moved.stderr)
+    result = json.loads(moved.stdout)
+    check(result["interface"] == "10.2.0.1" and result["sent"] and result["answering_at_new_address"] == 1 and
+          ("10.2.0.77", "10.2.0.1") in [(r["address"], r["interface"]) for r in result["rows"]],
+          "one JSON object: where it went, and the rows after", moved.stdout)
+    for args in (("factory-defaults", "10.2.0.31"), ("reset", "10.2.0.32")):
+        sent = front.cli(*args, "--no-wait")
+        check(sent.returncode == 0 and sent.stdout == "" and stderr_lines(sent) == [], "sent", args, sent.stderr)
+    check([d["action"] for d in command_datagrams(second)] == ["reconfigure", "reset", "reset"] and
+          all(d["from"] == "10.2.0.1:65513" for d in command_datagrams(second)),
+          "each command reached the second segment from its interface", command_datagrams(second))
+    check(command_datagrams(first) == [], "nothing reached the first segment", command_datagrams(first))
+
+
+@case
+def same_address_on_both_segments(lab, front_for):
+    net = build_topology(lab, "two-segments")
+    sims = [lab.start_sim(net.segments[i], ["address=10.9.0.5 model=%d version=v revision=r" % (i + 1)])
+            for i in range(2)]
+    front = front_for(net)
+    ambiguous = front.cli("reset", "10.9.0.5")
+    check(ambiguous.returncode == 4 and stderr_lines(ambiguous) == [
+        "scout-cli: Controllers answer at 10.9.0.5 on 2 interfaces (ws0 10.1.0.1, ws1 10.2.0.1); choose one with "
+        "--interface; nothing was sent."], "ambiguous: named, exit 4", ambiguous.returncode, ambiguous.stderr)
+    check(all(command_datagrams(s) == [] for s in sims), "nothing was sent")
+    heard = [len(s.datagrams()) for s in sims]
+    by_name = front.cli("reset", "10.9.0.5", "--interface", "ws1", "--dry-run", "--json")
+    check(by_name.returncode == 0 and json.loads(by_name.stdout) == {
+        "command": "reset", "target": "10.9.0.5", "interface": "10.2.0.1", "sent": False, "dry_run": True,
+        "datagram": MAGIC_HEX + "01000000" + "0500090a" + "00" * 16}, "a dry run by name", by_name.stdout)
+    check([len(s.datagrams()) for s in sims] == heard, "a dry run sends nothing, and --interface searches nothing")
+    by_address = front.cli("reset", "10.9.0.5", "--interface", "10.2.0.1", "--no-wait")
+    check(by_address.returncode == 0, "sent by address", by_address.stderr)
+    check(command_datagrams(sims[0]) == [] and [d["action"] for d in command_datagrams(sims[1])] == ["reset"],
+          "only the chosen interface's segment got it", command_datagrams(sims[1]))
+
+
+@case
+def nobody_there(lab, front_for):
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r",
+                                          "address=10.1.0.21 model=2 version=v revision=r"])
+    front = front_for(net)
+    for args in (("reset", "10.1.0.99"), ("reconfigure", "10.1.0.99", "10.1.0.21", "255.255.255.0", "0.0.0.0")):
+        result = front.cli(*args)
+        check(result.returncode == 4 and stderr_lines(result) == [
+            "scout-cli: No controller answered at 10.1.0.99; nothing was sent."], "not found: exit 4", args,
+            result.returncode, result.stderr)
+    taken = front.cli("reconfigure", "10.1.0.20", "10.1.0.21", "255.255.255.0", "0.0.0.0")
+    check(taken.returncode == 1 and stderr_lines(taken) == [
+        "scout-cli: A controller already answers at 10.1.0.21; nothing was sent."], "the new address is taken",
+        taken.returncode, taken.stderr)
+    check(command_datagrams(sim) == [], "nothing was sent", command_datagrams(sim))
+
+
+@case
+def every_controller_at_the_address(lab, front_for):
+    """New controllers out of the box all answer at their factory address: the
+    command warns that each of them gets it, and says how many moved."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.100 model=1A2B version=2.14 revision=C delay=5",
+                                          "address=10.1.0.100 model=1A2B version=2.14 revision=C delay=15"])
+    front = front_for(net)
+    result = front.cli("reconfigure", "10.1.0.100", "10.1.0.77", "255.255.255.0", "0.0.0.0")
+    check(result.returncode == 0 and stderr_lines(result) == [
+        "scout-cli: 2 controllers answer at 10.1.0.100 on ws0 10.1.0.1; every one of them gets the command.",
+        "scout-cli: 2 controllers answer at the new address 10.1.0.77"], "warned, and counted", result.returncode,
+        result.stderr)
+    check([d["action"] for d in command_datagrams(sim)] == ["reconfigure"], "one datagram", command_datagrams(sim))
+
+
+@case
+def port_taken(lab, front_for):
+    """Port 65513 held by another program: the bind is reported once, nothing is
+    sent, and there is no wait."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r"])
+    front = front_for(net)
+    holder = hold_port(lab, net)
+    result = front.cli("reset", "10.1.0.20", "--interface", "10.1.0.1")
+    lines = stderr_lines(result)
+    check(result.returncode == 1 and len(lines) == 1 and lines[0].startswith(
+        "scout-cli: Error attempting to bind to socket for address 10.1.0.1. "), "one bind message, exit 1",
+        result.returncode, lines)
+    check(result.elapsed < 5.0, "no settle time after a command that was not sent", result.elapsed)
+    check(sim.datagrams() == [], "nothing was sent", sim.datagrams())
+    holder.kill()
 
 
 if __name__ == "__main__":

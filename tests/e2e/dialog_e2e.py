@@ -3,9 +3,11 @@
 command buttons and what they put on the wire."""
 
 import os
+import subprocess
 import sys
+import time
 
-from e2e import build_topology, case_registry, check, main, rows_of
+from e2e import build_topology, case_registry, check, hold_port, main, rows_of
 from wire import MAGIC_HEX, command_datagrams
 
 CASES, case = case_registry()
@@ -38,11 +40,19 @@ class ProbeRun:
         return [row[0] for row in self.dumps[dump][0]]
 
 
+def probe_program(front):
+    return os.path.join(os.path.dirname(front.program), "scout_dialog_probe.exe")
+
+
 def probe(front, *steps, timeout=120):
-    program = os.path.join(os.path.dirname(front.program), "scout_dialog_probe.exe")
-    result = front.lab.run_wine(front.net.ws, front.wineprefix, [program] + list(steps), timeout=timeout)
+    result = front.lab.run_wine(front.net.ws, front.wineprefix, [probe_program(front)] + list(steps), timeout=timeout)
     check(result.returncode == 0, "the dialog probe failed", result.returncode, result.stdout, result.stderr)
     return ProbeRun(result.stdout)
+
+
+def windows_path(path):
+    """A path of this machine as a Windows program under Wine names it."""
+    return "Z:" + path.replace("/", "\\")
 
 
 @case(builds=("win32",))
@@ -118,14 +128,70 @@ def refusals(lab, front_for):
         check(int(press["ms"]) < 5000, "a refused command does not wait the settle time", press)
     check(run.dumps[0][1] == {"search": 1, "group": 0, "selected": -1}, "no row: back to Ready", run.dumps[0])
     check(run.reports == [
-        "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252).",
+        "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252).",
         "The IP address 10.1.0.0 is not a usable host address with the subnet mask 255.255.255.0.",
         "The gateway 10.2.0.1 is neither 0.0.0.0 (none) nor another host address in the subnet of 10.1.0.77 "
         "with the mask 255.255.255.0."], "one message per refused reconfigure", run.reports)
     check(run.addresses(3) == ["10.1.0.20"], "the list is left as it was", run.dumps[3])
-    check(run.dumps[3][1]["search"] == 1 and run.dumps[3][1]["group"] == 0, "back to Ready", run.dumps[3])
+    check(run.dumps[3][1] == {"search": 1, "group": 0, "selected": -1}, "back to Ready", run.dumps[3])
     check(command_datagrams(sim) == [], "nothing but the query went on the wire", sim.datagrams())
     check(len(sim.datagrams()) == 1, "no search after a refusal: the first search's query only", sim.datagrams())
+
+
+@case(builds=("win32",))
+def commands_by_the_rows_interface(lab, front_for):
+    """Each command leaves by the interface that listed its row: the controllers
+    behind the second interface get it there, and of one address heard on both
+    segments only the selected row's segment does."""
+    net = build_topology(lab, "two-segments")
+    first = lab.start_sim(net.segments[0], ["address=10.9.0.5 model=1 version=one revision=1 delay=5"])
+    second = lab.start_sim(net.segments[1], [
+        "address=10.2.0.30 model=30 version=a revision=1 delay=5",
+        "address=10.2.0.31 model=31 version=b revision=2 default=10.2.0.100/24 delay=10",
+        "address=10.9.0.5 model=2 version=two revision=2 delay=15 offline-ms=60000"])
+    front = front_for(net)
+    run = probe(front, "search", "dump",
+                "click-row=10.2.0.30", "fields=10.2.0.77,255.255.255.0,10.2.0.254", "press=reconfigure-ip",
+                "click-row=10.2.0.31", "press=factory-defaults",
+                "click-row=10.9.0.5#2", "press=power-on-reset", "dump", timeout=180)
+    check(run.reports == [], "no message expected", run.reports)
+    check(run.addresses(0) == ["10.9.0.5", "10.2.0.30", "10.2.0.31", "10.9.0.5"], "the first search", run.dumps[0])
+    check(sorted(run.addresses(1)) == ["10.2.0.100", "10.2.0.77", "10.9.0.5"],
+          "reconfigured, back at its default, and the second 10.9.0.5 restarting", run.dumps[1])
+    got = command_datagrams(second)
+    check([(d["action"], d["target"]) for d in got] == [("reconfigure", "10.2.0.30"), ("reset", "10.2.0.31"),
+                                                          ("reset", "10.9.0.5")] and
+          all(d["from"] == "10.2.0.1:65513" for d in got), "the second segment got all three", got)
+    check(command_datagrams(first) == [], "the first segment got none", command_datagrams(first))
+
+
+@case(builds=("win32",))
+def command_with_the_port_taken(lab, front_for):
+    """Port 65513 taken between the search and the press: the bind is reported
+    once, nothing is sent, no wait and no search follow."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
+    front = front_for(net)
+    searched, go = os.path.join(lab.workdir, "searched"), os.path.join(lab.workdir, "go")
+    proc = lab.popen(net.ws, ["wine", probe_program(front), "search", "touch=" + windows_path(searched),
+                              "wait-file=" + windows_path(go), "click-row=10.1.0.20", "press=power-on-reset", "dump"],
+                     env=lab.wine_env(front.wineprefix), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    deadline = time.time() + 60
+    while not os.path.exists(searched):
+        check(time.time() < deadline and proc.poll() is None, "the probe's search did not end")
+        time.sleep(0.05)
+    holder = hold_port(lab, net)
+    open(go, "w").close()
+    out, err = proc.communicate(timeout=120)
+    holder.kill()
+    check(proc.returncode == 0, "the dialog probe failed", proc.returncode, out, err)
+    run = ProbeRun(out)
+    check(len(run.reports) == 1 and run.reports[0].startswith(
+        "Error attempting to bind to socket for address 10.1.0.1. "), "one bind message", run.reports)
+    check(int(run.presses[0]["ms"]) < 5000, "no settle time", run.presses)
+    check(run.addresses(0) == ["10.1.0.20"] and run.dumps[0][1] == {"search": 1, "group": 0, "selected": -1},
+          "Ready again with its rows", run.dumps)
+    check(len(sim.datagrams()) == 1, "the search's query only: nothing sent, nothing searched", sim.datagrams())
 
 
 if __name__ == "__main__":

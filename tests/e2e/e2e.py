@@ -23,7 +23,12 @@ class Failure(Exception):
 
 def check(condition, message, *details):
     if not condition:
-        raise Failure(message + "".join("\n  " + str(d) for d in details))
+        raise Failure(message + "".join("\n  " + brief(d) for d in details))
+
+
+def brief(detail, limit=2000):
+    text = str(detail)
+    return text if len(text) <= limit else text[:limit] + "... (%d characters)" % len(text)
 
 
 class Front:
@@ -85,6 +90,19 @@ def case_registry():
         return register(function) if function is not None else register
 
     return cases, case
+
+
+def hold_port(lab, net):
+    """Another program of the workstation that holds UDP port 65513 on all its
+    addresses until killed."""
+    holder = lab.popen(net.ws, [sys.executable, "-c",
+                                "import socket, sys, time\n"
+                                "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+                                "s.bind(('0.0.0.0', 65513))\n"
+                                "print('bound', flush=True)\n"
+                                "time.sleep(120)\n"], stdout=subprocess.PIPE, text=True)
+    check(holder.stdout.readline().strip() == "bound", "another program holds port 65513")
+    return holder
 
 
 def rows_of(result, *keys):

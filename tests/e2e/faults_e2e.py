@@ -13,7 +13,7 @@ import subprocess
 import sys
 import time
 
-from e2e import Failure, build_topology, case_registry, check, main, stderr_lines
+from e2e import Failure, build_topology, case_registry, check, hold_port, main, stderr_lines
 
 CASES, case = case_registry()
 
@@ -23,13 +23,7 @@ def port_taken(lab, front_for):
     net = build_topology(lab, "single")
     lab.start_sim(net.segments[0], ["address=10.1.0.50 model=1 version=v revision=r"])
     front = front_for(net)
-    holder = lab.popen(net.ws, [sys.executable, "-c",
-                                "import socket, sys, time\n"
-                                "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
-                                "s.bind(('0.0.0.0', 65513))\n"
-                                "print('bound', flush=True)\n"
-                                "time.sleep(120)\n"], stdout=subprocess.PIPE, text=True)
-    check(holder.stdout.readline().strip() == "bound", "another program holds port 65513")
+    holder = hold_port(lab, net)
     taken = front.search_json()
     lines = stderr_lines(taken)
     check(taken.returncode == 1 and taken.rows == [], "the search fails with no rows", taken.returncode, taken.stdout)

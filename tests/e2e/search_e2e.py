@@ -187,6 +187,10 @@ def no_interface(lab, front_for):
           table.stdout)
     interfaces = front.cli("interfaces", "--json")
     check(interfaces.stdout == "[]\n", "no broadcast interface", interfaces.stdout)
+    command = front.cli("reset", "10.1.0.20", "--no-wait")
+    check(command.returncode == 4 and stderr_lines(command) == [
+        "scout-cli: No controller answered at 10.1.0.20; nothing was sent."], "a command with nowhere to go",
+        command.returncode, command.stderr)
 
 
 @case
@@ -194,11 +198,13 @@ def usage_and_exit_status(lab, front_for):
     net = build_topology(lab, "loopback")
     front = front_for(net)
     bad = front.cli("search", "--bogus")
-    check(bad.returncode == 2 and bad.stderr.startswith("usage: scout-cli"), "bad usage exits 2", bad.stderr)
+    check(bad.returncode == 2 and stderr_lines(bad) == ["scout-cli: unknown option '--bogus'",
+                                                        "Try 'scout-cli --help' for more information."],
+          "bad usage exits 2", bad.stderr)
     both = front.cli("search", "--json", "--csv")
     check(both.returncode == 2, "two formats are bad usage")
     version = front.cli("--version")
-    check(version.returncode == 0 and version.stdout.strip() == "1.1.0.519", "version", version.stdout)
+    check(version.returncode == 0 and version.stdout.strip() == "scout-cli 1.1.0.519", "version", version.stdout)
     helped = front.cli("--help")
     check(helped.returncode == 0 and "search" in helped.stdout, "help", helped.stdout)
 

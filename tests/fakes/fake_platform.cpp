@@ -69,7 +69,8 @@ void SetReceiveBuffer(void* context, SocketHandle, int) {
 
 int Bind(void* context, SocketHandle, const BroadcastInterface& where, std::uint16_t port) {
     FakeWorld& world = W(context);
-    world.log.push_back("bind " + AddressText(where.address) + ":" + std::to_string(port));
+    world.log.push_back("bind " + AddressText(where.address) + ":" + std::to_string(port) +
+                        (where.index != 0 ? " if" + std::to_string(where.index) : ""));
     if (const int code = Fails(world, Op::Bind))
         return code;
     world.boundInterface = where.address;
@@ -150,6 +151,12 @@ void Sleep(void* context, std::uint32_t milliseconds) {
     world.clock += milliseconds;
 }
 
+// Interface n is named "if<n>", as a test may ask for it by name.
+bool Name(void*, const BroadcastInterface& entry, char* name, std::size_t capacity) {
+    std::snprintf(name, capacity, "if%u", static_cast<unsigned>(entry.index));
+    return true;
+}
+
 TableStatus Load(void* context, InterfaceTable* table, int* errorCode) {
     FakeWorld& world = W(context);
     world.log.push_back("load");
@@ -173,12 +180,13 @@ void Clear(void* context) {
     world.rows.clear();
 }
 
-void Insert(void* context, int index, const char* address, NetAddress interfaceAddress) {
+void Insert(void* context, int index, const char* address, const BroadcastInterface& via) {
     FakeWorld& world = W(context);
     world.log.push_back("insert " + std::to_string(index));
     FakeRow row;
     row.address = address;
-    row.interfaceAddress = interfaceAddress;
+    row.interfaceAddress = via.address;
+    row.interfaceIndex = via.index;
     if (index >= 0 && static_cast<std::size_t>(index) <= world.rows.size())
         world.rows.insert(world.rows.begin() + index, row);
 }
@@ -227,6 +235,7 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .errorText = ErrorText,
         .now = Now,
         .sleep = Sleep,
+        .interfaceName = Name,
         .loadInterfaces = Load,
         .releaseInterfaces = Release,
     };

@@ -31,6 +31,7 @@ struct InjectedFailure {
 struct FakeRow {
     std::string address, model, version, revision;
     NetAddress interfaceAddress;
+    std::uint32_t interfaceIndex;
 };
 
 // Error codes the fake's errorText knows nothing of.
@@ -51,7 +52,7 @@ struct FakeWorld {
     int searches = 0;                   // calls of loadInterfaces
     int startError = 0;                 // what startSocketLayer returns
 
-    // What happened, in order: "open", "bind 10.0.0.1", "send", "waiting", "recv",
+    // What happened, in order: "open", "bind 10.0.0.1:65513 if2", "send", "waiting", "recv",
     // "close", "sleep 50", "report <text>", "clear", "release".
     std::vector<std::string> log;
     std::vector<std::string> reports;

@@ -15,11 +15,13 @@ namespace {
 using test::FakeWorld;
 using test::Op;
 
-TEST(ControllerCommands, OneSocketOneBroadcastThenClosed) {
+const BroadcastInterface Second{MakeAddress(10, 2, 0, 1), 3};
+
+TEST(ControllerCommands, OneSocketBoundToTheRowsInterfaceOneBroadcastThenClosed) {
     FakeWorld world;
     const NetPlatform platform = test::MakeFakePlatform(&world);
-    SendResetCommand(platform, MakeAddress(192, 168, 1, 50), false);
-    EXPECT_EQ(world.log, (std::vector<std::string>{"open", "broadcast", "bind 0.0.0.0:65513",
+    EXPECT_TRUE(SendResetCommand(platform, test::MakeFakeFrontEnd(&world), Second, MakeAddress(192, 168, 1, 50), false));
+    EXPECT_EQ(world.log, (std::vector<std::string>{"open", "broadcast", "bind 10.2.0.1:65513 if3",
                                                    "send 255.255.255.255:65515", "close"}));
     ASSERT_EQ(world.sent.size(), 1u);
     QueryDatagram expected;
@@ -32,9 +34,10 @@ TEST(ControllerCommands, OneSocketOneBroadcastThenClosed) {
 TEST(ControllerCommands, ReconfigureAndFactoryDefaultsCarryTheirFields) {
     FakeWorld world;
     const NetPlatform platform = test::MakeFakePlatform(&world);
-    SendResetCommand(platform, MakeAddress(192, 168, 1, 50), true);
-    SendReconfigureCommand(platform, MakeAddress(10, 0, 0, 5), MakeAddress(10, 0, 0, 9), MakeAddress(255, 255, 255, 0),
-                           MakeAddress(10, 0, 0, 1));
+    const SearchFrontEnd reports = test::MakeFakeFrontEnd(&world);
+    SendResetCommand(platform, reports, Second, MakeAddress(192, 168, 1, 50), true);
+    SendReconfigureCommand(platform, reports, Second, MakeAddress(10, 0, 0, 5), MakeAddress(10, 0, 0, 9),
+                           MakeAddress(255, 255, 255, 0), MakeAddress(10, 0, 0, 1));
     ASSERT_EQ(world.sent.size(), 2u);
     EXPECT_EQ(std::vector<std::uint8_t>(world.sent[0].begin() + 24, world.sent[0].begin() + 32),
               (std::vector<std::uint8_t>{0x64, 0x65, 0x66, 0x61, 0x75, 0x6C, 0x74, 0x00}));
@@ -42,25 +45,34 @@ TEST(ControllerCommands, ReconfigureAndFactoryDefaultsCarryTheirFields) {
               (std::vector<std::uint8_t>{0x02, 0, 0, 0, 0x05, 0, 0, 0x0A, 0x09, 0, 0, 0x0A, 0x00, 0xFF, 0xFF, 0xFF,
                                          0x01, 0, 0, 0x0A, 0, 0, 0, 0}));
     // Two commands in a row: each opens, binds and closes its own socket.
-    EXPECT_EQ(test::CountLog(world, "bind 0.0.0.0:65513"), 2);
+    EXPECT_EQ(test::CountLog(world, "bind 10.2.0.1:65513 if3"), 2);
     EXPECT_EQ(test::CountLog(world, "close"), 2);
 }
 
-TEST(ControllerCommands, FailuresAreNeitherReportedNorStopTheSend) {
-    FakeWorld world;
-    world.failures = {{Op::Broadcast, 1, 13}, {Op::Bind, 1, 98}, {Op::Send, 2, 101}};
-    const NetPlatform platform = test::MakeFakePlatform(&world);
-    SendResetCommand(platform, MakeAddress(10, 0, 0, 5), false);
-    EXPECT_EQ(world.sent.size(), 1u) << "a failed bind does not stop the send";
-    SendResetCommand(platform, MakeAddress(10, 0, 0, 5), false);
-    EXPECT_EQ(world.openSockets, 0) << "closed after a failed send too";
-    EXPECT_TRUE(world.reports.empty());
-
-    FakeWorld closed;
-    closed.failures = {{Op::Open, 1, 24}};
-    const NetPlatform noSocket = test::MakeFakePlatform(&closed);
-    SendReconfigureCommand(noSocket, 1, 2, 3, 4);
-    EXPECT_EQ(closed.log, std::vector<std::string>{"open"}) << "no socket, nothing more";
+// A command that could not go out says so once, leaves no socket open, and is
+// not reported as sent; a failed close after the send changes nothing.
+TEST(ControllerCommands, FailuresAreReportedOnceAndNothingIsSent) {
+    const struct {
+        Op op;
+        const char* report;  // null: no report, and sent
+    } cases[] = {
+        {Op::Open, "Unable to create socket. description of 24."},
+        {Op::Broadcast, "Unable to set socket options. description of 24."},
+        {Op::Bind, "Error attempting to bind to socket for address 10.2.0.1. description of 24."},
+        {Op::Send, "Error sending command for address 10.2.0.1. description of 24."},
+        {Op::Close, nullptr},
+    };
+    for (const auto& c : cases) {
+        FakeWorld world;
+        world.failures = {{c.op, 1, 24}};
+        const bool sent = SendResetCommand(test::MakeFakePlatform(&world), test::MakeFakeFrontEnd(&world), Second,
+                                           MakeAddress(10, 2, 0, 30), false);
+        EXPECT_EQ(sent, c.report == nullptr) << static_cast<int>(c.op);
+        EXPECT_EQ(world.reports, c.report == nullptr ? std::vector<std::string>{} : std::vector<std::string>{c.report})
+            << static_cast<int>(c.op);
+        EXPECT_EQ(world.sent.size(), c.op == Op::Close ? 1u : 0u) << static_cast<int>(c.op);
+        EXPECT_EQ(world.openSockets, 0) << static_cast<int>(c.op);
+    }
 }
 
 struct FieldCase {
@@ -111,13 +123,13 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"10.0.0.9", "255.255.255.0", "gateway",
                   "The gateway \"gateway\" is not a dotted-decimal IPv4 address."},
         FieldCase{"10.0.0.9", "255.0.255.0", "10.0.0.1",
-                  "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+                  "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252)."},
         FieldCase{"10.0.0.9", "0.0.0.0", "0.0.0.0",
-                  "The subnet mask 0.0.0.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+                  "The subnet mask 0.0.0.0 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252)."},
         FieldCase{"10.0.0.9", "255.255.255.254", "0.0.0.0",
-                  "The subnet mask 255.255.255.254 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+                  "The subnet mask 255.255.255.254 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252)."},
         FieldCase{"10.0.0.9", "255.255.255.255", "0.0.0.0",
-                  "The subnet mask 255.255.255.255 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+                  "The subnet mask 255.255.255.255 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252)."},
         FieldCase{"0.0.0.0", "255.255.255.0", "0.0.0.0",
                   "The IP address 0.0.0.0 is not a usable host address with the subnet mask 255.255.255.0."},
         FieldCase{"255.255.255.255", "255.255.255.0", "0.0.0.0",
@@ -140,7 +152,23 @@ INSTANTIATE_TEST_SUITE_P(
                   "10.0.0.9 with the mask 255.255.255.0."},
         FieldCase{"10.0.0.9", "255.255.255.0", "10.0.0.255",
                   "The gateway 10.0.0.255 is neither 0.0.0.0 (none) nor another host address in the subnet of "
-                  "10.0.0.9 with the mask 255.255.255.0."}));
+                  "10.0.0.9 with the mask 255.255.255.0."},
+        // A /1 subnet holds loopback, 0.0.0.0/8, multicast and reserved addresses: no gateway of them.
+        FieldCase{"10.0.0.9", "128.0.0.0", "10.0.0.1", nullptr},
+        FieldCase{"10.0.0.9", "128.0.0.0", "127.0.0.1",
+                  "The gateway 127.0.0.1 is neither 0.0.0.0 (none) nor another host address in the subnet of "
+                  "10.0.0.9 with the mask 128.0.0.0."},
+        FieldCase{"10.0.0.9", "128.0.0.0", "0.1.2.3",
+                  "The gateway 0.1.2.3 is neither 0.0.0.0 (none) nor another host address in the subnet of "
+                  "10.0.0.9 with the mask 128.0.0.0."},
+        FieldCase{"200.1.1.1", "128.0.0.0", "224.0.0.1",
+                  "The gateway 224.0.0.1 is neither 0.0.0.0 (none) nor another host address in the subnet of "
+                  "200.1.1.1 with the mask 128.0.0.0."},
+        FieldCase{"200.1.1.1", "128.0.0.0", "240.0.0.1",
+                  "The gateway 240.0.0.1 is neither 0.0.0.0 (none) nor another host address in the subnet of "
+                  "200.1.1.1 with the mask 128.0.0.0."},
+        FieldCase{"010.0.0.9", "255.255.255.0", "0.0.0.0",
+                  "The IP address \"010.0.0.9\" is not a dotted-decimal IPv4 address."}));
 
 }  // namespace
 }  // namespace scout

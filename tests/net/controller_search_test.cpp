@@ -61,7 +61,7 @@ TEST(ControllerSearch, OneInterfaceRunsTwentyTwoPassesThenCloses) {
     EXPECT_EQ(outcome.rows, 0);
 
     const std::vector<std::string> opening = {"clear", "load", "open", "broadcast", "rcvbuf",
-                                              "bind 10.1.0.1:65513", "send 255.255.255.255:65515"};
+                                              "bind 10.1.0.1:65513 if2", "send 255.255.255.255:65515"};
     ASSERT_GE(world.log.size(), opening.size());
     EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 7), opening);
     // Passes at 0, 50, ..., 1050 ms after the send: 22 reads, 21 sleeps of 50 ms.
@@ -252,7 +252,7 @@ TEST(ControllerSearch, EmptyTableGivesNoRowsAndNoMessage) {
 
 TEST(ControllerSearch, ListIsClearedBeforeAnythingElse) {
     FakeWorld world;
-    world.rows.push_back({"old", "", "", "", 0});
+    world.rows.push_back({"old", "", "", "", 0, 0});
     world.interfaces = {{IfA, 2}};
     RunSearch(world);
     EXPECT_EQ(world.log.front(), "clear");

@@ -179,8 +179,11 @@ TEST(QueryDatagram, DottedAddresses) {
     EXPECT_TRUE(ParseDottedAddress("192.168.1.100", &parsed));
     EXPECT_EQ(parsed, MakeAddress(192, 168, 1, 100));
     for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ", "a.b.c.d", "1..2.3", "1.2.3.0004",
-                            "-1.2.3.4", "1.2.3.4x"})
+                            "-1.2.3.4", "1.2.3.4x", "010.1.0.20", "10.1.0.00", "0x0a.1.0.20", " 1.2.3.4",
+                            "1.2.3.\n4"})
         EXPECT_FALSE(ParseDottedAddress(bad, &parsed)) << '"' << bad << '"';
+    EXPECT_TRUE(ParseDottedAddress("0.0.0.0", &parsed));
+    EXPECT_TRUE(ParseDottedAddress("10.100.0.255", &parsed));
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST(SimProtocol, CommandsActOnTheControllerTheirTargetNames) {
     reaction = Receive(controllers, std::string(Magic) + "02000000" + "0500000a" + "0900000a" + "00ffffff" +
                                         "0100000a" + "00000000");
     EXPECT_EQ(reaction.action, Action::Reconfigure);
-    EXPECT_EQ(reaction.controller, 1u);
+    EXPECT_EQ(reaction.acting, (std::vector<std::size_t>{1}));
     EXPECT_EQ(controllers[1].config.address, MakeAddress(10, 0, 0, 9));
     EXPECT_EQ(controllers[1].config.mask, MakeAddress(255, 255, 255, 0));
     EXPECT_EQ(controllers[1].config.gateway, MakeAddress(10, 0, 0, 1));
@@ -83,6 +83,17 @@ TEST(SimProtocol, CommandsActOnTheControllerTheirTargetNames) {
     EXPECT_TRUE(reaction.factoryDefaults);
     EXPECT_EQ(controllers[1].config.address, MakeAddress(10, 1, 0, 100));
     EXPECT_EQ(controllers[1].config.mask, MakeAddress(255, 255, 0, 0));
+}
+
+// Controllers straight out of the box all sit at one address: each acts.
+TEST(SimProtocol, EveryControllerAtTheTargetActs) {
+    auto controllers = Controllers({"address=10.1.0.100", "address=10.1.0.100", "address=10.1.0.101"});
+    const Reaction reaction = Receive(controllers, std::string(Magic) + "02000000" + "6400010a" + "4d00010a" +
+                                                       "00ffffff" + "00000000" + "00000000");
+    EXPECT_EQ(reaction.acting, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(controllers[0].config.address, MakeAddress(10, 1, 0, 77));
+    EXPECT_EQ(controllers[1].config.address, MakeAddress(10, 1, 0, 77));
+    EXPECT_EQ(controllers[2].config.address, MakeAddress(10, 1, 0, 101));
 }
 
 TEST(SimProtocol, WhatNoControllerActsOn) {

@@ -97,7 +97,7 @@ TEST_F(CommandButtons, PowerOnResetSendsThenWaitsThenSearchesAgain) {
     const int searchesBefore = world.searches;
     Press(dialog, IDC_POWER_ON_RESET);
 
-    const std::vector<std::string> command = {"open", "broadcast", "bind 0.0.0.0:65513",
+    const std::vector<std::string> command = {"open", "broadcast", "bind 10.0.0.1:65513",
                                               "send 255.255.255.255:65515", "close", "sleep 5000", "load"};
     ASSERT_GE(world.log.size(), command.size());
     EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 7), command);
@@ -175,6 +175,80 @@ TEST_F(CommandButtons, WithNoRowSelectedNothingIsSentAndNoSearchFollows) {
     DestroyWindow(dialog);
 }
 
+// The same controller heard on two interfaces: the command leaves by the
+// interface of the row that is selected, bound to its address.
+TEST_F(CommandButtons, TheCommandLeavesByTheInterfaceThatListedTheRow) {
+    const NetAddress other = MakeAddress(10, 2, 0, 1);
+    world.interfaces = {{Interface, 2}, {other, 3}};
+    world.datagrams = {{Interface, 10, First, test::ReplyBytes(0x1A2B, "1.2", "B")},
+                       {other, 10, First, test::ReplyBytes(0x1A2B, "1.2", "B")}};
+    const HWND dialog = SearchedAndArmed(1);
+    Press(dialog, IDC_POWER_ON_RESET);
+    ASSERT_GE(world.log.size(), 3u);
+    EXPECT_EQ(world.log[2], "bind 10.2.0.1:65513");
+    ASSERT_FALSE(world.sent.empty());
+    EXPECT_EQ(world.sent[0], ResetBytes(First, false));
+    DestroyWindow(dialog);
+}
+
+// A real click on a row while a command waits is queued; it arms nothing and
+// leaves no row selected beside the disabled group.
+TEST_F(CommandButtons, AClickQueuedWhileBusyArmsNothingAndSelectsNothing) {
+    const HWND dialog = SearchedAndArmed(0);
+    world.onSleep = [&](int) {
+        RECT row{};
+        row.left = LVIR_BOUNDS;
+        SendMessageA(ui::g_resultList, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+        const LPARAM onRow = MAKELPARAM(row.left + 5, (row.top + row.bottom) / 2);
+        PostMessageA(ui::g_resultList, WM_LBUTTONDOWN, MK_LBUTTON, onRow);
+        PostMessageA(ui::g_resultList, WM_LBUTTONUP, 0, onRow);
+    };
+    Press(dialog, IDC_POWER_ON_RESET);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+    EXPECT_TRUE(GroupEnabled(dialog, false));
+    EXPECT_EQ(SendMessageA(ui::g_resultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
+    DestroyWindow(dialog);
+}
+
+// A command that could not be sent is reported once; no wait and no search
+// follow, and the dialog is Ready again with its rows.
+TEST_F(CommandButtons, ACommandThatCouldNotBeSentIsReportedAndNothingFollows) {
+    std::vector<std::string> texts;
+    int rowsAfter = -1;
+    bool ready = false;
+    std::size_t sentBefore = 0;
+    const INT_PTR result = test::RunModalWith([&](HWND dialog) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SEARCH, BN_CLICKED), 0);
+        SelectRow(ui::g_resultList, 0);
+        ClickList(dialog);
+        world.failures = {{test::Op::Bind, world.calls[static_cast<int>(test::Op::Bind)] + 1, 98}};
+        world.log.clear();
+        sentBefore = world.sent.size();
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_POWER_ON_RESET, BN_CLICKED), 0);
+        for (;;) {
+            const HWND box = test::WaitForWindow("Scout Error", texts.empty() ? 10000 : 1000);
+            if (box == nullptr)
+                break;
+            texts.push_back(test::MessageBoxText(box));
+            test::CloseMessageBox(box);
+        }
+        for (int i = 0; i < 1000 && ui::DialogBusy(); ++i)
+            Sleep(10);
+        rowsAfter = static_cast<int>(SendMessageA(ui::g_resultList, LVM_GETITEMCOUNT, 0, 0));
+        ready = Enabled(dialog, IDC_SEARCH) && GroupEnabled(dialog, false);
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(texts, std::vector<std::string>{"Error attempting to bind to socket for address 10.0.0.1. description of 98."});
+    EXPECT_EQ(world.sent.size(), sentBefore) << "nothing went out";
+    EXPECT_EQ(test::CountLog(world, "sleep 5000"), 0);
+    EXPECT_EQ(test::CountLog(world, "load"), 0) << "no search after a command that was not sent";
+    EXPECT_EQ(rowsAfter, 2);
+    EXPECT_TRUE(ready);
+}
+
 struct Refusal {
     const char* ip;
     const char* mask;
@@ -197,12 +271,12 @@ const Refusal Refusals[] = {
     {"127.0.0.9", "255.0.0.0", "0.0.0.0",
      "The IP address 127.0.0.9 is not a usable host address with the subnet mask 255.0.0.0."},
     {"10.0.0.9", "255.0.255.0", "10.0.0.1",
-     "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+     "The subnet mask 255.0.255.0 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252)."},
     {"10.0.0.9", "", "10.0.0.1",
-     "The subnet mask 0.0.0.0 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252).",
+     "The subnet mask 0.0.0.0 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252).",
      "The subnet mask \"\" is not a dotted-decimal IPv4 address."},
     {"10.0.0.9", "255.255.255.255", "10.0.0.1",
-     "The subnet mask 255.255.255.255 is not a contiguous mask of 1 to 30 bits (255.0.0.0 to 255.255.255.252)."},
+     "The subnet mask 255.255.255.255 is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252)."},
     {"10.0.0.9", "255.255.255.0", "10.0.1.1",
      "The gateway 10.0.1.1 is neither 0.0.0.0 (none) nor another host address in the subnet of 10.0.0.9 with "
      "the mask 255.255.255.0."},

@@ -2,11 +2,13 @@
 // operator would, step by step as the arguments say, printing what it sees:
 //
 //   search                      press Search
-//   click-row=ADDRESS           click the (first) row of that address
+//   click-row=ADDRESS[#N]       click the (first, or Nth) row of that address
 //   click-empty                 click the empty part of the list
 //   fields=IP,MASK,GATEWAY      type the three address fields
 //   press=NAME                  press power-on-reset, factory-defaults or reconfigure-ip
 //   dump                        print the rows and the state
+//   touch=PATH                  create the file PATH (a test waits for it)
+//   wait-file=PATH              wait (up to 60 s) until the file PATH exists
 //
 // Output lines, tab-separated: "row ADDRESS MODEL VERSION REVISION",
 // "state search=0|1 group=0|1|-1 selected=N", "press NAME ms=N
@@ -16,6 +18,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -114,10 +117,17 @@ void ClickAt(int x, int y) {
     }
 }
 
-bool ClickRow(const char* address) {
+bool ClickRow(const char* choice) {
+    char address[64];
+    std::snprintf(address, sizeof address, "%s", choice);
+    int wanted = 1;
+    if (char* mark = std::strchr(address, '#'); mark != nullptr) {
+        wanted = std::atoi(mark + 1);
+        *mark = '\0';
+    }
     const int rows = static_cast<int>(SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < rows; ++row) {
-        if (Cell(row, 0) != address)
+        if (Cell(row, 0) != address || --wanted > 0)
             continue;
         RECT bounds{};
         bounds.left = LVIR_BOUNDS;
@@ -218,6 +228,21 @@ bool Step(const char* step) {
     if (std::strcmp(step, "dump") == 0) {
         Dump();
         return true;
+    }
+    if (std::strncmp(step, "touch=", 6) == 0) {
+        const HANDLE file = CreateFileA(step + 6, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(file);
+        return true;
+    }
+    if (std::strncmp(step, "wait-file=", 10) == 0) {
+        for (int i = 0; i < 6000; ++i) {
+            if (GetFileAttributesA(step + 10) != INVALID_FILE_ATTRIBUTES)
+                return true;
+            Sleep(10);
+        }
+        return false;
     }
     return false;
 }

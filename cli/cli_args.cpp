@@ -1,0 +1,237 @@
+// scout-cli's command line.
+#include "cli/cli_args.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace scout::cli {
+namespace {
+
+constexpr std::size_t QuotedCharacters = 64;
+
+// Which subcommands an option belongs to.
+enum Scope : unsigned {
+    OfSearch = 1,
+    OfInterfaces = 2,
+    OfCommands = 4,
+    OfAll = OfSearch | OfInterfaces | OfCommands,
+};
+
+enum class OptionId { Help, Version, Json, Csv, NoWait, DryRun, Interface };
+
+struct OptionSpec {
+    OptionId id;
+    const char* name;
+    const char* shortName;  // or null
+    bool takesValue;
+    unsigned scope;
+};
+
+constexpr OptionSpec OptionSpecs[] = {
+    {OptionId::Help, "--help", "-h", false, OfAll},
+    {OptionId::Version, "--version", "-V", false, OfAll},
+    {OptionId::Json, "--json", nullptr, false, OfAll},
+    {OptionId::Csv, "--csv", nullptr, false, OfAll},
+    {OptionId::NoWait, "--no-wait", nullptr, false, OfCommands},
+    {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands},
+    {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands},
+};
+
+struct CommandSpec {
+    const char* name;
+    Command command;
+    Scope scope;
+    int operands;
+    const char* operandText;  // how the usage error names them
+};
+
+constexpr CommandSpec CommandSpecs[] = {
+    {"search", Command::Search, OfSearch, 0, nullptr},
+    {"interfaces", Command::Interfaces, OfInterfaces, 0, nullptr},
+    {"reset", Command::Reset, OfCommands, 1, "ADDRESS"},
+    {"factory-defaults", Command::FactoryDefaults, OfCommands, 1, "ADDRESS"},
+    {"reconfigure", Command::Reconfigure, OfCommands, 4, "ADDRESS IP MASK GATEWAY"},
+};
+
+std::string Quoted(const char* text) {
+    return "'" + QuoteOperand(text) + "'";
+}
+
+const OptionSpec* FindOption(const char* word, std::size_t nameLength) {
+    for (const OptionSpec& spec : OptionSpecs) {
+        if (std::strlen(spec.name) == nameLength && std::strncmp(word, spec.name, nameLength) == 0)
+            return &spec;
+        if (spec.shortName != nullptr && std::strcmp(word, spec.shortName) == 0)
+            return &spec;
+    }
+    return nullptr;
+}
+
+// The length of the UTF-8 sequence at text that encodes a printable
+// character (U+00A0 and above), or 0.
+std::size_t PrintableSequence(const unsigned char* text) {
+    std::size_t length = 0;
+    std::uint32_t codePoint = 0;
+    if ((text[0] & 0xE0) == 0xC0) {
+        length = 2;
+        codePoint = text[0] & 0x1Fu;
+    } else if ((text[0] & 0xF0) == 0xE0) {
+        length = 3;
+        codePoint = text[0] & 0x0Fu;
+    } else if ((text[0] & 0xF8) == 0xF0) {
+        length = 4;
+        codePoint = text[0] & 0x07u;
+    } else {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((text[i] & 0xC0) != 0x80)
+            return 0;
+        codePoint = codePoint << 6 | (text[i] & 0x3Fu);
+    }
+    const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (codePoint < smallest[length] || codePoint < 0xA0 || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string QuoteOperand(const char* text) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    std::size_t characters = 0;
+    while (*p != 0) {
+        if (characters == QuotedCharacters) {
+            out += "...";
+            break;
+        }
+        if (*p >= 0x20 && *p < 0x7F) {
+            out += static_cast<char>(*p++);
+        } else if (const std::size_t length = PrintableSequence(p); length != 0) {
+            out.append(reinterpret_cast<const char*>(p), length);
+            p += length;
+        } else {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", *p++);
+            out += escape;
+        }
+        ++characters;
+    }
+    return out;
+}
+
+bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
+    bool seen[std::size(OptionSpecs)] = {};
+    const OptionSpec* given[std::size(OptionSpecs)] = {};
+    std::size_t givenCount = 0;
+    const CommandSpec* command = nullptr;
+    bool optionsEnded = false;
+    const char* extra = nullptr;  // the first operand too many
+
+    for (int i = 1; i < argc; ++i) {
+        const char* word = argv[i];
+        if (!optionsEnded && std::strcmp(word, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && word[0] == '-' && word[1] != '\0') {
+            const char* equals = std::strchr(word, '=');
+            const std::size_t nameLength = equals != nullptr ? static_cast<std::size_t>(equals - word) : std::strlen(word);
+            const OptionSpec* spec = FindOption(word, nameLength);
+            if (spec == nullptr) {
+                *error = "unknown option " + Quoted(word);
+                return false;
+            }
+            const std::size_t at = static_cast<std::size_t>(spec - OptionSpecs);
+            if (seen[at]) {
+                *error = std::string(spec->name) + " given twice";
+                return false;
+            }
+            seen[at] = true;
+            given[givenCount++] = spec;
+            const char* value = nullptr;
+            if (spec->takesValue) {
+                if (equals != nullptr)
+                    value = equals + 1;
+                else if (i + 1 < argc)
+                    value = argv[++i];
+                if (value == nullptr || value[0] == '\0') {
+                    *error = std::string(spec->name) + " needs a value";
+                    return false;
+                }
+            } else if (equals != nullptr) {
+                *error = std::string(spec->name) + " takes no value";
+                return false;
+            }
+            switch (spec->id) {
+            case OptionId::Help:
+                options->help = true;
+                break;
+            case OptionId::Version:
+                options->version = true;
+                break;
+            case OptionId::Json:
+                options->format = OutputFormat::Json;
+                break;
+            case OptionId::Csv:
+                options->format = OutputFormat::Csv;
+                break;
+            case OptionId::NoWait:
+                options->noWait = true;
+                break;
+            case OptionId::DryRun:
+                options->dryRun = true;
+                break;
+            case OptionId::Interface:
+                options->interfaceChoice = value;
+                break;
+            }
+            continue;
+        }
+        if (command == nullptr) {
+            for (const CommandSpec& spec : CommandSpecs)
+                if (std::strcmp(word, spec.name) == 0)
+                    command = &spec;
+            if (command == nullptr) {
+                *error = "unknown command " + Quoted(word);
+                return false;
+            }
+            continue;
+        }
+        if (options->operandCount < command->operands)
+            options->operands[options->operandCount++] = word;
+        else if (extra == nullptr)
+            extra = word;
+    }
+    if (seen[static_cast<std::size_t>(OptionId::Json)] && seen[static_cast<std::size_t>(OptionId::Csv)]) {
+        *error = "--json and --csv exclude each other";
+        return false;
+    }
+    if (options->help || options->version)
+        return true;
+    if (command == nullptr) {
+        *error = "no command given (search, interfaces, reset, factory-defaults or reconfigure)";
+        return false;
+    }
+    options->command = command->command;
+    options->commandName = command->name;
+    if (command->operands == 0 && extra != nullptr) {
+        *error = std::string(command->name) + " takes no operand, not " + Quoted(extra);
+        return false;
+    }
+    if (command->operands != 0 && (options->operandCount != command->operands || extra != nullptr)) {
+        *error = std::string(command->name) + " needs " + command->operandText;
+        return false;
+    }
+    for (std::size_t i = 0; i < givenCount; ++i) {
+        if ((given[i]->scope & command->scope) == 0) {
+            *error = std::string(given[i]->name) + " is not an option of " + command->name;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace scout::cli

@@ -1,0 +1,36 @@
+// scout-cli's command line: the subcommand, its operands and its options,
+// read strictly. Bad usage gets one line that names the problem.
+#pragma once
+
+#include <string>
+
+#include "cli/cli_output.h"
+
+namespace scout::cli {
+
+enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure };
+
+constexpr int MaxOperands = 4;
+
+struct Options {
+    Command command = Command::None;
+    const char* commandName = "";
+    OutputFormat format = OutputFormat::Table;
+    bool help = false;
+    bool version = false;
+    bool noWait = false;
+    bool dryRun = false;
+    const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME
+    int operandCount = 0;
+    const char* operands[MaxOperands] = {};
+};
+
+// Reads argv. On bad usage returns false with one line in *error that names
+// the problem (without the program's name); nothing else is looked at then.
+bool ParseArguments(int argc, char** argv, Options* options, std::string* error);
+
+// A text the user gave, fit to quote in a one-line message: every control
+// character as \xNN, and cut at 64 characters (marked with "...").
+std::string QuoteOperand(const char* text);
+
+}  // namespace scout::cli

@@ -1,0 +1,84 @@
+// scout-cli's command line: what is accepted, and the one line that names the
+// problem with what is not. Parsing only: nothing here can send.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_args.h"
+
+namespace scout::cli {
+namespace {
+
+struct ArgsCase {
+    std::vector<std::string> words;
+    std::string problem;  // empty: accepted
+};
+
+void PrintTo(const ArgsCase& c, std::ostream* out) {
+    for (const std::string& w : c.words)
+        *out << '[' << (w.size() > 40 ? w.substr(0, 40) + "..." : w) << ']';
+}
+
+class Arguments : public ::testing::TestWithParam<ArgsCase> {};
+
+TEST_P(Arguments, AcceptedOrNamed) {
+    std::vector<std::string> words = {"scout-cli"};
+    words.insert(words.end(), GetParam().words.begin(), GetParam().words.end());
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    Options options;
+    std::string problem;
+    const bool ok = ParseArguments(static_cast<int>(argv.size()), argv.data(), &options, &problem);
+    if (GetParam().problem.empty())
+        EXPECT_TRUE(ok) << problem;
+    else
+        EXPECT_EQ(problem, GetParam().problem);
+    EXPECT_EQ(ok, GetParam().problem.empty());
+}
+
+const std::string Huge(100000, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Arguments,
+    ::testing::Values(
+        ArgsCase{{"search"}, ""}, ArgsCase{{"search", "--json"}, ""},
+        ArgsCase{{"search", "--interface=eth0"}, ""}, ArgsCase{{"--csv", "interfaces"}, ""},
+        ArgsCase{{"reconfigure", "10.1.0.20", "10.1.0.77", "255.255.255.0", "0.0.0.0", "--dry-run"}, ""},
+        ArgsCase{{"reset", "--", "10.1.0.20"}, ""}, ArgsCase{{"-h"}, ""}, ArgsCase{{"-V"}, ""},
+        ArgsCase{{"reset", "--help"}, ""},
+        ArgsCase{{}, "no command given (search, interfaces, reset, factory-defaults or reconfigure)"},
+        ArgsCase{{""}, "unknown command ''"},
+        ArgsCase{{"serch"}, "unknown command 'serch'"},
+        ArgsCase{{"search", "--bogus"}, "unknown option '--bogus'"},
+        ArgsCase{{"search", "-x"}, "unknown option '-x'"},
+        ArgsCase{{"search", "--json", "--json"}, "--json given twice"},
+        ArgsCase{{"search", "--json", "--csv"}, "--json and --csv exclude each other"},
+        ArgsCase{{"search", "--json=1"}, "--json takes no value"},
+        ArgsCase{{"search", "--interface"}, "--interface needs a value"},
+        ArgsCase{{"search", "--interface="}, "--interface needs a value"},
+        ArgsCase{{"search", "--interface", "a", "--interface", "b"}, "--interface given twice"},
+        ArgsCase{{"search", "10.1.0.20"}, "search takes no operand, not '10.1.0.20'"},
+        ArgsCase{{"search", "--no-wait"}, "--no-wait is not an option of search"},
+        ArgsCase{{"interfaces", "--interface", "eth0"}, "--interface is not an option of interfaces"},
+        ArgsCase{{"reset"}, "reset needs ADDRESS"},
+        ArgsCase{{"reset", "10.1.0.20", "10.1.0.21"}, "reset needs ADDRESS"},
+        ArgsCase{{"factory-defaults"}, "factory-defaults needs ADDRESS"},
+        ArgsCase{{"reconfigure", "10.1.0.20", "10.1.0.77"}, "reconfigure needs ADDRESS IP MASK GATEWAY"},
+        ArgsCase{{"reconfigure", "1", "2", "3", "4", "5"}, "reconfigure needs ADDRESS IP MASK GATEWAY"},
+        ArgsCase{{"search", "--\x1b[31mred"}, "unknown option '--\\x1B[31mred'"},
+        ArgsCase{{"search", "--a\nb"}, "unknown option '--a\\x0Ab'"},
+        ArgsCase{{"search", "--" + Huge}, "unknown option '--" + std::string(62, 'x') + "...'"}));
+
+TEST(QuoteOperand, ControlCharactersEscapedUtf8KeptLongTextsCut) {
+    EXPECT_EQ(QuoteOperand("10.1.0.20"), "10.1.0.20");
+    EXPECT_EQ(QuoteOperand("a\tb\x7F\x01"), "a\\x09b\\x7F\\x01");
+    EXPECT_EQ(QuoteOperand("caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(QuoteOperand("\xC2\x9B" "2J\xFF"), "\\xC2\\x9B2J\\xFF") << "C1 controls and stray bytes escaped";
+    EXPECT_EQ(QuoteOperand(std::string(65, 'y').c_str()), std::string(64, 'y') + "...");
+    EXPECT_EQ(QuoteOperand(std::string(64, 'y').c_str()), std::string(64, 'y'));
+}
+
+}  // namespace
+}  // namespace scout::cli
