@@ -17,7 +17,7 @@ enum Scope : unsigned {
     OfAll = OfSearch | OfInterfaces | OfCommands,
 };
 
-enum class OptionId { Help, Version, Json, Csv, NoWait, DryRun, Interface };
+enum class OptionId { Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort };
 
 struct OptionSpec {
     OptionId id;
@@ -32,10 +32,30 @@ constexpr OptionSpec OptionSpecs[] = {
     {OptionId::Version, "--version", "-V", false, OfAll},
     {OptionId::Json, "--json", nullptr, false, OfAll},
     {OptionId::Csv, "--csv", nullptr, false, OfAll},
+    {OptionId::NoHeader, "--no-header", nullptr, false, OfAll},
+    {OptionId::Quiet, "--quiet", "-q", false, OfAll},
     {OptionId::NoWait, "--no-wait", nullptr, false, OfCommands},
     {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands},
     {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands},
+    {OptionId::Parallel, "--parallel", nullptr, false, OfSearch | OfCommands},
+    {OptionId::Window, "--window", nullptr, true, OfSearch | OfCommands},
+    {OptionId::Sort, "--sort", nullptr, true, OfSearch},
 };
+
+// A decimal number of milliseconds in the window's range, nothing else.
+bool ParseWindow(const char* text, std::uint32_t* ms) {
+    std::uint32_t value = 0;
+    int digits = 0;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p < '0' || *p > '9' || ++digits > 5)
+            return false;
+        value = value * 10 + static_cast<std::uint32_t>(*p - '0');
+    }
+    if (digits == 0 || value < MinWindowMs || value > MaxWindowMs)
+        return false;
+    *ms = value;
+    return true;
+}
 
 struct CommandSpec {
     const char* name;
@@ -123,7 +143,8 @@ std::string QuoteOperand(const char* text) {
 }
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    bool seen[std::size(OptionSpecs)] = {};
+    static_assert(static_cast<std::size_t>(OptionId::Sort) + 1 == std::size(OptionSpecs), "one spec per option");
+    bool seen[std::size(OptionSpecs)] = {};  // by OptionId
     const OptionSpec* given[std::size(OptionSpecs)] = {};
     std::size_t givenCount = 0;
     const CommandSpec* command = nullptr;
@@ -144,7 +165,7 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
                 *error = "unknown option " + Quoted(word);
                 return false;
             }
-            const std::size_t at = static_cast<std::size_t>(spec - OptionSpecs);
+            const std::size_t at = static_cast<std::size_t>(spec->id);
             if (seen[at]) {
                 *error = std::string(spec->name) + " given twice";
                 return false;
@@ -187,6 +208,28 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
             case OptionId::Interface:
                 options->interfaceChoice = value;
                 break;
+            case OptionId::NoHeader:
+                options->noHeader = true;
+                break;
+            case OptionId::Quiet:
+                options->quiet = true;
+                break;
+            case OptionId::Parallel:
+                options->allAtOnce = true;
+                break;
+            case OptionId::Window:
+                if (!ParseWindow(value, &options->windowMs)) {
+                    *error = "--window takes milliseconds from 100 to 10000, not " + Quoted(value);
+                    return false;
+                }
+                break;
+            case OptionId::Sort:
+                if (std::strcmp(value, "address") != 0) {
+                    *error = "--sort takes 'address', not " + Quoted(value);
+                    return false;
+                }
+                options->sortByAddress = true;
+                break;
             }
             continue;
         }
@@ -207,6 +250,10 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
     }
     if (seen[static_cast<std::size_t>(OptionId::Json)] && seen[static_cast<std::size_t>(OptionId::Csv)]) {
         *error = "--json and --csv exclude each other";
+        return false;
+    }
+    if (seen[static_cast<std::size_t>(OptionId::Json)] && seen[static_cast<std::size_t>(OptionId::NoHeader)]) {
+        *error = "--no-header is for the table and CSV, not --json";
         return false;
     }
     if (options->help || options->version)

@@ -2,6 +2,7 @@
 // read strictly. Bad usage gets one line that names the problem.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "cli/cli_output.h"
@@ -11,6 +12,8 @@ namespace scout::cli {
 enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure };
 
 constexpr int MaxOperands = 4;
+constexpr std::uint32_t MinWindowMs = 100;
+constexpr std::uint32_t MaxWindowMs = 10000;
 
 struct Options {
     Command command = Command::None;
@@ -20,6 +23,11 @@ struct Options {
     bool version = false;
     bool noWait = false;
     bool dryRun = false;
+    bool noHeader = false;
+    bool quiet = false;
+    bool allAtOnce = false;                  // --parallel
+    bool sortByAddress = false;              // --sort address
+    std::uint32_t windowMs = 1010;           // --window MS
     const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME
     int operandCount = 0;
     const char* operands[MaxOperands] = {};

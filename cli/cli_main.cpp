@@ -1,5 +1,7 @@
 // scout-cli: the search, the interface list it works from and the three
 // commands, for scripts and field laptops, over the same core as the dialog.
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,20 +28,24 @@ constexpr int ExitNotAnswered = 3;  // the reconfigured controller did not answe
 constexpr int ExitNoTarget = 4;     // the target answered nowhere, or on more than one interface
 
 constexpr const char* UsageText =
-    "usage: scout-cli search [--interface ADDRESS|NAME] [--json|--csv]\n"
-    "       scout-cli interfaces [--json|--csv]\n"
+    "usage: scout-cli search [--interface ADDRESS|NAME] [--parallel] [--window MS] [--sort address]\n"
+    "                        [--json|--csv] [--no-header] [-q]\n"
+    "       scout-cli interfaces [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli reset ADDRESS [OPTIONS]\n"
     "       scout-cli factory-defaults ADDRESS [OPTIONS]\n"
     "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
-    "       scout-cli --help | --version\n";
+    "       scout-cli -h|--help | -V|--version\n";
 
 constexpr const char* HelpText =
     "Finds the Ethernet motion controllers on every IPv4 network of this machine,\n"
     "and sends one of them a command.\n"
     "\n"
     "  search       broadcast a query on each broadcast interface in turn and list\n"
-    "               every controller that answers within its window, in arrival order\n"
-    "  interfaces   list the broadcast interfaces the search uses, in search order\n"
+    "               every controller that answers, in arrival order: a reply is\n"
+    "               listed when it arrives within the window (1010 ms after the\n"
+    "               query) or before the pass that ends the window\n"
+    "  interfaces   list the broadcast interfaces the search uses, in search order:\n"
+    "               name, address, prefix length and index\n"
     "  reset ADDRESS             power-on reset of the controller at ADDRESS\n"
     "  factory-defaults ADDRESS  reset that also restores its factory defaults\n"
     "  reconfigure ADDRESS IP MASK GATEWAY\n"
@@ -48,30 +54,72 @@ constexpr const char* HelpText =
     "A command is one broadcast datagram, sent by the interface on which the\n"
     "controller answers: scout-cli first searches every interface for ADDRESS\n"
     "(unless --interface names one), then sends, waits 5 s as the dialog does,\n"
-    "searches again and prints the rows. After reconfigure it says whether the\n"
-    "controller answers at its new address.\n"
+    "searches again and prints the rows. After reconfigure it says how many\n"
+    "controllers answer at the new address.\n"
     "\n"
+    "Options of search and the commands:\n"
+    "  --interface ADDRESS|NAME  only this interface; a command is sent by it,\n"
+    "               with no search first\n"
+    "  --parallel   search every interface at once: one window for all\n"
+    "  --window MS  how long each interface listens, 100 to 10000 (default 1010)\n"
+    "  --sort address   list the rows in address order (search; default: arrival)\n"
     "Options of the commands (OPTIONS):\n"
-    "  --interface ADDRESS|NAME  send by this interface; nothing is searched first\n"
     "  --dry-run    say what would be sent (interface, target, the 40 bytes) and send nothing\n"
     "  --no-wait    send the command and exit\n"
     "Options of all:\n"
     "  --json       one JSON document (an array of rows; an object for a command)\n"
-    "  --csv        comma-separated values with a header line\n"
+    "  --csv        RFC 4180 comma-separated values with a header line\n"
+    "  --no-header  no header line in the table or CSV\n"
+    "  -q, --quiet  no progress lines on a terminal\n"
     "  -h, --help   this text\n"
     "  -V, --version\n"
     "\n"
+    "On a terminal the table's rows appear as the replies arrive, and standard\n"
+    "error shows each interface as it is searched and a summary; nothing of that\n"
+    "goes to a pipe or a file.\n"
+    "\n"
+    "Examples:\n"
+    "  scout-cli search\n"
+    "  scout-cli search --parallel --sort address --csv > controllers.csv\n"
+    "  scout-cli reset 10.1.0.20\n"
+    "  scout-cli reconfigure 192.168.1.100 10.1.0.77 255.255.255.0 10.1.0.254 --interface eth1\n"
+    "\n"
     "Exit status:\n"
     "  0  done (also a search with no rows)\n"
-    "  1  a failure was reported, a check refused the command, or it could not be sent\n"
+    "  1  a failure was reported, a check refused the command, it could not be\n"
+    "     sent, or the output could not be written\n"
     "  2  bad usage\n"
     "  3  the reconfigured controller did not answer at its new address\n"
     "  4  no controller answered at ADDRESS, or it answered on more than one\n"
     "     interface (choose one with --interface); nothing was sent\n";
 
+// Standard output: every write checked, the first failure kept for the end.
+int g_outputError = 0;
+
 void Print(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
+    if (g_outputError != 0 || text.empty())
+        return;
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        g_outputError = errno != 0 ? errno : EIO;
+}
+
+// The status after everything was written: a failed write, flush or close of
+// standard output is a failure, said once (a reader that went away, as
+// `| head -1` does, is not told about).
+int FinishOutput(int status) {
+    errno = 0;
+    if (g_outputError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0))
+        g_outputError = errno != 0 ? errno : EIO;
+    if (std::fclose(stdout) != 0 && g_outputError == 0)
+        g_outputError = errno != 0 ? errno : EIO;
+    if (g_outputError == 0)
+        return status;
+    if (g_outputError != EPIPE) {
+        std::fprintf(stderr, "scout-cli: cannot write the output: %s\n", std::strerror(g_outputError));
+        std::fflush(stderr);
+    }
+    return ExitFailure;
 }
 
 void Say(const std::string& line) {
@@ -95,13 +143,45 @@ bool SameInterface(const BroadcastInterface& a, const BroadcastInterface& b) {
     return a.address == b.address && a.index == b.index;
 }
 
+// One run: what it was asked, where it shows progress, and the platform.
+struct Session {
+    const NetPlatform& platform;
+    const Options& options;
+    RenderOptions render;
+    bool status = false;      // progress lines on standard error (a terminal, not --quiet)
+    bool streamRows = false;  // the table's rows printed as they arrive
+    CliList names;            // names the interfaces, once each
+};
+
+void Status(const Session& session, const std::string& line) {
+    if (!session.status)
+        return;
+    std::fputs((line + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
 // "ws0 10.1.0.1", or the address alone where the platform has no name.
-std::string DescribeInterface(const NetPlatform& platform, const BroadcastInterface& entry) {
-    char name[InterfaceNameCapacity] = {};
-    std::string text;
-    if (platform.interfaceName(platform.context, entry, name, sizeof name) && name[0] != '\0')
-        text = QuoteOperand(name) + " ";
-    return text + AddressText(entry.address);
+std::string Describe(Session& session, const BroadcastInterface& entry) {
+    return InterfaceLabel(InterfaceNameOf(session.names, entry).c_str(), AddressText(entry.address).c_str());
+}
+
+void OnInterface(void* observer, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
+    auto& session = *static_cast<Session*>(observer);
+    Status(session, "searching " + Describe(session, entry) + " (" + std::to_string(position) + "/" +
+                        std::to_string(count) + ")" + (session.options.allAtOnce ? ", all at once" : ""));
+}
+
+void OnRow(void* observer, const CliRow& row) {
+    if (static_cast<Session*>(observer)->streamRows)
+        Print(StreamRow(row));
+}
+
+// A list whose progress the session shows.
+void Observe(Session& session, CliList* list) {
+    list->platform = &session.platform;
+    list->observer = &session;
+    list->interfaceBegins = OnInterface;
+    list->rowComplete = OnRow;
 }
 
 // The interfaces of the platform, held for as long as a run needs them.
@@ -125,16 +205,14 @@ struct Interfaces {
 
 // The interface --interface names: by its address, else by its name. Two
 // interfaces with the one address need their name.
-bool ResolveInterface(const NetPlatform& platform, const InterfaceTable& table, const char* choice,
-                      BroadcastInterface* chosen, std::string* problem) {
+bool ResolveInterface(Session& session, const InterfaceTable& table, const char* choice, BroadcastInterface* chosen,
+                      std::string* problem) {
     NetAddress address = 0;
     const bool byAddress = ParseDottedAddress(choice, &address);
     std::vector<BroadcastInterface> matches;
     for (std::size_t i = 0; i < table.count; ++i) {
         const BroadcastInterface& entry = table.entries[i];
-        char name[InterfaceNameCapacity] = {};
-        const bool named = platform.interfaceName(platform.context, entry, name, sizeof name);
-        if ((byAddress && entry.address == address) || (!byAddress && named && std::strcmp(name, choice) == 0))
+        if ((byAddress && entry.address == address) || (!byAddress && InterfaceNameOf(session.names, entry) == choice))
             matches.push_back(entry);
     }
     if (matches.size() == 1) {
@@ -147,39 +225,104 @@ bool ResolveInterface(const NetPlatform& platform, const InterfaceTable& table, 
     } else {
         std::string names;
         for (const BroadcastInterface& entry : matches)
-            names += (names.empty() ? "" : ", ") + DescribeInterface(platform, entry);
+            names += (names.empty() ? "" : ", ") + Describe(session, entry);
         *problem = "more than one interface has the address " + AddressText(address) + " (" + names +
                    "); name one with --interface";
     }
     return false;
 }
 
-int RunSearch(const NetPlatform& platform, const Options& options) {
-    CliList list;
-    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
-    SearchOutcome outcome;
-    if (options.interfaceChoice != nullptr) {
-        Interfaces interfaces(platform);
-        if (!interfaces.Load(frontEnd))
-            return ExitFailure;
-        BroadcastInterface chosen{};
-        std::string problem;
-        if (!ResolveInterface(platform, interfaces.table, options.interfaceChoice, &chosen, &problem))
-            return UsageError(problem);
-        outcome = SearchInterfaces(platform, frontEnd, &chosen, 1);
-    } else {
-        outcome = ControllerSearch(platform, frontEnd);
+// The interfaces a search covers: the one --interface names, or all.
+bool ChooseInterfaces(Session& session, const InterfaceTable& table, std::vector<BroadcastInterface>* chosen,
+                      int* exitCode) {
+    chosen->clear();
+    if (session.options.interfaceChoice == nullptr) {
+        chosen->assign(table.entries, table.entries + table.count);
+        return true;
     }
-    Print(RenderRows(list.rows, options.format));
+    BroadcastInterface entry{};
+    std::string problem;
+    if (!ResolveInterface(session, table, session.options.interfaceChoice, &entry, &problem)) {
+        *exitCode = UsageError(problem);
+        return false;
+    }
+    chosen->push_back(entry);
+    return true;
+}
+
+SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where) {
+    SearchPlan plan;
+    plan.interfaces = where.data();
+    plan.count = where.size();
+    plan.windowMs = session.options.windowMs;
+    plan.allAtOnce = session.options.allAtOnce;
+    return SearchInterfaces(session.platform, frontEnd, plan);
+}
+
+void SortByAddress(std::vector<CliRow>* rows) {
+    auto key = [](const CliRow& row) {
+        NetAddress address = 0;
+        ParseDottedAddress(row.address, &address);
+        const auto* b = reinterpret_cast<const unsigned char*>(&address);
+        return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
+               static_cast<std::uint32_t>(b[2]) << 8 | b[3];
+    };
+    std::stable_sort(rows->begin(), rows->end(), [&](const CliRow& a, const CliRow& b) { return key(a) < key(b); });
+}
+
+std::string Seconds(std::uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", ms / 1000.0);
+    return text;
+}
+
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+int RunSearch(Session& session) {
+    const NetPlatform& platform = session.platform;
+    CliList list;
+    Observe(session, &list);
+    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
+    Interfaces interfaces(platform);
+    if (!interfaces.Load(frontEnd))
+        return ExitFailure;
+    std::vector<BroadcastInterface> where;
+    int exitCode = ExitOk;
+    if (!ChooseInterfaces(session, interfaces.table, &where, &exitCode))
+        return exitCode;
+
+    session.streamRows = session.options.format == OutputFormat::Table && IsTerminal(stdout) &&
+                         !session.options.sortByAddress && !session.options.allAtOnce;
+    if (session.streamRows && session.render.header)
+        Print(StreamHeader());
+    const std::uint32_t start = platform.now(platform.context);
+    const SearchOutcome outcome = Search(session, frontEnd, where);
+    const std::uint32_t took = platform.now(platform.context) - start;
+    if (!session.streamRows) {
+        if (session.options.sortByAddress)
+            SortByAddress(&list.rows);
+        Print(RenderRows(list.rows, session.options.format, session.render));
+    }
+    Status(session, Count(list.rows.size(), "controller", "controllers") + " on " +
+                        Count(where.size(), "interface", "interfaces") + ", " + Seconds(took));
     return outcome.reportedFailure ? ExitFailure : ExitOk;
 }
 
-int RunInterfaces(const NetPlatform& platform, const Options& options) {
+int RunInterfaces(Session& session) {
     CliList list;
-    Interfaces interfaces(platform);
+    Interfaces interfaces(session.platform);
     if (!interfaces.Load(MakeCliFrontEnd(&list)))
         return ExitFailure;
-    Print(RenderInterfaces(interfaces.table.entries, interfaces.table.count, options.format));
+    std::vector<InterfaceLine> lines;
+    for (std::size_t i = 0; i < interfaces.table.count; ++i) {
+        InterfaceLine line{interfaces.table.entries[i], InterfaceDetails{}};
+        if (!session.platform.describeInterface(session.platform.context, line.entry, &line.details))
+            line.details = InterfaceDetails{};
+        lines.push_back(line);
+    }
+    Print(RenderInterfaces(lines, session.options.format, session.render));
     return ExitOk;
 }
 
@@ -201,8 +344,11 @@ bool SameTexts(const CliRow& a, const CliRow& b) {
 // One command: where it goes (by --interface, or by the interface that lists
 // the target), the checks before anything is sent, the send, and (unless
 // --no-wait) the wait, the new search and what it shows.
-int RunCommand(const NetPlatform& platform, const Options& options) {
+int RunCommand(Session& session) {
+    const NetPlatform& platform = session.platform;
+    const Options& options = session.options;
     CliList list;
+    Observe(session, &list);
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     NetAddress target = 0;
     if (!ParseDottedAddress(options.operands[0], &target) || target == AnyAddress || target == BroadcastAddress)
@@ -224,16 +370,17 @@ int RunCommand(const NetPlatform& platform, const Options& options) {
     Interfaces interfaces(platform);
     if (!interfaces.Load(frontEnd))
         return ExitFailure;
+    std::vector<BroadcastInterface> where;
+    int exitCode = ExitOk;
+    if (!ChooseInterfaces(session, interfaces.table, &where, &exitCode))
+        return exitCode;
     BroadcastInterface via{};
     std::vector<CliRow> targetRows;  // the target as the search before the command saw it
     if (options.interfaceChoice != nullptr) {
-        std::string problem;
-        if (!ResolveInterface(platform, interfaces.table, options.interfaceChoice, &via, &problem))
-            return UsageError(problem);
+        via = where[0];
     } else {
-        const SearchOutcome before = SearchInterfaces(platform, frontEnd, interfaces.table.entries,
-                                                      interfaces.table.count);
-        if (before.reportedFailure) {
+        Status(session, "looking for " + targetText + " on every interface");
+        if (Search(session, frontEnd, where).reportedFailure) {
             Say("the search before the command did not finish; nothing was sent.");
             return ExitFailure;
         }
@@ -255,7 +402,7 @@ int RunCommand(const NetPlatform& platform, const Options& options) {
         if (listing.size() > 1) {
             std::string names;
             for (const BroadcastInterface& entry : listing)
-                names += (names.empty() ? "" : ", ") + DescribeInterface(platform, entry);
+                names += (names.empty() ? "" : ", ") + Describe(session, entry);
             Say("Controllers answer at " + targetText + " on " + std::to_string(listing.size()) + " interfaces (" +
                 names + "); choose one with --interface; nothing was sent.");
             return ExitNoTarget;
@@ -271,7 +418,7 @@ int RunCommand(const NetPlatform& platform, const Options& options) {
         }
         if (targetRows.size() > 1)
             Say(std::to_string(targetRows.size()) + " controllers answer at " + targetText + " on " +
-                DescribeInterface(platform, via) + "; every one of them gets the command.");
+                Describe(session, via) + "; every one of them gets the command.");
     }
 
     QueryDatagram datagram;
@@ -284,23 +431,24 @@ int RunCommand(const NetPlatform& platform, const Options& options) {
     result.command = options.commandName;
     result.target = targetText.c_str();
     result.interfaceAddress = interfaceText.c_str();
+    result.interfaceName = InterfaceNameOf(session.names, via).c_str();
     if (options.dryRun) {
         result.dryRun = true;
         result.datagramHex = Hex(datagram);
-        Print(RenderCommandResult(result, options.format));
+        Print(RenderCommandResult(result, options.format, session.render));
         return ExitOk;
     }
+    Status(session, "sending " + std::string(options.commandName) + " to " + targetText + " by " +
+                        Describe(session, via));
     result.sent = SendCommand(platform, frontEnd, via, datagram);
     if (!result.sent || options.noWait) {
-        Print(RenderCommandResult(result, options.format));
+        Print(RenderCommandResult(result, options.format, session.render));
         return result.sent ? ExitOk : ExitFailure;
     }
 
+    Status(session, "sent; waiting " + Seconds(CommandSettleMs) + " for the controller to act");
     platform.sleep(platform.context, CommandSettleMs);
-    const SearchOutcome after = options.interfaceChoice != nullptr
-                                    ? SearchInterfaces(platform, frontEnd, &via, 1)
-                                    : SearchInterfaces(platform, frontEnd, interfaces.table.entries,
-                                                       interfaces.table.count);
+    const SearchOutcome after = Search(session, frontEnd, where);
     result.rows = &list.rows;
     int answering = 0;
     if (reconfigure) {
@@ -317,7 +465,7 @@ int RunCommand(const NetPlatform& platform, const Options& options) {
         result.newAddress = newAddress.c_str();
         result.answeringAtNewAddress = answering;
     }
-    Print(RenderCommandResult(result, options.format));
+    Print(RenderCommandResult(result, options.format, session.render));
     if (after.reportedFailure)
         return ExitFailure;
     if (!reconfigure)
@@ -331,21 +479,23 @@ int RunCommand(const NetPlatform& platform, const Options& options) {
     return ExitOk;
 }
 
-}  // namespace
-
-int Main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     PrepareConsoleOutput();
     Options options;
     std::string problem;
     if (!ParseArguments(argc, argv, &options, &problem))
         return UsageError(problem);
+    if (!StandardOutputOpen()) {
+        Say("cannot write the output: standard output is closed");
+        return ExitFailure;
+    }
     if (options.help) {
         Print(std::string(UsageText) + "\n" + HelpText);
-        return ExitOk;
+        return FinishOutput(ExitOk);
     }
     if (options.version) {
         Print(std::string(VersionText) + "\n");
-        return ExitOk;
+        return FinishOutput(ExitOk);
     }
     const NetPlatform& platform = SystemNetPlatform();
     if (const int code = platform.startSocketLayer(platform.context); code != 0) {
@@ -353,17 +503,32 @@ int Main(int argc, char** argv) {
         ReportSocketStartFailure(MakeCliFrontEnd(&list), platform, code);
         return ExitFailure;
     }
+    Session session{platform, options, RenderOptions{}, false, false, CliList{}};
+    session.render.header = !options.noHeader;
+    session.render.lineEnd = CsvLineEnd;
+    session.status = !options.quiet && IsTerminal(stderr);
+    session.names.platform = &platform;
+    int status = ExitUsage;
     switch (options.command) {
     case Command::Search:
-        return RunSearch(platform, options);
+        status = RunSearch(session);
+        break;
     case Command::Interfaces:
-        return RunInterfaces(platform, options);
+        status = RunInterfaces(session);
+        break;
     case Command::None:
         break;
     default:
-        return RunCommand(platform, options);
+        status = RunCommand(session);
+        break;
     }
-    return ExitUsage;
+    return FinishOutput(status);
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    return Run(argc, argv);
 }
 
 }  // namespace scout::cli

@@ -1,11 +1,12 @@
 // Rendering of rows and interfaces for scout-cli. Version and revision are
-// whatever bytes a device sent: the table escapes every control byte so that a
-// device cannot drive the operator's terminal, JSON always parses.
+// whatever bytes a device sent: the table and CSV escape every control byte so
+// that a device cannot drive the operator's terminal, JSON always parses.
 #include "cli/cli_output.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace scout::cli {
 namespace {
@@ -34,8 +35,13 @@ void AppendUtf8(std::string& out, std::uint32_t codePoint) {
     } else if (codePoint < 0x800) {
         out += static_cast<char>(0xC0 | (codePoint >> 6));
         out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
+    } else if (codePoint < 0x10000) {
         out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (codePoint >> 18));
+        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (codePoint & 0x3F));
     }
@@ -47,9 +53,41 @@ void AppendHexEscape(std::string& out, const char* prefix, unsigned value, int d
     out += escape;
 }
 
-// Table cell text: printable characters as UTF-8, every control byte as \xNN.
-// Returns the cell's width in characters.
-std::size_t AppendTableText(std::string& out, const char* text) {
+// The code point of the well-formed UTF-8 sequence at text and its length, or 0.
+std::size_t DecodeUtf8(const unsigned char* text, std::uint32_t* codePoint) {
+    std::size_t length = 0;
+    std::uint32_t value = 0;
+    if (text[0] < 0x80) {
+        *codePoint = text[0];
+        return 1;
+    }
+    if ((text[0] & 0xE0) == 0xC0) {
+        length = 2;
+        value = text[0] & 0x1Fu;
+    } else if ((text[0] & 0xF0) == 0xE0) {
+        length = 3;
+        value = text[0] & 0x0Fu;
+    } else if ((text[0] & 0xF8) == 0xF0) {
+        length = 4;
+        value = text[0] & 0x07u;
+    } else {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((text[i] & 0xC0) != 0x80)
+            return 0;
+        value = value << 6 | (text[i] & 0x3Fu);
+    }
+    constexpr std::uint32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < Smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    *codePoint = value;
+    return length;
+}
+
+// A device's text for the table and CSV: printable characters as UTF-8, every
+// control byte as \xNN. Returns its width in characters.
+std::size_t AppendDeviceText(std::string& out, const char* text) {
     std::size_t width = 0;
     for (const char* p = text; *p != '\0'; ++p) {
         const auto byte = static_cast<unsigned char>(*p);
@@ -65,6 +103,43 @@ std::size_t AppendTableText(std::string& out, const char* text) {
     return width;
 }
 
+// A text of this machine for the table and CSV; returns its width.
+std::size_t AppendSafeText(std::string& out, const char* text) {
+    std::size_t width = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p != 0) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUtf8(p, &codePoint);
+        if (length == 0 || IsControl(codePoint)) {
+            AppendHexEscape(out, "\\x", *p++, 2);
+            width += 4;
+        } else {
+            out.append(reinterpret_cast<const char*>(p), length);
+            p += length;
+            width += 1;
+        }
+    }
+    return width;
+}
+
+// A text of this machine as valid UTF-8: each stray byte becomes U+FFFD.
+std::string ValidUtf8(const char* text) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p != 0) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUtf8(p, &codePoint);
+        if (length == 0) {
+            AppendUtf8(out, 0xFFFD);
+            ++p;
+        } else {
+            out.append(reinterpret_cast<const char*>(p), length);
+            p += length;
+        }
+    }
+    return out;
+}
+
 void AppendJsonString(std::string& out, const std::string& utf8) {
     out += '"';
     for (std::size_t i = 0; i < utf8.size(); ++i) {
@@ -74,8 +149,7 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
             out += static_cast<char>(byte);
         } else if (byte < 0x20 || byte == 0x7F) {
             AppendHexEscape(out, "\\u", byte, 4);
-        } else if (byte == 0xC2 && i + 1 < utf8.size() &&
-                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+        } else if (byte == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
             // A C1 control (U+0080-U+009F) is escaped too, so no consumer sees it raw.
             AppendHexEscape(out, "\\u", static_cast<unsigned char>(utf8[i + 1]), 4);
             ++i;
@@ -86,6 +160,15 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
     out += '"';
 }
 
+void AppendJsonKey(std::string& out, const char* key, const std::string& value, bool first = false) {
+    if (!first)
+        out += ", ";
+    AppendJsonString(out, key);
+    out += ": ";
+    AppendJsonString(out, value);
+}
+
+// A CSV field as RFC 4180 quotes it; its control characters are already escaped.
 void AppendCsvField(std::string& out, const std::string& field) {
     if (field.find_first_of(",\"\r\n") == std::string::npos) {
         out += field;
@@ -100,21 +183,58 @@ void AppendCsvField(std::string& out, const std::string& field) {
     out += '"';
 }
 
-constexpr int ColumnCount = 5;
-constexpr const char* RowHeaders[ColumnCount] = {"IP ADDR", "Model", "Version", "Revision", "Interface"};
-
-void RowCells(const CliRow& row, const char* cells[ColumnCount]) {
-    cells[0] = row.address;
-    cells[1] = row.model;
-    cells[2] = row.version;
-    cells[3] = row.revision;
-    cells[4] = row.interfaceAddress;
+std::string DeviceText(const char* text) {
+    std::string out;
+    AppendDeviceText(out, text);
+    return out;
 }
+
+// --- the row's columns, named once for the three renderings ---
+
+constexpr int RowColumns = 5;
+constexpr const char* TableHeaders[RowColumns] = {"IP ADDR", "Model", "Version", "Revision", "Interface"};
+constexpr const char* CsvHeaders[RowColumns + 1] = {"IP ADDR",   "Model",     "Version",
+                                                    "Revision", "Interface", "Interface Name"};
+constexpr const char* JsonKeys[RowColumns + 1] = {"address",   "model",     "version",
+                                                  "revision", "interface", "interface_name"};
+// The streamed table's widths: an address, "KRV-ETH" and eight hex digits, a
+// version field running on into the revision, a revision field.
+constexpr std::size_t StreamWidths[RowColumns - 1] = {15, 15, 16, 8};
 
 struct Cell {
     std::string text;
     std::size_t width;
 };
+
+std::vector<Cell> TableCells(const CliRow& row) {
+    std::vector<Cell> cells(RowColumns);
+    const char* device[] = {row.address, row.model, row.version, row.revision};
+    for (int c = 0; c < RowColumns - 1; ++c)
+        cells[static_cast<std::size_t>(c)].width = AppendDeviceText(cells[static_cast<std::size_t>(c)].text, device[c]);
+    Cell& interfaceCell = cells[RowColumns - 1];
+    if (row.interfaceName[0] != '\0') {
+        interfaceCell.width = AppendSafeText(interfaceCell.text, row.interfaceName) + 1;
+        interfaceCell.text += ' ';
+    }
+    interfaceCell.width += AppendSafeText(interfaceCell.text, row.interfaceAddress);
+    return cells;
+}
+
+std::vector<Cell> HeaderCells(const char* const* headers, int count) {
+    std::vector<Cell> cells;
+    for (int c = 0; c < count; ++c)
+        cells.push_back(Cell{headers[c], std::strlen(headers[c])});
+    return cells;
+}
+
+void AppendAligned(std::string& out, const std::vector<Cell>& line, const std::vector<std::size_t>& widths) {
+    for (std::size_t c = 0; c < line.size(); ++c) {
+        out += line[c].text;
+        if (c + 1 < line.size())
+            out.append((widths[c] > line[c].width ? widths[c] - line[c].width : 0) + 2, ' ');
+    }
+    out += '\n';
+}
 
 std::string RenderTable(const std::vector<std::vector<Cell>>& lines) {
     std::vector<std::size_t> widths;
@@ -126,27 +246,28 @@ std::string RenderTable(const std::vector<std::vector<Cell>>& lines) {
                 widths[c] = line[c].width;
     }
     std::string out;
-    for (const auto& line : lines) {
-        for (std::size_t c = 0; c < line.size(); ++c) {
-            out += line[c].text;
-            if (c + 1 < line.size())
-                out.append(widths[c] - line[c].width + 2, ' ');
-        }
-        out += '\n';
-    }
+    for (const auto& line : lines)
+        AppendAligned(out, line, widths);
     return out;
 }
 
-Cell TableCell(const char* text) {
-    Cell cell;
-    cell.width = AppendTableText(cell.text, text);
-    return cell;
+void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields, const char* lineEnd) {
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+        if (c > 0)
+            out += ',';
+        AppendCsvField(out, fields[c]);
+    }
+    out += lineEnd;
 }
 
 // --- the front end ---
 
+CliList& L(void* context) {
+    return *static_cast<CliList*>(context);
+}
+
 void ClearRows(void* context) {
-    static_cast<CliList*>(context)->rows.clear();
+    L(context).rows.clear();
 }
 
 void CopyText(char* target, std::size_t capacity, const char* text) {
@@ -154,20 +275,22 @@ void CopyText(char* target, std::size_t capacity, const char* text) {
 }
 
 void InsertRow(void* context, int index, const char* address, const BroadcastInterface& via) {
-    auto& rows = static_cast<CliList*>(context)->rows;
+    CliList& list = L(context);
     CliRow row;
     CopyText(row.address, sizeof row.address, address);
     FormatAddress(via.address, row.interfaceAddress, sizeof row.interfaceAddress);
+    CopyText(row.interfaceName, sizeof row.interfaceName, InterfaceNameOf(list, via).c_str());
     row.via = via;
     const std::size_t at = index < 0 ? 0 : static_cast<std::size_t>(index);
-    rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at < rows.size() ? at : rows.size()), row);
+    list.rows.insert(list.rows.begin() + static_cast<std::ptrdiff_t>(at < list.rows.size() ? at : list.rows.size()),
+                     row);
 }
 
 void SetRowText(void* context, int index, ListColumn column, const char* text) {
-    auto& rows = static_cast<CliList*>(context)->rows;
-    if (index < 0 || static_cast<std::size_t>(index) >= rows.size())
+    CliList& list = L(context);
+    if (index < 0 || static_cast<std::size_t>(index) >= list.rows.size())
         return;
-    CliRow& row = rows[static_cast<std::size_t>(index)];
+    CliRow& row = list.rows[static_cast<std::size_t>(index)];
     switch (column) {
     case ListColumn::Address:
         CopyText(row.address, sizeof row.address, text);
@@ -180,8 +303,16 @@ void SetRowText(void* context, int index, ListColumn column, const char* text) {
         break;
     case ListColumn::Revision:
         CopyText(row.revision, sizeof row.revision, text);
+        if (list.rowComplete != nullptr)
+            list.rowComplete(list.observer, row);
         break;
     }
+}
+
+void BeginInterface(void* context, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
+    CliList& list = L(context);
+    if (list.interfaceBegins != nullptr)
+        list.interfaceBegins(list.observer, entry, position, count);
 }
 
 void ShowError(void*, const char* text) {
@@ -199,7 +330,19 @@ SearchFrontEnd MakeCliFrontEnd(CliList* list) {
         .insertRow = InsertRow,
         .setRowText = SetRowText,
         .showError = ShowError,
+        .beginInterface = BeginInterface,
     };
+}
+
+const std::string& InterfaceNameOf(CliList& list, const BroadcastInterface& entry) {
+    for (const auto& [known, name] : list.names)
+        if (known.address == entry.address && known.index == entry.index)
+            return name;
+    InterfaceDetails details;
+    const bool named = list.platform != nullptr && list.platform->describeInterface(list.platform->context, entry,
+                                                                                    &details);
+    list.names.emplace_back(entry, named ? details.name : "");
+    return list.names.back().second;
 }
 
 std::string FormatErrorLine(const char* text) {
@@ -226,24 +369,29 @@ std::string DecodeWindows1252(const char* text) {
     return out;
 }
 
+std::string SafeText(const char* text) {
+    std::string out;
+    AppendSafeText(out, text);
+    return out;
+}
+
+std::string InterfaceLabel(const char* name, const char* address) {
+    return name[0] != '\0' ? SafeText(name) + " " + address : std::string(address);
+}
+
 std::string JsonRows(const std::vector<CliRow>& rows, const char* indent) {
-    static constexpr const char* JsonKeys[ColumnCount] = {"address", "model", "version", "revision",
-                                                          "interface"};
     if (rows.empty())
         return "[]";
     std::string out = "[\n";
-    const char* cells[ColumnCount];
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        RowCells(rows[r], cells);
+        const CliRow& row = rows[r];
+        const std::string values[] = {DecodeWindows1252(row.address), DecodeWindows1252(row.model),
+                                      DecodeWindows1252(row.version), DecodeWindows1252(row.revision),
+                                      row.interfaceAddress,           ValidUtf8(row.interfaceName)};
         out += indent;
         out += "  {";
-        for (int c = 0; c < ColumnCount; ++c) {
-            if (c > 0)
-                out += ", ";
-            AppendJsonString(out, JsonKeys[c]);
-            out += ": ";
-            AppendJsonString(out, DecodeWindows1252(cells[c]));
-        }
+        for (int c = 0; c < RowColumns + 1; ++c)
+            AppendJsonKey(out, JsonKeys[c], values[c], c == 0);
         out += r + 1 < rows.size() ? "},\n" : "}\n";
     }
     out += indent;
@@ -251,107 +399,109 @@ std::string JsonRows(const std::vector<CliRow>& rows, const char* indent) {
     return out;
 }
 
-std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format) {
+std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options) {
     std::string out;
-    const char* cells[ColumnCount];
     switch (format) {
     case OutputFormat::Table: {
         std::vector<std::vector<Cell>> lines;
-        std::vector<Cell> header;
-        for (const char* title : RowHeaders)
-            header.push_back(TableCell(title));
-        lines.push_back(header);
-        for (const CliRow& row : rows) {
-            RowCells(row, cells);
-            std::vector<Cell> line;
-            for (const char* cell : cells)
-                line.push_back(TableCell(cell));
-            lines.push_back(line);
-        }
+        if (options.header)
+            lines.push_back(HeaderCells(TableHeaders, RowColumns));
+        for (const CliRow& row : rows)
+            lines.push_back(TableCells(row));
         return RenderTable(lines);
     }
     case OutputFormat::Json:
         return JsonRows(rows, "") + "\n";
     case OutputFormat::Csv:
-        for (int c = 0; c < ColumnCount; ++c) {
-            if (c > 0)
-                out += ',';
-            out += RowHeaders[c];
-        }
-        out += "\r\n";
-        for (const CliRow& row : rows) {
-            RowCells(row, cells);
-            for (int c = 0; c < ColumnCount; ++c) {
-                if (c > 0)
-                    out += ',';
-                AppendCsvField(out, DecodeWindows1252(cells[c]));
-            }
-            out += "\r\n";
-        }
+        if (options.header)
+            AppendCsvRecord(out, std::vector<std::string>(std::begin(CsvHeaders), std::end(CsvHeaders)), options.lineEnd);
+        for (const CliRow& row : rows)
+            AppendCsvRecord(out,
+                            {DeviceText(row.address), DeviceText(row.model), DeviceText(row.version),
+                             DeviceText(row.revision), row.interfaceAddress, SafeText(row.interfaceName)},
+                            options.lineEnd);
         return out;
     }
     return out;
 }
 
-std::string RenderInterfaces(const BroadcastInterface* entries, std::size_t count, OutputFormat format) {
+std::string StreamHeader() {
     std::string out;
-    char address[AddressTextCapacity];
-    char index[16];
+    AppendAligned(out, HeaderCells(TableHeaders, RowColumns),
+                  std::vector<std::size_t>(std::begin(StreamWidths), std::end(StreamWidths)));
+    return out;
+}
+
+std::string StreamRow(const CliRow& row) {
+    std::string out;
+    AppendAligned(out, TableCells(row), std::vector<std::size_t>(std::begin(StreamWidths), std::end(StreamWidths)));
+    return out;
+}
+
+std::string RenderInterfaces(const std::vector<InterfaceLine>& lines, OutputFormat format,
+                             const RenderOptions& options) {
+    std::string out;
+    std::vector<std::vector<std::string>> fields;
+    for (const InterfaceLine& line : lines) {
+        char address[AddressTextCapacity];
+        FormatAddress(line.entry.address, address, sizeof address);
+        fields.push_back({line.details.name, address,
+                          line.details.prefixLength >= 0 ? std::to_string(line.details.prefixLength) : "",
+                          std::to_string(line.entry.index)});
+    }
     switch (format) {
     case OutputFormat::Table: {
-        std::vector<std::vector<Cell>> lines;
-        lines.push_back({TableCell("Interface"), TableCell("Index")});
-        for (std::size_t i = 0; i < count; ++i) {
-            FormatAddress(entries[i].address, address, sizeof address);
-            std::snprintf(index, sizeof index, "%u", static_cast<unsigned>(entries[i].index));
-            lines.push_back({TableCell(address), TableCell(index)});
+        std::vector<std::vector<Cell>> table;
+        if (options.header)
+            table.push_back({{"Name", 4}, {"Address", 7}, {"Prefix", 6}, {"Index", 5}});
+        for (const auto& f : fields) {
+            std::vector<Cell> cells(4);
+            cells[0].width = AppendSafeText(cells[0].text, f[0].c_str());
+            for (std::size_t c = 1; c < 4; ++c)
+                cells[c] = Cell{f[c], f[c].size()};
+            table.push_back(cells);
         }
-        return RenderTable(lines);
+        return RenderTable(table);
     }
     case OutputFormat::Json:
-        if (count == 0)
+        if (fields.empty())
             return "[]\n";
         out = "[\n";
-        for (std::size_t i = 0; i < count; ++i) {
-            FormatAddress(entries[i].address, address, sizeof address);
-            std::snprintf(index, sizeof index, "%u", static_cast<unsigned>(entries[i].index));
-            out += "  {\"address\": \"";
-            out += address;
-            out += "\", \"index\": ";
-            out += index;
-            out += i + 1 < count ? "},\n" : "}\n";
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            out += "  {";
+            AppendJsonKey(out, "name", ValidUtf8(fields[i][0].c_str()), true);
+            AppendJsonKey(out, "address", fields[i][1]);
+            out += ", \"prefix_length\": " + (fields[i][2].empty() ? std::string("null") : fields[i][2]);
+            out += ", \"index\": " + fields[i][3];
+            out += i + 1 < fields.size() ? "},\n" : "}\n";
         }
         out += "]\n";
         return out;
     case OutputFormat::Csv:
-        out = "Interface,Index\r\n";
-        for (std::size_t i = 0; i < count; ++i) {
-            FormatAddress(entries[i].address, address, sizeof address);
-            std::snprintf(index, sizeof index, "%u", static_cast<unsigned>(entries[i].index));
-            out += address;
-            out += ',';
-            out += index;
-            out += "\r\n";
+        if (options.header)
+            AppendCsvRecord(out, {"Name", "Address", "Prefix", "Index"}, options.lineEnd);
+        for (auto& f : fields) {
+            f[0] = SafeText(f[0].c_str());
+            AppendCsvRecord(out, f, options.lineEnd);
         }
         return out;
     }
     return out;
 }
 
-std::string RenderCommandResult(const CommandResult& result, OutputFormat format) {
+std::string RenderCommandResult(const CommandResult& result, OutputFormat format, const RenderOptions& options) {
     std::string out;
     switch (format) {
     case OutputFormat::Json:
-        out = "{\"command\": ";
-        AppendJsonString(out, result.command);
-        out += ", \"target\": ";
-        AppendJsonString(out, result.target);
-        out += ", \"interface\": ";
-        AppendJsonString(out, result.interfaceAddress);
+        out = "{";
+        AppendJsonKey(out, "command", result.command, true);
+        AppendJsonKey(out, "target", result.target);
+        AppendJsonKey(out, "interface", result.interfaceAddress);
+        AppendJsonKey(out, "interface_name", ValidUtf8(result.interfaceName));
         out += result.sent ? ", \"sent\": true" : ", \"sent\": false";
         if (result.dryRun) {
-            out += ", \"dry_run\": true, \"datagram\": ";
-            AppendJsonString(out, result.datagramHex);
+            out += ", \"dry_run\": true";
+            AppendJsonKey(out, "datagram", result.datagramHex);
         }
         if (result.rows != nullptr) {
             out += ",\n \"rows\": ";
@@ -367,13 +517,20 @@ std::string RenderCommandResult(const CommandResult& result, OutputFormat format
     case OutputFormat::Table:
         if (result.dryRun)
             return "command    " + std::string(result.command) + "\ntarget     " + result.target + "\ninterface  " +
-                   result.interfaceAddress + "\ndatagram   " + result.datagramHex + "\nsent       no (dry run)\n";
-        return result.rows != nullptr ? RenderRows(*result.rows, format) : std::string();
+                   InterfaceLabel(result.interfaceName, result.interfaceAddress) + "\ndatagram   " +
+                   result.datagramHex + "\nsent       no (dry run)\n";
+        return result.rows != nullptr ? RenderRows(*result.rows, format, options) : std::string();
     case OutputFormat::Csv:
-        if (result.dryRun)
-            return "Command,Target,Interface,Datagram\r\n" + std::string(result.command) + "," + result.target + "," +
-                   result.interfaceAddress + "," + result.datagramHex + "\r\n";
-        return result.rows != nullptr ? RenderRows(*result.rows, format) : std::string();
+        if (result.dryRun) {
+            if (options.header)
+                AppendCsvRecord(out, {"Command", "Target", "Interface", "Interface Name", "Datagram"}, options.lineEnd);
+            AppendCsvRecord(out,
+                            {result.command, result.target, result.interfaceAddress, SafeText(result.interfaceName),
+                             result.datagramHex},
+                            options.lineEnd);
+            return out;
+        }
+        return result.rows != nullptr ? RenderRows(*result.rows, format, options) : std::string();
     }
     return out;
 }

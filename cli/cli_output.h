@@ -1,5 +1,6 @@
-// scout-cli's rows and their three renderings: an aligned table safe for a
-// terminal, JSON and CSV (both with the device's texts decoded as Windows-1252).
+// scout-cli's rows and their renderings: an aligned table safe for a terminal
+// (or one with fixed columns, row by row as the replies arrive), JSON and CSV
+// (the device's texts decoded as Windows-1252; no control character raw).
 #pragma once
 
 #include <cstddef>
@@ -17,16 +18,34 @@ struct CliRow {
     char version[TextBufferCapacity] = {};
     char revision[TextBufferCapacity] = {};
     char interfaceAddress[AddressTextCapacity] = {};
-    BroadcastInterface via{};  // the interface whose window read the reply
+    char interfaceName[InterfaceNameCapacity] = {};  // "" where the platform has none
+    BroadcastInterface via{};                        // the interface whose window read the reply
 };
 
 enum class OutputFormat { Table, Json, Csv };
 
-// The search's front end over a vector of rows; showError goes to standard error.
+struct RenderOptions {
+    bool header = true;          // false: --no-header, for the table and CSV
+    const char* lineEnd = "\n";  // of CSV records: CR LF on Windows
+};
+
+// The search's front end over a vector of rows: each row's interface named
+// through the platform, and, where the caller wants them, a call as each row
+// is complete and as each interface's window opens. showError goes to
+// standard error.
 struct CliList {
     std::vector<CliRow> rows;
+    const NetPlatform* platform = nullptr;  // names the interfaces; null: no names
+    void* observer = nullptr;
+    void (*rowComplete)(void* observer, const CliRow& row) = nullptr;
+    void (*interfaceBegins)(void* observer, const BroadcastInterface& entry, std::size_t position,
+                            std::size_t count) = nullptr;
+    std::vector<std::pair<BroadcastInterface, std::string>> names;  // asked once per interface
 };
 SearchFrontEnd MakeCliFrontEnd(CliList* list);
+
+// The name of an interface as the platform gives it, cached in list.
+const std::string& InterfaceNameOf(CliList& list, const BroadcastInterface& entry);
 
 // One report as one line: "scout-cli: " and the text with every run of line
 // breaks folded into one space.
@@ -35,9 +54,30 @@ std::string FormatErrorLine(const char* text);
 // A device's bytes as UTF-8, read as Windows-1252.
 std::string DecodeWindows1252(const char* text);
 
-std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format);
+// A text of this machine (an interface's name) fit for a terminal: UTF-8
+// kept, every control character and stray byte as \xNN.
+std::string SafeText(const char* text);
+
+// "ws0 10.1.0.1", or the address alone.
+std::string InterfaceLabel(const char* name, const char* address);
+
+std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options);
 // The rows as one JSON array, its lines after the first indented by indent.
 std::string JsonRows(const std::vector<CliRow>& rows, const char* indent);
+
+// The table row by row as the replies arrive: columns of a fixed width, wide
+// enough for every row whose texts are printable, so that no row that comes
+// later changes the layout.
+std::string StreamHeader();
+std::string StreamRow(const CliRow& row);
+
+// One line of `scout-cli interfaces`.
+struct InterfaceLine {
+    BroadcastInterface entry;
+    InterfaceDetails details;
+};
+std::string RenderInterfaces(const std::vector<InterfaceLine>& lines, OutputFormat format,
+                             const RenderOptions& options);
 
 // What a command did: sent or not, where, and (after the wait) the rows the
 // search found and how many answered at a reconfigure's new address.
@@ -45,6 +85,7 @@ struct CommandResult {
     const char* command = "";
     const char* target = "";
     const char* interfaceAddress = "";
+    const char* interfaceName = "";
     bool sent = false;
     bool dryRun = false;
     std::string datagramHex;
@@ -53,7 +94,6 @@ struct CommandResult {
     int answeringAtNewAddress = -1;             // -1: not a reconfigure, or no search followed
 };
 // --json: one object; the table and CSV: the rows (or, for a dry run, what would be sent).
-std::string RenderCommandResult(const CommandResult& result, OutputFormat format);
-std::string RenderInterfaces(const BroadcastInterface* entries, std::size_t count, OutputFormat format);
+std::string RenderCommandResult(const CommandResult& result, OutputFormat format, const RenderOptions& options);
 
 }  // namespace scout::cli

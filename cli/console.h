@@ -1,6 +1,21 @@
-// The one platform detail of scout-cli's output: bytes reach standard output unchanged.
+// The platform details of scout-cli's output: bytes reach standard output
+// unchanged, whether a stream is a terminal, and how CSV records end.
 #pragma once
 
+#include <cstdio>
+
 namespace scout::cli {
+
 void PrepareConsoleOutput();
-}
+
+// True when the stream is an interactive terminal (a console on Windows).
+bool IsTerminal(std::FILE* stream);
+
+// False when standard output was closed before the program started: its
+// descriptor is free then, and a socket must not take its place.
+bool StandardOutputOpen();
+
+// CSV records end in LF on Linux, CR LF on Windows.
+extern const char* const CsvLineEnd;
+
+}  // namespace scout::cli

@@ -4,13 +4,32 @@
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <cstdio>
 
 namespace scout::cli {
+
+const char* const CsvLineEnd = "\r\n";
+
 void PrepareConsoleOutput() {
     _setmode(_fileno(stdout), _O_BINARY);
     DWORD mode = 0;
     if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode))
         SetConsoleOutputCP(CP_UTF8);
 }
+
+// A console, not a character device as such: NUL is one too.
+bool IsTerminal(std::FILE* stream) {
+    const int descriptor = _fileno(stream);
+    if (descriptor < 0)
+        return false;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != FALSE;
+}
+
+// A socket is no descriptor of the C runtime here: a write to a closed
+// standard output fails and says so.
+bool StandardOutputOpen() {
+    return true;
+}
+
 }  // namespace scout::cli

@@ -1,6 +1,7 @@
-// Fuzzes scout-cli's three renderings with hostile version and revision bytes:
-// the JSON must always parse and give back the texts, the table must never
-// carry a control character, and the CSV must give back five fields per row.
+// Fuzzes scout-cli's renderings with hostile version, revision and interface
+// name bytes: the JSON must always parse and give back the texts, the table
+// (aligned or streamed) and the CSV must never carry a control character, and
+// the CSV must give back six fields per row, the texts as the table shows them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -228,6 +229,37 @@ bool IsControl(std::uint32_t cp) {
     return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
 }
 
+// What the table and the CSV show of a device's text: its Windows-1252
+// characters, each control character as \xNN of its byte.
+std::vector<std::uint32_t> Shown(const char* text) {
+    std::vector<std::uint32_t> out;
+    const std::vector<std::uint32_t> decoded = FromCp1252(text);
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (!IsControl(decoded[i])) {
+            out.push_back(decoded[i]);
+            continue;
+        }
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[i]));
+        for (const char* e = escape; *e != '\0'; ++e)
+            out.push_back(static_cast<unsigned char>(*e));
+    }
+    return out;
+}
+
+void RequireNoControl(const std::string& text, std::size_t expectedLines, const char* what) {
+    std::vector<std::uint32_t> decoded;
+    Require(DecodeUtf8(text, &decoded), what);
+    std::size_t lines = 0;
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (decoded[i] == '\n')
+            ++lines;
+        else if (!(decoded[i] == '\r' && i + 1 < decoded.size() && decoded[i + 1] == '\n'))
+            Require(!IsControl(decoded[i]), what);
+    }
+    Require(lines == expectedLines, what);
+}
+
 // Splits the input at each NUL into texts of at most 16 bytes, as long as the
 // longest a reply can carry.
 std::vector<std::string> Texts(const std::uint8_t* data, std::size_t size) {
@@ -254,46 +286,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::snprintf(row.version, sizeof row.version, "%s", texts[i].c_str());
         std::snprintf(row.revision, sizeof row.revision, "%s", i + 1 < texts.size() ? texts[i + 1].c_str() : "");
         std::snprintf(row.interfaceAddress, sizeof row.interfaceAddress, "10.1.0.1");
+        // An interface's name is this machine's text, not always UTF-8 either.
+        std::snprintf(row.interfaceName, sizeof row.interfaceName, "%s", texts[(i + 2) % texts.size()].c_str());
         rows.push_back(row);
     }
+    const scout::cli::RenderOptions options{.header = true, .lineEnd = "\r\n"};
 
-    // JSON: parses, has the five keys in order, and gives back the texts.
+    // JSON: parses, has the six keys in order, and gives back the texts.
     std::vector<JsonObject> parsed;
-    Require(ParseRows(scout::cli::RenderRows(rows, OutputFormat::Json), &parsed), "JSON does not parse");
+    Require(ParseRows(scout::cli::RenderRows(rows, OutputFormat::Json, options), &parsed), "JSON does not parse");
     Require(parsed.size() == rows.size(), "JSON row count");
-    const char* keys[] = {"address", "model", "version", "revision", "interface"};
+    const char* keys[] = {"address", "model", "version", "revision", "interface", "interface_name"};
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        Require(parsed[r].size() == 5, "JSON keys");
-        for (int k = 0; k < 5; ++k)
+        Require(parsed[r].size() == 6, "JSON keys");
+        for (int k = 0; k < 6; ++k)
             Require(parsed[r][static_cast<std::size_t>(k)].first == FromAscii(keys[k]), "JSON key names");
         Require(parsed[r][2].second == FromCp1252(rows[r].version), "JSON version");
         Require(parsed[r][3].second == FromCp1252(rows[r].revision), "JSON revision");
     }
 
-    // The table: UTF-8 with no control character but the line ends.
-    const std::string table = scout::cli::RenderRows(rows, OutputFormat::Table);
-    std::vector<std::uint32_t> tableText;
-    Require(DecodeUtf8(table, &tableText), "table is not UTF-8");
-    std::size_t lines = 0;
-    for (std::uint32_t cp : tableText) {
-        if (cp == '\n')
-            ++lines;
-        else
-            Require(!IsControl(cp), "control character in the table");
-    }
-    Require(lines == rows.size() + 1, "one table line per row and the header");
+    // The table, aligned and streamed: UTF-8 with no control character but the line ends.
+    RequireNoControl(scout::cli::RenderRows(rows, OutputFormat::Table, options), rows.size() + 1,
+                     "control character in the table, or not UTF-8");
+    for (const CliRow& row : rows)
+        RequireNoControl(scout::cli::StreamRow(row), 1, "control character in a streamed row");
 
-    // CSV: a header and one record of five fields per row, the texts given back.
+    // CSV: a header and one record of six fields per row, the texts as the table shows them.
+    const std::string csv = scout::cli::RenderRows(rows, OutputFormat::Csv, options);
+    RequireNoControl(csv, rows.size() + 1, "control character in the CSV");
     std::vector<std::vector<std::string>> records;
-    Require(ParseCsv(scout::cli::RenderRows(rows, OutputFormat::Csv), &records), "CSV does not parse");
+    Require(ParseCsv(csv, &records), "CSV does not parse");
     Require(records.size() == rows.size() + 1, "CSV record count");
     for (std::size_t r = 0; r < records.size(); ++r) {
-        Require(records[r].size() == 5, "CSV field count");
+        Require(records[r].size() == 6, "CSV field count");
         if (r == 0)
             continue;
         std::vector<std::uint32_t> version, revision;
-        Require(DecodeUtf8(records[r][2], &version) && version == FromCp1252(rows[r - 1].version), "CSV version");
-        Require(DecodeUtf8(records[r][3], &revision) && revision == FromCp1252(rows[r - 1].revision), "CSV revision");
+        Require(DecodeUtf8(records[r][2], &version) && version == Shown(rows[r - 1].version), "CSV version");
+        Require(DecodeUtf8(records[r][3], &revision) && revision == Shown(rows[r - 1].revision), "CSV revision");
     }
     return 0;
 }

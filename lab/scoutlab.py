@@ -61,6 +61,7 @@ TOPOLOGY_SEGMENTS = {
     "single": lambda: [Segment("10.1.0.0/24")],
     "two-segments": lambda: [Segment("10.1.0.0/24"), Segment("10.2.0.0/24")],
     "four-segments": lambda: [Segment("10.%d.0.0/24" % i) for i in range(1, 5)],
+    "sixteen-segments": lambda: [Segment("10.%d.0.0/24" % i) for i in range(1, 17)],
     # Two workstation interfaces on one segment: each controller is heard twice.
     "shared-segment": lambda: [Segment("10.1.0.0/24", workstation_hosts=(1, 2))],
     # Two segments of the same subnet, the workstation 10.1.0.1 on both.

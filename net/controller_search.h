@@ -26,8 +26,15 @@ struct SearchOutcome {
 // Clears the list, reads the platform's interfaces and searches each in turn.
 SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd& frontEnd);
 
-// The same over interfaces the caller chose (scout-cli's --interface).
-SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd,
-                               const BroadcastInterface* interfaces, std::size_t count);
+// scout-cli's search: of the interfaces it chose, with the window it chose,
+// one after another as the dialog searches, or all at once: one socket per
+// interface, bound as always, every query sent, then one window for all.
+struct SearchPlan {
+    const BroadcastInterface* interfaces = nullptr;
+    std::size_t count = 0;
+    std::uint32_t windowMs = ReplyWindowMs;
+    bool allAtOnce = false;
+};
+SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const SearchPlan& plan);
 
 }  // namespace scout

@@ -28,6 +28,11 @@ struct BroadcastInterface {
     std::uint32_t index;
 };
 
+struct InterfaceDetails {
+    char name[InterfaceNameCapacity] = {};  // "" when it has none
+    int prefixLength = -1;                  // -1 when not known
+};
+
 enum class TableStatus {
     Ok,
     NoSpace,  // no buffer large enough could be had
@@ -79,9 +84,10 @@ struct NetPlatform {
     std::uint32_t (*now)(void* context);
     void (*sleep)(void* context, std::uint32_t milliseconds);
 
-    // The interface's name as its operator knows it (Linux: the kernel's name,
-    // Windows: the adapter's friendly name), UTF-8; false when it has none.
-    bool (*interfaceName)(void* context, const BroadcastInterface& entry, char* name, std::size_t capacity);
+    // What the operator knows the interface by: its name (Linux: the kernel's
+    // name, Windows: the adapter's friendly name, UTF-8) and the prefix length
+    // of its address; false when the platform knows neither.
+    bool (*describeInterface)(void* context, const BroadcastInterface& entry, InterfaceDetails* details);
 
     // The broadcast-capable interfaces in search order. On Failed, *errorCode
     // holds the platform's code for errorText.
@@ -101,10 +107,14 @@ struct SearchFrontEnd {
     // Inserts row index with its address column; via is the interface whose
     // window read the reply, the one a command to that row is sent by.
     void (*insertRow)(void* context, int index, const char* address, const BroadcastInterface& via);
-    // Sets one of the other columns of a row.
+    // Sets one of the other columns of a row. The search sets Model, Version
+    // and Revision in this order right after the insert: Revision completes it.
     void (*setRowText)(void* context, int index, ListColumn column, const char* text);
     // Shows one formatted failure text and returns when the operator has seen it.
     void (*showError)(void* context, const char* text);
+    // The window of an interface opens (position counts from 1, of count);
+    // null where the front end does not show it.
+    void (*beginInterface)(void* context, const BroadcastInterface& entry, std::size_t position, std::size_t count);
 };
 
 }  // namespace scout

@@ -74,6 +74,7 @@ const SearchFrontEnd DialogFrontEnd = {
     .insertRow = InsertRow,
     .setRowText = SetRowText,
     .showError = ShowErrorBox,
+    .beginInterface = nullptr,
 };
 
 void ClearSelection() {
@@ -208,13 +209,14 @@ void BeginOperation(HWND dialog) {
     SetCommandGroupEnabled(dialog, false);
 }
 
+// Busy ends before Search is enabled again: while busy, Search is never enabled.
 void EndOperation(HWND dialog) {
     DrainQueuedInput(dialog);
+    g_busy = false;
     const HWND search = GetDlgItem(dialog, IDC_SEARCH);
     EnableWindow(search, TRUE);
     if (GetFocus() == nullptr)
         SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(search), TRUE);
-    g_busy = false;
     if (g_pendingEnd != -1)
         EndWith(dialog, g_pendingEnd);
 }

@@ -139,11 +139,33 @@ void Sleep(void*, std::uint32_t milliseconds) {
     }
 }
 
-bool InterfaceName(void*, const BroadcastInterface& entry, char* name, std::size_t capacity) {
+int PrefixLength(const sockaddr* mask) {
+    if (mask == nullptr || mask->sa_family != AF_INET)
+        return -1;
+    sockaddr_in in;
+    std::memcpy(&in, mask, sizeof in);
+    return __builtin_popcount(in.sin_addr.s_addr);
+}
+
+// The kernel's name of the interface, and the prefix of its address there.
+bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails* details) {
+    *details = InterfaceDetails{};
     char kernelName[IF_NAMESIZE] = {};
     if (::if_indextoname(entry.index, kernelName) == nullptr)
         return false;
-    std::snprintf(name, capacity, "%s", kernelName);
+    std::snprintf(details->name, sizeof details->name, "%s", kernelName);
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) == 0) {
+        for (const ifaddrs* a = list; a != nullptr && details->prefixLength < 0; a = a->ifa_next) {
+            if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET || std::strcmp(a->ifa_name, kernelName) != 0)
+                continue;
+            sockaddr_in in;
+            std::memcpy(&in, a->ifa_addr, sizeof in);
+            if (in.sin_addr.s_addr == entry.address)
+                details->prefixLength = PrefixLength(a->ifa_netmask);
+        }
+        ::freeifaddrs(list);
+    }
     return true;
 }
 
@@ -217,7 +239,7 @@ const NetPlatform g_platform = {
     .errorText = ErrorText,
     .now = Now,
     .sleep = Sleep,
-    .interfaceName = InterfaceName,
+    .describeInterface = DescribeInterface,
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
 };

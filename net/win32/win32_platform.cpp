@@ -4,6 +4,7 @@
 #include <iphlpapi.h>
 #include <mmsystem.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -131,9 +132,10 @@ void Sleep(void*, std::uint32_t milliseconds) {
     ::Sleep(milliseconds);
 }
 
-// The adapter's friendly name ("Ethernet 2", "Wi-Fi"), from the adapter list
-// by the forwarding table's interface index.
-bool InterfaceName(void*, const BroadcastInterface& entry, char* name, std::size_t capacity) {
+// The adapter's friendly name ("Ethernet 2", "Wi-Fi") and the prefix of its
+// address, from the adapter list by the forwarding table's interface index.
+bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails* details) {
+    *details = InterfaceDetails{};
     constexpr ULONG Flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     ULONG size = 16 * 1024;
     IP_ADAPTER_ADDRESSES* adapters = nullptr;
@@ -148,11 +150,24 @@ bool InterfaceName(void*, const BroadcastInterface& entry, char* name, std::size
     bool found = false;
     if (result == NO_ERROR) {
         for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr && !found; a = a->Next) {
-            if (a->IfIndex != entry.index || a->FriendlyName == nullptr)
+            if (a->IfIndex != entry.index)
                 continue;
-            const int length = ::WideCharToMultiByte(CP_UTF8, 0, a->FriendlyName, -1, name,
-                                                     static_cast<int>(capacity), nullptr, nullptr);
-            found = length > 0;
+            found = true;
+            if (a->FriendlyName != nullptr &&
+                ::WideCharToMultiByte(CP_UTF8, 0, a->FriendlyName, -1, details->name,
+                                      static_cast<int>(sizeof details->name), nullptr, nullptr) == 0)
+                details->name[0] = '\0';
+            for (const IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
+                const sockaddr* address = u->Address.lpSockaddr;
+                if (address == nullptr || address->sa_family != AF_INET)
+                    continue;
+                sockaddr_in in;
+                std::memcpy(&in, address, sizeof in);
+                // Before Vista the entry ends before its prefix length.
+                if (in.sin_addr.s_addr == entry.address &&
+                    u->Length > offsetof(IP_ADAPTER_UNICAST_ADDRESS_LH, OnLinkPrefixLength))
+                    details->prefixLength = u->OnLinkPrefixLength;
+            }
         }
     }
     std::free(adapters);
@@ -182,7 +197,7 @@ const NetPlatform g_platform = {
     .errorText = ErrorText,
     .now = Now,
     .sleep = Sleep,
-    .interfaceName = InterfaceName,
+    .describeInterface = DescribeInterface,
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
 };

@@ -5,37 +5,45 @@
 #include <vector>
 
 #include "cli/cli_output.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace scout::cli {
 namespace {
 
 CliRow Row(const char* address, const char* model, const char* version, const char* revision,
-           const char* interfaceAddress) {
+           const char* interfaceAddress, const char* interfaceName = "ws0") {
     CliRow row;
     snprintf(row.address, sizeof row.address, "%s", address);
     snprintf(row.model, sizeof row.model, "%s", model);
     snprintf(row.version, sizeof row.version, "%s", version);
     snprintf(row.revision, sizeof row.revision, "%s", revision);
     snprintf(row.interfaceAddress, sizeof row.interfaceAddress, "%s", interfaceAddress);
+    snprintf(row.interfaceName, sizeof row.interfaceName, "%s", interfaceName);
     return row;
 }
 
-TEST(CliTable, AlignedColumnsWithHeader) {
+const RenderOptions Plain;
+
+TEST(CliTable, AlignedColumnsWithHeaderAndWithout) {
     const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1A2B", "1.2", "B", "10.1.0.1"),
-                                      Row("10.1.0.100", "KRV-ETH0", "VERSION8rev", "rev", "10.1.0.1")};
-    EXPECT_EQ(RenderRows(rows, OutputFormat::Table),
+                                      Row("10.1.0.100", "KRV-ETH0", "VERSION8rev", "rev", "10.1.0.1", "")};
+    EXPECT_EQ(RenderRows(rows, OutputFormat::Table, Plain),
               "IP ADDR     Model        Version      Revision  Interface\n"
-              "10.1.0.50   KRV-ETH1A2B  1.2          B         10.1.0.1\n"
+              "10.1.0.50   KRV-ETH1A2B  1.2          B         ws0 10.1.0.1\n"
               "10.1.0.100  KRV-ETH0     VERSION8rev  rev       10.1.0.1\n");
-    EXPECT_EQ(RenderRows({}, OutputFormat::Table), "IP ADDR  Model  Version  Revision  Interface\n");
+    EXPECT_EQ(RenderRows({}, OutputFormat::Table, Plain), "IP ADDR  Model  Version  Revision  Interface\n");
+    EXPECT_EQ(RenderRows(rows, OutputFormat::Table, RenderOptions{.header = false}),
+              "10.1.0.50   KRV-ETH1A2B  1.2          B    ws0 10.1.0.1\n"
+              "10.1.0.100  KRV-ETH0     VERSION8rev  rev  10.1.0.1\n");
 }
 
 TEST(CliTable, ControlBytesAreEscapedAndHighBytesDecoded) {
-    const std::vector<CliRow> rows = {Row("1.1.1.1", "M", "\x1B[2J\x7F", "\xE9\x80\x9B\x81", "2.2.2.2")};
-    const std::string table = RenderRows(rows, OutputFormat::Table);
+    const std::vector<CliRow> rows = {Row("1.1.1.1", "M", "\x1B[2J\x7F", "\xE9\x80\x9B\x81", "2.2.2.2", "e\x1B" "0")};
+    const std::string table = RenderRows(rows, OutputFormat::Table, Plain);
     EXPECT_NE(table.find("\\x1B[2J\\x7F"), std::string::npos) << table;
     // é and € decoded; the undefined 0x81 and nothing else escaped; 0x9B is › in 1252.
     EXPECT_NE(table.find("\xC3\xA9\xE2\x82\xAC\xE2\x80\xBA\\x81"), std::string::npos) << table;
+    EXPECT_NE(table.find("e\\x1B0 2.2.2.2"), std::string::npos) << "an interface's name is escaped too";
     for (const char c : table) {
         if (c != '\n') {
             EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7F) << table;
@@ -45,26 +53,43 @@ TEST(CliTable, ControlBytesAreEscapedAndHighBytesDecoded) {
     EXPECT_NE(table.find("\\x7F  "), std::string::npos) << table;
 }
 
+// Streamed rows keep one layout whatever comes later: the widest printable
+// texts (a full address, an eight-digit model, a version run into its
+// revision) fit their columns.
+TEST(CliTable, StreamedRowsHaveFixedColumns) {
+    const std::string header = StreamHeader();
+    const std::string wide = StreamRow(Row("255.255.255.255", "KRV-ETHFFFFFFFF", "ABCDEFGH12345678", "12345678",
+                                           "10.1.0.1"));
+    const std::string narrow = StreamRow(Row("1.1.1.1", "KRV-ETH0", "v", "r", "10.1.0.1"));
+    EXPECT_EQ(header.find("Model"), wide.find("KRV"));
+    EXPECT_EQ(header.find("Interface"), wide.find("ws0"));
+    EXPECT_EQ(header.find("Interface"), narrow.find("ws0"));
+    EXPECT_EQ(header.find("Revision"), narrow.find("r  "));
+}
+
 TEST(CliJson, KeysTextsAndEscapes) {
-    EXPECT_EQ(RenderRows({}, OutputFormat::Json), "[]\n");
+    EXPECT_EQ(RenderRows({}, OutputFormat::Json, Plain), "[]\n");
     const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1", "a\"b\\c\x01", "\x80\x8D\xFF", "10.1.0.1"),
-                                      Row("10.1.0.51", "KRV-ETH2", "2", "B", "10.1.0.1")};
-    EXPECT_EQ(RenderRows(rows, OutputFormat::Json),
+                                      Row("10.1.0.51", "KRV-ETH2", "2", "B", "10.1.0.1", "eth\xFF")};
+    EXPECT_EQ(RenderRows(rows, OutputFormat::Json, Plain),
               "[\n"
               "  {\"address\": \"10.1.0.50\", \"model\": \"KRV-ETH1\", \"version\": \"a\\\"b\\\\c\\u0001\", "
-              "\"revision\": \"\xE2\x82\xAC\\u008D\xC3\xBF\", \"interface\": \"10.1.0.1\"},\n"
+              "\"revision\": \"\xE2\x82\xAC\\u008D\xC3\xBF\", \"interface\": \"10.1.0.1\", \"interface_name\": \"ws0\"},\n"
               "  {\"address\": \"10.1.0.51\", \"model\": \"KRV-ETH2\", \"version\": \"2\", \"revision\": \"B\", "
-              "\"interface\": \"10.1.0.1\"}\n"
+              "\"interface\": \"10.1.0.1\", \"interface_name\": \"eth\xEF\xBF\xBD\"}\n"
               "]\n");
 }
 
-TEST(CliCsv, QuotesOnlyWhatNeedsIt) {
+TEST(CliCsv, QuotedAsRfc4180AndNoControlCharacterRaw) {
     const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1", "1,2", "say \"hi\"", "10.1.0.1"),
-                                      Row("10.1.0.51", "KRV-ETH2", "line\nbreak", "plain", "10.1.0.1")};
-    EXPECT_EQ(RenderRows(rows, OutputFormat::Csv),
-              "IP ADDR,Model,Version,Revision,Interface\r\n"
-              "10.1.0.50,KRV-ETH1,\"1,2\",\"say \"\"hi\"\"\",10.1.0.1\r\n"
-              "10.1.0.51,KRV-ETH2,\"line\nbreak\",plain,10.1.0.1\r\n");
+                                      Row("10.1.0.51", "KRV-ETH2", "\x1B[31mRED", "a\r\nb", "10.1.0.1")};
+    EXPECT_EQ(RenderRows(rows, OutputFormat::Csv, Plain),
+              "IP ADDR,Model,Version,Revision,Interface,Interface Name\n"
+              "10.1.0.50,KRV-ETH1,\"1,2\",\"say \"\"hi\"\"\",10.1.0.1,ws0\n"
+              "10.1.0.51,KRV-ETH2,\\x1B[31mRED,a\\x0D\\x0Ab,10.1.0.1,ws0\n");
+    EXPECT_EQ(RenderRows(rows, OutputFormat::Csv, RenderOptions{.header = false, .lineEnd = "\r\n"}),
+              "10.1.0.50,KRV-ETH1,\"1,2\",\"say \"\"hi\"\"\",10.1.0.1,ws0\r\n"
+              "10.1.0.51,KRV-ETH2,\\x1B[31mRED,a\\x0D\\x0Ab,10.1.0.1,ws0\r\n");
 }
 
 TEST(CliDecode, Windows1252) {
@@ -72,13 +97,22 @@ TEST(CliDecode, Windows1252) {
               "A\xE2\x82\xAC\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D\xC5\xB8\xC2\xA0\xC3\xBF");
 }
 
-TEST(CliInterfaces, TableAndJson) {
-    const BroadcastInterface entries[] = {{MakeAddress(10, 1, 0, 1), 2}, {MakeAddress(10, 2, 0, 1), 3}};
-    EXPECT_EQ(RenderInterfaces(entries, 2, OutputFormat::Json),
-              "[\n  {\"address\": \"10.1.0.1\", \"index\": 2},\n  {\"address\": \"10.2.0.1\", \"index\": 3}\n]\n");
-    EXPECT_EQ(RenderInterfaces(entries, 0, OutputFormat::Json), "[]\n");
-    EXPECT_EQ(RenderInterfaces(entries, 2, OutputFormat::Table),
-              "Interface  Index\n10.1.0.1   2\n10.2.0.1   3\n");
+TEST(CliInterfaces, NameAddressPrefixAndIndex) {
+    InterfaceDetails named;
+    snprintf(named.name, sizeof named.name, "%s", "Ethernet 2");
+    named.prefixLength = 24;
+    const std::vector<InterfaceLine> lines = {{{MakeAddress(10, 1, 0, 1), 2}, named},
+                                              {{MakeAddress(10, 2, 0, 1), 13}, InterfaceDetails{}}};
+    EXPECT_EQ(RenderInterfaces(lines, OutputFormat::Json, Plain),
+              "[\n  {\"name\": \"Ethernet 2\", \"address\": \"10.1.0.1\", \"prefix_length\": 24, \"index\": 2},\n"
+              "  {\"name\": \"\", \"address\": \"10.2.0.1\", \"prefix_length\": null, \"index\": 13}\n]\n");
+    EXPECT_EQ(RenderInterfaces({}, OutputFormat::Json, Plain), "[]\n");
+    EXPECT_EQ(RenderInterfaces(lines, OutputFormat::Table, Plain),
+              "Name        Address   Prefix  Index\n"
+              "Ethernet 2  10.1.0.1  24      2\n"
+              "            10.2.0.1          13\n");
+    EXPECT_EQ(RenderInterfaces(lines, OutputFormat::Csv, RenderOptions{.header = false}),
+              "Ethernet 2,10.1.0.1,24,2\n,10.2.0.1,,13\n");
 }
 
 TEST(CliErrors, OneLinePerReport) {
@@ -89,20 +123,35 @@ TEST(CliErrors, OneLinePerReport) {
     EXPECT_EQ(FormatErrorLine("a\n\n\r\nb"), "scout-cli: a b\n");
 }
 
-TEST(CliFrontEnd, RowsFilledThroughTheListOperations) {
+// The list operations fill the rows, name each row's interface (asking the
+// platform once per interface) and tell when a row is complete.
+TEST(CliFrontEnd, RowsFilledNamedAndCompleted) {
+    test::FakeWorld world;
+    const NetPlatform platform = test::MakeFakePlatform(&world);
     CliList list;
+    list.platform = &platform;
+    std::vector<std::string> completed;
+    list.observer = &completed;
+    list.rowComplete = [](void* observer, const CliRow& row) {
+        static_cast<std::vector<std::string>*>(observer)->push_back(std::string(row.address) + " " + row.revision);
+    };
     list.rows.push_back(CliRow{});
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     frontEnd.clearRows(frontEnd.context);
-    frontEnd.insertRow(frontEnd.context, 0, "10.1.0.50", BroadcastInterface{MakeAddress(10, 1, 0, 1), 2});
-    frontEnd.setRowText(frontEnd.context, 0, ListColumn::Model, "KRV-ETH1");
-    frontEnd.setRowText(frontEnd.context, 0, ListColumn::Version, "v");
-    frontEnd.setRowText(frontEnd.context, 0, ListColumn::Revision, "r");
+    for (int i = 0; i < 2; ++i) {
+        frontEnd.insertRow(frontEnd.context, i, i == 0 ? "10.1.0.50" : "10.1.0.51",
+                           BroadcastInterface{MakeAddress(10, 1, 0, 1), 2});
+        frontEnd.setRowText(frontEnd.context, i, ListColumn::Model, "KRV-ETH1");
+        frontEnd.setRowText(frontEnd.context, i, ListColumn::Version, "v");
+        frontEnd.setRowText(frontEnd.context, i, ListColumn::Revision, "r");
+    }
     frontEnd.setRowText(frontEnd.context, 5, ListColumn::Model, "ignored");
-    ASSERT_EQ(list.rows.size(), 1u);
-    EXPECT_STREQ(list.rows[0].address, "10.1.0.50");
+    ASSERT_EQ(list.rows.size(), 2u);
     EXPECT_STREQ(list.rows[0].model, "KRV-ETH1");
-    EXPECT_STREQ(list.rows[0].interfaceAddress, "10.1.0.1");
+    EXPECT_STREQ(list.rows[1].interfaceAddress, "10.1.0.1");
+    EXPECT_STREQ(list.rows[1].interfaceName, "if2");
+    EXPECT_EQ(list.names.size(), 1u);
+    EXPECT_EQ(completed, (std::vector<std::string>{"10.1.0.50 r", "10.1.0.51 r"}));
 }
 
 }  // namespace

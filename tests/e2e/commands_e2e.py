@@ -57,7 +57,7 @@ def reconfigure_and_factory_defaults(lab, front_for):
     back = front.cli("factory-defaults", "10.1.0.77", "--csv")
     check(back.returncode == 0, "factory defaults: exit 0", back.returncode, back.stderr)
     lines = back.stdout.splitlines()
-    check(lines[0] == "IP ADDR,Model,Version,Revision,Interface" and
+    check(lines[0] == "IP ADDR,Model,Version,Revision,Interface,Interface Name" and
           sorted(l.split(",")[0] for l in lines[1:]) == ["10.1.0.100", "10.1.0.51"],
           "back at its default address", back.stdout)
 
@@ -186,7 +186,8 @@ def same_address_on_both_segments(lab, front_for):
     heard = [len(s.datagrams()) for s in sims]
     by_name = front.cli("reset", "10.9.0.5", "--interface", "ws1", "--dry-run", "--json")
     check(by_name.returncode == 0 and json.loads(by_name.stdout) == {
-        "command": "reset", "target": "10.9.0.5", "interface": "10.2.0.1", "sent": False, "dry_run": True,
+        "command": "reset", "target": "10.9.0.5", "interface": "10.2.0.1", "interface_name": "ws1", "sent": False,
+        "dry_run": True,
         "datagram": MAGIC_HEX + "01000000" + "0500090a" + "00" * 16}, "a dry run by name", by_name.stdout)
     check([len(s.datagrams()) for s in sims] == heard, "a dry run sends nothing, and --interface searches nothing")
     by_address = front.cli("reset", "10.9.0.5", "--interface", "10.2.0.1", "--no-wait")

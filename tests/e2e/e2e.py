@@ -54,6 +54,16 @@ class Front:
         result.elapsed = time.monotonic() - start
         return result
 
+    def shell(self, command_line):
+        """Runs "scout-cli COMMAND_LINE" through sh, for redirections."""
+        import shlex
+        if self.build == "linux":
+            argv, env = ["sh", "-c", shlex.quote(self.program) + " " + command_line], None
+        else:
+            argv, env = ["sh", "-c", "wine " + shlex.quote(self.program) + " " + command_line], \
+                self.lab.wine_env(self.wineprefix)
+        return self.lab.run(self.net.ws, argv, env=env)
+
     def start(self, *args):
         """Starts scout-cli without waiting; its output is piped as text."""
         if self.build == "linux":

@@ -231,12 +231,13 @@ def every_byte_value(lab, front_for):
               "each text shown with its control bytes as \\xNN", k, table_form(version))
 
     csv_out = front.cli("search", "--csv", text=False)
-    records = list(csv.reader(io.StringIO(csv_out.stdout.decode("utf-8"), newline="")))
-    check(records[0] == ["IP ADDR", "Model", "Version", "Revision", "Interface"] and len(records) == 17,
-          "CSV header and rows", records[:2])
+    records = list(csv.reader(io.StringIO(csv_out.stdout.decode("utf-8"), newline=""), strict=True))
+    check(records[0] == ["IP ADDR", "Model", "Version", "Revision", "Interface", "Interface Name"] and
+          len(records) == 17, "CSV header and rows", records[:2])
     for k, record in enumerate(records[1:]):
         version, revision = texts(k)
-        check(record[2:4] == [cp1252(version), cp1252(revision)], "CSV carries the texts", k, record)
+        check(record[2:4] == [table_form(version), table_form(revision)],
+              "CSV carries the texts, control bytes as \\xNN as in the table", k, record)
 
 
 @case(builds=("linux",), sanitizer=False)

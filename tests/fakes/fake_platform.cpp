@@ -30,12 +30,17 @@ std::string AddressText(NetAddress address) {
     return text;
 }
 
-// Index of the first undelivered datagram for the bound interface that has arrived.
-int NextArrived(FakeWorld& world) {
+FakeWorld::FakeSocket& SocketOf(FakeWorld& world, SocketHandle socket) {
+    return world.sockets[static_cast<std::size_t>(socket) - 1];
+}
+
+// Index of the first undelivered datagram for the socket's interface that has arrived.
+int NextArrived(FakeWorld& world, SocketHandle socket) {
+    const FakeWorld::FakeSocket& s = SocketOf(world, socket);
     for (std::size_t i = 0; i < world.datagrams.size(); ++i) {
         const ScriptedDatagram& d = world.datagrams[i];
-        if (!world.delivered[i] && d.receivingInterface == world.boundInterface &&
-            world.clock - world.sendTime >= d.arrivesAfterSend)
+        if (!world.delivered[i] && d.receivingInterface == s.boundInterface &&
+            world.clock - s.sendTime >= d.arrivesAfterSend)
             return static_cast<int>(i);
     }
     return -1;
@@ -53,7 +58,8 @@ int Open(void* context, SocketHandle* socket) {
     ++world.openSockets;
     if (world.delivered.size() != world.datagrams.size())
         world.delivered.assign(world.datagrams.size(), false);
-    *socket = 7;
+    world.sockets.emplace_back();
+    *socket = static_cast<SocketHandle>(world.sockets.size());
     return 0;
 }
 
@@ -67,47 +73,48 @@ void SetReceiveBuffer(void* context, SocketHandle, int) {
     W(context).log.push_back("rcvbuf");
 }
 
-int Bind(void* context, SocketHandle, const BroadcastInterface& where, std::uint16_t port) {
+int Bind(void* context, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
     FakeWorld& world = W(context);
     world.log.push_back("bind " + AddressText(where.address) + ":" + std::to_string(port) +
                         (where.index != 0 ? " if" + std::to_string(where.index) : ""));
     if (const int code = Fails(world, Op::Bind))
         return code;
-    world.boundInterface = where.address;
+    SocketOf(world, socket).boundInterface = where.address;
     return 0;
 }
 
-int Send(void* context, SocketHandle, const std::uint8_t* data, std::size_t length, NetAddress address,
+int Send(void* context, SocketHandle socket, const std::uint8_t* data, std::size_t length, NetAddress address,
          std::uint16_t port) {
     FakeWorld& world = W(context);
     world.log.push_back("send " + AddressText(address) + ":" + std::to_string(port));
     if (const int code = Fails(world, Op::Send))
         return code;
     world.sent.emplace_back(data, data + length);
-    world.sendTime = world.clock;
+    FakeWorld::FakeSocket& s = SocketOf(world, socket);
+    s.sendTime = world.clock;
     // Every query makes the controllers of that interface answer afresh.
     for (std::size_t i = 0; i < world.datagrams.size(); ++i)
-        if (world.datagrams[i].receivingInterface == world.boundInterface)
+        if (world.datagrams[i].receivingInterface == s.boundInterface)
             world.delivered[i] = false;
     return 0;
 }
 
-int Waiting(void* context, SocketHandle, bool* waiting) {
+int Waiting(void* context, SocketHandle socket, bool* waiting) {
     FakeWorld& world = W(context);
     world.log.push_back("waiting");
     if (const int code = Fails(world, Op::Waiting))
         return code;
-    *waiting = NextArrived(world) >= 0;
+    *waiting = NextArrived(world, socket) >= 0;
     return 0;
 }
 
-int Receive(void* context, SocketHandle, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
+int Receive(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
             NetAddress* sender) {
     FakeWorld& world = W(context);
     world.log.push_back("recv");
     if (const int code = Fails(world, Op::Receive))
         return code;
-    const int next = NextArrived(world);
+    const int next = NextArrived(world, socket);
     if (next < 0)
         return WouldBlockError;
     world.delivered[next] = true;
@@ -151,9 +158,10 @@ void Sleep(void* context, std::uint32_t milliseconds) {
     world.clock += milliseconds;
 }
 
-// Interface n is named "if<n>", as a test may ask for it by name.
-bool Name(void*, const BroadcastInterface& entry, char* name, std::size_t capacity) {
-    std::snprintf(name, capacity, "if%u", static_cast<unsigned>(entry.index));
+// Interface n is named "if<n>", as a test may ask for it by name, with a /24.
+bool Describe(void*, const BroadcastInterface& entry, InterfaceDetails* details) {
+    std::snprintf(details->name, sizeof details->name, "if%u", static_cast<unsigned>(entry.index));
+    details->prefixLength = 24;
     return true;
 }
 
@@ -212,6 +220,11 @@ void SetText(void* context, int index, ListColumn column, const char* text) {
     }
 }
 
+void Begin(void* context, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
+    W(context).log.push_back("begin " + AddressText(entry.address) + " " + std::to_string(position) + "/" +
+                             std::to_string(count));
+}
+
 void Show(void* context, const char* text) {
     FakeWorld& world = W(context);
     world.log.push_back(std::string("report ") + text);
@@ -235,7 +248,7 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .errorText = ErrorText,
         .now = Now,
         .sleep = Sleep,
-        .interfaceName = Name,
+        .describeInterface = Describe,
         .loadInterfaces = Load,
         .releaseInterfaces = Release,
     };
@@ -248,6 +261,7 @@ SearchFrontEnd MakeFakeFrontEnd(FakeWorld* world) {
         .insertRow = Insert,
         .setRowText = SetText,
         .showError = Show,
+        .beginInterface = Begin,
     };
 }
 

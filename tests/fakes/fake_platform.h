@@ -62,8 +62,11 @@ struct FakeWorld {
 
     // internal
     int calls[7] = {};
-    NetAddress boundInterface = 0;
-    std::uint32_t sendTime = 0;
+    struct FakeSocket {
+        NetAddress boundInterface = 0;
+        std::uint32_t sendTime = 0;
+    };
+    std::vector<FakeSocket> sockets;  // handle n is sockets[n - 1]
     std::vector<bool> delivered;
 };
 

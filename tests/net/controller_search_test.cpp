@@ -60,10 +60,10 @@ TEST(ControllerSearch, OneInterfaceRunsTwentyTwoPassesThenCloses) {
     EXPECT_FALSE(outcome.reportedFailure);
     EXPECT_EQ(outcome.rows, 0);
 
-    const std::vector<std::string> opening = {"clear", "load", "open", "broadcast", "rcvbuf",
+    const std::vector<std::string> opening = {"clear", "load", "begin 10.1.0.1 1/1", "open", "broadcast", "rcvbuf",
                                               "bind 10.1.0.1:65513 if2", "send 255.255.255.255:65515"};
     ASSERT_GE(world.log.size(), opening.size());
-    EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 7), opening);
+    EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 8), opening);
     // Passes at 0, 50, ..., 1050 ms after the send: 22 reads, 21 sleeps of 50 ms.
     EXPECT_EQ(test::CountLog(world, "waiting"), 22);
     EXPECT_EQ(test::CountLog(world, "sleep 50"), 21);
@@ -403,6 +403,89 @@ TEST(ControllerSearch, NextSearchBindsAgainAfterAFailedSend) {
     const SearchOutcome second = RunSearch(world);
     EXPECT_FALSE(second.reportedFailure);
     EXPECT_EQ(world.rows.size(), 1u);
+}
+
+SearchOutcome RunPlan(FakeWorld& world, std::uint32_t windowMs, bool allAtOnce) {
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    const SearchFrontEnd frontEnd = test::MakeFakeFrontEnd(&world);
+    SearchPlan plan;
+    plan.interfaces = world.interfaces.data();
+    plan.count = world.interfaces.size();
+    plan.windowMs = windowMs;
+    plan.allAtOnce = allAtOnce;
+    return SearchInterfaces(platform, frontEnd, plan);
+}
+
+TEST(ControllerSearch, TheWindowIsTheOneAsked) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    world.datagrams = {{IfA, 240, Ctl1, ReplyBytes(1, "v", "r")}, {IfA, 260, Ctl2, ReplyBytes(2, "v", "r")}};
+    RunPlan(world, 220, false);
+    // Passes at 0, 50, ..., 250 ms: the reply waiting when the pass at 250 begins is listed, no later one.
+    EXPECT_EQ(test::CountLog(world, "sleep 50"), 5);
+    ASSERT_EQ(world.rows.size(), 1u);
+    EXPECT_EQ(world.rows[0].model, "KRV-ETH1");
+}
+
+// All at once: every query out before the one window, whose replies are
+// listed interface by interface in search order whatever their arrival.
+TEST(ControllerSearch, AllAtOnceSendsEveryQueryThenListensOnce) {
+    FakeWorld world;
+    const NetAddress IfC = MakeAddress(10, 3, 0, 1);
+    world.interfaces = {{IfA, 2}, {IfB, 3}, {IfC, 4}};
+    world.datagrams = {{IfB, 10, Ctl3, ReplyBytes(0xB1, "v", "r")}, {IfA, 300, Ctl1, ReplyBytes(0xA1, "v", "r")},
+                       {IfC, 20, Ctl2, ReplyBytes(0xC1, "v", "r")}, {IfB, 500, Ctl3, ReplyBytes(0xB2, "v", "r")},
+                       {IfA, 900, Ctl2, ReplyBytes(0xA2, "v", "r")}};
+    const std::uint32_t start = world.clock;
+    const SearchOutcome outcome = RunPlan(world, ReplyWindowMs, true);
+    EXPECT_FALSE(outcome.reportedFailure);
+    EXPECT_EQ(outcome.rows, 5);
+    std::vector<std::string> models;
+    for (const test::FakeRow& row : world.rows)
+        models.push_back(row.model);
+    EXPECT_EQ(models, (std::vector<std::string>{"KRV-ETHA1", "KRV-ETHA2", "KRV-ETHB1", "KRV-ETHB2", "KRV-ETHC1"}));
+    EXPECT_EQ(world.sent.size(), 3u);
+    EXPECT_LT(IndexOf(world, "send", IndexOf(world, "bind 10.3.0.1")), IndexOf(world, "waiting"))
+        << "the last query leaves before the first read";
+    EXPECT_EQ(test::CountLog(world, "sleep 50"), 21) << "one window for all";
+    EXPECT_LE(world.clock - start, ReplyWindowMs + PassIntervalMs);
+    EXPECT_EQ(test::CountLog(world, "close"), 3);
+    EXPECT_EQ(world.openSockets, 0);
+}
+
+TEST(ControllerSearch, AllAtOnceAFailureEndsOnlyItsInterface) {
+    FakeWorld world;
+    const NetAddress IfC = MakeAddress(10, 3, 0, 1);
+    world.interfaces = {{IfA, 2}, {IfB, 3}, {IfC, 4}};
+    auto oversized = ReplyBytes(1, "v", "r");
+    oversized.push_back(0);
+    world.datagrams = {{IfA, 10, Ctl1, ReplyBytes(0xA1, "v", "r")}, {IfC, 5, Ctl2, oversized},
+                       {IfC, 100, Ctl2, ReplyBytes(0xC1, "v", "r")}, {IfA, 200, Ctl1, ReplyBytes(0xA2, "v", "r")}};
+    world.failures = {{Op::Bind, 2, 42}};
+    const SearchOutcome outcome = RunPlan(world, ReplyWindowMs, true);
+    EXPECT_TRUE(outcome.reportedFailure);
+    EXPECT_EQ(world.reports,
+              (std::vector<std::string>{"Error attempting to bind to socket for address 10.2.0.1. description of 42.",
+                                        "Error attempting to receive data for address 10.3.0.1. description of 10040."}));
+    ASSERT_EQ(world.rows.size(), 2u);
+    EXPECT_EQ(world.rows[0].model, "KRV-ETHA1");
+    EXPECT_EQ(world.rows[1].model, "KRV-ETHA2");
+    EXPECT_EQ(world.openSockets, 0);
+}
+
+// A flood on one interface neither starves another nor holds the window open.
+TEST(ControllerSearch, AllAtOnceAFloodOnOneInterfaceStarvesNoOther) {
+    FakeWorld world;
+    world.stepPerReading = 1;
+    world.interfaces = {{IfA, 2}, {IfB, 3}};
+    for (std::uint32_t t = 0; t < 5000; ++t)
+        world.datagrams.push_back({IfA, t / 3, Ctl1, {0x01, 0x02}});
+    world.datagrams.push_back({IfB, 600, Ctl3, ReplyBytes(0xB1, "v", "r")});
+    const std::uint32_t start = world.clock;
+    RunPlan(world, ReplyWindowMs, true);
+    ASSERT_EQ(world.rows.size(), 1u);
+    EXPECT_EQ(world.rows[0].model, "KRV-ETHB1");
+    EXPECT_LE(world.clock - start, ReplyWindowMs + PassReadBudgetMs + 20);
 }
 
 TEST(ErrorReport, MissingDescriptionShowsNull) {

@@ -59,7 +59,7 @@ def test_deb():
         check("Status: install ok installed" in status, "dpkg knows it as installed", status)
         bin_dir = os.path.join(root, "usr/bin")
         version = run([os.path.join(bin_dir, "scout-cli"), "--version"])
-        check(version.returncode == 0 and version.stdout.strip() == VERSION, "scout-cli --version", version.stdout)
+        check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION, "scout-cli --version", version.stdout)
         sim_help = run([os.path.join(bin_dir, "scout-sim"), "--help"])
         check(sim_help.returncode == 0 and "usage: scout-sim" in sim_help.stdout, "scout-sim --help")
         for page in ("scout-cli", "scout-sim", "scout-lab"):
@@ -119,7 +119,7 @@ def test_zip():
         run([wine_prefix, "start", prefix])
         wine = [os.path.join(ROOT, "scripts/wine-run"), prefix]
         version = run(wine + [os.path.join(unpacked, "scout-cli.exe"), "--version"], timeout=120)
-        check(version.returncode == 0 and version.stdout.strip() == VERSION, "scout-cli.exe --version under Wine",
+        check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION, "scout-cli.exe --version under Wine",
               version.stdout, version.stderr)
         helped = run(wine + [os.path.join(unpacked, "scout-cli.exe"), "--help"], timeout=120)
         check(helped.returncode == 0 and "reconfigure ADDRESS IP MASK GATEWAY" in helped.stdout,

@@ -67,7 +67,8 @@ DWORD WINAPI Watcher(void*) {
             for (int i = 0; i < 200 && IsWindow(box); ++i)
                 Sleep(10);
         }
-        if (g_pressing != 0 && IsWindowEnabled(GetDlgItem(g_dialog, IDC_SEARCH)))
+        // While the press keeps the dialog busy, Search must stay disabled.
+        if (g_pressing != 0 && scout::ui::DialogBusy() && IsWindowEnabled(GetDlgItem(g_dialog, IDC_SEARCH)))
             g_searchSeenEnabled = 1;
         Sleep(20);
     }
