@@ -7,6 +7,10 @@ function(scout_compile_options target)
     target_compile_options(${target} PRIVATE -Wno-restrict)
   endif()
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  # Debian's hardening: checked buffers (with optimisation) and guarded stacks.
+  if(NOT WIN32)
+    target_compile_options(${target} PRIVATE -fstack-protector-strong $<$<CONFIG:Release>:-D_FORTIFY_SOURCE=2>)
+  endif()
 endfunction()
 
 # A shipped program: no exceptions, no RTTI; on Windows small and fully static.
@@ -15,6 +19,8 @@ function(scout_program target)
   target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
   if(WIN32)
     target_link_options(${target} PRIVATE -static -s -Wl,--gc-sections)
+  else()
+    target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
   endif()
 endfunction()
 

@@ -33,6 +33,10 @@ class LabError(Exception):
     pass
 
 
+class SimRefused(LabError):
+    """scout-sim refused its options or its controller file (the message says why)."""
+
+
 class Segment:
     """One broadcast domain: a namespace with a bridge that the workstation's
     interfaces and the controllers of one scout-sim share."""
@@ -177,15 +181,18 @@ class Lab:
         return proc
 
     # --- controllers ----------------------------------------------------
-    def start_sim(self, segment, controller_lines, extra_args=(), sim=None):
-        """Starts scout-sim in segment's namespace with one controller per line;
-        returns a SimHandle whose log can be read."""
+    def start_sim(self, segment, controller_lines=None, extra_args=(), sim=None, config=None):
+        """Starts scout-sim in segment's namespace with one controller per line,
+        or with the controller file config as it is (its own line numbers in
+        any message); returns a SimHandle whose log can be read. A file that
+        scout-sim refuses raises SimRefused with its message."""
         sim = sim or os.environ.get("SCOUT_SIM") or program("scout-sim")
         index = len(self.processes)
-        config = os.path.join(self.workdir, "sim%d.conf" % index)
         log = os.path.join(self.workdir, "sim%d.log" % index)
-        with open(config, "w") as f:
-            f.write("\n".join(controller_lines) + "\n")
+        if config is None:
+            config = os.path.join(self.workdir, "sim%d.conf" % index)
+            with open(config, "w") as f:
+                f.write("\n".join(controller_lines) + "\n")
         stderr = open(os.path.join(self.workdir, "sim%d.err" % index), "w")
         proc = self.popen(segment.ns, [sim, "--config", config, "--log", log] + list(extra_args),
                           stdout=subprocess.DEVNULL, stderr=stderr)
@@ -195,7 +202,9 @@ class Lab:
             if any(e.get("event") == "ready" for e in handle.events()):
                 return handle
             if proc.poll() is not None:
-                raise LabError("scout-sim exited: " + open(stderr.name).read())
+                with open(stderr.name) as f:
+                    message = f.read().splitlines()
+                raise SimRefused(message[0] if message else "scout-sim exited with status %d" % proc.returncode)
             time.sleep(0.02)
         raise LabError("scout-sim did not start")
 
@@ -218,10 +227,7 @@ class Lab:
         return pids
 
     def wine_env(self, wineprefix):
-        env = dict(os.environ)
-        env.update(WINEPREFIX=wineprefix, WINEARCH="win32", WINEDEBUG="-all",
-                   WINEDLLOVERRIDES="mscoree,mshtml=")
-        return env
+        return wine_env(wineprefix)
 
     def _wineserver_kill(self, wineprefix, ns):
         if ns in self.namespaces:
@@ -238,7 +244,7 @@ class Lab:
         and interface list follow the namespace of its server, so a server
         anywhere else is stopped first, and the new one is checked to be in ns."""
         self._check(ns)
-        if not os.path.isfile(os.path.join(wineprefix, ".scout-ready")):
+        if not os.path.isfile(os.path.join(wineprefix, WINE_PREFIX_MARK)):
             raise LabError("no Wine prefix at %s (scripts/wine-prefix create)" % wineprefix)
         for pid in self._wineserver_pids(wineprefix):
             os.kill(pid, signal.SIGKILL)
@@ -267,23 +273,61 @@ class Lab:
         return self.run(ns, ["wine"] + list(argv), env=self.wine_env(wineprefix), timeout=timeout, text=text)
 
 
+WINE_PREFIX_MARK = ".scout-ready"
+
+
+def wine_env(wineprefix):
+    env = dict(os.environ)
+    env.update(WINEPREFIX=wineprefix, WINEARCH="win32", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    return env
+
+
+def make_wine_prefix(wineprefix, display=False):
+    """Makes a 32-bit Wine prefix for the lab's Windows programs, once (about
+    10 s): windows are made without a display unless display is set (for
+    screenshots under Xvfb), and a crash never waits for a click."""
+    wineprefix = os.path.abspath(wineprefix)
+    if os.path.isfile(os.path.join(wineprefix, WINE_PREFIX_MARK)):
+        return wineprefix
+    if shutil.which("wine") is None:
+        raise LabError("Wine is not installed (the Debian packages wine and wine32:i386)")
+    shutil.rmtree(wineprefix, ignore_errors=True)
+    os.makedirs(wineprefix)
+    env = wine_env(wineprefix)
+    quiet = dict(env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineboot", "-i"], timeout=300, **quiet)
+    if not display:
+        subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Graphics", "/d", "null", "/f"],
+                       timeout=120, **quiet)
+    subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\WineDbg", "/v", "ShowCrashDialog", "/t",
+                    "REG_DWORD", "/d", "0", "/f"], timeout=120, **quiet)
+    subprocess.run(["wineserver", "-w"], timeout=120, **quiet)
+    open(os.path.join(wineprefix, WINE_PREFIX_MARK), "w").close()
+    return wineprefix
+
+
 class SimHandle:
     def __init__(self, proc, log):
         self.proc = proc
         self.log = log
 
     def events(self):
+        """Every complete line of the log (one still being written is left for
+        later); a line that is no JSON object is an error of the simulator."""
         try:
-            with open(self.log) as f:
-                lines = f.read().splitlines()
+            with open(self.log, encoding="utf-8") as f:
+                text = f.read()
         except FileNotFoundError:
             return []
         out = []
-        for line in lines:
+        for number, line in enumerate(text.split("\n")[:-1], 1):
             try:
-                out.append(json.loads(line))
-            except ValueError:
-                pass
+                event = json.loads(line)
+            except ValueError as error:
+                raise LabError("%s:%d: not a JSON line (%s): %r" % (self.log, number, error, line[:200]))
+            if not isinstance(event, dict):
+                raise LabError("%s:%d: not a JSON object: %r" % (self.log, number, line[:200]))
+            out.append(event)
         return out
 
     def datagrams(self):
@@ -338,3 +382,11 @@ def controller_lines(segment, count, first_host=10, options=""):
         lines.append("address=%s model=%X version=V%d revision=R%d %s" % (address, 0x100 + n, n % 100, n % 10,
                                                                           options))
     return lines
+
+
+if __name__ == "__main__":
+    # scripts/wine-prefix: python3 scoutlab.py make-wine-prefix PREFIX [--display]
+    import sys
+    if len(sys.argv) not in (3, 4) or sys.argv[1] != "make-wine-prefix":
+        sys.exit("usage: scoutlab.py make-wine-prefix PREFIX [--display]")
+    print("wine prefix made: %s" % make_wine_prefix(sys.argv[2], display="--display" in sys.argv[3:]))

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -58,12 +59,10 @@ std::string Hex(const std::uint8_t* bytes, std::size_t length) {
     return out;
 }
 
-enum class SendKind { Reply, Junk };
-
+// A reply due to be sent.
 struct Pending {
     std::uint64_t due;
     std::uint64_t order;
-    SendKind kind;
     std::size_t controller;
     NetAddress to;
     std::uint16_t port;
@@ -84,12 +83,22 @@ struct Simulator {
     std::uint64_t start = 0;
     std::uint64_t sentReplies = 0;
     std::uint64_t sentJunk = 0;
-    // The flood of the latest query: when it began, how much of it is still to
-    // send, and how much left within the tool's 1010 ms reply window.
+    // The flood of the latest query, made as it is sent: when it began, how
+    // much of it has gone, where to, and how much left within the tool's
+    // 1010 ms reply window.
+    bool flooding = false;
     std::uint64_t floodStart = 0;
-    std::uint64_t floodLeft = 0;
+    std::uint64_t floodSent = 0;
     std::uint64_t floodInWindow = 0;
+    NetAddress floodTo = 0;
+    std::uint16_t floodPort = 0;
+    int floodInterface = 0;
 };
+
+// When junk datagram n of the flood is due.
+std::uint64_t FloodDue(const Simulator& sim, std::uint64_t n) {
+    return sim.floodStart + static_cast<std::uint64_t>(sim.options.floodSpreadMs) * n / sim.options.floodCount;
+}
 
 // Wall-clock milliseconds, so that the logs of several simulators line up.
 std::uint64_t WallMs() {
@@ -152,26 +161,47 @@ void SendReply(Simulator& sim, const Pending& p) {
         ++sim.sentReplies;
 }
 
-void SendJunk(Simulator& sim, const Pending& p) {
+void SendJunk(Simulator& sim) {
     std::uint8_t bytes[DatagramLength];
     const std::size_t length = sim.options.floodLength >= 0 ? static_cast<std::size_t>(sim.options.floodLength)
                                                              : 1 + sim.random() % DatagramLength;
     for (std::size_t i = 0; i < length; ++i)
         bytes[i] = static_cast<std::uint8_t>(sim.random());
-    if (SendFrom(sim, sim.controllers[p.controller].config.address, p.interfaceIndex, p.to, p.port, bytes, length))
+    if (SendFrom(sim, sim.controllers[0].config.address, sim.floodInterface, sim.floodTo, sim.floodPort, bytes, length))
         ++sim.sentJunk;
     const std::uint64_t since = NowMs() - sim.floodStart;
     if (since <= ReplyWindowMs)
         ++sim.floodInWindow;
-    if (sim.floodLeft > 0 && --sim.floodLeft == 0)
+    if (++sim.floodSent == sim.options.floodCount) {
+        sim.flooding = false;
         LogLine(sim, "\"event\": \"flood-sent\", \"junk_sent\": " + std::to_string(sim.options.floodCount) +
                          ", \"within_window\": " + std::to_string(sim.floodInWindow) + ", \"took_ms\": " +
                          std::to_string(since));
+    }
 }
 
-void Schedule(Simulator& sim, std::uint64_t due, SendKind kind, std::size_t controller, NetAddress to,
-              std::uint16_t port, int interfaceIndex) {
-    sim.pending.push(Pending{due, sim.order++, kind, controller, to, port, interfaceIndex});
+void Schedule(Simulator& sim, std::uint64_t due, std::size_t controller, NetAddress to, std::uint16_t port,
+              int interfaceIndex) {
+    sim.pending.push(Pending{due, sim.order++, controller, to, port, interfaceIndex});
+}
+
+// A text as a JSON string, whatever its bytes (an interface's name may hold any).
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }
 
 std::string InterfaceName(int index) {
@@ -192,21 +222,20 @@ std::string Act(Simulator& sim, const std::uint8_t* bytes, std::size_t length, c
     case Action::Query:
         for (const std::size_t i : reaction.answering) {
             const Controller& c = sim.controllers[i].config;
-            const std::uint32_t spread = c.delayMaxMs - c.delayMinMs;
-            const std::uint64_t delay = c.delayMinMs + (spread == 0 ? 0 : sim.random() % (spread + 1));
-            Schedule(sim, now + delay, SendKind::Reply, i, from.sin_addr.s_addr, port, interfaceIndex);
+            const std::uint64_t spread = static_cast<std::uint64_t>(c.delayMaxMs) - c.delayMinMs;
+            const std::uint64_t delay = c.delayMinMs + sim.random() % (spread + 1);
+            Schedule(sim, now + delay, i, from.sin_addr.s_addr, port, interfaceIndex);
             if (c.answerTwice)
-                Schedule(sim, now + delay + 1, SendKind::Reply, i, from.sin_addr.s_addr, port, interfaceIndex);
+                Schedule(sim, now + delay + 1, i, from.sin_addr.s_addr, port, interfaceIndex);
         }
         if (sim.options.floodCount != 0 && !sim.controllers.empty()) {
+            sim.flooding = true;
             sim.floodStart = now;
-            sim.floodLeft = sim.options.floodCount;
+            sim.floodSent = 0;
             sim.floodInWindow = 0;
-            for (std::uint32_t j = 0; j < sim.options.floodCount; ++j) {
-                const std::uint64_t offset =
-                    sim.options.floodSpreadMs * static_cast<std::uint64_t>(j) / sim.options.floodCount;
-                Schedule(sim, now + offset, SendKind::Junk, 0, from.sin_addr.s_addr, port, interfaceIndex);
-            }
+            sim.floodTo = from.sin_addr.s_addr;
+            sim.floodPort = port;
+            sim.floodInterface = interfaceIndex;
         }
         return "\"action\": \"query\", \"answering\": " + std::to_string(reaction.answering.size()) +
                ", \"flood\": " + std::to_string(sim.options.floodCount);
@@ -233,7 +262,7 @@ std::string Act(Simulator& sim, const std::uint8_t* bytes, std::size_t length, c
                   (reaction.command == static_cast<std::uint32_t>(CommandCode::CommandReset) ? "reset" : "reconfigure") +
                   "\", \"target\": \"" + Dotted(reaction.target) + "\"";
     }
-    return fields + ", \"reason\": \"" + reaction.reason + "\"";
+    return fields + ", \"reason\": " + JsonText(reaction.reason);
 }
 
 void ReceiveAll(Simulator& sim) {
@@ -266,7 +295,7 @@ void ReceiveAll(Simulator& sim) {
         const std::string action = Act(sim, bytes, size, from, interfaceIndex);
         LogLine(sim, "\"event\": \"datagram\", \"from\": \"" + Dotted(from.sin_addr.s_addr) + ":" +
                          std::to_string(ntohs(from.sin_port)) + "\", \"to\": \"" + Dotted(destination) +
-                         "\", \"interface\": \"" + InterfaceName(interfaceIndex) + "\", \"length\": " +
+                         "\", \"interface\": " + JsonText(InterfaceName(interfaceIndex)) + ", \"length\": " +
                          std::to_string(size) + ", \"hex\": \"" + Hex(bytes, size) + "\", " + action);
     }
 }
@@ -292,12 +321,16 @@ bool OpenSocket(Simulator& sim) {
     return bind(sim.socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
 }
 
+constexpr int JunkPerTurn = 1024;  // then the socket is read again
+
 int Run(Simulator& sim) {
     while (g_stop == 0) {
         int timeout = -1;
-        if (!sim.pending.empty()) {
+        if (!sim.pending.empty() || sim.flooding) {
             const std::uint64_t now = NowMs();
-            const std::uint64_t due = sim.pending.top().due;
+            std::uint64_t due = sim.flooding ? FloodDue(sim, sim.floodSent) : UINT64_MAX;
+            if (!sim.pending.empty() && sim.pending.top().due < due)
+                due = sim.pending.top().due;
             timeout = due <= now ? 0 : static_cast<int>(due - now);
         }
         pollfd watch{sim.socket, POLLIN, 0};
@@ -310,11 +343,10 @@ int Run(Simulator& sim) {
         while (!sim.pending.empty() && sim.pending.top().due <= now && g_stop == 0) {
             const Pending p = sim.pending.top();
             sim.pending.pop();
-            if (p.kind == SendKind::Reply)
-                SendReply(sim, p);
-            else
-                SendJunk(sim, p);
+            SendReply(sim, p);
         }
+        for (int n = 0; n < JunkPerTurn && sim.flooding && FloodDue(sim, sim.floodSent) <= now && g_stop == 0; ++n)
+            SendJunk(sim);
     }
     LogLine(sim, "\"event\": \"stopped\", \"replies_sent\": " + std::to_string(sim.sentReplies) +
                      ", \"junk_sent\": " + std::to_string(sim.sentJunk) +
@@ -329,7 +361,7 @@ int Main(int argc, char** argv) {
     std::string error;
     bool help = false;
     if (!ParseSimArguments(argc, argv, &sim.options, &error, &help)) {
-        std::fprintf(stderr, "scout-sim: %s\n%s", error.c_str(), SimUsage);
+        std::fprintf(stderr, "scout-sim: %s\nTry 'scout-sim --help' for more information.\n", error.c_str());
         return 2;
     }
     if (help) {

@@ -1,6 +1,9 @@
 // Parsing of scout-sim's controller descriptions.
 #include "sim/sim_config.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,29 +24,70 @@ const char* const SimUsage =
     "  [--default A/PREFIX] [--interface NAME]\n"
     "Many controllers:\n"
     "  --controller 'address=A model=HEX ...'   one controller, the keys of a config line\n"
-    "  --config FILE                            one controller per line, # comments\n"
-    "Keys of a controller line: address mask gateway model version revision reply\n"
-    "  delay twice offline-ms default interface, and the misbehaviours\n"
-    "  bad-magic, command=1|2, length=N (replies of N bytes instead of 40).\n"
-    "  TEXT takes \\xNN escapes; at most 8 bytes, fewer are padded with NUL.\n"
+    "  --config FILE                            one controller per line; # starts a comment\n"
+    "Keys of a controller line, and their ranges:\n"
+    "  address=A[/PREFIX]   required; PREFIX 0 to 32 (default 24)\n"
+    "  mask=M gateway=G     dotted addresses\n"
+    "  model=HEX            0 to FFFFFFFF\n"
+    "  version=TEXT revision=TEXT   at most 8 bytes each; \\xNN for any byte\n"
+    "  reply=unicast|broadcast\n"
+    "  delay=MS|MIN-MAX     0 to 60000 ms, MIN not above MAX\n"
+    "  twice[=yes|no]       answer each query twice\n"
+    "  offline-ms=MS        0 to 3600000 (default 3000), after a power-on reset\n"
+    "  default=A/PREFIX     restored by a factory-defaults reset (default 192.168.1.100/24)\n"
+    "  interface=NAME       answer only queries arriving there\n"
+    "  misbehaviours: bad-magic[=yes|no], command=N (0 to 4294967295),\n"
+    "  length=N (replies of N bytes instead of 40, 0 to 1400)\n"
     "Whole simulator:\n"
     "  --flood N [--flood-ms MS] [--flood-length BYTES]\n"
-    "                              after each query, N junk datagrams to the querier's port\n"
-    "                              (of BYTES bytes, 0 to 40; default random 1 to 40)\n"
-    "  --log FILE                  JSON lines of every datagram received (default: stdout)\n"
-    "  --seed N                    for random delays\n";
+    "                       after each query, N junk datagrams (0 to 10000000) to the\n"
+    "                       querier's port, spread over MS (0 to 60000), of BYTES bytes\n"
+    "                       each (0 to 40; default random 1 to 40)\n"
+    "  --log FILE           JSON lines of every datagram received (default: stdout)\n"
+    "  --seed N             for random delays, 0 to 4294967295\n";
 
 namespace {
 
-bool ParseNumber(const std::string& text, int base, std::uint32_t* value) {
-    if (text.empty())
+constexpr std::uint32_t MaxDelayMs = 60000;
+constexpr std::uint32_t MaxOfflineMs = 3600000;
+constexpr std::uint32_t MaxReplyLength = 1400;
+constexpr std::uint32_t MaxFlood = 10000000;
+constexpr std::uint32_t MaxFloodMs = 60000;
+
+// Digits of the base and nothing else (no sign, no space), at most max.
+bool ParseNumber(const std::string& text, int base, std::uint32_t* value, std::uint64_t max = 0xFFFFFFFFu) {
+    if (text.empty() || text.size() > 10)
         return false;
-    char* end = nullptr;
-    const unsigned long parsed = std::strtoul(text.c_str(), &end, base);
-    if (*end != '\0' || parsed > 0xFFFFFFFFul)
+    std::uint64_t parsed = 0;
+    for (const char c : text) {
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        if (digit < 0 || digit >= base)
+            return false;
+        parsed = parsed * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+    }
+    if (parsed > max)
         return false;
     *value = static_cast<std::uint32_t>(parsed);
     return true;
+}
+
+// A flag: the bare key, or =yes/=1, or =no/=0.
+bool ParseFlag(const std::string& value, bool hasValue, bool* flag) {
+    if (!hasValue || value == "yes" || value == "1") {
+        *flag = true;
+        return true;
+    }
+    if (value == "no" || value == "0") {
+        *flag = false;
+        return true;
+    }
+    return false;
 }
 
 NetAddress PrefixMask(unsigned prefix) {
@@ -60,7 +104,7 @@ bool ParseAddressWithPrefix(const std::string& text, NetAddress* address, NetAdd
     unsigned prefix = 24;
     if (slash != std::string::npos) {
         std::uint32_t parsed = 0;
-        if (!ParseNumber(text.substr(slash + 1), 10, &parsed) || parsed > 32)
+        if (!ParseNumber(text.substr(slash + 1), 10, &parsed, 32))
             return false;
         prefix = parsed;
     }
@@ -68,7 +112,7 @@ bool ParseAddressWithPrefix(const std::string& text, NetAddress* address, NetAdd
     return true;
 }
 
-bool SetKey(Controller* c, const std::string& key, const std::string& value, std::string* error) {
+bool SetKey(Controller* c, const std::string& key, const std::string& value, bool hasValue, std::string* error) {
     bool ok = true;
     std::uint32_t number = 0;
     if (key == "address") {
@@ -91,24 +135,29 @@ bool SetKey(Controller* c, const std::string& key, const std::string& value, std
     } else if (key == "delay") {
         const std::size_t dash = value.find('-');
         std::uint32_t high = 0;
-        ok = ParseNumber(value.substr(0, dash), 10, &number);
+        ok = ParseNumber(value.substr(0, dash), 10, &number, MaxDelayMs);
         high = number;
         if (ok && dash != std::string::npos)
-            ok = ParseNumber(value.substr(dash + 1), 10, &high) && high >= number;
+            ok = ParseNumber(value.substr(dash + 1), 10, &high, MaxDelayMs) && high >= number;
         c->delayMinMs = number;
         c->delayMaxMs = high;
+        if (!ok) {
+            *error = "bad value '" + value + "' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)";
+            return false;
+        }
     } else if (key == "twice") {
-        c->answerTwice = value.empty() || value == "1" || value == "yes";
+        ok = ParseFlag(value, hasValue, &c->answerTwice);
     } else if (key == "offline-ms") {
-        ok = ParseNumber(value, 10, &c->offlineMs);
+        ok = ParseNumber(value, 10, &c->offlineMs, MaxOfflineMs);
     } else if (key == "interface") {
+        ok = !value.empty();
         c->interfaceName = value;
     } else if (key == "bad-magic") {
-        c->wrongMagic = value.empty() || value == "1" || value == "yes";
+        ok = ParseFlag(value, hasValue, &c->wrongMagic);
     } else if (key == "command") {
         ok = ParseNumber(value, 10, &c->replyCommand);
     } else if (key == "length") {
-        ok = ParseNumber(value, 10, &number) && number <= 1400;
+        ok = ParseNumber(value, 10, &number, MaxReplyLength);
         c->replyLength = static_cast<int>(number);
     } else {
         *error = "unknown key '" + key + "'";
@@ -149,15 +198,20 @@ bool ParseFieldText(const std::string& text, std::array<std::uint8_t, 8>* field)
 }
 
 bool ParseControllerLine(const std::string& line, Controller* controller, std::string* error) {
+    if (line.find('\0') != std::string::npos) {
+        *error = "a NUL byte in the line";
+        return false;
+    }
     Controller c;
-    std::istringstream words(line);
+    // A # starts a comment, wherever it stands.
+    std::istringstream words(line.substr(0, line.find('#')));
     std::string word;
     bool haveAddress = false;
     while (words >> word) {
         const std::size_t equals = word.find('=');
         const std::string key = word.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
-        if (!SetKey(&c, key, value, error))
+        if (!SetKey(&c, key, value, equals != std::string::npos, error))
             return false;
         haveAddress = haveAddress || key == "address";
     }
@@ -171,16 +225,23 @@ bool ParseControllerLine(const std::string& line, Controller* controller, std::s
 }
 
 bool LoadControllerFile(const std::string& path, std::vector<Controller>* controllers, std::string* error) {
-    std::ifstream file(path);
+    struct stat info{};
+    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        *error = "cannot read " + path + ": it is a directory";
+        return false;
+    }
+    std::ifstream file(path, std::ios::binary);
     if (!file) {
-        *error = "cannot read " + path;
+        *error = "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
     std::string line;
     int number = 0;
     while (std::getline(file, line)) {
         ++number;
-        const std::size_t first = line.find_first_not_of(" \t\r");
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const std::size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#')
             continue;
         Controller c;
@@ -203,6 +264,9 @@ bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* 
         if (flag == "--help" || flag == "-h") {
             *help = true;
             return true;
+        } else if (flag.rfind("--", 0) != 0) {
+            *error = "unexpected argument " + flag;
+            return false;
         } else if (flag == "--twice") {
             single += " twice";
         } else if (flag == "--bad-magic") {
@@ -221,29 +285,39 @@ bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* 
         } else if (flag == "--log") {
             options->logPath = value();
         } else if (flag == "--flood") {
-            if (!ParseNumber(value(), 10, &options->floodCount)) {
-                *error = "bad --flood";
+            const std::string text = value();
+            if (!ParseNumber(text, 10, &options->floodCount, MaxFlood)) {
+                *error = "bad value '" + text + "' for --flood (0 to 10000000)";
                 return false;
             }
         } else if (flag == "--flood-ms") {
-            if (!ParseNumber(value(), 10, &options->floodSpreadMs)) {
-                *error = "bad --flood-ms";
+            const std::string text = value();
+            if (!ParseNumber(text, 10, &options->floodSpreadMs, MaxFloodMs)) {
+                *error = "bad value '" + text + "' for --flood-ms (0 to 60000)";
                 return false;
             }
         } else if (flag == "--flood-length") {
+            const std::string text = value();
             std::uint32_t length = 0;
-            if (!ParseNumber(value(), 10, &length) || length > DatagramLength) {
-                *error = "bad --flood-length";
+            if (!ParseNumber(text, 10, &length, DatagramLength)) {
+                *error = "bad value '" + text + "' for --flood-length (0 to 40)";
                 return false;
             }
             options->floodLength = static_cast<int>(length);
         } else if (flag == "--seed") {
-            if (!ParseNumber(value(), 10, &options->seed)) {
-                *error = "bad --seed";
+            const std::string text = value();
+            if (!ParseNumber(text, 10, &options->seed)) {
+                *error = "bad value '" + text + "' for --seed (0 to 4294967295)";
                 return false;
             }
         } else if (flag.rfind("--", 0) == 0) {
-            single += " " + flag.substr(2) + "=" + value();
+            // A key of the one controller's line: its value is one word of that line.
+            const std::string text = value();
+            if (text.find_first_of("# \t\n") != std::string::npos) {
+                *error = "bad value '" + text + "' for " + flag;
+                return false;
+            }
+            single += " " + flag.substr(2) + "=" + text;
         } else {
             *error = "unexpected argument " + flag;
             return false;

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""The release packages installed and run: the Debian package with dpkg in a
-throw-away root (its scout-lab then runs a search of its own scout-sim with its
-own scout-cli), and the Windows ZIP unpacked and its programs run under Wine.
-Run as root after scripts/package."""
+"""The release packages installed and run: the two Debian packages checked by
+lintian and installed with dpkg in a throw-away root (the installed scout-lab
+then runs a search of the installed scout-sim with the installed scout-cli,
+and, with --build win32, the unpacked ZIP's scout-cli.exe under Wine in a
+prefix it makes in the user's cache), and the Windows ZIP unpacked and its
+programs run under Wine. Run as root after scripts/package."""
 
 import glob
 import gzip
@@ -17,7 +19,21 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PACKAGES = os.path.join(ROOT, "build/packages")
 VERSION = "1.1.0.519"
+ZIP_TOP = "EthernetScout-%s-win32/" % VERSION
 failures = []
+
+# What each package holds, and nothing of the other's.
+FIELD_FILES = {"usr/bin/scout-cli", "usr/share/man/man1/scout-cli.1.gz",
+               "usr/share/bash-completion/completions/scout-cli",
+               "usr/lib/x86_64-linux-gnu/wireshark/plugins/scout.lua",
+               "usr/share/doc/ethernet-scout/README.gz", "usr/share/doc/ethernet-scout/changelog.gz",
+               "usr/share/doc/ethernet-scout/copyright"}
+LAB_FILES = {"usr/bin/scout-sim", "usr/bin/scout-lab", "usr/share/man/man1/scout-sim.1.gz",
+             "usr/share/man/man1/scout-lab.1.gz", "usr/share/ethernet-scout/lab/scout-lab",
+             "usr/share/ethernet-scout/lab/scoutlab.py", "usr/share/ethernet-scout/lab/examples/demo.conf",
+             "usr/share/ethernet-scout/lab/examples/demo-second-segment.conf",
+             "usr/share/doc/ethernet-scout-lab/README.gz", "usr/share/doc/ethernet-scout-lab/changelog.gz",
+             "usr/share/doc/ethernet-scout-lab/copyright"}
 
 
 def check(condition, message, *details):
@@ -30,87 +46,157 @@ def run(argv, **kw):
     return subprocess.run(argv, capture_output=True, text=True, **kw)
 
 
-def test_deb():
-    debs = glob.glob(os.path.join(PACKAGES, "*.deb"))
-    if not check(len(debs) == 1, "one Debian package", debs):
-        return
-    deb = debs[0]
+def files_of(deb):
+    listing = run(["dpkg-deb", "-c", deb]).stdout.splitlines()
+    return {line.split()[-1].lstrip("./") for line in listing if not line.startswith("d")}
+
+
+def demo_addresses():
+    addresses = []
+    for name in ("demo.conf", "demo-second-segment.conf"):
+        with open(os.path.join(ROOT, "lab/examples", name)) as f:
+            addresses += [word.split("=", 1)[1].split("/")[0] for line in f if not line.startswith("#")
+                          for word in line.split() if word.startswith("address=")]
+    return sorted(addresses)
+
+
+def check_control(deb, package, needs):
     field = lambda name: run(["dpkg-deb", "-f", deb, name]).stdout.strip()  # noqa: E731
-    check(field("Package") == "ethernet-scout" and field("Version") == VERSION, "package name and version",
+    check(field("Package") == package and field("Version") == VERSION, "package name and version", package,
           field("Package"), field("Version"))
-    for dependency in field("Depends").split(","):
-        name = dependency.strip().split()[0]
+    depends = [d.strip().split()[0] for d in field("Depends").split(",")]
+    check(set(needs) <= set(depends), "%s depends on %s" % (package, needs), depends)
+    for name in depends:
+        if name.startswith("ethernet-scout"):
+            continue
         check("install ok installed" in run(["dpkg-query", "-W", "-f=${Status}\n", name]).stdout.splitlines(),
               "its dependency %s is a package of this system" % name)
+    # lintian: no error and no warning (informational notes aside).
+    linted = run(["lintian", "--fail-on", "error,warning", deb])
+    check(linted.returncode == 0, "lintian finds no error or warning in %s" % package, linted.stdout, linted.stderr)
+
+
+def install(root, debs):
+    admin = os.path.join(root, "var/lib/dpkg")
+    for folder in ("info", "updates", "triggers"):
+        os.makedirs(os.path.join(admin, folder))
+    for name in ("status", "available"):
+        open(os.path.join(admin, name), "w").close()
+    # The dependencies are this system's; the throw-away root has none of its own.
+    return run(["dpkg", "--root=" + root, "--force-depends", "-i"] + debs)
+
+
+def test_debs(unpacked_zip):
+    debs = {os.path.basename(d).split("_")[0]: d for d in glob.glob(os.path.join(PACKAGES, "*.deb"))}
+    if not check(sorted(debs) == ["ethernet-scout", "ethernet-scout-lab"], "two Debian packages", debs):
+        return
+    field, lab = debs["ethernet-scout"], debs["ethernet-scout-lab"]
+    check(files_of(field) == FIELD_FILES, "ethernet-scout holds the field machine's files",
+          sorted(files_of(field) ^ FIELD_FILES))
+    check(files_of(lab) == LAB_FILES, "ethernet-scout-lab holds the lab", sorted(files_of(lab) ^ LAB_FILES))
+    check_control(field, "ethernet-scout", ["libc6"])
+    check_control(lab, "ethernet-scout-lab", ["python3", "iproute2", "ethernet-scout"])
 
     root = tempfile.mkdtemp(prefix="scout-deb-")
+    cache = tempfile.mkdtemp(prefix="scout-cache-")
     try:
-        admin = os.path.join(root, "var/lib/dpkg")
-        for folder in ("info", "updates", "triggers"):
-            os.makedirs(os.path.join(admin, folder))
-        for name in ("status", "available"):
-            open(os.path.join(admin, name), "w").close()
-        # The dependencies are this system's; the throw-away root has none of its own.
-        installed = run(["dpkg", "--root=" + root, "--force-depends", "-i", deb])
-        if not check(installed.returncode == 0, "dpkg -i into a throw-away root", installed.stdout,
-                     installed.stderr):
+        installed = install(root, [field, lab])
+        if not check(installed.returncode == 0, "dpkg -i into a throw-away root", installed.stdout, installed.stderr):
             return
-        status = run(["dpkg", "--root=" + root, "-s", "ethernet-scout"]).stdout
-        check("Status: install ok installed" in status, "dpkg knows it as installed", status)
         bin_dir = os.path.join(root, "usr/bin")
         version = run([os.path.join(bin_dir, "scout-cli"), "--version"])
-        check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION, "scout-cli --version", version.stdout)
-        sim_help = run([os.path.join(bin_dir, "scout-sim"), "--help"])
-        check(sim_help.returncode == 0 and "usage: scout-sim" in sim_help.stdout, "scout-sim --help")
+        check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION, "scout-cli --version",
+              version.stdout)
         for page in ("scout-cli", "scout-sim", "scout-lab"):
             path = os.path.join(root, "usr/share/man/man1/%s.1.gz" % page)
-            text = gzip.open(path, "rt").read() if os.path.exists(path) else ""
-            check(text.startswith(".TH %s 1" % page.upper()), "man page of %s" % page)
-            if shutil.which("man"):
-                shown = run(["man", "-l", path], env=dict(os.environ, MANWIDTH="80"))
-                check(shown.returncode == 0 and "NAME" in shown.stdout and page in shown.stdout,
-                      "man shows the page of %s" % page, shown.stderr)
+            shown = run(["man", "-l", path], env=dict(os.environ, MANWIDTH="80"))
+            check(shown.returncode == 0 and "NAME" in shown.stdout and page in shown.stdout,
+                  "man shows the page of %s" % page, shown.stderr)
+        for package in ("ethernet-scout", "ethernet-scout-lab"):
+            readme = gzip.open(os.path.join(root, "usr/share/doc", package, "README.gz"), "rt").read()
+            check("scripts/" not in readme and "](" not in readme and "sudo" not in readme,
+                  "%s's README is for someone who installed it" % package, readme[:300])
+        lua = os.path.join(root, "usr/lib/x86_64-linux-gnu/wireshark/plugins/scout.lua")
+        folders = run(["tshark", "-G", "folders"]).stdout
+        check("/usr/lib/x86_64-linux-gnu/wireshark/plugins\n" in folders and
+              open(lua).read() == open(os.path.join(ROOT, "tools/wireshark/scout.lua")).read(),
+              "the dissector is where Wireshark loads Lua plugins", folders)
+        completion = os.path.join(root, "usr/share/bash-completion/completions/scout-cli")
+        completed = run(["bash", "-c", 'source "$0"; COMP_WORDS=(scout-cli se); COMP_CWORD=1; _scout_cli; '
+                         'echo "${COMPREPLY[@]}"', completion])
+        check(completed.stdout.strip() == "search", "bash completes the commands", completed.stdout,
+              completed.stderr)
 
         # The installed lab, with the installed simulator and scout-cli (found on PATH).
-        env = dict(os.environ, PATH=bin_dir + ":" + os.environ["PATH"])
+        env = dict(os.environ, PATH=bin_dir + ":" + os.environ["PATH"], XDG_CACHE_HOME=cache)
         env.pop("SCOUT_SIM", None)
         examples = os.path.join(root, "usr/share/ethernet-scout/lab/examples")
-        lab = run([os.path.join(bin_dir, "scout-lab"), "run", "single", "--sim", "0=" + os.path.join(examples,
-                  "demo.conf"), "--", os.path.join(bin_dir, "scout-cli"), "search", "--json"], env=env, timeout=120)
-        expected = sorted(word.split("=", 1)[1].split("/")[0] for line in open(os.path.join(examples, "demo.conf"))
-                          if not line.startswith("#") for word in line.split() if word.startswith("address="))
+        search = run([os.path.join(bin_dir, "scout-lab"), "run", "two-segments",
+                      "--sim", "0=" + os.path.join(examples, "demo.conf"),
+                      "--sim", "1=" + os.path.join(examples, "demo-second-segment.conf"),
+                      "--", "scout-cli", "search", "--json"], env=env, timeout=120)
         try:
-            found = sorted(row["address"] for row in json.loads(lab.stdout))
+            found = sorted(row["address"] for row in json.loads(search.stdout))
         except ValueError:
             found = None
-        check(lab.returncode == 0 and found == expected, "the installed lab finds its virtual controllers",
-              lab.stdout, lab.stderr)
+        check(search.returncode == 0 and found == demo_addresses(), "the installed lab finds its virtual controllers",
+              search.stdout, search.stderr)
+        missing = run([os.path.join(bin_dir, "scout-lab"), "demo", "--build", "win32"], env=env, timeout=60)
+        check(missing.returncode == 2 and len(missing.stderr.splitlines()) == 1 and
+              "the Windows programs are not installed here" in missing.stderr,
+              "without the Windows programs: one line", missing.stderr)
+        if unpacked_zip is not None:
+            demo = run([os.path.join(bin_dir, "scout-lab"), "demo", "--build", "win32", "--win32-bin", unpacked_zip],
+                       env=env, timeout=300)
+            rows = [line.split()[0] for line in demo.stdout.splitlines()[3:]]
+            check(demo.returncode == 0 and sorted(rows) == demo_addresses(),
+                  "the installed lab runs the ZIP's scout-cli.exe under Wine", demo.stdout, demo.stderr)
+            check(os.path.isfile(os.path.join(cache, "ethernet-scout/wineprefix/system.reg")),
+                  "its Wine prefix is made in the user's cache", os.listdir(cache))
 
-        removed = run(["dpkg", "--root=" + root, "-r", "ethernet-scout"])
+        removed = run(["dpkg", "--root=" + root, "-r", "ethernet-scout-lab", "ethernet-scout"])
         check(removed.returncode == 0 and not os.path.exists(os.path.join(bin_dir, "scout-cli")),
-              "dpkg -r removes it", removed.stderr)
+              "dpkg -r removes them", removed.stderr)
     finally:
         shutil.rmtree(root, ignore_errors=True)
+        shutil.rmtree(cache, ignore_errors=True)
 
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "ws2_32.dll", "iphlpapi.dll",
                "winmm.dll", "msvcrt.dll", "advapi32.dll", "shell32.dll", "ole32.dll"}
 
 
-def test_zip():
+def utf16(text):
+    return text.encode("utf-16-le")
+
+
+def test_zip(folder):
+    """Unpacks the ZIP into folder and runs its programs; returns the unpacked folder."""
     zips = glob.glob(os.path.join(PACKAGES, "*.zip"))
     if not check(len(zips) == 1, "one Windows ZIP", zips):
-        return
-    top = "EthernetScout-%s-win32/" % VERSION
+        return None
     names = sorted(zipfile.ZipFile(zips[0]).namelist())
-    check(names == sorted(top + n for n in ("scout.exe", "scout-cli.exe", "README.md", "LICENSE.txt")),
-          "the ZIP holds the two programs, the README and the licence", names)
-    folder = tempfile.mkdtemp(prefix="scout-zip-")
+    check(names == sorted(ZIP_TOP + n for n in ("scout.exe", "scout-cli.exe", "README.txt", "LICENSE.txt",
+                                                "scout.lua")),
+          "the ZIP holds the two programs, the README, the licence and the dissector", names)
+    zipfile.ZipFile(zips[0]).extractall(folder)
+    unpacked = os.path.join(folder, ZIP_TOP)
+    with open(os.path.join(unpacked, "README.txt"), "rb") as f:
+        readme = f.read()
+    check(readme.count(b"\n") == readme.count(b"\r\n") > 100, "README.txt has Windows' line ends")
+    text = readme.decode("ascii", "replace")
+    check("netsh advfirewall firewall add rule" in text and "localport=65513" in text and "remoteport=65515" in text
+          and "scout.lua" in text, "README.txt: the firewall rules and the dissector", text[:200])
+    check(not any(mark in text for mark in ("```", "**", "](", "cmake", "scripts/")),
+          "README.txt is for operators: no Markdown, no build instructions")
+    with open(os.path.join(unpacked, "scout-cli.exe"), "rb") as f:
+        image = f.read()
+    check(all(utf16(s) in image for s in ("VS_VERSION_INFO", "Ethernet Scout command line (32-bit)", "1.1.0.519",
+                                          "scout-cli.exe")), "scout-cli.exe has a version block")
+
     prefix = os.path.join(ROOT, "build/win32/wineprefix")
     wine_prefix = os.path.join(ROOT, "scripts/wine-prefix")
     try:
-        zipfile.ZipFile(zips[0]).extractall(folder)
-        unpacked = os.path.join(folder, top)
         for program in ("scout.exe", "scout-cli.exe"):
             dlls = {line.split(":", 1)[1].strip().lower()
                     for line in run(["i686-w64-mingw32-objdump", "-p", os.path.join(unpacked, program)]).stdout
@@ -119,11 +205,8 @@ def test_zip():
         run([wine_prefix, "start", prefix])
         wine = [os.path.join(ROOT, "scripts/wine-run"), prefix]
         version = run(wine + [os.path.join(unpacked, "scout-cli.exe"), "--version"], timeout=120)
-        check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION, "scout-cli.exe --version under Wine",
-              version.stdout, version.stderr)
-        helped = run(wine + [os.path.join(unpacked, "scout-cli.exe"), "--help"], timeout=120)
-        check(helped.returncode == 0 and "reconfigure ADDRESS IP MASK GATEWAY" in helped.stdout,
-              "scout-cli.exe --help under Wine")
+        check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION,
+              "scout-cli.exe --version under Wine", version.stdout, version.stderr)
         # The packaged scout.exe's resources, read back as the dialog tests read the built one.
         resources = run(wine + [os.path.join(ROOT, "build/win32/bin/scout_dialog_tests.exe"),
                                 "--scout-exe=" + os.path.join(unpacked, "scout.exe"),
@@ -132,16 +215,20 @@ def test_zip():
               "the packaged scout.exe has its version block, manifest and icons", resources.stdout[-1500:])
     finally:
         run([wine_prefix, "stop", prefix])
-        shutil.rmtree(folder, ignore_errors=True)
+    return unpacked
 
 
 def main():
-    test_deb()
-    test_zip()
+    folder = tempfile.mkdtemp(prefix="scout-zip-")
+    try:
+        unpacked = test_zip(folder)
+        test_debs(unpacked)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
     for failure in failures:
         print("FAILED", failure)
     if not failures:
-        print("packages: the Debian package and the Windows ZIP install and run")
+        print("packages: both Debian packages and the Windows ZIP install and run")
     return 1 if failures else 0
 
 

@@ -44,15 +44,53 @@ TEST(SimConfig, DefaultsOfAPlainController) {
     EXPECT_EQ(c.defaultMask, MakeAddress(255, 255, 255, 0));
 }
 
+// What a test bench may write that must not be taken as something else: each
+// line refused with the reason, none half-read.
 TEST(SimConfig, Refusals) {
+    const struct {
+        std::string line;
+        const char* error;
+    } cases[] = {
+        {"model=1", "a controller needs an address"},
+        {"", "a controller needs an address"},
+        {"address=10.1.0.500", "bad value '10.1.0.500' for address"},
+        {"address=010.1.0.5", "bad value '010.1.0.5' for address"},
+        {"address=10.1.0.5/33", "bad value '10.1.0.5/33' for address"},
+        {"address=10.1.0.5 colour=red", "unknown key 'colour'"},
+        {"address=10.1.0.5 version=123456789", "bad value '123456789' for version"},
+        {"address=10.1.0.5 revision=\\xZZ", "bad value '\\xZZ' for revision"},
+        {"address=10.1.0.5 reply=multicast", "bad value 'multicast' for reply"},
+        {"address=10.1.0.5 delay=9-3", "bad value '9-3' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)"},
+        {"address=10.1.0.5 delay=0-4294967295",
+         "bad value '0-4294967295' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)"},
+        {"address=10.1.0.5 delay=-5", "bad value '-5' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)"},
+        {"address=10.1.0.5 delay= 5", "bad value '' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)"},
+        {"address=10.1.0.5 offline-ms=3600001", "bad value '3600001' for offline-ms"},
+        {"address=10.1.0.5 length=1401", "bad value '1401' for length"},
+        {"address=10.1.0.5 model=100000000", "bad value '100000000' for model"},
+        {"address=10.1.0.5 command=+1", "bad value '+1' for command"},
+        {"address=10.1.0.5 twice=2", "bad value '2' for twice"},
+        {"address=10.1.0.5 bad-magic=maybe", "bad value 'maybe' for bad-magic"},
+        {"address=10.1.0.5 interface=", "bad value '' for interface"},
+        {std::string("address=10.1.0.5 ver\0sion=1", 28), "a NUL byte in the line"},
+    };
+    for (const auto& c : cases) {
+        Controller controller;
+        std::string error;
+        EXPECT_FALSE(ParseControllerLine(c.line, &controller, &error)) << c.line;
+        EXPECT_EQ(error, c.error) << c.line;
+    }
+}
+
+TEST(SimConfig, FlagsAndComments) {
     Controller c;
     std::string error;
-    for (const char* bad : {"model=1", "address=10.1.0.500", "address=10.1.0.5 colour=red",
-                            "address=10.1.0.5 version=123456789", "address=10.1.0.5 delay=9-3",
-                            "address=10.1.0.5 reply=multicast", "address=10.1.0.5 revision=\\xZZ"}) {
-        EXPECT_FALSE(ParseControllerLine(bad, &c, &error)) << bad;
-        EXPECT_FALSE(error.empty()) << bad;
-    }
+    ASSERT_TRUE(ParseControllerLine("address=10.1.0.5 twice=no bad-magic=yes # a comment with=words", &c, &error))
+        << error;
+    EXPECT_FALSE(c.answerTwice);
+    EXPECT_TRUE(c.wrongMagic);
+    ASSERT_TRUE(ParseControllerLine("address=10.1.0.5#no space before the comment", &c, &error)) << error;
+    EXPECT_EQ(c.address, MakeAddress(10, 1, 0, 5));
 }
 
 }  // namespace

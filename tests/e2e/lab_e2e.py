@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""The lab's own programs as a test bench meets them: scout-lab's and
+scout-sim's answers to ordinary mistakes, scout-lab run on the terminal (its
+input, its exit status, its time limit, Ctrl-C), and the simulator's log as
+JSON whatever the interface is called."""
+
+import os
+import signal
+import subprocess
+import sys
+import time
+
+from e2e import ROOT, build_topology, case_registry, check
+
+CASES, case = case_registry()
+SCOUT_LAB = os.path.join(ROOT, "lab/scout-lab")
+DEMO = os.path.join(ROOT, "lab/examples/demo.conf")
+
+
+def scout_lab(*args, **kw):
+    return subprocess.run([sys.executable, SCOUT_LAB] + list(args), capture_output=True, text=True, timeout=120, **kw)
+
+
+def lab_mistakes(work):
+    bad_utf8 = os.path.join(work, "latin1.conf")
+    with open(bad_utf8, "wb") as f:
+        f.write(b"address=10.1.0.20 version=caf\xe9\n")
+    bad_line = os.path.join(work, "fifth.conf")
+    with open(bad_line, "w") as f:
+        f.write("# a comment\n\naddress=10.1.0.20\naddress=10.1.0.21  # fine\naddress=10.1.0.22 colour=red\n")
+    return [
+        (("run", "nowhere", "--", "true"), "unknown topology 'nowhere' (one of: single, two-segments, four-segments, "
+                                          "sixteen-segments, shared-segment, same-address, loopback, large)"),
+        (("run", "single", "--sim", "0", "--", "true"),
+         "--sim takes N=FILE (a segment number and a controller file), not '0'"),
+        (("run", "single", "--sim", "x=" + DEMO, "--", "true"),
+         "--sim x=%s: the topology single has no segment 'x' (it has segment 0)" % DEMO),
+        (("run", "single", "--sim=-1=" + DEMO, "--", "true"),
+         "--sim -1=%s: the topology single has no segment '-1' (it has segment 0)" % DEMO),
+        (("run", "two-segments", "--sim", "2=" + DEMO, "--", "true"),
+         "--sim 2=%s: the topology two-segments has no segment '2' (it has segments 0 to 1)" % DEMO),
+        (("run", "single", "--sim", "0=/nonexistent.conf", "--", "true"), "no controller file /nonexistent.conf"),
+        (("run", "single", "--sim", "0=" + work, "--", "true"), "the controller file %s is a directory" % work),
+        (("run", "single", "--sim", "0=" + bad_utf8, "--", "true"),
+         "the controller file %s is not UTF-8 (byte 30)" % bad_utf8),
+        (("run", "single", "--sim", "0=" + bad_line, "--", "true"),
+         "scout-sim: %s:5: unknown key 'colour'" % bad_line),
+        (("run", "single"), "run needs a command after --"),
+        (("run", "single", "--timeout", "0", "--", "true"), "--timeout takes seconds above 0"),
+        (("run", "single", "--timeout", "soon", "--", "true"),
+         "argument --timeout: invalid float value: 'soon' (scout-lab --help)"),
+        (("bogus",), "argument action: invalid choice: 'bogus' (choose from 'demo', 'run', 'topologies') "
+                     "(scout-lab --help)"),
+    ]
+
+
+def sim_mistakes(work):
+    return [
+        (("--address", "10.1.0.20", "--delay", "0-4294967295"),
+         "bad value '0-4294967295' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)"),
+        (("--address", "10.1.0.20", "--flood", "100000000"), "bad value '100000000' for --flood (0 to 10000000)"),
+        (("--address", "10.1.0.20", "--flood-ms", "-1"), "bad value '-1' for --flood-ms (0 to 60000)"),
+        (("--address", "10.1.0.20", "--seed", "4294967296"), "bad value '4294967296' for --seed (0 to 4294967295)"),
+        (("--controller", "address=10.1.0.20 twice=2"), "bad value '2' for twice"),
+        (("--controller", "address=10.1.0.20 bad-magic=maybe"), "bad value 'maybe' for bad-magic"),
+        (("--controller", "address=10.1.0.20 length=1401"), "bad value '1401' for length"),
+        (("--address", "10.1.0.20", "--version", "a#b"), "bad value 'a#b' for --version"),
+        (("--config", work), "cannot read %s: it is a directory" % work),
+        (("--config", "/nonexistent.conf"), "cannot read /nonexistent.conf: No such file or directory"),
+        (("--address",), "missing value for --address"),
+        ((), "no controller given"),
+        (("stray",), "unexpected argument stray"),
+    ]
+
+
+@case(builds=("linux",))
+def mistakes(lab, front_for):
+    """Each mistake: one line, exit status 2, no traceback, nothing started."""
+    work = lab.workdir
+    for args, line in lab_mistakes(work):
+        result = scout_lab(*args)
+        check(result.returncode == 2 and result.stderr == "scout-lab: %s\n" % line and result.stdout == "",
+              "scout-lab mistake", args, result.returncode, result.stdout, result.stderr)
+    # scout-sim answers in a namespace of its own: a mistake taken for a controller would listen there.
+    net = build_topology(lab, "single")
+    sim = os.environ["SCOUT_SIM"]
+    for args, line in sim_mistakes(work):
+        result = lab.run(net.segments[0].ns, [sim] + list(args), timeout=10)
+        check(result.returncode == 2 and result.stderr ==
+              "scout-sim: %s\nTry 'scout-sim --help' for more information.\n" % line,
+              "scout-sim mistake", args, result.returncode, result.stderr)
+
+
+def namespaces():
+    out = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout
+    return sorted(line.split()[0] for line in out.splitlines() if line.strip())
+
+
+@case(builds=("linux",))
+def run_on_the_terminal(lab, front_for):
+    """The command gets scout-lab's own input and output and its exit status
+    is scout-lab's; --timeout stops it; Ctrl-C ends the command and the lab,
+    whose namespaces are all gone afterwards."""
+    before = namespaces()
+    result = scout_lab("run", "single", "--sim", "0=" + DEMO, "--", "sh", "-c",
+                       "read line; echo \"got $line\"; ip -brief address show ws0; exit 3", input="hello\n")
+    check(result.returncode == 3 and result.stdout.startswith("got hello\nws0") and "10.1.0.1/24" in result.stdout,
+          "input, output and exit status are the command's", result.returncode, result.stdout, result.stderr)
+    timed = scout_lab("run", "single", "--timeout", "1", "--", "sleep", "60")
+    check(timed.returncode == 124 and timed.stderr == "scout-lab: the command ran past --timeout 1 s; stopped\n",
+          "--timeout", timed.returncode, timed.stderr)
+    proc = subprocess.Popen([sys.executable, SCOUT_LAB, "run", "single", "--sim", "0=" + DEMO, "--", "sleep", "60"],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, start_new_session=True)
+    deadline = time.time() + 30
+    while len(namespaces()) < len(before) + 2 and time.time() < deadline:
+        time.sleep(0.05)
+    time.sleep(0.3)
+    os.killpg(proc.pid, signal.SIGINT)  # what Ctrl-C does: the whole foreground group
+    out, err = proc.communicate(timeout=30)
+    check(proc.returncode == 130, "Ctrl-C: the command's status", proc.returncode, err)
+    check(namespaces() == before, "every namespace removed", namespaces(), before)
+
+
+def readme_lab_examples():
+    """The README's `lab/scout-lab run` examples, continuation lines joined."""
+    with open(os.path.join(ROOT, "README.md")) as f:
+        lines = f.read().splitlines()
+    examples, current = [], ""
+    for line in lines:
+        text = line.strip()
+        if current:
+            current += " " + text.rstrip("\\").strip()
+        elif text.startswith("lab/scout-lab run "):
+            current = text.rstrip("\\").strip()
+        if current and not text.endswith("\\"):
+            examples.append(current.split("#")[0].strip())
+            current = ""
+    return examples
+
+
+@case(builds=("linux",))
+def readme_examples(lab, front_for):
+    """The README's lab examples run as written, from the top of the tree
+    (a shell for `-- bash`, with the lines it is given)."""
+    examples = readme_lab_examples()
+    check(len(examples) >= 3, "the README shows its lab examples", examples)
+    env = dict(os.environ, XDG_CACHE_HOME=lab.workdir)
+    for example in examples:
+        words = example.split()
+        result = subprocess.run([sys.executable] + words, cwd=ROOT, capture_output=True, text=True, timeout=300,
+                                env=env, input="ip -brief address show ws0\n")
+        check(result.returncode == 0 and "10.1.0.1" in result.stdout, "a README example runs as written", example,
+              result.returncode, result.stdout, result.stderr)
+
+
+@case(builds=("linux",))
+def sim_log_is_json(lab, front_for):
+    """Whatever the interface is called (a name may hold " and \\), every log
+    line is JSON, and the lab's reader reads each."""
+    net = build_topology(lab, "single")
+    ns = net.segments[0].ns
+    name = 'b"r\\1'
+    lab.configure(ns, ["ip", "link", "set", "br0", "down"])
+    lab.configure(ns, ["ip", "link", "set", "br0", "name", name])
+    lab.configure(ns, ["ip", "link", "set", name, "up"])
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r"])
+    result = front_for(net).search_json()
+    check([r["address"] for r in result.rows] == ["10.1.0.20"], "the search still works", result.stdout)
+    queries = [d for d in sim.datagrams() if d["action"] == "query"]
+    check(len(queries) == 1 and queries[0]["interface"] == name, "the interface's name read back", queries)
+
+
+if __name__ == "__main__":
+    from e2e import main
+    sys.exit(main(CASES, __doc__))
