@@ -96,7 +96,7 @@ def namespaces():
     return sorted(line.split()[0] for line in out.splitlines() if line.strip())
 
 
-@case(builds=("linux",))
+@case(builds=("linux",), sanitizer=False)
 def run_on_the_terminal(lab, front_for):
     """The command gets scout-lab's own input and output and its exit status
     is scout-lab's; --timeout stops it; Ctrl-C ends the command and the lab,
@@ -138,7 +138,7 @@ def readme_lab_examples():
     return examples
 
 
-@case(builds=("linux",))
+@case(builds=("linux",), sanitizer=False)
 def readme_examples(lab, front_for):
     """The README's lab examples run as written, from the top of the tree
     (a shell for `-- bash`, with the lines it is given)."""
