@@ -1,8 +1,8 @@
 // The search over every broadcast interface, written once for all platforms.
 #include "net/controller_search.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "net/error_report.h"
 #include "net/interval_timer.h"
@@ -183,15 +183,23 @@ struct Listener {
 // starve the others, for at most one pass's read budget. A failure ends only
 // its own interface. Each reply is listed after the rows of the interfaces
 // before it in search order, so the rows stand interface by interface.
+// (A plain buffer, as the forwarding table's: scout.exe links this file and
+// carries no C++ library it does not use.)
 void SearchAllAtOnce(SearchState& state, const BroadcastInterface* interfaces, std::size_t count,
                      std::uint32_t windowMs) {
     const NetPlatform& net = state.platform;
-    std::vector<Listener> listeners;
-    listeners.reserve(count);
+    if (count == 0)
+        return;
+    auto* listeners = static_cast<Listener*>(std::malloc(count * sizeof(Listener)));
+    if (listeners == nullptr) {
+        ReportNoMemoryForInterfaces(state.frontEnd, count);
+        state.reportedFailure = true;
+        return;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         SocketHandle socket = InvalidSocket;
         const bool sent = SendQuery(state, interfaces[i], &socket);
-        listeners.push_back(Listener{interfaces[i], socket, sent, 0});
+        listeners[i] = Listener{interfaces[i], socket, sent, 0};
         if (sent)
             AnnounceInterface(state.frontEnd, interfaces[i], i + 1, count);
     }
@@ -203,7 +211,8 @@ void SearchAllAtOnce(SearchState& state, const BroadcastInterface* interfaces, s
         for (bool readAny = true; readAny && !backlog;) {
             readAny = false;
             int before = 0;  // the rows of the interfaces before this one
-            for (Listener& listener : listeners) {
+            for (std::size_t i = 0; i < count; ++i) {
+                Listener& listener = listeners[i];
                 const int row = before + listener.rows;
                 before += listener.rows;
                 if (!listener.open)
@@ -224,19 +233,20 @@ void SearchAllAtOnce(SearchState& state, const BroadcastInterface* interfaces, s
             backlog = readAny && net.now(net.context) - passStart >= PassReadBudgetMs;
         }
         bool anyOpen = false;
-        for (const Listener& listener : listeners)
-            anyOpen = anyOpen || listener.open;
+        for (std::size_t i = 0; i < count; ++i)
+            anyOpen = anyOpen || listeners[i].open;
         if (!anyOpen || TimerExpired(replyWindow, net.now(net.context)))
             break;
         if (!backlog)
             net.sleep(net.context, PassIntervalMs);
     }
-    for (Listener& listener : listeners) {
-        if (!listener.open)
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!listeners[i].open)
             continue;
-        if (const int code = net.closeSocket(net.context, listener.socket); code != 0)
-            Report(state, SocketFailure::Close, listener.via.address, code);
+        if (const int code = net.closeSocket(net.context, listeners[i].socket); code != 0)
+            Report(state, SocketFailure::Close, listeners[i].via.address, code);
     }
+    std::free(listeners);
 }
 
 }  // namespace

@@ -72,6 +72,10 @@ void ReportTableFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platf
     }
 }
 
+void ReportNoMemoryForInterfaces(const SearchFrontEnd& frontEnd, std::size_t count) {
+    ReportError(frontEnd, "Not enough memory to search %u interfaces at once.", static_cast<unsigned>(count));
+}
+
 void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code) {
     char description[ErrorTextCapacity];
     SystemErrorText(platform, code, description, sizeof description);

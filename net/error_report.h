@@ -45,6 +45,9 @@ void ReportSocketFailure(const SearchFrontEnd& frontEnd, const NetPlatform& plat
 // table." or "Unable to read forwarding table. %s."
 void ReportTableFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, TableStatus status, int code);
 
+// "Not enough memory to search %u interfaces at once."
+void ReportNoMemoryForInterfaces(const SearchFrontEnd& frontEnd, std::size_t count);
+
 // "Error attempting to initialize sockets. %s."
 void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code);
 
