@@ -87,59 +87,10 @@ const OptionSpec* FindOption(const char* word, std::size_t nameLength) {
     return nullptr;
 }
 
-// The length of the UTF-8 sequence at text that encodes a printable
-// character (U+00A0 and above), or 0.
-std::size_t PrintableSequence(const unsigned char* text) {
-    std::size_t length = 0;
-    std::uint32_t codePoint = 0;
-    if ((text[0] & 0xE0) == 0xC0) {
-        length = 2;
-        codePoint = text[0] & 0x1Fu;
-    } else if ((text[0] & 0xF0) == 0xE0) {
-        length = 3;
-        codePoint = text[0] & 0x0Fu;
-    } else if ((text[0] & 0xF8) == 0xF0) {
-        length = 4;
-        codePoint = text[0] & 0x07u;
-    } else {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((text[i] & 0xC0) != 0x80)
-            return 0;
-        codePoint = codePoint << 6 | (text[i] & 0x3Fu);
-    }
-    const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (codePoint < smallest[length] || codePoint < 0xA0 || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return 0;
-    return length;
-}
-
 }  // namespace
 
 std::string QuoteOperand(const char* text) {
-    std::string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    std::size_t characters = 0;
-    while (*p != 0) {
-        if (characters == QuotedCharacters) {
-            out += "...";
-            break;
-        }
-        if (*p >= 0x20 && *p < 0x7F) {
-            out += static_cast<char>(*p++);
-        } else if (const std::size_t length = PrintableSequence(p); length != 0) {
-            out.append(reinterpret_cast<const char*>(p), length);
-            p += length;
-        } else {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02X", *p++);
-            out += escape;
-        }
-        ++characters;
-    }
-    return out;
+    return SafeText(text, QuotedCharacters);
 }
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {

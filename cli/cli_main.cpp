@@ -232,10 +232,16 @@ bool ResolveInterface(Session& session, const InterfaceTable& table, const char*
     return false;
 }
 
-// The interfaces a search covers: the one --interface names, or all.
-bool ChooseInterfaces(Session& session, const InterfaceTable& table, std::vector<BroadcastInterface>* chosen,
-                      int* exitCode) {
+// Loads the platform's interfaces and chooses those a search covers: the one
+// --interface names, or all. On false, *exitCode says how the run ends.
+bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
+                      std::vector<BroadcastInterface>* chosen, int* exitCode) {
     chosen->clear();
+    if (!interfaces.Load(reports)) {
+        *exitCode = ExitFailure;
+        return false;
+    }
+    const InterfaceTable& table = interfaces.table;
     if (session.options.interfaceChoice == nullptr) {
         chosen->assign(table.entries, table.entries + table.count);
         return true;
@@ -286,11 +292,9 @@ int RunSearch(Session& session) {
     Observe(session, &list);
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     Interfaces interfaces(platform);
-    if (!interfaces.Load(frontEnd))
-        return ExitFailure;
     std::vector<BroadcastInterface> where;
     int exitCode = ExitOk;
-    if (!ChooseInterfaces(session, interfaces.table, &where, &exitCode))
+    if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
         return exitCode;
 
     session.streamRows = session.options.format == OutputFormat::Table && IsTerminal(stdout) &&
@@ -368,11 +372,9 @@ int RunCommand(Session& session) {
     const std::string newAddress = AddressText(values.address);
 
     Interfaces interfaces(platform);
-    if (!interfaces.Load(frontEnd))
-        return ExitFailure;
     std::vector<BroadcastInterface> where;
     int exitCode = ExitOk;
-    if (!ChooseInterfaces(session, interfaces.table, &where, &exitCode))
+    if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
         return exitCode;
     BroadcastInterface via{};
     std::vector<CliRow> targetRows;  // the target as the search before the command saw it

@@ -104,10 +104,15 @@ std::size_t AppendDeviceText(std::string& out, const char* text) {
 }
 
 // A text of this machine for the table and CSV; returns its width.
-std::size_t AppendSafeText(std::string& out, const char* text) {
+std::size_t AppendSafeText(std::string& out, const char* text,
+                           std::size_t maxCharacters = static_cast<std::size_t>(-1)) {
     std::size_t width = 0;
     const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0) {
+    for (std::size_t characters = 0; *p != 0; ++characters) {
+        if (characters == maxCharacters) {
+            out += "...";
+            return width + 3;
+        }
         std::uint32_t codePoint = 0;
         const std::size_t length = DecodeUtf8(p, &codePoint);
         if (length == 0 || IsControl(codePoint)) {
@@ -369,9 +374,9 @@ std::string DecodeWindows1252(const char* text) {
     return out;
 }
 
-std::string SafeText(const char* text) {
+std::string SafeText(const char* text, std::size_t maxCharacters) {
     std::string out;
-    AppendSafeText(out, text);
+    AppendSafeText(out, text, maxCharacters);
     return out;
 }
 

@@ -54,9 +54,10 @@ std::string FormatErrorLine(const char* text);
 // A device's bytes as UTF-8, read as Windows-1252.
 std::string DecodeWindows1252(const char* text);
 
-// A text of this machine (an interface's name) fit for a terminal: UTF-8
-// kept, every control character and stray byte as \xNN.
-std::string SafeText(const char* text);
+// A text of this machine or of its user (an interface's name, an operand)
+// fit for a terminal: UTF-8 kept, every control character and stray byte as
+// \xNN; cut after maxCharacters characters, marked with "...".
+std::string SafeText(const char* text, std::size_t maxCharacters = static_cast<std::size_t>(-1));
 
 // "ws0 10.1.0.1", or the address alone.
 std::string InterfaceLabel(const char* name, const char* address);
