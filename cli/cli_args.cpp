@@ -19,7 +19,7 @@ enum Scope : unsigned {
 
 enum class OptionId { Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort };
 
-struct OptionSpec {
+struct OptionEntry {
     OptionId id;
     const char* name;
     const char* shortName;  // or null
@@ -27,7 +27,7 @@ struct OptionSpec {
     unsigned scope;
 };
 
-constexpr OptionSpec OptionSpecs[] = {
+constexpr OptionEntry OptionTable[] = {
     {OptionId::Help, "--help", "-h", false, OfAll},
     {OptionId::Version, "--version", "-V", false, OfAll},
     {OptionId::Json, "--json", nullptr, false, OfAll},
@@ -57,7 +57,7 @@ bool ParseWindow(const char* text, std::uint32_t* ms) {
     return true;
 }
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     Command command;
     Scope scope;
@@ -65,7 +65,7 @@ struct CommandSpec {
     const char* operandText;  // how the usage error names them
 };
 
-constexpr CommandSpec CommandSpecs[] = {
+constexpr CommandEntry CommandTable[] = {
     {"search", Command::Search, OfSearch, 0, nullptr},
     {"interfaces", Command::Interfaces, OfInterfaces, 0, nullptr},
     {"reset", Command::Reset, OfCommands, 1, "ADDRESS"},
@@ -77,12 +77,12 @@ std::string Quoted(const char* text) {
     return "'" + QuoteOperand(text) + "'";
 }
 
-const OptionSpec* FindOption(const char* word, std::size_t nameLength) {
-    for (const OptionSpec& spec : OptionSpecs) {
-        if (std::strlen(spec.name) == nameLength && std::strncmp(word, spec.name, nameLength) == 0)
-            return &spec;
-        if (spec.shortName != nullptr && std::strcmp(word, spec.shortName) == 0)
-            return &spec;
+const OptionEntry* FindOption(const char* word, std::size_t nameLength) {
+    for (const OptionEntry& entry : OptionTable) {
+        if (std::strlen(entry.name) == nameLength && std::strncmp(word, entry.name, nameLength) == 0)
+            return &entry;
+        if (entry.shortName != nullptr && std::strcmp(word, entry.shortName) == 0)
+            return &entry;
     }
     return nullptr;
 }
@@ -94,11 +94,11 @@ std::string QuoteOperand(const char* text) {
 }
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    static_assert(static_cast<std::size_t>(OptionId::Sort) + 1 == std::size(OptionSpecs), "one spec per option");
-    bool seen[std::size(OptionSpecs)] = {};  // by OptionId
-    const OptionSpec* given[std::size(OptionSpecs)] = {};
+    static_assert(static_cast<std::size_t>(OptionId::Sort) + 1 == std::size(OptionTable), "one entry per option");
+    bool seen[std::size(OptionTable)] = {};  // by OptionId
+    const OptionEntry* given[std::size(OptionTable)] = {};
     std::size_t givenCount = 0;
-    const CommandSpec* command = nullptr;
+    const CommandEntry* command = nullptr;
     bool optionsEnded = false;
     const char* extra = nullptr;  // the first operand too many
 
@@ -111,33 +111,33 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
         if (!optionsEnded && word[0] == '-' && word[1] != '\0') {
             const char* equals = std::strchr(word, '=');
             const std::size_t nameLength = equals != nullptr ? static_cast<std::size_t>(equals - word) : std::strlen(word);
-            const OptionSpec* spec = FindOption(word, nameLength);
-            if (spec == nullptr) {
+            const OptionEntry* entry = FindOption(word, nameLength);
+            if (entry == nullptr) {
                 *error = "unknown option " + Quoted(word);
                 return false;
             }
-            const std::size_t at = static_cast<std::size_t>(spec->id);
+            const std::size_t at = static_cast<std::size_t>(entry->id);
             if (seen[at]) {
-                *error = std::string(spec->name) + " given twice";
+                *error = std::string(entry->name) + " given twice";
                 return false;
             }
             seen[at] = true;
-            given[givenCount++] = spec;
+            given[givenCount++] = entry;
             const char* value = nullptr;
-            if (spec->takesValue) {
+            if (entry->takesValue) {
                 if (equals != nullptr)
                     value = equals + 1;
                 else if (i + 1 < argc)
                     value = argv[++i];
                 if (value == nullptr || value[0] == '\0') {
-                    *error = std::string(spec->name) + " needs a value";
+                    *error = std::string(entry->name) + " needs a value";
                     return false;
                 }
             } else if (equals != nullptr) {
-                *error = std::string(spec->name) + " takes no value";
+                *error = std::string(entry->name) + " takes no value";
                 return false;
             }
-            switch (spec->id) {
+            switch (entry->id) {
             case OptionId::Help:
                 options->help = true;
                 break;
@@ -185,9 +185,9 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
             continue;
         }
         if (command == nullptr) {
-            for (const CommandSpec& spec : CommandSpecs)
-                if (std::strcmp(word, spec.name) == 0)
-                    command = &spec;
+            for (const CommandEntry& entry : CommandTable)
+                if (std::strcmp(word, entry.name) == 0)
+                    command = &entry;
             if (command == nullptr) {
                 *error = "unknown command " + Quoted(word);
                 return false;

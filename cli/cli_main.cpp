@@ -150,7 +150,7 @@ struct Session {
     RenderOptions render;
     bool status = false;      // progress lines on standard error (a terminal, not --quiet)
     bool streamRows = false;  // the table's rows printed as they arrive
-    CliList names;            // names the interfaces, once each
+    InterfaceNames names;     // of every list of the run
 };
 
 void Status(const Session& session, const std::string& line) {
@@ -178,7 +178,7 @@ void OnRow(void* observer, const CliRow& row) {
 
 // A list whose progress the session shows.
 void Observe(Session& session, CliList* list) {
-    list->platform = &session.platform;
+    list->names = &session.names;
     list->observer = &session;
     list->interfaceBegins = OnInterface;
     list->rowComplete = OnRow;
@@ -433,7 +433,8 @@ int RunCommand(Session& session) {
     result.command = options.commandName;
     result.target = targetText.c_str();
     result.interfaceAddress = interfaceText.c_str();
-    result.interfaceName = InterfaceNameOf(session.names, via).c_str();
+    const std::string interfaceName = InterfaceNameOf(session.names, via);
+    result.interfaceName = interfaceName.c_str();
     if (options.dryRun) {
         result.dryRun = true;
         result.datagramHex = Hex(datagram);
@@ -505,7 +506,7 @@ int Run(int argc, char** argv) {
         ReportSocketStartFailure(MakeCliFrontEnd(&list), platform, code);
         return ExitFailure;
     }
-    Session session{platform, options, RenderOptions{}, false, false, CliList{}};
+    Session session{platform, options, RenderOptions{}, false, false, InterfaceNames{}};
     session.render.header = !options.noHeader;
     session.render.lineEnd = CsvLineEnd;
     session.status = !options.quiet && IsTerminal(stderr);

@@ -284,7 +284,8 @@ void InsertRow(void* context, int index, const char* address, const BroadcastInt
     CliRow row;
     CopyText(row.address, sizeof row.address, address);
     FormatAddress(via.address, row.interfaceAddress, sizeof row.interfaceAddress);
-    CopyText(row.interfaceName, sizeof row.interfaceName, InterfaceNameOf(list, via).c_str());
+    if (list.names != nullptr)
+        CopyText(row.interfaceName, sizeof row.interfaceName, InterfaceNameOf(*list.names, via).c_str());
     row.via = via;
     const std::size_t at = index < 0 ? 0 : static_cast<std::size_t>(index);
     list.rows.insert(list.rows.begin() + static_cast<std::ptrdiff_t>(at < list.rows.size() ? at : list.rows.size()),
@@ -339,15 +340,15 @@ SearchFrontEnd MakeCliFrontEnd(CliList* list) {
     };
 }
 
-const std::string& InterfaceNameOf(CliList& list, const BroadcastInterface& entry) {
-    for (const auto& [known, name] : list.names)
+std::string InterfaceNameOf(InterfaceNames& names, const BroadcastInterface& entry) {
+    for (const auto& [known, name] : names.known)
         if (known.address == entry.address && known.index == entry.index)
             return name;
     InterfaceDetails details;
-    const bool named = list.platform != nullptr && list.platform->describeInterface(list.platform->context, entry,
-                                                                                    &details);
-    list.names.emplace_back(entry, named ? details.name : "");
-    return list.names.back().second;
+    const bool named =
+        names.platform != nullptr && names.platform->describeInterface(names.platform->context, entry, &details);
+    names.known.emplace_back(entry, named ? details.name : "");
+    return names.known.back().second;
 }
 
 std::string FormatErrorLine(const char* text) {

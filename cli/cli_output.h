@@ -29,23 +29,28 @@ struct RenderOptions {
     const char* lineEnd = "\n";  // of CSV records: CR LF on Windows
 };
 
+// The names of the interfaces, asked of the platform once per interface.
+struct InterfaceNames {
+    const NetPlatform* platform = nullptr;  // null: no names
+    std::vector<std::pair<BroadcastInterface, std::string>> known;
+};
+
+// The name of an interface as the platform gives it ("" where it has none).
+std::string InterfaceNameOf(InterfaceNames& names, const BroadcastInterface& entry);
+
 // The search's front end over a vector of rows: each row's interface named
-// through the platform, and, where the caller wants them, a call as each row
+// (where names is set), and, where the caller wants them, a call as each row
 // is complete and as each interface's window opens. showError goes to
 // standard error.
 struct CliList {
     std::vector<CliRow> rows;
-    const NetPlatform* platform = nullptr;  // names the interfaces; null: no names
+    InterfaceNames* names = nullptr;
     void* observer = nullptr;
     void (*rowComplete)(void* observer, const CliRow& row) = nullptr;
     void (*interfaceBegins)(void* observer, const BroadcastInterface& entry, std::size_t position,
                             std::size_t count) = nullptr;
-    std::vector<std::pair<BroadcastInterface, std::string>> names;  // asked once per interface
 };
 SearchFrontEnd MakeCliFrontEnd(CliList* list);
-
-// The name of an interface as the platform gives it, cached in list.
-const std::string& InterfaceNameOf(CliList& list, const BroadcastInterface& entry);
 
 // One report as one line: "scout-cli: " and the text with every run of line
 // breaks folded into one space.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "net/broadcast_socket.h"
 #include "net/error_report.h"
 #include "net/interval_timer.h"
 #include "net/query_datagram.h"
@@ -93,37 +94,15 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, const B
     }
 }
 
-// Opens the interface's socket and broadcasts the query on it. On a failure
-// it is reported, the socket closed once the operator has closed the report
-// (a failure of that close is not reported on top), and false returned.
+// Opens the interface's socket and broadcasts the query on it; a failure is
+// reported and the socket closed.
 bool SendQuery(SearchState& state, const BroadcastInterface& candidate, SocketHandle* opened) {
-    const NetPlatform& net = state.platform;
-    const NetAddress address = candidate.address;
-    SocketHandle socket = InvalidSocket;
-    if (const int code = net.openSocket(net.context, &socket); code != 0) {
-        Report(state, SocketFailure::CreateSocket, address, code);
-        return false;
-    }
-    SocketFailure failure = SocketFailure::SetOptions;
-    int code = net.setBroadcast(net.context, socket);
-    if (code == 0) {
-        net.setReceiveBuffer(net.context, socket, SearchReceiveBufferBytes);
-        failure = SocketFailure::Bind;
-        code = net.bindSocket(net.context, socket, candidate, ToolPort);
-    }
-    if (code == 0) {
-        BuildQuery(state.datagram);
-        failure = SocketFailure::SendQuery;
-        code = net.sendTo(net.context, socket, state.datagram.data(), state.datagram.size(), BroadcastAddress,
-                          ControllerPort);
-    }
-    if (code != 0) {
-        Report(state, failure, address, code);
-        net.closeSocket(net.context, socket);
-        return false;
-    }
-    *opened = socket;
-    return true;
+    BuildQuery(state.datagram);
+    if (OpenAndBroadcast(state.platform, state.frontEnd, candidate, state.datagram, SocketFailure::SendQuery,
+                         SearchReceiveBufferBytes, opened))
+        return true;
+    state.reportedFailure = true;
+    return false;
 }
 
 void AnnounceInterface(const SearchFrontEnd& frontEnd, const BroadcastInterface& entry, std::size_t position,

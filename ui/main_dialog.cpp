@@ -23,12 +23,12 @@ constexpr int CommandGroupLast = IDC_GATEWAY_FIELD;
 constexpr int CommandGroupStep = 10;
 
 // The list's columns in ListColumn order: the dialog's header texts and widths.
-struct ColumnSpec {
+struct ColumnLayout {
     ListColumn column;
     const char* header;
     int width;  // 0: the list's width less ListColumnSlack
 };
-constexpr ColumnSpec Columns[ListColumnCount] = {{ListColumn::Address, "IP ADDR", 0},
+constexpr ColumnLayout Columns[ListColumnCount] = {{ListColumn::Address, "IP ADDR", 0},
                                                  {ListColumn::Model, "Model", 120},
                                                  {ListColumn::Version, "Version", 60},
                                                  {ListColumn::Revision, "Revision", 60}};
@@ -107,13 +107,13 @@ void CreateResultList(HWND dialog) {
     RECT area;
     GetWindowRect(g_resultList, &area);
     const int listWidth = area.right - area.left;
-    for (const ColumnSpec& spec : Columns) {
-        const int i = static_cast<int>(spec.column);
+    for (const ColumnLayout& layout : Columns) {
+        const int i = static_cast<int>(layout.column);
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | (i > 0 ? LVCF_SUBITEM : 0);
         column.fmt = LVCFMT_LEFT;
-        column.cx = spec.width != 0 ? spec.width : listWidth - ListColumnSlack;
-        column.pszText = const_cast<char*>(spec.header);
+        column.cx = layout.width != 0 ? layout.width : listWidth - ListColumnSlack;
+        column.pszText = const_cast<char*>(layout.header);
         column.iSubItem = i;
         SendMessageA(g_resultList, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }

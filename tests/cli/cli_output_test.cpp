@@ -128,8 +128,10 @@ TEST(CliErrors, OneLinePerReport) {
 TEST(CliFrontEnd, RowsFilledNamedAndCompleted) {
     test::FakeWorld world;
     const NetPlatform platform = test::MakeFakePlatform(&world);
+    InterfaceNames names;
+    names.platform = &platform;
     CliList list;
-    list.platform = &platform;
+    list.names = &names;
     std::vector<std::string> completed;
     list.observer = &completed;
     list.rowComplete = [](void* observer, const CliRow& row) {
@@ -150,7 +152,7 @@ TEST(CliFrontEnd, RowsFilledNamedAndCompleted) {
     EXPECT_STREQ(list.rows[0].model, "KRV-ETH1");
     EXPECT_STREQ(list.rows[1].interfaceAddress, "10.1.0.1");
     EXPECT_STREQ(list.rows[1].interfaceName, "if2");
-    EXPECT_EQ(list.names.size(), 1u);
+    EXPECT_EQ(names.known.size(), 1u);
     EXPECT_EQ(completed, (std::vector<std::string>{"10.1.0.50 r", "10.1.0.51 r"}));
 }
 
