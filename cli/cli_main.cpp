@@ -326,6 +326,13 @@ int RunInterfaces(Session& session) {
             line.details = InterfaceDetails{};
         lines.push_back(line);
     }
+    for (std::size_t i = 0; i < interfaces.table.skippedCount; ++i) {
+        const SkippedInterface& skipped = interfaces.table.skipped[i];
+        InterfaceLine line{skipped.entry, InterfaceDetails{}, SkipReasonText(skipped.reason)};
+        if (!session.platform.describeInterface(session.platform.context, line.entry, &line.details))
+            line.details = InterfaceDetails{};
+        lines.push_back(line);
+    }
     Print(RenderInterfaces(lines, session.options.format, session.render));
     return ExitOk;
 }

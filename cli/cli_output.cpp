@@ -232,10 +232,15 @@ std::vector<Cell> HeaderCells(const char* const* headers, int count) {
     return cells;
 }
 
+// Cells padded to their column's width; a line ends at its last text, with
+// no padding after it.
 void AppendAligned(std::string& out, const std::vector<Cell>& line, const std::vector<std::size_t>& widths) {
-    for (std::size_t c = 0; c < line.size(); ++c) {
+    std::size_t last = line.size();
+    while (last > 0 && line[last - 1].text.empty())
+        --last;
+    for (std::size_t c = 0; c < last; ++c) {
         out += line[c].text;
-        if (c + 1 < line.size())
+        if (c + 1 < last)
             out.append((widths[c] > line[c].width ? widths[c] - line[c].width : 0) + 2, ' ');
     }
     out += '\n';
@@ -327,6 +332,13 @@ void ShowError(void*, const char* text) {
     std::fflush(stderr);
 }
 
+// A warning goes to standard error whatever -q says: something was lost.
+void ShowWarning(void*, const char* text) {
+    const std::string line = FormatErrorLine((std::string("warning: ") + text).c_str());
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
 }  // namespace
 
 SearchFrontEnd MakeCliFrontEnd(CliList* list) {
@@ -336,6 +348,7 @@ SearchFrontEnd MakeCliFrontEnd(CliList* list) {
         .insertRow = InsertRow,
         .setRowText = SetRowText,
         .showError = ShowError,
+        .showWarning = ShowWarning,
         .beginInterface = BeginInterface,
     };
 }
@@ -453,17 +466,17 @@ std::string RenderInterfaces(const std::vector<InterfaceLine>& lines, OutputForm
         FormatAddress(line.entry.address, address, sizeof address);
         fields.push_back({line.details.name, address,
                           line.details.prefixLength >= 0 ? std::to_string(line.details.prefixLength) : "",
-                          std::to_string(line.entry.index)});
+                          std::to_string(line.entry.index), line.skipped != nullptr ? line.skipped : ""});
     }
     switch (format) {
     case OutputFormat::Table: {
         std::vector<std::vector<Cell>> table;
         if (options.header)
-            table.push_back({{"Name", 4}, {"Address", 7}, {"Prefix", 6}, {"Index", 5}});
+            table.push_back({{"Name", 4}, {"Address", 7}, {"Prefix", 6}, {"Index", 5}, {"Skipped", 7}});
         for (const auto& f : fields) {
-            std::vector<Cell> cells(4);
+            std::vector<Cell> cells(5);
             cells[0].width = AppendSafeText(cells[0].text, f[0].c_str());
-            for (std::size_t c = 1; c < 4; ++c)
+            for (std::size_t c = 1; c < 5; ++c)
                 cells[c] = Cell{f[c], f[c].size()};
             table.push_back(cells);
         }
@@ -479,13 +492,17 @@ std::string RenderInterfaces(const std::vector<InterfaceLine>& lines, OutputForm
             AppendJsonKey(out, "address", fields[i][1]);
             out += ", \"prefix_length\": " + (fields[i][2].empty() ? std::string("null") : fields[i][2]);
             out += ", \"index\": " + fields[i][3];
+            if (fields[i][4].empty())
+                out += ", \"skipped\": null";
+            else
+                AppendJsonKey(out, "skipped", fields[i][4]);
             out += i + 1 < fields.size() ? "},\n" : "}\n";
         }
         out += "]\n";
         return out;
     case OutputFormat::Csv:
         if (options.header)
-            AppendCsvRecord(out, {"Name", "Address", "Prefix", "Index"}, options.lineEnd);
+            AppendCsvRecord(out, {"Name", "Address", "Prefix", "Index", "Skipped"}, options.lineEnd);
         for (auto& f : fields) {
             f[0] = SafeText(f[0].c_str());
             AppendCsvRecord(out, f, options.lineEnd);

@@ -81,6 +81,7 @@ std::string StreamRow(const CliRow& row);
 struct InterfaceLine {
     BroadcastInterface entry;
     InterfaceDetails details;
+    const char* skipped = nullptr;  // why the search leaves it out; null: searched
 };
 std::string RenderInterfaces(const std::vector<InterfaceLine>& lines, OutputFormat format,
                              const RenderOptions& options);

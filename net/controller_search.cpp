@@ -1,6 +1,7 @@
 // The search over every broadcast interface, written once for all platforms.
 #include "net/controller_search.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,9 +21,19 @@ struct SearchState {
     bool reportedFailure = false;
 };
 
+// One interface's window: its socket while it is open, and the rows it listed.
+struct Listener {
+    BroadcastInterface via;
+    SocketHandle socket;
+    bool open;
+    int rows;
+    bool tooLongReported;  // a datagram too long for a reply is reported once per window
+};
+
 enum class Next { Continue, EndSearch };
 enum class PassResult { Drained, Backlog, ReceiveFailed, EndSearch };
-enum class ReadResult { Nothing, Read, WaitingFailed, ReceiveFailed };
+// Reported: read, after a report that the operator may have looked at for a while.
+enum class ReadResult { Nothing, Read, Reported, WaitingFailed, ReceiveFailed };
 
 void Report(SearchState& state, SocketFailure failure, NetAddress interfaceAddress, int code) {
     ReportSocketFailure(state.frontEnd, state.platform, failure, interfaceAddress, code);
@@ -42,31 +53,51 @@ void AddRow(SearchState& state, int row, NetAddress sender, const BroadcastInter
     ++state.rowCounter;
 }
 
+// A receive that failed: a datagram too long for a reply is discarded and
+// reported once per window, which goes on, so that one stray datagram on the
+// segment hides no reply behind it; a report of an earlier send that the
+// platform hands to a receive is no datagram; anything else ends the window.
+ReadResult ReceiveFailed(SearchState& state, Listener& listener, int code) {
+    const NetPlatform& net = state.platform;
+    switch (net.classifyReceiveFailure(net.context, code)) {
+    case ReceiveFailure::NoDatagram:
+        return ReadResult::Read;
+    case ReceiveFailure::TooLong:
+        if (listener.tooLongReported)
+            return ReadResult::Read;
+        listener.tooLongReported = true;
+        Report(state, SocketFailure::Receive, listener.via.address, code);
+        return ReadResult::Reported;
+    case ReceiveFailure::Failed:
+        break;
+    }
+    Report(state, SocketFailure::Receive, listener.via.address, code);
+    return ReadResult::ReceiveFailed;
+}
+
 // Reads one datagram if one is waiting, and lists it at row when it is a reply.
-ReadResult ReadOne(SearchState& state, SocketHandle socket, const BroadcastInterface& via, int row, bool* listed) {
+ReadResult ReadOne(SearchState& state, Listener& listener, int row, bool* listed) {
     const NetPlatform& net = state.platform;
     *listed = false;
     bool waiting = false;
-    if (const int code = net.datagramWaiting(net.context, socket, &waiting); code != 0) {
-        Report(state, SocketFailure::CheckWaiting, via.address, code);
+    if (const int code = net.datagramWaiting(net.context, listener.socket, &waiting); code != 0) {
+        Report(state, SocketFailure::CheckWaiting, listener.via.address, code);
         return ReadResult::WaitingFailed;
     }
     if (!waiting)
         return ReadResult::Nothing;
     std::size_t received = 0;
     NetAddress sender = 0;
-    if (const int code =
-            net.receiveFrom(net.context, socket, state.datagram.data(), state.datagram.size(), &received, &sender);
-        code != 0) {
-        Report(state, SocketFailure::Receive, via.address, code);
-        return ReadResult::ReceiveFailed;
-    }
+    if (const int code = net.receiveFrom(net.context, listener.socket, state.datagram.data(), state.datagram.size(),
+                                         &received, &sender);
+        code != 0)
+        return ReceiveFailed(state, listener, code);
     // A short reply must not show bytes of the query or of an earlier reply;
     // an empty datagram so becomes all zeros, which is no reply.
     if (received < state.datagram.size())
         std::memset(state.datagram.data() + received, 0, state.datagram.size() - received);
     if (AcceptReply(state.datagram)) {
-        AddRow(state, row, sender, via);
+        AddRow(state, row, sender, listener.via);
         *listed = true;
     }
     return ReadResult::Read;
@@ -74,18 +105,23 @@ ReadResult ReadOne(SearchState& state, SocketHandle socket, const BroadcastInter
 
 // One listening pass: reads every datagram already waiting, for at most one
 // pass's read budget, and lists each accepted reply; says whether it left any.
-PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, const BroadcastInterface& via) {
+// After a report the budget starts afresh, so what arrived while the operator
+// read it is still read.
+PassResult ReadWaitingDatagrams(SearchState& state, Listener& listener) {
     const NetPlatform& net = state.platform;
-    const std::uint32_t passStart = net.now(net.context);
+    std::uint32_t passStart = net.now(net.context);
     for (;;) {
         bool listed = false;
-        switch (ReadOne(state, socket, via, state.rowCounter, &listed)) {
+        switch (ReadOne(state, listener, state.rowCounter, &listed)) {
         case ReadResult::Nothing:
             return PassResult::Drained;
         case ReadResult::WaitingFailed:
             return PassResult::EndSearch;
         case ReadResult::ReceiveFailed:
             return PassResult::ReceiveFailed;
+        case ReadResult::Reported:
+            passStart = net.now(net.context);
+            break;
         case ReadResult::Read:
             break;
         }
@@ -94,15 +130,51 @@ PassResult ReadWaitingDatagrams(SearchState& state, SocketHandle socket, const B
     }
 }
 
+// What the operator knows the interface by: "eth1 10.1.0.1", or the address.
+void LabelOf(const NetPlatform& net, const BroadcastInterface& entry, char* label, std::size_t capacity) {
+    char address[AddressTextCapacity];
+    FormatAddress(entry.address, address, sizeof address);
+    InterfaceDetails details;
+    if (net.describeInterface(net.context, entry, &details) && details.name[0] != '\0')
+        std::snprintf(label, capacity, "%s %s", details.name, address);
+    else
+        std::snprintf(label, capacity, "%s", address);
+}
+
+// Replies the socket's full receive buffer lost are said before it closes.
+void WarnOfLosses(SearchState& state, const Listener& listener) {
+    const NetPlatform& net = state.platform;
+    if (net.droppedDatagrams == nullptr)
+        return;
+    const std::uint32_t lost = net.droppedDatagrams(net.context, listener.socket);
+    if (lost == 0)
+        return;
+    char label[InterfaceNameCapacity + AddressTextCapacity];
+    LabelOf(net, listener.via, label, sizeof label);
+    WarnBufferLoss(state.frontEnd, label, lost);
+}
+
+// The window's end: losses said, the socket closed; a failed close is reported.
+bool CloseListener(SearchState& state, Listener& listener) {
+    const NetPlatform& net = state.platform;
+    WarnOfLosses(state, listener);
+    listener.open = false;
+    if (const int code = net.closeSocket(net.context, listener.socket); code != 0) {
+        Report(state, SocketFailure::Close, listener.via.address, code);
+        return false;
+    }
+    return true;
+}
+
 // Opens the interface's socket and broadcasts the query on it; a failure is
 // reported and the socket closed.
-bool SendQuery(SearchState& state, const BroadcastInterface& candidate, SocketHandle* opened) {
+bool SendQuery(SearchState& state, Listener& listener) {
     BuildQuery(state.datagram);
-    if (OpenAndBroadcast(state.platform, state.frontEnd, candidate, state.datagram, SocketFailure::SendQuery,
-                         SearchReceiveBufferBytes, opened))
-        return true;
-    state.reportedFailure = true;
-    return false;
+    listener.open = OpenAndBroadcast(state.platform, state.frontEnd, listener.via, state.datagram,
+                                     SocketFailure::SendQuery, SearchReceiveBufferBytes, &listener.socket);
+    if (!listener.open)
+        state.reportedFailure = true;
+    return listener.open;
 }
 
 void AnnounceInterface(const SearchFrontEnd& frontEnd, const BroadcastInterface& entry, std::size_t position,
@@ -114,27 +186,22 @@ void AnnounceInterface(const SearchFrontEnd& frontEnd, const BroadcastInterface&
 // Broadcasts the query on one interface and lists the replies of its window.
 Next SearchInterface(SearchState& state, const BroadcastInterface& candidate, std::uint32_t windowMs) {
     const NetPlatform& net = state.platform;
-    SocketHandle socket = InvalidSocket;
-    if (!SendQuery(state, candidate, &socket))
+    Listener listener{candidate, InvalidSocket, false, 0, false};
+    if (!SendQuery(state, listener))
         return Next::EndSearch;
 
     IntervalTimer replyWindow;
     ArmTimer(replyWindow, net.now(net.context), windowMs);
     for (;;) {
-        const PassResult pass = ReadWaitingDatagrams(state, socket, candidate);
+        const PassResult pass = ReadWaitingDatagrams(state, listener);
         if (pass == PassResult::EndSearch) {
-            net.closeSocket(net.context, socket);
+            net.closeSocket(net.context, listener.socket);
             return Next::EndSearch;
         }
         // The window is tested after the reads, so what waits when the first pass
         // past the window begins is still listed; the socket is never read again.
-        if (pass == PassResult::ReceiveFailed || TimerExpired(replyWindow, net.now(net.context))) {
-            if (const int code = net.closeSocket(net.context, socket); code != 0) {
-                Report(state, SocketFailure::Close, candidate.address, code);
-                return Next::EndSearch;
-            }
-            return Next::Continue;
-        }
+        if (pass == PassResult::ReceiveFailed || TimerExpired(replyWindow, net.now(net.context)))
+            return CloseListener(state, listener) ? Next::Continue : Next::EndSearch;
         // A pass that had to stop with datagrams still waiting is followed at once by the next.
         if (pass == PassResult::Drained)
             net.sleep(net.context, PassIntervalMs);
@@ -149,19 +216,43 @@ void SearchEach(SearchState& state, const BroadcastInterface* interfaces, std::s
     }
 }
 
-// One interface of a search of all at once.
-struct Listener {
-    BroadcastInterface via;
-    SocketHandle socket;
-    bool open;
-    int rows;
-};
+// One sweep over every open listener, reading at most one datagram of each.
+// Each reply is listed after the rows of the interfaces before it in search
+// order, so the rows stand interface by interface. Says whether any was read;
+// *reported when a report was shown meanwhile.
+bool Sweep(SearchState& state, Listener* listeners, std::size_t count, bool* reported) {
+    const NetPlatform& net = state.platform;
+    bool readAny = false;
+    int before = 0;  // the rows of the interfaces before this one
+    for (std::size_t i = 0; i < count; ++i) {
+        Listener& listener = listeners[i];
+        const int row = before + listener.rows;
+        before += listener.rows;
+        if (!listener.open)
+            continue;
+        bool listed = false;
+        const ReadResult result = ReadOne(state, listener, row, &listed);
+        if (result == ReadResult::WaitingFailed || result == ReadResult::ReceiveFailed) {
+            net.closeSocket(net.context, listener.socket);
+            listener.open = false;
+            continue;
+        }
+        if (result == ReadResult::Nothing)
+            continue;
+        readAny = true;
+        *reported = *reported || result == ReadResult::Reported;
+        if (listed) {
+            ++listener.rows;
+            ++before;
+        }
+    }
+    return readAny;
+}
 
 // Every query at once, then one window for all: sweeps read at most one
 // datagram of each socket in turn, so that a flood on one interface does not
 // starve the others, for at most one pass's read budget. A failure ends only
-// its own interface. Each reply is listed after the rows of the interfaces
-// before it in search order, so the rows stand interface by interface.
+// its own interface.
 // (A plain buffer, as the forwarding table's: scout.exe links this file and
 // carries no C++ library it does not use.)
 void SearchAllAtOnce(SearchState& state, const BroadcastInterface* interfaces, std::size_t count,
@@ -176,39 +267,20 @@ void SearchAllAtOnce(SearchState& state, const BroadcastInterface* interfaces, s
         return;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        SocketHandle socket = InvalidSocket;
-        const bool sent = SendQuery(state, interfaces[i], &socket);
-        listeners[i] = Listener{interfaces[i], socket, sent, 0};
-        if (sent)
+        listeners[i] = Listener{interfaces[i], InvalidSocket, false, 0, false};
+        if (SendQuery(state, listeners[i]))
             AnnounceInterface(state.frontEnd, interfaces[i], i + 1, count);
     }
     IntervalTimer replyWindow;
     ArmTimer(replyWindow, net.now(net.context), windowMs);
     for (;;) {
-        const std::uint32_t passStart = net.now(net.context);
+        std::uint32_t passStart = net.now(net.context);
         bool backlog = false;
         for (bool readAny = true; readAny && !backlog;) {
-            readAny = false;
-            int before = 0;  // the rows of the interfaces before this one
-            for (std::size_t i = 0; i < count; ++i) {
-                Listener& listener = listeners[i];
-                const int row = before + listener.rows;
-                before += listener.rows;
-                if (!listener.open)
-                    continue;
-                bool listed = false;
-                const ReadResult result = ReadOne(state, listener.socket, listener.via, row, &listed);
-                if (result == ReadResult::WaitingFailed || result == ReadResult::ReceiveFailed) {
-                    net.closeSocket(net.context, listener.socket);
-                    listener.open = false;
-                } else if (result == ReadResult::Read) {
-                    readAny = true;
-                    if (listed) {
-                        ++listener.rows;
-                        ++before;
-                    }
-                }
-            }
+            bool reported = false;
+            readAny = Sweep(state, listeners, count, &reported);
+            if (reported)
+                passStart = net.now(net.context);
             backlog = readAny && net.now(net.context) - passStart >= PassReadBudgetMs;
         }
         bool anyOpen = false;
@@ -220,12 +292,56 @@ void SearchAllAtOnce(SearchState& state, const BroadcastInterface* interfaces, s
             net.sleep(net.context, PassIntervalMs);
     }
     for (std::size_t i = 0; i < count; ++i) {
-        if (!listeners[i].open)
-            continue;
-        if (const int code = net.closeSocket(net.context, listeners[i].socket); code != 0)
-            Report(state, SocketFailure::Close, listeners[i].via.address, code);
+        if (listeners[i].open)
+            CloseListener(state, listeners[i]);
     }
     std::free(listeners);
+}
+
+// The host's count of datagrams its reverse-path filter dropped, read before
+// and after a search: a rise, where an interface searched had the filter on
+// and its replies were not read past it, is said once per search.
+struct FilterWatch {
+    bool counted = false;
+    std::uint64_t before = 0;
+};
+
+FilterWatch WatchFilter(const NetPlatform& net) {
+    FilterWatch watch;
+    if (net.reversePathDrops != nullptr && net.reversePathFilter != nullptr)
+        watch.counted = net.reversePathDrops(net.context, &watch.before);
+    return watch;
+}
+
+void WarnOfFilteredReplies(const SearchState& state, const FilterWatch& watch, const BroadcastInterface* interfaces,
+                           std::size_t count) {
+    const NetPlatform& net = state.platform;
+    std::uint64_t after = 0;
+    if (!watch.counted || !net.reversePathDrops(net.context, &after) || after <= watch.before)
+        return;
+    char filtered[MessageCapacity / 2] = {};
+    char firstName[InterfaceNameCapacity] = {};
+    bool allToo = false;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        ReversePathFilter filter;
+        net.reversePathFilter(net.context, interfaces[i], &filter);
+        if (filter.mode == 0 || filter.readPast)
+            continue;
+        InterfaceDetails details;
+        if (!net.describeInterface(net.context, interfaces[i], &details) || details.name[0] == '\0')
+            continue;
+        if (firstName[0] == '\0')
+            std::snprintf(firstName, sizeof firstName, "%s", details.name);
+        allToo = allToo || filter.hostWide;
+        const int written = std::snprintf(filtered + used, sizeof filtered - used, "%srp_filter %d on %s",
+                                          used == 0 ? "" : ", ", filter.mode, details.name);
+        if (written < 0 || static_cast<std::size_t>(written) >= sizeof filtered - used)
+            break;
+        used += static_cast<std::size_t>(written);
+    }
+    if (used != 0)
+        WarnFilteredReplies(state.frontEnd, after - watch.before, filtered, firstName, allToo);
 }
 
 }  // namespace
@@ -241,7 +357,9 @@ SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd
         ReportTableFailure(frontEnd, platform, status, tableError);
         state.reportedFailure = true;
     } else {
+        const FilterWatch watch = WatchFilter(platform);
         SearchEach(state, table.entries, table.count, ReplyWindowMs);
+        WarnOfFilteredReplies(state, watch, table.entries, table.count);
     }
     platform.releaseInterfaces(platform.context, &table);
     return SearchOutcome{state.rowCounter, state.reportedFailure};
@@ -250,10 +368,12 @@ SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd
 SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const SearchPlan& plan) {
     SearchState state{platform, frontEnd};
     frontEnd.clearRows(frontEnd.context);
+    const FilterWatch watch = WatchFilter(platform);
     if (plan.allAtOnce)
         SearchAllAtOnce(state, plan.interfaces, plan.count, plan.windowMs);
     else
         SearchEach(state, plan.interfaces, plan.count, plan.windowMs);
+    WarnOfFilteredReplies(state, watch, plan.interfaces, plan.count);
     return SearchOutcome{state.rowCounter, state.reportedFailure};
 }
 

@@ -82,4 +82,46 @@ void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform&
     ReportError(frontEnd, "Error attempting to initialize sockets. %s.", description);
 }
 
+const char* SkipReasonText(SkipReason reason) {
+    switch (reason) {
+    case SkipReason::NoCarrier:
+        return "no carrier";
+    }
+    return "";
+}
+
+namespace {
+
+void Warn(const SearchFrontEnd& frontEnd, const char* format, ...) {
+    if (frontEnd.showWarning == nullptr)
+        return;
+    char message[MessageCapacity];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    if (length < 0)
+        message[0] = '\0';
+    frontEnd.showWarning(frontEnd.context, message);
+}
+
+}  // namespace
+
+void WarnBufferLoss(const SearchFrontEnd& frontEnd, const char* interfaceLabel, std::uint32_t lost) {
+    Warn(frontEnd,
+         "%lu %s on %s lost: the receive buffer was full. To list every one: "
+         "'sysctl -w net.core.rmem_max=4194304', or run as root.",
+         static_cast<unsigned long>(lost), lost == 1 ? "reply was" : "replies were", interfaceLabel);
+}
+
+void WarnFilteredReplies(const SearchFrontEnd& frontEnd, std::uint64_t dropped, const char* filtered,
+                         const char* firstName, bool allToo) {
+    Warn(frontEnd,
+         "the kernel dropped %llu %s from outside the interface's subnet (%s, no route back to the sender). "
+         "To list them: a route to the controllers' subnet by that interface, "
+         "'sysctl -w %snet.ipv4.conf.%s.rp_filter=0', or run as root.",
+         static_cast<unsigned long long>(dropped), dropped == 1 ? "reply" : "replies", filtered,
+         allToo ? "net.ipv4.conf.all.rp_filter=0 " : "", firstName);
+}
+
 }  // namespace scout

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "net/platform.h"
 
@@ -50,5 +51,17 @@ void ReportNoMemoryForInterfaces(const SearchFrontEnd& frontEnd, std::size_t cou
 
 // "Error attempting to initialize sockets. %s."
 void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code);
+
+// Why an interface is not searched, as the operator reads it ("no carrier").
+const char* SkipReasonText(SkipReason reason);
+
+// Warnings, where the front end shows them: replies the platform lost.
+// interfaceLabel is what the operator knows the interface by ("eth1 10.1.0.1").
+void WarnBufferLoss(const SearchFrontEnd& frontEnd, const char* interfaceLabel, std::uint32_t lost);
+// filtered: the interfaces whose reverse-path filter was on and not read past,
+// as "rp_filter 2 on eth1" items; firstName the first of them by name, for the
+// command that turns it off; allToo when the host-wide setting is on as well.
+void WarnFilteredReplies(const SearchFrontEnd& frontEnd, std::uint64_t dropped, const char* filtered,
+                         const char* firstName, bool allToo);
 
 }  // namespace scout

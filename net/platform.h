@@ -33,17 +33,49 @@ struct InterfaceDetails {
     int prefixLength = -1;                  // -1 when not known
 };
 
+// What a failed receive means for the search.
+enum class ReceiveFailure {
+    Failed,      // the socket cannot be read: its window ends
+    TooLong,     // a datagram longer than the buffer was discarded; the next may be read
+    NoDatagram,  // nothing was read (a report of an earlier send, such as an ICMP
+                 // port unreachable, that Windows hands to the next receive)
+};
+
+// The reverse-path filter of one interface, where the platform has one: its
+// mode as the kernel applies it (0 off, 1 strict, 2 loose: the stricter of the
+// interface's and the host-wide setting), whether the host-wide setting is on
+// (then turning the interface's off is not enough), and whether this process
+// reads replies past it (at the link layer), so that none is lost.
+struct ReversePathFilter {
+    int mode = 0;
+    bool hostWide = false;
+    bool readPast = false;
+};
+
 enum class TableStatus {
     Ok,
     NoSpace,  // no buffer large enough could be had
     Failed,   // any other failure; the error code says which
 };
 
-// The interfaces of one search. The platform owns the storage and releases it
-// in releaseInterfaces; the search only reads entries[0..count).
+// Why an interface with an address is not searched.
+enum class SkipReason {
+    NoCarrier,  // up, but its link is not (an unplugged adapter, a bridge with no port)
+};
+
+struct SkippedInterface {
+    BroadcastInterface entry;
+    SkipReason reason;
+};
+
+// The interfaces of one search, and those it leaves out where the platform
+// knows them. The platform owns the storage and releases it in
+// releaseInterfaces; the search only reads entries[0..count).
 struct InterfaceTable {
     const BroadcastInterface* entries = nullptr;
     std::size_t count = 0;
+    const SkippedInterface* skipped = nullptr;
+    std::size_t skippedCount = 0;
     void* storage = nullptr;
 };
 
@@ -76,6 +108,12 @@ struct NetPlatform {
     // discarded and fails with the platform's message-too-long code.
     int (*receiveFrom)(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
                        std::size_t* received, NetAddress* sender);
+    // What a code that receiveFrom returned means (never 0).
+    ReceiveFailure (*classifyReceiveFailure)(void* context, int code);
+    // Datagrams for this socket that were lost before it could read them,
+    // because its receive buffer was full; counted up to the last receive.
+    // Null where the platform cannot tell.
+    std::uint32_t (*droppedDatagrams)(void* context, SocketHandle socket);
     int (*closeSocket)(void* context, SocketHandle socket);
     // The platform's description of an error code into text; false when it has none.
     bool (*errorText)(void* context, int code, char* text, std::size_t capacity);
@@ -88,6 +126,12 @@ struct NetPlatform {
     // name, Windows: the adapter's friendly name, UTF-8) and the prefix length
     // of its address; false when the platform knows neither.
     bool (*describeInterface)(void* context, const BroadcastInterface& entry, InterfaceDetails* details);
+
+    // The interface's reverse-path filter; null where the platform has none.
+    void (*reversePathFilter)(void* context, const BroadcastInterface& entry, ReversePathFilter* filter);
+    // Datagrams the reverse-path filter dropped so far (a counter of the whole
+    // host or network namespace); false, or null, where it cannot be read.
+    bool (*reversePathDrops)(void* context, std::uint64_t* count);
 
     // The broadcast-capable interfaces in search order. On Failed, *errorCode
     // holds the platform's code for errorText.
@@ -112,6 +156,9 @@ struct SearchFrontEnd {
     void (*setRowText)(void* context, int index, ListColumn column, const char* text);
     // Shows one formatted failure text and returns when the operator has seen it.
     void (*showError)(void* context, const char* text);
+    // Shows a warning: the search went on, and its rows stand, but something was
+    // lost on the way. Null where the front end does not show warnings.
+    void (*showWarning)(void* context, const char* text);
     // The window of an interface opens (position counts from 1, of count);
     // null where the front end does not show it.
     void (*beginInterface)(void* context, const BroadcastInterface& entry, std::size_t position, std::size_t count);

@@ -3,6 +3,12 @@
 // what a Windows socket bound to that address sends and receives: the limited
 // broadcast leaves through that interface, and both unicast replies to the
 // address and broadcasts arriving on it are read, nothing from elsewhere.
+//
+// Where the interface's reverse-path filter is on, the kernel drops a reply
+// from outside the interface's subnet before any socket sees it. A process
+// that may (CAP_NET_RAW) then reads the interface's replies at the link layer
+// instead, as the stack would have delivered them (net/posix/link_listener);
+// one that may not is told what the filter dropped, from the kernel's counter.
 #include "net/system_platform.h"
 
 #include <arpa/inet.h>
@@ -15,8 +21,11 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "net/posix/link_listener.h"
 
 namespace scout {
 namespace {
@@ -30,10 +39,29 @@ int StartSocketLayer(void*) {
     return 0;  // BSD sockets need no start
 }
 
+// What the platform keeps beside a UDP socket, by its descriptor: the link
+// layer listener that reads its interface's replies in its place, and the
+// kernel's count of what its full buffer dropped, as the last receive told it.
+struct SocketExtras {
+    int link = -1;
+    std::uint32_t dropped = 0;
+};
+constexpr int TrackedDescriptors = 1024;
+SocketExtras g_extras[TrackedDescriptors];
+
+SocketExtras* ExtrasOf(SocketHandle socket) {
+    return socket >= 0 && socket < TrackedDescriptors ? &g_extras[socket] : nullptr;
+}
+
 int OpenSocket(void*, SocketHandle* socket) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (fd < 0)
         return errno;
+    // Each receive then says how many datagrams the full buffer dropped so far.
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
+    if (SocketExtras* extras = ExtrasOf(fd))
+        *extras = SocketExtras{};
     *socket = fd;
     return 0;
 }
@@ -44,8 +72,33 @@ int SetBroadcast(void*, SocketHandle socket) {
 }
 
 void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
-    // The kernel caps this at net.core.rmem_max; a smaller buffer is no failure.
-    ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    AskReceiveBuffer(static_cast<int>(socket), bytes);
+}
+
+// The interface's reverse-path filter as the kernel applies it: the stricter
+// of its own and the host-wide setting.
+int ReadFilterSetting(const char* interfaceName) {
+    char path[96];
+    std::snprintf(path, sizeof path, "/proc/sys/net/ipv4/conf/%s/rp_filter", interfaceName);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[8] = {};
+    const ssize_t length = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    return length > 0 ? std::atoi(text) : 0;
+}
+
+void ReversePathFilterOf(void*, const BroadcastInterface& entry, ReversePathFilter* filter) {
+    *filter = ReversePathFilter{};
+    char name[IF_NAMESIZE] = {};
+    if (::if_indextoname(entry.index, name) == nullptr)
+        return;
+    const int own = ReadFilterSetting(name);
+    const int all = ReadFilterSetting("all");
+    filter->mode = own > all ? own : all;
+    filter->hostWide = all != 0;
+    filter->readPast = filter->mode != 0 && MayListenAtLinkLayer();
 }
 
 // Bound to an interface, the socket is tied to the device its index names (not
@@ -63,7 +116,18 @@ int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std:
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = INADDR_ANY;
-    return Result(::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local));
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        return errno;
+    // Replies the reverse-path filter would drop are read at the link layer,
+    // where this process may; without that, the filter's counter tells.
+    SocketExtras* extras = ExtrasOf(socket);
+    ReversePathFilter filter;
+    if (extras != nullptr && where.address != AnyAddress) {
+        ReversePathFilterOf(nullptr, where, &filter);
+        if (filter.readPast)
+            extras->link = OpenLinkListener(where.index, where.address, port);
+    }
+    return 0;
 }
 
 int SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t length, NetAddress address,
@@ -80,7 +144,9 @@ int SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t len
 // FIONREAD would give the size of the next datagram, 0 for an empty one: poll
 // tells whether one is queued at all.
 int DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
-    pollfd watch{static_cast<int>(socket), POLLIN, 0};
+    const SocketExtras* extras = ExtrasOf(socket);
+    const int fd = extras != nullptr && extras->link >= 0 ? extras->link : static_cast<int>(socket);
+    pollfd watch{fd, POLLIN, 0};
     int ready = 0;
     do {
         ready = ::poll(&watch, 1, 0);
@@ -91,18 +157,39 @@ int DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
     return 0;
 }
 
+// The kernel's count of what the socket's full buffer dropped, where the
+// receive carried it.
+void NoteDropped(SocketExtras* extras, msghdr& message) {
+    if (extras == nullptr)
+        return;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL && c->cmsg_len >= CMSG_LEN(sizeof(std::uint32_t))) {
+            std::uint32_t dropped = 0;
+            std::memcpy(&dropped, CMSG_DATA(c), sizeof dropped);
+            extras->dropped = dropped;
+        }
+    }
+}
+
 int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
                 NetAddress* sender) {
+    SocketExtras* extras = ExtrasOf(socket);
+    if (extras != nullptr && extras->link >= 0)
+        return ReceiveAtLinkLayer(extras->link, buffer, capacity, received, sender);
     sockaddr_in remote{};
     iovec part{buffer, capacity};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))];
     msghdr message{};
     message.msg_name = &remote;
     message.msg_namelen = sizeof remote;
     message.msg_iov = &part;
     message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
     const ssize_t length = ::recvmsg(static_cast<int>(socket), &message, MSG_DONTWAIT);
     if (length < 0)
         return errno;
+    NoteDropped(extras, message);
     // What Winsock reports as WSAEMSGSIZE: the datagram did not fit and is gone.
     if ((message.msg_flags & MSG_TRUNC) != 0)
         return EMSGSIZE;
@@ -111,7 +198,31 @@ int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t ca
     return 0;
 }
 
+// Nothing waiting after all (the link layer's frame was none the stack would
+// have delivered) is no datagram; a datagram too long was discarded.
+ReceiveFailure ClassifyReceiveFailure(void*, int code) {
+    if (code == EMSGSIZE)
+        return ReceiveFailure::TooLong;
+    return code == EAGAIN || code == EWOULDBLOCK ? ReceiveFailure::NoDatagram : ReceiveFailure::Failed;
+}
+
+std::uint32_t DroppedDatagrams(void*, SocketHandle socket) {
+    SocketExtras* extras = ExtrasOf(socket);
+    if (extras == nullptr)
+        return 0;
+    return extras->link >= 0 ? LinkListenerDrops(extras->link) : extras->dropped;
+}
+
+bool ReversePathDrops(void*, std::uint64_t* count) {
+    return ReadReversePathDrops(count);
+}
+
 int CloseSocket(void*, SocketHandle socket) {
+    if (SocketExtras* extras = ExtrasOf(socket)) {
+        if (extras->link >= 0)
+            ::close(extras->link);
+        *extras = SocketExtras{};
+    }
     return Result(::close(static_cast<int>(socket)));
 }
 
@@ -181,13 +292,17 @@ TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
     std::size_t capacity = 0;
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next)
         ++capacity;
-    auto* entries = static_cast<BroadcastInterface*>(
-        std::malloc((capacity == 0 ? 1 : capacity) * sizeof(BroadcastInterface)));
-    if (entries == nullptr) {
+    // One block for both lists: the interfaces searched, then those skipped.
+    const std::size_t slots = capacity == 0 ? 1 : capacity;
+    void* storage = std::malloc(slots * (sizeof(BroadcastInterface) + sizeof(SkippedInterface)));
+    if (storage == nullptr) {
         ::freeifaddrs(list);
         return TableStatus::NoSpace;
     }
+    auto* entries = static_cast<BroadcastInterface*>(storage);
+    auto* skipped = reinterpret_cast<SkippedInterface*>(entries + slots);
     std::size_t count = 0;
+    std::size_t skippedCount = 0;
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
             continue;
@@ -200,10 +315,18 @@ TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
         bool seen = false;
         for (std::size_t i = 0; i < count && !seen; ++i)
             seen = entries[i].index == index;
+        for (std::size_t i = 0; i < skippedCount && !seen; ++i)
+            seen = skipped[i].entry.index == index;
         if (seen)
             continue;  // a secondary address of an interface already listed
         sockaddr_in in;
         std::memcpy(&in, entry->ifa_addr, sizeof in);
+        // Up without a link: Windows drops such an adapter's routes, and a
+        // broadcast there reaches nobody.
+        if ((flags & IFF_RUNNING) == 0) {
+            skipped[skippedCount++] = SkippedInterface{{in.sin_addr.s_addr, index}, SkipReason::NoCarrier};
+            continue;
+        }
         // Insert in index order.
         std::size_t at = count;
         while (at > 0 && entries[at - 1].index > index) {
@@ -216,7 +339,9 @@ TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
     ::freeifaddrs(list);
     table->entries = entries;
     table->count = count;
-    table->storage = entries;
+    table->skipped = skipped;
+    table->skippedCount = skippedCount;
+    table->storage = storage;
     return TableStatus::Ok;
 }
 
@@ -235,11 +360,15 @@ const NetPlatform g_platform = {
     .sendTo = SendTo,
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
+    .classifyReceiveFailure = ClassifyReceiveFailure,
+    .droppedDatagrams = DroppedDatagrams,
     .closeSocket = CloseSocket,
     .errorText = ErrorText,
     .now = Now,
     .sleep = Sleep,
     .describeInterface = DescribeInterface,
+    .reversePathFilter = ReversePathFilterOf,
+    .reversePathDrops = ReversePathDrops,
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
 };

@@ -29,10 +29,25 @@ int StartSocketLayer(void*) {
     return ::WSAStartup(MAKEWORD(2, 2), &data);
 }
 
+// Not in every SDK's headers (mstcpip.h); the values are fixed.
+constexpr DWORD UdpConnectionReset = _WSAIOW(IOC_VENDOR, 12);  // SIO_UDP_CONNRESET
+constexpr DWORD UdpNetworkReset = _WSAIOW(IOC_VENDOR, 15);     // SIO_UDP_NETRESET
+
+// An ICMP port unreachable or time exceeded from any host on the segment
+// would otherwise make the socket's next receive fail, and end its window.
+// A system that does not know the option has no such behaviour to turn off.
+void IgnoreIcmpReports(SOCKET s) {
+    BOOL report = FALSE;
+    DWORD returned = 0;
+    ::WSAIoctl(s, UdpConnectionReset, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
+    ::WSAIoctl(s, UdpNetworkReset, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
+}
+
 int OpenSocket(void*, SocketHandle* socket) {
     const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET)
         return ::WSAGetLastError();
+    IgnoreIcmpReports(s);
     *socket = static_cast<SocketHandle>(s);
     return 0;
 }
@@ -102,6 +117,20 @@ int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t ca
     *received = static_cast<std::size_t>(length);
     *sender = remote.sin_addr.s_addr;
     return 0;
+}
+
+// Should a report of an earlier send still reach a receive (a system that
+// ignored IgnoreIcmpReports), it is no datagram and no reason to stop reading.
+ReceiveFailure ClassifyReceiveFailure(void*, int code) {
+    switch (code) {
+    case WSAEMSGSIZE:
+        return ReceiveFailure::TooLong;
+    case WSAECONNRESET:
+    case WSAENETRESET:
+        return ReceiveFailure::NoDatagram;
+    default:
+        return ReceiveFailure::Failed;
+    }
 }
 
 int CloseSocket(void*, SocketHandle socket) {
@@ -193,6 +222,7 @@ const NetPlatform g_platform = {
     .sendTo = SendTo,
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
+    .classifyReceiveFailure = ClassifyReceiveFailure,
     .closeSocket = CloseSocket,
     .errorText = ErrorText,
     .now = Now,

@@ -97,22 +97,27 @@ TEST(CliDecode, Windows1252) {
               "A\xE2\x82\xAC\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D\xC5\xB8\xC2\xA0\xC3\xBF");
 }
 
-TEST(CliInterfaces, NameAddressPrefixAndIndex) {
+TEST(CliInterfaces, NameAddressPrefixIndexAndWhySkipped) {
     InterfaceDetails named;
     snprintf(named.name, sizeof named.name, "%s", "Ethernet 2");
     named.prefixLength = 24;
     const std::vector<InterfaceLine> lines = {{{MakeAddress(10, 1, 0, 1), 2}, named},
-                                              {{MakeAddress(10, 2, 0, 1), 13}, InterfaceDetails{}}};
+                                              {{MakeAddress(10, 2, 0, 1), 13}, InterfaceDetails{}},
+                                              {{MakeAddress(172, 17, 0, 1), 4}, named, "no carrier"}};
     EXPECT_EQ(RenderInterfaces(lines, OutputFormat::Json, Plain),
-              "[\n  {\"name\": \"Ethernet 2\", \"address\": \"10.1.0.1\", \"prefix_length\": 24, \"index\": 2},\n"
-              "  {\"name\": \"\", \"address\": \"10.2.0.1\", \"prefix_length\": null, \"index\": 13}\n]\n");
+              "[\n  {\"name\": \"Ethernet 2\", \"address\": \"10.1.0.1\", \"prefix_length\": 24, \"index\": 2, "
+              "\"skipped\": null},\n"
+              "  {\"name\": \"\", \"address\": \"10.2.0.1\", \"prefix_length\": null, \"index\": 13, \"skipped\": null},\n"
+              "  {\"name\": \"Ethernet 2\", \"address\": \"172.17.0.1\", \"prefix_length\": 24, \"index\": 4, "
+              "\"skipped\": \"no carrier\"}\n]\n");
     EXPECT_EQ(RenderInterfaces({}, OutputFormat::Json, Plain), "[]\n");
     EXPECT_EQ(RenderInterfaces(lines, OutputFormat::Table, Plain),
-              "Name        Address   Prefix  Index\n"
-              "Ethernet 2  10.1.0.1  24      2\n"
-              "            10.2.0.1          13\n");
+              "Name        Address     Prefix  Index  Skipped\n"
+              "Ethernet 2  10.1.0.1    24      2\n"
+              "            10.2.0.1            13\n"
+              "Ethernet 2  172.17.0.1  24      4      no carrier\n");
     EXPECT_EQ(RenderInterfaces(lines, OutputFormat::Csv, RenderOptions{.header = false}),
-              "Ethernet 2,10.1.0.1,24,2\n,10.2.0.1,,13\n");
+              "Ethernet 2,10.1.0.1,24,2,\n,10.2.0.1,,13,\nEthernet 2,172.17.0.1,24,4,no carrier\n");
 }
 
 TEST(CliErrors, OneLinePerReport) {

@@ -128,6 +128,33 @@ int Receive(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_
     return 0;
 }
 
+ReceiveFailure Classify(void*, int code) {
+    if (code == MessageTooLongError)
+        return ReceiveFailure::TooLong;
+    return code == ConnectionResetError ? ReceiveFailure::NoDatagram : ReceiveFailure::Failed;
+}
+
+std::uint32_t Dropped(void* context, SocketHandle) {
+    return W(context).droppedPerSocket;
+}
+
+void Filter(void* context, const BroadcastInterface& entry, ReversePathFilter* filter) {
+    *filter = ReversePathFilter{};
+    for (const auto& [index, set] : W(context).filters)
+        if (index == entry.index)
+            *filter = set;
+}
+
+bool FilterDrops(void* context, std::uint64_t* count) {
+    FakeWorld& world = W(context);
+    if (world.filterReadings.empty())
+        return false;
+    *count = world.filterReadings.front();
+    if (world.filterReadings.size() > 1)
+        world.filterReadings.erase(world.filterReadings.begin());
+    return true;
+}
+
 int Close(void* context, SocketHandle) {
     FakeWorld& world = W(context);
     world.log.push_back("close");
@@ -220,6 +247,12 @@ void SetText(void* context, int index, ListColumn column, const char* text) {
     }
 }
 
+void Warn(void* context, const char* text) {
+    FakeWorld& world = W(context);
+    world.log.push_back(std::string("warning ") + text);
+    world.warnings.push_back(text);
+}
+
 void Begin(void* context, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
     W(context).log.push_back("begin " + AddressText(entry.address) + " " + std::to_string(position) + "/" +
                              std::to_string(count));
@@ -244,11 +277,15 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .sendTo = Send,
         .datagramWaiting = Waiting,
         .receiveFrom = Receive,
+        .classifyReceiveFailure = Classify,
+        .droppedDatagrams = Dropped,
         .closeSocket = Close,
         .errorText = ErrorText,
         .now = Now,
         .sleep = Sleep,
         .describeInterface = Describe,
+        .reversePathFilter = Filter,
+        .reversePathDrops = FilterDrops,
         .loadInterfaces = Load,
         .releaseInterfaces = Release,
     };
@@ -261,6 +298,7 @@ SearchFrontEnd MakeFakeFrontEnd(FakeWorld* world) {
         .insertRow = Insert,
         .setRowText = SetText,
         .showError = Show,
+        .showWarning = Warn,
         .beginInterface = Begin,
     };
 }

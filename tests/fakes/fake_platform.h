@@ -38,6 +38,8 @@ struct FakeRow {
 constexpr int UndescribedError = 9999;
 constexpr int MessageTooLongError = 10040;
 constexpr int WouldBlockError = 10035;
+constexpr int ConnectionResetError = 10054;  // what a receive gives after an ICMP report
+
 
 struct FakeWorld {
     std::uint32_t clock = 1000;
@@ -51,11 +53,18 @@ struct FakeWorld {
     int sleeps = 0;
     int searches = 0;                   // calls of loadInterfaces
     int startError = 0;                 // what startSocketLayer returns
+    // Losses: what each socket's full buffer dropped, each interface's reverse-path
+    // filter (by index), and the host's drop counter as each reading finds it
+    // (none: it cannot be read).
+    std::uint32_t droppedPerSocket = 0;
+    std::vector<std::pair<std::uint32_t, ReversePathFilter>> filters;
+    std::vector<std::uint64_t> filterReadings;
 
     // What happened, in order: "open", "bind 10.0.0.1:65513 if2", "send", "waiting", "recv",
     // "close", "sleep 50", "report <text>", "clear", "release".
     std::vector<std::string> log;
     std::vector<std::string> reports;
+    std::vector<std::string> warnings;
     std::vector<FakeRow> rows;
     std::vector<std::vector<std::uint8_t>> sent;
     int openSockets = 0;

@@ -369,18 +369,93 @@ TEST(ControllerSearch, ReceiveFailureEndsOnlyThatInterface) {
     EXPECT_EQ(world.openSockets, 0);
 }
 
-TEST(ControllerSearch, OversizedDatagramIsAReceiveFailure) {
+// One datagram too long for a reply hides nothing behind it: it is reported
+// once per window, and every reply after it is listed.
+TEST(ControllerSearch, OversizedDatagramIsReportedOnceAndTheWindowGoesOn) {
     FakeWorld world;
     world.interfaces = {{IfA, 2}, {IfB, 3}};
     auto oversized = ReplyBytes(1, "v", "r");
     oversized.push_back(0);
-    world.datagrams = {{IfA, 0, Ctl1, oversized}, {IfB, 0, Ctl3, ReplyBytes(3, "v", "r")}};
-    RunSearch(world);
+    world.datagrams = {{IfA, 0, Ctl1, oversized}, {IfA, 200, Ctl1, ReplyBytes(1, "v", "r")},
+                       {IfA, 300, Ctl1, oversized}, {IfA, 400, Ctl2, ReplyBytes(2, "v", "r")},
+                       {IfB, 0, Ctl3, ReplyBytes(3, "v", "r")}};
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_TRUE(outcome.reportedFailure);
     EXPECT_EQ(world.reports, std::vector<std::string>{
                                  "Error attempting to receive data for address 10.1.0.1. description of 10040."});
-    ASSERT_EQ(world.rows.size(), 1u);
-    EXPECT_EQ(world.rows[0].address, "10.2.0.60");
+    std::vector<std::string> addresses;
+    for (const test::FakeRow& row : world.rows)
+        addresses.push_back(row.address);
+    EXPECT_EQ(addresses, (std::vector<std::string>{"10.1.0.50", "10.1.0.51", "10.2.0.60"}));
 }
+
+// What Windows hands a receive after an ICMP report of an earlier send is no
+// datagram: the window goes on without a word.
+TEST(ControllerSearch, ConnectionResetIsNoDatagram) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    world.datagrams = {{IfA, 0, Ctl1, ReplyBytes(1, "v", "r")}, {IfA, 500, Ctl2, ReplyBytes(2, "v", "r")}};
+    world.failures = {{Op::Receive, 1, test::ConnectionResetError}, {Op::Receive, 2, test::ConnectionResetError}};
+    const SearchOutcome outcome = RunSearch(world);
+    EXPECT_FALSE(outcome.reportedFailure);
+    EXPECT_TRUE(world.reports.empty());
+    EXPECT_EQ(world.rows.size(), 2u);
+}
+
+// Replies the platform knows were lost are said, once each, and change
+// neither the rows nor the outcome.
+struct LossCase {
+    const char* name;
+    std::uint32_t droppedPerSocket;
+    std::vector<std::uint64_t> filterReadings;
+    ReversePathFilter filter;
+    std::vector<std::string> warnings;
+};
+
+class SearchLosses : public ::testing::TestWithParam<LossCase> {};
+
+TEST_P(SearchLosses, AreSaidOnce) {
+    const LossCase& c = GetParam();
+    for (const bool allAtOnce : {false, true}) {
+        FakeWorld world;
+        world.interfaces = {{IfA, 2}, {IfB, 3}};
+        world.datagrams = {{IfA, 0, Ctl1, ReplyBytes(1, "v", "r")}};
+        world.droppedPerSocket = c.droppedPerSocket;
+        world.filterReadings = c.filterReadings;
+        world.filters = {{2, c.filter}};
+        const NetPlatform platform = test::MakeFakePlatform(&world);
+        const SearchFrontEnd frontEnd = test::MakeFakeFrontEnd(&world);
+        const SearchPlan plan{world.interfaces.data(), world.interfaces.size(), ReplyWindowMs, allAtOnce};
+        const SearchOutcome outcome = SearchInterfaces(platform, frontEnd, plan);
+        EXPECT_FALSE(outcome.reportedFailure);
+        EXPECT_EQ(world.rows.size(), 1u);
+        EXPECT_EQ(world.warnings, c.warnings) << (allAtOnce ? "all at once" : "one after another");
+    }
+}
+
+const char* const FilterFix =
+    "To list them: a route to the controllers' subnet by that interface, "
+    "'sysctl -w net.ipv4.conf.if2.rp_filter=0', or run as root.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SearchLosses,
+    ::testing::Values(
+        LossCase{"NothingLost", 0, {7, 7}, {2, false, false}, {}},
+        LossCase{"BufferFull", 3, {}, {}, {"3 replies were on if2 10.1.0.1 lost: the receive buffer was full. To list "
+                                           "every one: 'sysctl -w net.core.rmem_max=4194304', or run as root.",
+                                           "3 replies were on if3 10.2.0.1 lost: the receive buffer was full. To list "
+                                           "every one: 'sysctl -w net.core.rmem_max=4194304', or run as root."}},
+        LossCase{"FilterDropped", 0, {7, 9}, {2, false, false},
+                 {std::string("the kernel dropped 2 replies from outside the interface's subnet (rp_filter 2 on "
+                              "if2, no route back to the sender). ") + FilterFix}},
+        LossCase{"FilterHostWide", 0, {7, 8}, {1, true, false},
+                 {"the kernel dropped 1 reply from outside the interface's subnet (rp_filter 1 on if2, no route back "
+                  "to the sender). To list them: a route to the controllers' subnet by that interface, 'sysctl -w "
+                  "net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.if2.rp_filter=0', or run as root."}},
+        LossCase{"FilterReadPast", 0, {7, 9}, {2, false, true}, {}},
+        LossCase{"FilterOff", 0, {7, 9}, {0, false, false}, {}},
+        LossCase{"CounterUnreadable", 0, {}, {2, false, false}, {}}),
+    [](const ::testing::TestParamInfo<LossCase>& p) { return p.param.name; });
 
 TEST(ControllerSearch, CloseFailureEndsTheSearch) {
     FakeWorld world;
@@ -461,15 +536,19 @@ TEST(ControllerSearch, AllAtOnceAFailureEndsOnlyItsInterface) {
     oversized.push_back(0);
     world.datagrams = {{IfA, 10, Ctl1, ReplyBytes(0xA1, "v", "r")}, {IfC, 5, Ctl2, oversized},
                        {IfC, 100, Ctl2, ReplyBytes(0xC1, "v", "r")}, {IfA, 200, Ctl1, ReplyBytes(0xA2, "v", "r")}};
-    world.failures = {{Op::Bind, 2, 42}};
+    world.failures = {{Op::Bind, 2, 42}, {Op::Receive, 4, 43}};
     const SearchOutcome outcome = RunPlan(world, ReplyWindowMs, true);
     EXPECT_TRUE(outcome.reportedFailure);
     EXPECT_EQ(world.reports,
               (std::vector<std::string>{"Error attempting to bind to socket for address 10.2.0.1. description of 42.",
-                                        "Error attempting to receive data for address 10.3.0.1. description of 10040."}));
-    ASSERT_EQ(world.rows.size(), 2u);
-    EXPECT_EQ(world.rows[0].model, "KRV-ETHA1");
-    EXPECT_EQ(world.rows[1].model, "KRV-ETHA2");
+                                        "Error attempting to receive data for address 10.3.0.1. description of 10040.",
+                                        "Error attempting to receive data for address 10.1.0.1. description of 43."}));
+    // The oversized datagram hid nothing behind it on 10.3.0.1; the failed
+    // receive on 10.1.0.1 ended its window before its second reply.
+    std::vector<std::string> models;
+    for (const test::FakeRow& row : world.rows)
+        models.push_back(row.model);
+    EXPECT_EQ(models, (std::vector<std::string>{"KRV-ETHA1", "KRV-ETHC1"}));
     EXPECT_EQ(world.openSockets, 0);
 }
 
