@@ -11,6 +11,7 @@ Everything is torn down on exit, on an exception and on SIGINT/SIGTERM.
 """
 
 import atexit
+import functools
 import ipaddress
 import json
 import os
@@ -276,9 +277,64 @@ class Lab:
 WINE_PREFIX_MARK = ".scout-ready"
 
 
+WINE32_LOADER = "/usr/lib/wine/wine"
+WINE64_LOADER = "/usr/lib/wine/wine64"
+
+
+def runs_32bit_programs():
+    """Whether this machine runs Wine's 32-bit loader: a kernel built without
+    32-bit support (some virtual machines) refuses it with "Exec format error",
+    and then only 64-bit Windows programs run here."""
+    if not os.path.exists(WINE32_LOADER):
+        return True  # no Wine at all: nothing to choose
+    try:
+        return subprocess.run([WINE32_LOADER, "--version"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=60).returncode == 0
+    except OSError:
+        return False
+
+
+def windows_build():
+    """The Windows build this machine tests: the shipped 32-bit one, or where
+    no 32-bit program runs, a 64-bit build of the same sources."""
+    return "win32" if runs_32bit_programs() else "win64"
+
+
+def _wine64_commands():
+    """A folder whose wine, wine-stable and wineboot start Wine's 64-bit loader
+    (Debian's own start the 32-bit one whenever it is installed)."""
+    folder = os.path.join(tempfile.gettempdir(), "scout-wine64-%d" % os.getuid())
+    os.makedirs(folder, exist_ok=True)
+    for name, line in (("wine", 'exec %s "$@"' % WINE64_LOADER), ("wine-stable", 'exec %s "$@"' % WINE64_LOADER),
+                       ("wineboot", 'exec %s wineboot "$@"' % WINE64_LOADER)):
+        path = os.path.join(folder, name)
+        text = "#!/bin/sh\n" + line + "\n"
+        try:
+            with open(path) as f:
+                current = f.read()
+        except OSError:
+            current = None
+        if current != text:
+            with open(path + ".new", "w") as f:
+                f.write(text)
+            os.chmod(path + ".new", 0o755)
+            os.replace(path + ".new", path)
+    return folder
+
+
+@functools.lru_cache(maxsize=None)
+def _windows_build_cached():
+    return "win32" if runs_32bit_programs() else "win64"
+
+
 def wine_env(wineprefix):
     env = dict(os.environ)
-    env.update(WINEPREFIX=wineprefix, WINEARCH="win32", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    env.update(WINEPREFIX=wineprefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    if _windows_build_cached() == "win32":
+        env["WINEARCH"] = "win32"
+    else:
+        env["WINEARCH"] = "win64"
+        env["PATH"] = _wine64_commands() + os.pathsep + env.get("PATH", os.defpath)
     return env
 
 
@@ -385,8 +441,20 @@ def controller_lines(segment, count, first_host=10, options=""):
 
 
 if __name__ == "__main__":
-    # scripts/wine-prefix: python3 scoutlab.py make-wine-prefix PREFIX [--display]
+    # For the scripts:
+    #   scoutlab.py make-wine-prefix PREFIX [--display]
+    #   scoutlab.py wine-env PREFIX       the environment of Wine, as sh export lines
+    #   scoutlab.py windows-build         win32, or win64 where no 32-bit program runs
+    import shlex
     import sys
-    if len(sys.argv) not in (3, 4) or sys.argv[1] != "make-wine-prefix":
-        sys.exit("usage: scoutlab.py make-wine-prefix PREFIX [--display]")
-    print("wine prefix made: %s" % make_wine_prefix(sys.argv[2], display="--display" in sys.argv[3:]))
+    args = sys.argv[1:]
+    if args[:1] == ["make-wine-prefix"] and len(args) in (2, 3):
+        print("wine prefix made: %s" % make_wine_prefix(args[1], display="--display" in args[2:]))
+    elif args[:1] == ["wine-env"] and len(args) == 2:
+        env = wine_env(os.path.abspath(args[1]))
+        for key in ("WINEPREFIX", "WINEARCH", "WINEDEBUG", "WINEDLLOVERRIDES", "PATH"):
+            print("export %s=%s" % (key, shlex.quote(env[key])))
+    elif args == ["windows-build"]:
+        print(windows_build())
+    else:
+        sys.exit("usage: scoutlab.py make-wine-prefix PREFIX [--display] | wine-env PREFIX | windows-build")

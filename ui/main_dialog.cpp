@@ -74,6 +74,7 @@ const SearchFrontEnd DialogFrontEnd = {
     .insertRow = InsertRow,
     .setRowText = SetRowText,
     .showError = ShowErrorBox,
+    .showWarning = nullptr,  // the Windows platform reports no losses
     .beginInterface = nullptr,
 };
 
@@ -91,7 +92,7 @@ HWND CreateOverPlaceholder(HWND dialog, int placeholderId, const char* className
     RECT area;
     GetWindowRect(GetDlgItem(dialog, placeholderId), &area);
     MapWindowPoints(GetDesktopWindow(), dialog, reinterpret_cast<POINT*>(&area), 2);
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongA(dialog, GWL_HINSTANCE));
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
     return CreateWindowExA(exStyle, className, "", style, area.left, area.top, area.right - area.left,
                            area.bottom - area.top, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            instance, nullptr);
@@ -159,24 +160,21 @@ BOOL OnInitDialog(HWND dialog) {
 
 // --- the handlers ---
 
-// OK keeps the three fields as they stand. A write that fails is reported once
-// (an operator who may not write to the Windows directory would otherwise lose
-// the values without a word); the dialog closes all the same.
+// OK keeps the three fields as they stand. Where neither the Windows
+// directory nor the user's own folder can be written, that is reported once
+// (the values would otherwise be lost without a word); the dialog closes all
+// the same.
 void SaveAddressFields(HWND dialog) {
-    DWORD firstError = ERROR_SUCCESS;
-    bool failed = false;
-    for (const AddressSetting& setting : AddressSettings) {
-        char text[ReadBackCapacity] = {};
-        GetDlgItemTextA(dialog, setting.fieldId, text, sizeof text);
-        DWORD error = ERROR_SUCCESS;
-        if (!SaveAddressSetting(setting, text, &error) && !failed) {
-            failed = true;
-            firstError = error;
-        }
+    char texts[AddressSettingCount][ReadBackCapacity] = {};
+    const char* values[AddressSettingCount];
+    for (std::size_t i = 0; i < AddressSettingCount; ++i) {
+        GetDlgItemTextA(dialog, AddressSettings[i].fieldId, texts[i], sizeof texts[i]);
+        values[i] = texts[i];
     }
-    if (failed) {
+    DWORD error = ERROR_SUCCESS;
+    if (!SaveAddressSettings(values, &error)) {
         char description[ErrorTextCapacity];
-        SystemErrorText(Platform(), static_cast<int>(firstError), description, sizeof description);
+        SystemErrorText(Platform(), static_cast<int>(error), description, sizeof description);
         ReportError(DialogFrontEnd, "Unable to save the address settings. %s.", description);
     }
 }

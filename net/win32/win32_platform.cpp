@@ -223,11 +223,14 @@ const NetPlatform g_platform = {
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
     .classifyReceiveFailure = ClassifyReceiveFailure,
+    .droppedDatagrams = nullptr,  // Winsock does not count what a full buffer dropped
     .closeSocket = CloseSocket,
     .errorText = ErrorText,
     .now = Now,
     .sleep = Sleep,
     .describeInterface = DescribeInterface,
+    .reversePathFilter = nullptr,  // Windows has no reverse-path filter for these replies
+    .reversePathDrops = nullptr,
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
 };

@@ -151,11 +151,53 @@ TEST_F(AddressSettings, ValuesReachTheFieldsAsTheFileHasThem) {
     DestroyWindow(dialog);
 }
 
-TEST_F(AddressSettings, AFileThatCannotBeWrittenIsReportedAndTheDialogStillCloses) {
-    // A folder in the file's place: every write fails, as it does for an
-    // operator who may not write to the Windows directory.
+// What an operator on a standard account meets: the Windows directory cannot
+// be written (here a folder stands in the file's place). The values go to the
+// user's own file, silently, and the next start shows them; once the Windows
+// directory can be written again, OK writes there and the user's copy goes.
+TEST_F(AddressSettings, WhereTheWindowsDirectoryCannotBeWrittenTheUsersOwnFileKeepsThem) {
     test::RemoveSettingsFile();
     ASSERT_TRUE(CreateDirectoryA(test::SettingsPath().c_str(), nullptr));
+    std::vector<std::string> reports;
+    EXPECT_EQ(test::RunModalWith([&](HWND dialog) {
+                  SetDlgItemTextA(dialog, IDC_MASK_FIELD, "255.255.0.0");
+                  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                  if (const HWND box = test::WaitForWindow("Scout Error", 1000)) {
+                      reports.push_back(test::MessageBoxText(box));
+                      test::CloseMessageBox(box);
+                  }
+              }),
+              1);
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    EXPECT_EQ(test::ReadUserSettingsFile(),
+              "[Network Address]\r\nIP=192.168.1.100\r\nMask=255.255.0.0\r\nGateway=192.168.1.1\r\n");
+    HWND dialog = test::CreateMainDialog();
+    EXPECT_EQ(FieldText(dialog, IDC_MASK_FIELD), "255.255.0.0") << "the user's own file is read first";
+    DestroyWindow(dialog);
+
+    test::RemoveSettingsFile();
+    test::WriteSettingsFile("[Network Address]\r\nMask=255.0.0.0\r\n");
+    dialog = test::CreateMainDialog();
+    EXPECT_EQ(FieldText(dialog, IDC_MASK_FIELD), "255.255.0.0") << "while it exists";
+    DestroyWindow(dialog);
+    EXPECT_EQ(ChangeMaskAndLeave("255.255.255.128", WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)), 1);
+    EXPECT_EQ(test::ReadSettingsFile(),
+              "[Network Address]\r\nMask=255.255.255.128\r\nIP=192.168.1.100\r\nGateway=192.168.1.1\r\n");
+    EXPECT_EQ(test::ReadUserSettingsFile(), "(none)") << "so that the two never disagree";
+}
+
+TEST_F(AddressSettings, WhereNeitherFileCanBeWrittenItIsReportedAndTheDialogStillCloses) {
+    // A folder in the file's place, and a file in the user's folder's place:
+    // every write fails.
+    test::RemoveSettingsFile();
+    ASSERT_TRUE(CreateDirectoryA(test::SettingsPath().c_str(), nullptr));
+    const std::string userFile = test::UserSettingsPath();
+    ASSERT_FALSE(userFile.empty());
+    const std::string userFolder = userFile.substr(0, userFile.rfind('\\'));
+    const HANDLE blocker = CreateFileA(userFolder.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(blocker, INVALID_HANDLE_VALUE);
+    CloseHandle(blocker);
     SetLastError(ERROR_SUCCESS);
     ASSERT_FALSE(WritePrivateProfileStringA("Network Address", "IP", "1.2.3.4", "scout.ini"));
     const DWORD code = GetLastError();

@@ -4,18 +4,21 @@
 #include <commctrl.h>
 
 #include "app/resource.h"
+#include "ui/address_settings.h"
 #include "ui/main_dialog.h"
 
 namespace scout::test {
 
 void FakeDialogTest::SetUp() {
     RemoveSettingsFile();
+    RemoveUserSettings();
     platform = MakeFakePlatform(&world);
     ui::SetDialogPlatform(&platform);
 }
 
 void FakeDialogTest::TearDown() {
     RemoveSettingsFile();
+    RemoveUserSettings();
     ui::SetDialogPlatform(nullptr);
 }
 
@@ -146,9 +149,9 @@ void WriteSettingsFile(const std::string& bytes) {
     FlushProfileCache();
 }
 
-std::string ReadSettingsFile() {
-    FlushProfileCache();
-    const HANDLE file = CreateFileA(SettingsPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+namespace {
+std::string ReadFileBytes(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return "(none)";
@@ -159,6 +162,32 @@ std::string ReadSettingsFile() {
         bytes.append(chunk, read);
     CloseHandle(file);
     return bytes;
+}
+}  // namespace
+
+std::string ReadSettingsFile() {
+    FlushProfileCache();
+    return ReadFileBytes(SettingsPath());
+}
+
+std::string UserSettingsPath() {
+    char path[MAX_PATH] = {};
+    return ui::UserSettingsPath(path, sizeof path) ? path : "";
+}
+
+void RemoveUserSettings() {
+    const std::string path = UserSettingsPath();
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+    DeleteFileA(path.c_str());
+    const std::string folder = path.substr(0, path.rfind('\\'));
+    DeleteFileA(folder.c_str());
+    RemoveDirectoryA(folder.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+}
+
+std::string ReadUserSettingsFile() {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, UserSettingsPath().c_str());
+    return ReadFileBytes(UserSettingsPath());
 }
 
 void ClickList(HWND dialog) {

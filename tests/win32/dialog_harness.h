@@ -53,6 +53,12 @@ void RemoveSettingsFile();
 void WriteSettingsFile(const std::string& bytes);
 // Its bytes, or "(none)" when there is no such file.
 std::string ReadSettingsFile();
+// The user's own settings file, in the prefix's application data.
+std::string UserSettingsPath();
+// Removes it and its folder (or a file that stands in for the folder).
+void RemoveUserSettings();
+// The user's file's bytes, or "(none)".
+std::string ReadUserSettingsFile();
 
 // Sends the ResultList's NM_CLICK (as the list sends it) to the dialog.
 void ClickList(HWND dialog);

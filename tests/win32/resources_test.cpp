@@ -89,12 +89,13 @@ TEST_F(ScoutExe, VersionBlock) {
 TEST_F(ScoutExe, ManifestAsksForCommonControlsSixAsInvokerAndNothingElse) {
     const std::string manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
     ASSERT_FALSE(manifest.empty());
-    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
-                            "processorArchitecture=\"X86\""),
+    // The shipped build is 32-bit; a 64-bit test build says so in its copy.
+    const std::string processor = sizeof(void*) == 4 ? "processorArchitecture=\"X86\"" : "processorArchitecture=\"amd64\"";
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" " + processor),
               std::string::npos)
         << manifest;
     EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
-    EXPECT_NE(manifest.find("<assemblyIdentity version=\"1.0.0.0\" processorArchitecture=\"X86\""), std::string::npos);
+    EXPECT_NE(manifest.find("<assemblyIdentity version=\"1.0.0.0\" " + processor), std::string::npos);
     for (const char* absent : {"dpiAware", "dpiAwareness", "supportedOS", "compatibility", "longPathAware"})
         EXPECT_EQ(manifest.find(absent), std::string::npos) << absent;
     // Exactly one dependency.
