@@ -7,7 +7,8 @@ that looks to Wine like a Windows host, segments with virtual controllers
         lab.start_sim(net.segments[0], ["address=10.1.0.50 model=1A2B version=1.2 revision=B"])
         result = lab.run(net.ws, ["scout-cli", "search", "--json"])
 
-Everything is torn down on exit, on an exception and on SIGINT/SIGTERM.
+Everything is torn down on exit, on an exception and on SIGINT, SIGTERM and
+SIGHUP (a closed terminal).
 """
 
 import atexit
@@ -76,6 +77,19 @@ TOPOLOGY_SEGMENTS = {
 }
 TOPOLOGIES = list(TOPOLOGY_SEGMENTS)
 
+# How the workstation is set up, beside its topology: "clean" as a lab host;
+# "laptop" as field laptops are (systemd's loose reverse-path filter on every
+# interface, offline: no default route, a container bridge up with no
+# carrier); "laptop-wifi" as one online by Wi-Fi (a default route by wlan0,
+# the strict filter of other distributions).
+PROFILES = {
+    "clean": {"rp_filter": 0, "wifi": False, "container_bridge": False},
+    "laptop": {"rp_filter": 2, "wifi": False, "container_bridge": True},
+    "laptop-wifi": {"rp_filter": 1, "wifi": True, "container_bridge": True},
+}
+WIFI_ADDRESS, WIFI_GATEWAY = "192.168.178.23/24", "192.168.178.1"
+CONTAINER_BRIDGE_ADDRESS = "172.17.0.1/16"
+
 
 def topology_segments(name):
     if name not in TOPOLOGY_SEGMENTS:
@@ -96,12 +110,13 @@ class Lab:
         self.workdir = tempfile.mkdtemp(prefix="scout-lab-")
         self.keep_logs = keep_logs
         self._closed = False
+        self._closing = False
         self._previous_handlers = {}
 
     # --- lifetime -------------------------------------------------------
     def __enter__(self):
         atexit.register(self.close)
-        for sig in (signal.SIGINT, signal.SIGTERM):
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
             self._previous_handlers[sig] = signal.signal(sig, self._on_signal)
         return self
 
@@ -110,13 +125,19 @@ class Lab:
         return False
 
     def _on_signal(self, signum, frame):
-        self.close()
+        # The handler only unwinds: the clean-up runs in __exit__ (or atexit),
+        # outside the handler, where no wait of the interrupted code holds the
+        # lock a wait of the clean-up would need. A second signal during the
+        # clean-up lets it finish.
+        if self._closing:
+            return
         raise SystemExit(128 + signum)
 
     def close(self):
         if self._closed:
             return
         self._closed = True
+        self._closing = True
         for wineprefix, ns in self.wine_prefixes:
             self._wineserver_kill(wineprefix, ns)
         for proc in self.processes:
@@ -395,17 +416,22 @@ class SimHandle:
             self.proc.wait(timeout=5)
 
 
-def build_topology(lab, name):
-    """Makes the workstation namespace and the segments of a named topology.
+def build_topology(lab, name, profile="clean"):
+    """Makes the workstation namespace and the segments of a named topology,
+    the workstation set up as the profile says.
 
     The workstation mimics a Windows host: each interface has its address and a
     255.255.255.255/32 route with that address as source (what Wine's forwarding
     table reports as a broadcast interface), loopback is up, and an address is
     answered for (ARP) only on the interface that holds it."""
+    if profile not in PROFILES:
+        raise LabError("unknown profile %r (one of: %s)" % (profile, ", ".join(PROFILES)))
+    setup = PROFILES[profile]
     segments = topology_segments(name)
     ws = lab.add_namespace("ws")
+    rp_filter = str(setup["rp_filter"])
     for key, value in (("net.ipv4.conf.all.arp_ignore", "1"), ("net.ipv4.conf.all.arp_announce", "2"),
-                       ("net.ipv4.conf.all.rp_filter", "0"), ("net.ipv4.conf.default.rp_filter", "0")):
+                       ("net.ipv4.conf.all.rp_filter", rp_filter), ("net.ipv4.conf.default.rp_filter", rp_filter)):
         lab.configure(ws, ["sysctl", "-q", "-w", "%s=%s" % (key, value)])
     port = 0
     for s_index, segment in enumerate(segments):
@@ -427,6 +453,30 @@ def build_topology(lab, name):
                                "metric", str(100 + port)])
             segment.workstation_addresses.append(address)
             port += 1
+    if setup["wifi"]:
+        # A link of its own whose far end is up and silent; the default route by it.
+        lab.configure(ws, ["ip", "link", "add", "wlan0", "type", "veth", "peer", "name", "wlan0-ap"])
+        lab.configure(ws, ["ip", "link", "set", "wlan0-ap", "up"])
+        lab.configure(ws, ["ip", "addr", "add", WIFI_ADDRESS, "dev", "wlan0"])
+        lab.configure(ws, ["ip", "link", "set", "wlan0", "up"])
+        lab.configure(ws, ["ip", "route", "add", "default", "via", WIFI_GATEWAY, "dev", "wlan0"])
+        lab.configure(ws, ["ip", "route", "add", "255.255.255.255/32", "dev", "wlan0", "src",
+                           WIFI_ADDRESS.split("/")[0], "metric", str(100 + port)])
+    if setup["container_bridge"]:
+        # Up, with an address, and its one port's far end down: no carrier (and,
+        # as on Windows, no broadcast route).
+        lab.configure(ws, ["ip", "link", "add", "docker0", "type", "bridge"])
+        lab.configure(ws, ["ip", "link", "add", "vethc", "type", "veth", "peer", "name", "vethc-c"])
+        lab.configure(ws, ["ip", "link", "set", "vethc", "master", "docker0"])
+        lab.configure(ws, ["ip", "link", "set", "vethc", "up"])
+        lab.configure(ws, ["ip", "addr", "add", CONTAINER_BRIDGE_ADDRESS, "dev", "docker0"])
+        lab.configure(ws, ["ip", "link", "set", "docker0", "up"])
+    # Every interface as the host-wide setting says (those made before it was set too).
+    links = subprocess.run(["ip", "netns", "exec", ws, "ls", "/proc/sys/net/ipv4/conf"], capture_output=True,
+                           text=True).stdout.split()
+    for link in links:
+        if link not in ("all", "default"):
+            lab.configure(ws, ["sysctl", "-q", "-w", "net.ipv4.conf.%s.rp_filter=%s" % (link, rp_filter)])
     return Network(ws, segments)
 
 

@@ -109,9 +109,9 @@ void Warn(const SearchFrontEnd& frontEnd, const char* format, ...) {
 
 void WarnBufferLoss(const SearchFrontEnd& frontEnd, const char* interfaceLabel, std::uint32_t lost) {
     Warn(frontEnd,
-         "%lu %s on %s lost: the receive buffer was full. To list every one: "
+         "%lu %s on %s %s lost: the receive buffer was full. To list every one: "
          "'sysctl -w net.core.rmem_max=4194304', or run as root.",
-         static_cast<unsigned long>(lost), lost == 1 ? "reply was" : "replies were", interfaceLabel);
+         static_cast<unsigned long>(lost), lost == 1 ? "reply" : "replies", interfaceLabel, lost == 1 ? "was" : "were");
 }
 
 void WarnFilteredReplies(const SearchFrontEnd& frontEnd, std::uint64_t dropped, const char* filtered,

@@ -53,6 +53,49 @@ constexpr std::uint32_t MaxOfflineMs = 3600000;
 constexpr std::uint32_t MaxReplyLength = 1400;
 constexpr std::uint32_t MaxFlood = 10000000;
 constexpr std::uint32_t MaxFloodMs = 60000;
+// A controller file is read no further than this: a line of it, the whole of it.
+constexpr std::size_t MaxLineBytes = 4096;
+constexpr std::size_t MaxFileBytes = 16 * 1024 * 1024;
+// A text of the user's echoed in a message is cut after this many bytes.
+constexpr std::size_t MaxShownBytes = 200;
+
+// A text of the user's as a message shows it: every control byte and every
+// byte above 0x7E as \xNN, cut after MaxShownBytes with "...".
+std::string Shown(const std::string& text) {
+    std::string shown;
+    for (std::size_t i = 0; i < text.size() && i < MaxShownBytes; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte > 0x7e) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        } else {
+            shown += static_cast<char>(byte);
+        }
+    }
+    if (text.size() > MaxShownBytes)
+        shown += "...";
+    return shown;
+}
+
+std::uint32_t HostOrder(NetAddress address) {
+    const auto* b = reinterpret_cast<const std::uint8_t*>(&address);
+    return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
+           static_cast<std::uint32_t>(b[2]) << 8 | b[3];
+}
+
+// An address a controller can hold: none of 0.0.0.0/8, loopback, multicast,
+// 240.0.0.0/4 (the limited broadcast among them).
+bool ControllerCanHold(NetAddress address) {
+    const std::uint32_t first = HostOrder(address) >> 24;
+    return first != 0 && first != 127 && first < 224;
+}
+
+// Ones, then zeros.
+bool ContiguousMask(NetAddress mask) {
+    const std::uint32_t host = HostOrder(mask);
+    return (~host & (~host + 1)) == 0;
+}
 
 // Digits of the base and nothing else (no sign, no space), at most max.
 bool ParseNumber(const std::string& text, int base, std::uint32_t* value, std::uint64_t max = 0xFFFFFFFFu) {
@@ -116,13 +159,13 @@ bool SetKey(Controller* c, const std::string& key, const std::string& value, boo
     bool ok = true;
     std::uint32_t number = 0;
     if (key == "address") {
-        ok = ParseAddressWithPrefix(value, &c->address, &c->mask);
+        ok = ParseAddressWithPrefix(value, &c->address, &c->mask) && ControllerCanHold(c->address);
     } else if (key == "mask") {
-        ok = ParseDottedAddress(value.c_str(), &c->mask);
+        ok = ParseDottedAddress(value.c_str(), &c->mask) && ContiguousMask(c->mask);
     } else if (key == "gateway") {
         ok = ParseDottedAddress(value.c_str(), &c->gateway);
     } else if (key == "default") {
-        ok = ParseAddressWithPrefix(value, &c->defaultAddress, &c->defaultMask);
+        ok = ParseAddressWithPrefix(value, &c->defaultAddress, &c->defaultMask) && ControllerCanHold(c->defaultAddress);
     } else if (key == "model") {
         ok = ParseNumber(value.rfind("0x", 0) == 0 ? value.substr(2) : value, 16, &c->model);
     } else if (key == "version") {
@@ -142,7 +185,7 @@ bool SetKey(Controller* c, const std::string& key, const std::string& value, boo
         c->delayMinMs = number;
         c->delayMaxMs = high;
         if (!ok) {
-            *error = "bad value '" + value + "' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)";
+            *error = "bad value '" + Shown(value) + "' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)";
             return false;
         }
     } else if (key == "twice") {
@@ -160,11 +203,11 @@ bool SetKey(Controller* c, const std::string& key, const std::string& value, boo
         ok = ParseNumber(value, 10, &number, MaxReplyLength);
         c->replyLength = static_cast<int>(number);
     } else {
-        *error = "unknown key '" + key + "'";
+        *error = "unknown key '" + Shown(key) + "'";
         return false;
     }
     if (!ok)
-        *error = "bad value '" + value + "' for " + key;
+        *error = "bad value '" + Shown(value) + "' for " + key;
     return ok;
 }
 
@@ -206,15 +249,24 @@ bool ParseControllerLine(const std::string& line, Controller* controller, std::s
     // A # starts a comment, wherever it stands.
     std::istringstream words(line.substr(0, line.find('#')));
     std::string word;
-    bool haveAddress = false;
+    std::vector<std::string> keys;
     while (words >> word) {
         const std::size_t equals = word.find('=');
         const std::string key = word.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
+        for (const std::string& seen : keys) {
+            if (seen == key) {
+                *error = "'" + Shown(key) + "' given twice";
+                return false;
+            }
+        }
         if (!SetKey(&c, key, value, equals != std::string::npos, error))
             return false;
-        haveAddress = haveAddress || key == "address";
+        keys.push_back(key);
     }
+    bool haveAddress = false;
+    for (const std::string& key : keys)
+        haveAddress = haveAddress || key == "address";
     if (!haveAddress) {
         *error = "a controller needs an address";
         return false;
@@ -224,21 +276,56 @@ bool ParseControllerLine(const std::string& line, Controller* controller, std::s
     return true;
 }
 
+// Reads one line of at most MaxLineBytes; false at the end of the file. A line
+// too long or holding a NUL byte, or a file past MaxFileBytes, is an error.
+bool ReadLine(std::istream& file, std::size_t* total, std::string* line, std::string* error) {
+    line->clear();
+    char c = 0;
+    bool any = false;
+    while (file.get(c)) {
+        any = true;
+        if (++*total > MaxFileBytes) {
+            *error = "the file is longer than 16 MiB";
+            return false;
+        }
+        if (c == '\n')
+            return true;
+        if (c == '\0') {
+            *error = "a NUL byte in the line";
+            return false;
+        }
+        if (line->size() == MaxLineBytes) {
+            *error = "a line longer than 4096 bytes";
+            return false;
+        }
+        *line += c;
+    }
+    return any;
+}
+
 bool LoadControllerFile(const std::string& path, std::vector<Controller>* controllers, std::string* error) {
     struct stat info{};
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        *error = "cannot read " + path + ": it is a directory";
+        *error = "cannot read " + Shown(path) + ": it is a directory";
         return false;
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
+        *error = "cannot read " + Shown(path) + ": " + std::strerror(errno);
         return false;
     }
     std::string line;
+    std::size_t total = 0;
     int number = 0;
-    while (std::getline(file, line)) {
+    for (;;) {
         ++number;
+        error->clear();
+        if (!ReadLine(file, &total, &line, error)) {
+            if (error->empty())
+                return true;
+            *error = Shown(path) + ":" + std::to_string(number) + ": " + *error;
+            return false;
+        }
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         const std::size_t first = line.find_first_not_of(" \t");
@@ -246,12 +333,11 @@ bool LoadControllerFile(const std::string& path, std::vector<Controller>* contro
             continue;
         Controller c;
         if (!ParseControllerLine(line, &c, error)) {
-            *error = path + ":" + std::to_string(number) + ": " + *error;
+            *error = Shown(path) + ":" + std::to_string(number) + ": " + *error;
             return false;
         }
         controllers->push_back(c);
     }
-    return true;
 }
 
 bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* error, bool* help) {
@@ -265,14 +351,14 @@ bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* 
             *help = true;
             return true;
         } else if (flag.rfind("--", 0) != 0) {
-            *error = "unexpected argument " + flag;
+            *error = "unexpected argument " + Shown(flag);
             return false;
         } else if (flag == "--twice") {
             single += " twice";
         } else if (flag == "--bad-magic") {
             single += " bad-magic";
         } else if (!hasValue) {
-            *error = "missing value for " + flag;
+            *error = "missing value for " + Shown(flag);
             return false;
         } else if (flag == "--controller") {
             Controller c;
@@ -287,39 +373,39 @@ bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* 
         } else if (flag == "--flood") {
             const std::string text = value();
             if (!ParseNumber(text, 10, &options->floodCount, MaxFlood)) {
-                *error = "bad value '" + text + "' for --flood (0 to 10000000)";
+                *error = "bad value '" + Shown(text) + "' for --flood (0 to 10000000)";
                 return false;
             }
         } else if (flag == "--flood-ms") {
             const std::string text = value();
             if (!ParseNumber(text, 10, &options->floodSpreadMs, MaxFloodMs)) {
-                *error = "bad value '" + text + "' for --flood-ms (0 to 60000)";
+                *error = "bad value '" + Shown(text) + "' for --flood-ms (0 to 60000)";
                 return false;
             }
         } else if (flag == "--flood-length") {
             const std::string text = value();
             std::uint32_t length = 0;
             if (!ParseNumber(text, 10, &length, DatagramLength)) {
-                *error = "bad value '" + text + "' for --flood-length (0 to 40)";
+                *error = "bad value '" + Shown(text) + "' for --flood-length (0 to 40)";
                 return false;
             }
             options->floodLength = static_cast<int>(length);
         } else if (flag == "--seed") {
             const std::string text = value();
             if (!ParseNumber(text, 10, &options->seed)) {
-                *error = "bad value '" + text + "' for --seed (0 to 4294967295)";
+                *error = "bad value '" + Shown(text) + "' for --seed (0 to 4294967295)";
                 return false;
             }
         } else if (flag.rfind("--", 0) == 0) {
             // A key of the one controller's line: its value is one word of that line.
             const std::string text = value();
             if (text.find_first_of("# \t\n") != std::string::npos) {
-                *error = "bad value '" + text + "' for " + flag;
+                *error = "bad value '" + Shown(text) + "' for " + Shown(flag);
                 return false;
             }
             single += " " + flag.substr(2) + "=" + text;
         } else {
-            *error = "unexpected argument " + flag;
+            *error = "unexpected argument " + Shown(flag);
             return false;
         }
     }

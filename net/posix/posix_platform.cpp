@@ -22,6 +22,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <fcntl.h>
+#include <linux/sock_diag.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -206,11 +207,22 @@ ReceiveFailure ClassifyReceiveFailure(void*, int code) {
     return code == EAGAIN || code == EWOULDBLOCK ? ReceiveFailure::NoDatagram : ReceiveFailure::Failed;
 }
 
+// What a receive's SO_RXQ_OVFL count says is only what was dropped before
+// that datagram was queued: a burst that fills the buffer loses its tail after
+// the last datagram that fitted. The socket's own count (SO_MEMINFO) says it
+// all; the last receive's count stands where the kernel has no such option.
 std::uint32_t DroppedDatagrams(void*, SocketHandle socket) {
     SocketExtras* extras = ExtrasOf(socket);
     if (extras == nullptr)
         return 0;
-    return extras->link >= 0 ? LinkListenerDrops(extras->link) : extras->dropped;
+    if (extras->link >= 0)
+        return LinkListenerDrops(extras->link);
+    std::uint32_t memory[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof memory;
+    if (::getsockopt(static_cast<int>(socket), SOL_SOCKET, SO_MEMINFO, memory, &length) == 0 &&
+        length > SK_MEMINFO_DROPS * sizeof memory[0] && memory[SK_MEMINFO_DROPS] > extras->dropped)
+        return memory[SK_MEMINFO_DROPS];
+    return extras->dropped;
 }
 
 bool ReversePathDrops(void*, std::uint64_t* count) {

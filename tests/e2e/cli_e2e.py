@@ -41,8 +41,10 @@ def names_and_formats(lab, front_for):
     front = front_for(net)
 
     interfaces = strict_json(front.cli("interfaces", "--json").stdout)
-    check(interfaces == [{"name": "ws0", "address": "10.1.0.1", "prefix_length": 24, "index": interfaces[0]["index"]},
-                         {"name": "ws1", "address": "10.2.0.1", "prefix_length": 24, "index": interfaces[1]["index"]}]
+    check(interfaces == [{"name": "ws0", "address": "10.1.0.1", "prefix_length": 24, "index": interfaces[0]["index"],
+                          "skipped": None},
+                         {"name": "ws1", "address": "10.2.0.1", "prefix_length": 24, "index": interfaces[1]["index"],
+                          "skipped": None}]
           and all(type(i["index"]) is int for i in interfaces), "interfaces: name, address, prefix, index",
           interfaces)
 

@@ -71,6 +71,20 @@ def same_rows_as_scout_cli(lab, front_for):
     check(dialog == cli, "the dialog and scout-cli list the same rows in the same order", dialog, cli)
 
 
+@case(builds=("win32",))
+def oversized_datagram_hides_nothing(lab, front_for):
+    """The dialog shows the report of a datagram too long for a reply once,
+    and lists the replies that came behind it."""
+    net = build_topology(lab, "single")
+    lab.start_sim(net.segments[0], ["address=10.1.0.40 model=1 length=41 delay=5",
+                                    "address=10.1.0.50 model=2 version=a revision=1 delay=200",
+                                    "address=10.1.0.51 model=3 version=b revision=2 delay=400"])
+    run = probe(front_for(net), "search", "dump")
+    check(len(run.reports) == 1 and run.reports[0].startswith(
+        "Error attempting to receive data for address 10.1.0.1."), "one report", run.reports)
+    check(run.addresses(0) == ["10.1.0.50", "10.1.0.51"], "the replies behind it are listed", run.dumps)
+
+
 # Settle time plus one interface's reply window: the least a command keeps the dialog busy.
 COMMAND_MIN_MS = 5000 + 1010
 

@@ -11,6 +11,7 @@ import sys
 import time
 
 from e2e import ROOT, build_topology, case_registry, check
+from scoutlab import windows_build
 
 CASES, case = case_registry()
 SCOUT_LAB = os.path.join(ROOT, "lab/scout-lab")
@@ -25,6 +26,9 @@ def lab_mistakes(work):
     bad_utf8 = os.path.join(work, "latin1.conf")
     with open(bad_utf8, "wb") as f:
         f.write(b"address=10.1.0.20 version=caf\xe9\n")
+    long_line = os.path.join(work, "long.conf")
+    with open(long_line, "w") as f:
+        f.write("address=10.1.0.20 version=" + "v" * 5000 + "\n")
     bad_line = os.path.join(work, "fifth.conf")
     with open(bad_line, "w") as f:
         f.write("# a comment\n\naddress=10.1.0.20\naddress=10.1.0.21  # fine\naddress=10.1.0.22 colour=red\n")
@@ -41,6 +45,12 @@ def lab_mistakes(work):
          "--sim 2=%s: the topology two-segments has no segment '2' (it has segments 0 to 1)" % DEMO),
         (("run", "single", "--sim", "0=/nonexistent.conf", "--", "true"), "no controller file /nonexistent.conf"),
         (("run", "single", "--sim", "0=" + work, "--", "true"), "the controller file %s is a directory" % work),
+        (("run", "single", "--sim", "0=/dev/zero", "--", "true"),
+         "the controller file /dev/zero has a NUL byte at line 1"),
+        (("run", "single", "--sim", "0=" + long_line, "--", "true"),
+         "scout-sim: %s:1: a line longer than 4096 bytes" % long_line),
+        (("run", "single", "--sim", "0=x\x1b[2J" + "y" * 100000, "--", "true"),
+         "no controller file x\\x1b[2J" + "y" * 195 + "..."),
         (("run", "single", "--sim", "0=" + bad_utf8, "--", "true"),
          "the controller file %s is not UTF-8 (byte 30)" % bad_utf8),
         (("run", "single", "--sim", "0=" + bad_line, "--", "true"),
@@ -66,6 +76,16 @@ def sim_mistakes(work):
         (("--controller", "address=10.1.0.20 length=1401"), "bad value '1401' for length"),
         (("--address", "10.1.0.20", "--version", "a#b"), "bad value 'a#b' for --version"),
         (("--config", work), "cannot read %s: it is a directory" % work),
+        (("--config", "/dev/zero"), "/dev/zero:1: a NUL byte in the line"),
+        (("--controller", "address=0.0.0.0"), "bad value '0.0.0.0' for address"),
+        (("--controller", "address=255.255.255.255"), "bad value '255.255.255.255' for address"),
+        (("--controller", "address=224.0.0.1"), "bad value '224.0.0.1' for address"),
+        (("--controller", "address=127.0.0.1"), "bad value '127.0.0.1' for address"),
+        (("--controller", "address=10.1.0.20 default=0.1.2.3/8"), "bad value '0.1.2.3/8' for default"),
+        (("--controller", "address=10.1.0.20 mask=255.0.255.0"), "bad value '255.0.255.0' for mask"),
+        (("--controller", "address=10.1.0.20 address=10.1.0.21"), "'address' given twice"),
+        (("--controller", "address=10.1.0.20 version=" + "\x07" * 100000),
+         "bad value '" + "\\x07" * 200 + "...' for version"),
         (("--config", "/nonexistent.conf"), "cannot read /nonexistent.conf: No such file or directory"),
         (("--address",), "missing value for --address"),
         ((), "no controller given"),
@@ -121,6 +141,32 @@ def run_on_the_terminal(lab, front_for):
     check(namespaces() == before, "every namespace removed", namespaces(), before)
 
 
+@case(builds=("linux",), sanitizer=False)
+def signals_clean_up(lab, front_for):
+    """SIGTERM and SIGHUP (a closed terminal) sent to scout-lab alone end the
+    command and the lab: its namespaces and its scout-sim are gone, and it
+    exits with the signal's status."""
+    before = namespaces()
+    for sig in (signal.SIGTERM, signal.SIGHUP):
+        proc = subprocess.Popen([sys.executable, SCOUT_LAB, "run", "single", "--sim", "0=" + DEMO, "--", "sleep", "60"],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, start_new_session=True)
+        deadline = time.time() + 30
+        while len(namespaces()) < len(before) + 2 and time.time() < deadline:
+            time.sleep(0.05)
+        time.sleep(0.3)
+        proc.send_signal(sig)
+        try:
+            out, err = proc.communicate(timeout=30)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.communicate()
+            check(False, "scout-lab ended on %s" % sig.name)
+        check(proc.returncode == 128 + sig, "%s: its status" % sig.name, proc.returncode, err)
+        check(namespaces() == before, "%s: every namespace removed" % sig.name, namespaces(), before)
+        left = subprocess.run(["pgrep", "-s", str(proc.pid)], capture_output=True, text=True).stdout.split()
+        check(left == [], "%s: nothing of its session runs on" % sig.name, left)
+
+
 def readme_lab_examples():
     """The README's `lab/scout-lab run` examples, continuation lines joined."""
     with open(os.path.join(ROOT, "README.md")) as f:
@@ -146,6 +192,9 @@ def readme_examples(lab, front_for):
     check(len(examples) >= 3, "the README shows its lab examples", examples)
     env = dict(os.environ, XDG_CACHE_HOME=lab.workdir)
     for example in examples:
+        if "build/win32/" in example and windows_build() == "win64":
+            print("this machine runs no 32-bit program: %s runs with build/win64" % example)
+            example = example.replace("build/win32/", "build/win64/")
         words = example.split()
         result = subprocess.run([sys.executable] + words, cwd=ROOT, capture_output=True, text=True, timeout=300,
                                 env=env, input="ip -brief address show ws0\n")

@@ -441,9 +441,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SearchLosses,
     ::testing::Values(
         LossCase{"NothingLost", 0, {7, 7}, {2, false, false}, {}},
-        LossCase{"BufferFull", 3, {}, {}, {"3 replies were on if2 10.1.0.1 lost: the receive buffer was full. To list "
+        LossCase{"BufferFull", 3, {}, {}, {"3 replies on if2 10.1.0.1 were lost: the receive buffer was full. To list "
                                            "every one: 'sysctl -w net.core.rmem_max=4194304', or run as root.",
-                                           "3 replies were on if3 10.2.0.1 lost: the receive buffer was full. To list "
+                                           "3 replies on if3 10.2.0.1 were lost: the receive buffer was full. To list "
                                            "every one: 'sysctl -w net.core.rmem_max=4194304', or run as root."}},
         LossCase{"FilterDropped", 0, {7, 9}, {2, false, false},
                  {std::string("the kernel dropped 2 replies from outside the interface's subnet (rp_filter 2 on "
