@@ -186,6 +186,39 @@ TEST_F(AddressSettings, WhereTheWindowsDirectoryCannotBeWrittenTheUsersOwnFileKe
     EXPECT_EQ(test::ReadUserSettingsFile(), "(none)") << "so that the two never disagree";
 }
 
+// A standard account's own situation, as tests/win32/as_standard_user.sh makes
+// it under Wine (a prefix of an unprivileged user, its Windows directory made
+// read-only): skipped wherever the Windows directory can be written.
+TEST_F(AddressSettings, OnAStandardAccountOkKeepsTheValuesInTheUsersFile) {
+    char directory[MAX_PATH] = {};
+    GetWindowsDirectoryA(directory, sizeof directory);
+    const std::string probe = std::string(directory) + "\\scout-probe.tmp";
+    const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        DeleteFileA(probe.c_str());
+        GTEST_SKIP() << "the Windows directory can be written here";
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    std::vector<std::string> reports;
+    EXPECT_EQ(test::RunModalWith([&](HWND dialog) {
+                  SetDlgItemTextA(dialog, IDC_IP_FIELD, "10.1.0.77");
+                  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                  if (const HWND box = test::WaitForWindow("Scout Error", 1000)) {
+                      reports.push_back(test::MessageBoxText(box));
+                      test::CloseMessageBox(box);
+                  }
+              }),
+              1);
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    EXPECT_EQ(test::ReadSettingsFile(), "(none)");
+    EXPECT_EQ(test::ReadUserSettingsFile(),
+              "[Network Address]\r\nIP=10.1.0.77\r\nMask=255.255.255.0\r\nGateway=192.168.1.1\r\n");
+    const HWND dialog = test::CreateMainDialog();
+    EXPECT_EQ(FieldText(dialog, IDC_IP_FIELD), "10.1.0.77") << "the next start shows them";
+    DestroyWindow(dialog);
+}
+
 TEST_F(AddressSettings, WhereNeitherFileCanBeWrittenItIsReportedAndTheDialogStillCloses) {
     // A folder in the file's place, and a file in the user's folder's place:
     // every write fails.
