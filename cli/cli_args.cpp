@@ -17,7 +17,9 @@ enum Scope : unsigned {
     OfAll = OfSearch | OfInterfaces | OfCommands,
 };
 
-enum class OptionId { Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort };
+enum class OptionId {
+    Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch
+};
 
 struct OptionEntry {
     OptionId id;
@@ -40,6 +42,8 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Parallel, "--parallel", nullptr, false, OfSearch | OfCommands},
     {OptionId::Window, "--window", nullptr, true, OfSearch | OfCommands},
     {OptionId::Sort, "--sort", nullptr, true, OfSearch},
+    {OptionId::All, "--all", nullptr, false, OfCommands},
+    {OptionId::NoSearch, "--no-search", nullptr, false, OfCommands},
 };
 
 // A decimal number of milliseconds in the window's range, nothing else.
@@ -94,7 +98,7 @@ std::string QuoteOperand(const char* text) {
 }
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    static_assert(static_cast<std::size_t>(OptionId::Sort) + 1 == std::size(OptionTable), "one entry per option");
+    static_assert(static_cast<std::size_t>(OptionId::NoSearch) + 1 == std::size(OptionTable), "one entry per option");
     bool seen[std::size(OptionTable)] = {};  // by OptionId
     const OptionEntry* given[std::size(OptionTable)] = {};
     std::size_t givenCount = 0;
@@ -155,6 +159,12 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
                 break;
             case OptionId::DryRun:
                 options->dryRun = true;
+                break;
+            case OptionId::All:
+                options->all = true;
+                break;
+            case OptionId::NoSearch:
+                options->noSearch = true;
                 break;
             case OptionId::Interface:
                 options->interfaceChoice = value;
@@ -228,6 +238,14 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
             *error = std::string(given[i]->name) + " is not an option of " + command->name;
             return false;
         }
+    }
+    if (options->all && options->command == Command::Reconfigure) {
+        *error = "--all is not an option of reconfigure (every controller there would get the one new address)";
+        return false;
+    }
+    if (options->noSearch && options->interfaceChoice == nullptr) {
+        *error = "--no-search needs --interface (the interface to send by)";
+        return false;
     }
     return true;
 }

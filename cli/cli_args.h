@@ -23,6 +23,8 @@ struct Options {
     bool version = false;
     bool noWait = false;
     bool dryRun = false;
+    bool all = false;                        // --all: every controller that answers at ADDRESS
+    bool noSearch = false;                   // --no-search: send without looking first
     bool noHeader = false;
     bool quiet = false;
     bool allAtOnce = false;                  // --parallel

@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_command.h"
 #include "cli/cli_output.h"
 #include "cli/console.h"
 #include "net/address.h"
@@ -21,18 +23,13 @@ namespace scout::cli {
 namespace {
 
 constexpr const char* VersionText = "scout-cli 1.1.0.519";
-constexpr int ExitOk = 0;
-constexpr int ExitFailure = 1;      // a failure reported, a check refused, a send failed
-constexpr int ExitUsage = 2;
-constexpr int ExitNotAnswered = 3;  // the reconfigured controller did not answer at its new address
-constexpr int ExitNoTarget = 4;     // the target answered nowhere, or on more than one interface
 
 constexpr const char* UsageText =
     "usage: scout-cli search [--interface ADDRESS|NAME] [--parallel] [--window MS] [--sort address]\n"
     "                        [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli interfaces [--json|--csv] [--no-header] [-q]\n"
-    "       scout-cli reset ADDRESS [OPTIONS]\n"
-    "       scout-cli factory-defaults ADDRESS [OPTIONS]\n"
+    "       scout-cli reset ADDRESS [--all] [OPTIONS]\n"
+    "       scout-cli factory-defaults ADDRESS [--all] [OPTIONS]\n"
     "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
     "       scout-cli -h|--help | -V|--version\n";
 
@@ -53,19 +50,28 @@ constexpr const char* HelpText =
     "\n"
     "A command is one broadcast datagram, sent by the interface on which the\n"
     "controller answers: scout-cli first searches every interface for ADDRESS\n"
-    "(unless --interface names one), then sends, waits 5 s as the dialog does,\n"
-    "searches again and prints the rows. After reconfigure it says how many\n"
-    "controllers answer at the new address.\n"
+    "(or the one --interface names), then sends, waits 5 s as the dialog does,\n"
+    "searches again and prints the rows. Nothing is sent when ADDRESS does not\n"
+    "answer, answers on several interfaces or more than once (several\n"
+    "controllers share it, or one answers twice), when the new address already\n"
+    "answers or is this machine's own, or when a search window did not finish.\n"
+    "After reconfigure it checks that exactly one controller, the one it sent\n"
+    "the command to, answers at the new address.\n"
     "\n"
     "Options of search and the commands:\n"
-    "  --interface ADDRESS|NAME  only this interface; a command is sent by it,\n"
-    "               with no search first\n"
+    "  --interface ADDRESS|NAME  only this interface: the search, and a command\n"
+    "               is looked for and sent there\n"
     "  --parallel   search every interface at once: one window for all\n"
     "  --window MS  how long each interface listens, 100 to 10000 (default 1010)\n"
     "  --sort address   list the rows in address order (search; default: arrival)\n"
     "Options of the commands (OPTIONS):\n"
     "  --dry-run    say what would be sent (interface, target, the 40 bytes) and send nothing\n"
     "  --no-wait    send the command and exit\n"
+    "  --all        reset or factory-defaults: every controller that answers at\n"
+    "               ADDRESS on the interface gets it (not reconfigure)\n"
+    "  --no-search  send by --interface without looking first, for a controller\n"
+    "               whose replies this machine cannot receive; only the addresses\n"
+    "               are checked\n"
     "Options of all:\n"
     "  --json       one JSON document (an array of rows; an object for a command)\n"
     "  --csv        RFC 4180 comma-separated values with a header line\n"
@@ -89,9 +95,10 @@ constexpr const char* HelpText =
     "  1  a failure was reported, a check refused the command, it could not be\n"
     "     sent, or the output could not be written\n"
     "  2  bad usage\n"
-    "  3  the reconfigured controller did not answer at its new address\n"
-    "  4  no controller answered at ADDRESS, or it answered on more than one\n"
-    "     interface (choose one with --interface); nothing was sent\n";
+    "  3  not exactly the reconfigured controller answers at its new address\n"
+    "  4  no controller answered at ADDRESS, it answered on more than one\n"
+    "     interface (choose one with --interface), or more than once there\n"
+    "     (--all for a reset); nothing was sent\n";
 
 // Standard output: every write checked, the first failure kept for the end.
 int g_outputError = 0;
@@ -137,10 +144,6 @@ std::string AddressText(NetAddress address) {
     char text[AddressTextCapacity];
     FormatAddress(address, text, sizeof text);
     return text;
-}
-
-bool SameInterface(const BroadcastInterface& a, const BroadcastInterface& b) {
-    return a.address == b.address && a.index == b.index;
 }
 
 // One run: what it was asked, where it shows progress, and the platform.
@@ -269,9 +272,7 @@ void SortByAddress(std::vector<CliRow>* rows) {
     auto key = [](const CliRow& row) {
         NetAddress address = 0;
         ParseDottedAddress(row.address, &address);
-        const auto* b = reinterpret_cast<const unsigned char*>(&address);
-        return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
-               static_cast<std::uint32_t>(b[2]) << 8 | b[3];
+        return HostOrder(address);
     };
     std::stable_sort(rows->begin(), rows->end(), [&](const CliRow& a, const CliRow& b) { return key(a) < key(b); });
 }
@@ -347,94 +348,106 @@ std::string Hex(const QueryDatagram& datagram) {
     return hex;
 }
 
-bool SameTexts(const CliRow& a, const CliRow& b) {
-    return std::strcmp(a.model, b.model) == 0 && std::strcmp(a.version, b.version) == 0 &&
-           std::strcmp(a.revision, b.revision) == 0;
+// The target and the values as asked; a target no controller can hold is bad usage.
+bool ReadRequest(const Options& options, const SearchFrontEnd& reports, CommandRequest* request, int* exitCode) {
+    const char* text = options.operands[0];
+    if (!ParseDottedAddress(text, &request->target) || request->target == AnyAddress ||
+        request->target == BroadcastAddress) {
+        *exitCode = UsageError("the controller address '" + QuoteOperand(text) +
+                               "' is not a dotted-decimal unicast address");
+        return false;
+    }
+    if (!ControllerCanHold(request->target)) {
+        *exitCode = UsageError("the controller address '" + QuoteOperand(text) +
+                               "' is no address a controller can hold (0.0.0.0/8, loopback, multicast or reserved)");
+        return false;
+    }
+    request->kind = options.command == Command::Reconfigure     ? CommandKind::Reconfigure
+                    : options.command == Command::FactoryDefaults ? CommandKind::FactoryDefaults
+                                                                  : CommandKind::Reset;
+    request->all = options.all;
+    request->noSearch = options.noSearch;
+    if (request->kind != CommandKind::Reconfigure)
+        return true;
+    char message[MessageCapacity];
+    if (CheckReconfigureFields(options.operands[1], options.operands[2], options.operands[3], &request->values,
+                               message, sizeof message))
+        return true;
+    ReportError(reports, "%s", message);
+    *exitCode = ExitFailure;
+    return false;
 }
 
-// One command: where it goes (by --interface, or by the interface that lists
-// the target), the checks before anything is sent, the send, and (unless
-// --no-wait) the wait, the new search and what it shows.
+// Every address of the workstation's interfaces, searched or skipped.
+std::vector<NetAddress> OwnAddresses(const InterfaceTable& table) {
+    std::vector<NetAddress> own;
+    for (std::size_t i = 0; i < table.count; ++i)
+        own.push_back(table.entries[i].address);
+    for (std::size_t i = 0; i < table.skippedCount; ++i)
+        own.push_back(table.skipped[i].entry.address);
+    return own;
+}
+
+// Searches where the command may go (unless --no-search), and notes which
+// windows did not finish.
+void LookBeforeSending(Session& session, const SearchFrontEnd& frontEnd, CliList& list, Looked* looked,
+                       const std::string& targetText) {
+    looked->cutShort.assign(looked->searched.size(), false);
+    if (session.options.noSearch)
+        return;
+    Status(session, "looking for " + targetText + (looked->searched.size() == 1 ? " on " + Describe(session,
+                    looked->searched[0]) : std::string(" on every interface")));
+    std::unique_ptr<bool[]> cutShort(new bool[looked->searched.size() + 1]());
+    SearchPlan plan;
+    plan.interfaces = looked->searched.data();
+    plan.count = looked->searched.size();
+    plan.windowMs = session.options.windowMs;
+    plan.allAtOnce = session.options.allAtOnce;
+    plan.cutShort = cutShort.get();
+    SearchInterfaces(session.platform, frontEnd, plan);
+    for (std::size_t i = 0; i < plan.count; ++i)
+        looked->cutShort[i] = cutShort[i];
+    looked->rows = list.rows;
+}
+
+// One command: the request read, the look before (a search of every
+// interface, or of the one --interface names), the checks, the send and
+// (unless --no-wait) the wait, the new search and what it shows.
 int RunCommand(Session& session) {
     const NetPlatform& platform = session.platform;
     const Options& options = session.options;
     CliList list;
     Observe(session, &list);
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
-    NetAddress target = 0;
-    if (!ParseDottedAddress(options.operands[0], &target) || target == AnyAddress || target == BroadcastAddress)
-        return UsageError("the controller address '" + QuoteOperand(options.operands[0]) +
-                          "' is not a dotted-decimal unicast address");
-    const std::string targetText = AddressText(target);
-    const bool reconfigure = options.command == Command::Reconfigure;
-    ReconfigureValues values;
-    if (reconfigure) {
-        char message[MessageCapacity];
-        if (!CheckReconfigureFields(options.operands[1], options.operands[2], options.operands[3], &values, message,
-                                    sizeof message)) {
-            ReportError(frontEnd, "%s", message);
-            return ExitFailure;
-        }
-    }
-    const std::string newAddress = AddressText(values.address);
+    CommandRequest request;
+    int exitCode = ExitOk;
+    if (!ReadRequest(options, frontEnd, &request, &exitCode))
+        return exitCode;
+    const std::string targetText = AddressText(request.target);
+    const bool reconfigure = request.kind == CommandKind::Reconfigure;
+    const std::string newAddress = AddressText(request.values.address);
 
     Interfaces interfaces(platform);
-    std::vector<BroadcastInterface> where;
-    int exitCode = ExitOk;
-    if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
+    Looked looked;
+    if (!ChooseInterfaces(session, frontEnd, interfaces, &looked.searched, &exitCode))
         return exitCode;
-    BroadcastInterface via{};
-    std::vector<CliRow> targetRows;  // the target as the search before the command saw it
-    if (options.interfaceChoice != nullptr) {
-        via = where[0];
-    } else {
-        Status(session, "looking for " + targetText + " on every interface");
-        if (Search(session, frontEnd, where).reportedFailure) {
-            Say("the search before the command did not finish; nothing was sent.");
-            return ExitFailure;
-        }
-        std::vector<BroadcastInterface> listing;
-        for (const CliRow& row : list.rows) {
-            if (std::strcmp(row.address, targetText.c_str()) != 0)
-                continue;
-            targetRows.push_back(row);
-            bool known = false;
-            for (const BroadcastInterface& entry : listing)
-                known = known || SameInterface(entry, row.via);
-            if (!known)
-                listing.push_back(row.via);
-        }
-        if (listing.empty()) {
-            Say("No controller answered at " + targetText + "; nothing was sent.");
-            return ExitNoTarget;
-        }
-        if (listing.size() > 1) {
-            std::string names;
-            for (const BroadcastInterface& entry : listing)
-                names += (names.empty() ? "" : ", ") + Describe(session, entry);
-            Say("Controllers answer at " + targetText + " on " + std::to_string(listing.size()) + " interfaces (" +
-                names + "); choose one with --interface; nothing was sent.");
-            return ExitNoTarget;
-        }
-        via = listing[0];
-        if (reconfigure && values.address != target) {
-            for (const CliRow& row : list.rows) {
-                if (SameInterface(row.via, via) && std::strcmp(row.address, newAddress.c_str()) == 0) {
-                    Say("A controller already answers at " + newAddress + "; nothing was sent.");
-                    return ExitFailure;
-                }
-            }
-        }
-        if (targetRows.size() > 1)
-            Say(std::to_string(targetRows.size()) + " controllers answer at " + targetText + " on " +
-                Describe(session, via) + "; every one of them gets the command.");
+    looked.ownAddresses = OwnAddresses(interfaces.table);
+    LookBeforeSending(session, frontEnd, list, &looked, targetText);
+    const Decision decision = DecideCommand(platform, session.names, request, looked);
+    if (!decision.send) {
+        Say(decision.refusal);
+        return decision.exitCode;
     }
+    if (!decision.warning.empty())
+        Say(decision.warning);
+    const BroadcastInterface via = decision.via;
 
     QueryDatagram datagram;
     if (reconfigure)
-        BuildReconfigure(datagram, target, values.address, values.mask, values.gateway);
+        BuildReconfigure(datagram, request.target, request.values.address, request.values.mask,
+                         request.values.gateway);
     else
-        BuildReset(datagram, target, options.command == Command::FactoryDefaults);
+        BuildReset(datagram, request.target, request.kind == CommandKind::FactoryDefaults);
     const std::string interfaceText = AddressText(via.address);
     CommandResult result;
     result.command = options.commandName;
@@ -442,6 +455,7 @@ int RunCommand(Session& session) {
     result.interfaceAddress = interfaceText.c_str();
     const std::string interfaceName = InterfaceNameOf(session.names, via);
     result.interfaceName = interfaceName.c_str();
+    result.checked = !request.noSearch;
     if (options.dryRun) {
         result.dryRun = true;
         result.datagramHex = Hex(datagram);
@@ -458,35 +472,21 @@ int RunCommand(Session& session) {
 
     Status(session, "sent; waiting " + Seconds(CommandSettleMs) + " for the controller to act");
     platform.sleep(platform.context, CommandSettleMs);
-    const SearchOutcome after = Search(session, frontEnd, where);
+    const SearchOutcome after = Search(session, frontEnd, looked.searched);
     result.rows = &list.rows;
-    int answering = 0;
+    Verification verified;
     if (reconfigure) {
-        // Only the target counts: a row from the new address on its interface
-        // that, where the search before saw the target, also carries its texts.
-        for (const CliRow& row : list.rows) {
-            if (!SameInterface(row.via, via) || std::strcmp(row.address, newAddress.c_str()) != 0)
-                continue;
-            bool isTarget = targetRows.empty();
-            for (const CliRow& seen : targetRows)
-                isTarget = isTarget || SameTexts(seen, row);
-            answering += isTarget ? 1 : 0;
-        }
+        verified = VerifyReconfigure(decision, request.values.address, list.rows);
         result.newAddress = newAddress.c_str();
-        result.answeringAtNewAddress = answering;
+        result.answeringAtNewAddress = verified.answering;
     }
     Print(RenderCommandResult(result, options.format, session.render));
     if (after.reportedFailure)
         return ExitFailure;
     if (!reconfigure)
         return ExitOk;
-    if (answering == 0) {
-        Say("no controller answered at the new address " + newAddress);
-        return ExitNotAnswered;
-    }
-    Say(answering == 1 ? "a controller answers at the new address " + newAddress
-                       : std::to_string(answering) + " controllers answer at the new address " + newAddress);
-    return ExitOk;
+    Say(verified.message);
+    return verified.exitCode;
 }
 
 int Run(int argc, char** argv) {

@@ -522,6 +522,8 @@ std::string RenderCommandResult(const CommandResult& result, OutputFormat format
         AppendJsonKey(out, "interface", result.interfaceAddress);
         AppendJsonKey(out, "interface_name", ValidUtf8(result.interfaceName));
         out += result.sent ? ", \"sent\": true" : ", \"sent\": false";
+        if (!result.checked)
+            out += ", \"checked\": false";
         if (result.dryRun) {
             out += ", \"dry_run\": true";
             AppendJsonKey(out, "datagram", result.datagramHex);

@@ -95,6 +95,7 @@ struct CommandResult {
     const char* interfaceName = "";
     bool sent = false;
     bool dryRun = false;
+    bool checked = true;  // false: sent with --no-search, nothing looked at first
     std::string datagramHex;
     const std::vector<CliRow>* rows = nullptr;  // null: no search followed
     const char* newAddress = "";

@@ -10,13 +10,6 @@ namespace {
 constexpr int MinPrefix = 1;
 constexpr int MaxPrefix = 30;  // a /31 or /32 leaves no host beside its network and broadcast
 
-std::uint32_t HostOrder(NetAddress address) {
-    std::uint8_t b[4];
-    std::memcpy(b, &address, 4);
-    return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
-           static_cast<std::uint32_t>(b[2]) << 8 | b[3];
-}
-
 // The prefix length of a contiguous mask, or -1.
 int PrefixLength(std::uint32_t mask) {
     const std::uint32_t inverted = ~mask;
@@ -40,6 +33,25 @@ bool HostOfSubnet(std::uint32_t address, std::uint32_t mask) {
 }
 
 }  // namespace
+
+std::uint32_t HostOrder(NetAddress address) {
+    std::uint8_t b[4];
+    std::memcpy(b, &address, 4);
+    return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
+           static_cast<std::uint32_t>(b[2]) << 8 | b[3];
+}
+
+bool ControllerCanHold(NetAddress address) {
+    return UnicastRange(HostOrder(address));
+}
+
+bool IsSubnetEdge(NetAddress address, NetAddress interfaceAddress, int prefixLength) {
+    if (prefixLength < 1 || prefixLength > 30)
+        return false;
+    const std::uint32_t mask = 0xFFFFFFFFu << (32 - prefixLength);
+    const std::uint32_t value = HostOrder(address);
+    return (value & mask) == (HostOrder(interfaceAddress) & mask) && !HostOfSubnet(value, mask);
+}
 
 void FormatAddress(NetAddress address, char* text, std::size_t capacity) {
     std::uint8_t bytes[4];

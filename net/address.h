@@ -30,6 +30,18 @@ void FormatAddress(NetAddress address, char* text, std::size_t capacity);
 // Strict dotted-decimal parse (four decimal numbers 0-255, nothing else).
 bool ParseDottedAddress(const char* text, NetAddress* address);
 
+// The address as a number, the first dotted number the highest byte (for
+// arithmetic and ordering).
+std::uint32_t HostOrder(NetAddress address);
+
+// An address a controller can hold: not in 0.0.0.0/8, loopback, multicast or
+// 240.0.0.0/4 (the limited broadcast among them).
+bool ControllerCanHold(NetAddress address);
+
+// Whether address is the network or the broadcast address of the subnet of
+// interfaceAddress/prefixLength (false where the prefix is not known, -1).
+bool IsSubnetEdge(NetAddress address, NetAddress interfaceAddress, int prefixLength);
+
 struct ReconfigureValues {
     NetAddress address = 0;
     NetAddress mask = 0;

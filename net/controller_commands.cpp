@@ -9,6 +9,12 @@ namespace scout {
 
 bool SendCommand(const NetPlatform& net, const SearchFrontEnd& reports, const BroadcastInterface& via,
                  const QueryDatagram& datagram) {
+    // A broadcast by an interface with no carrier "succeeds" and reaches
+    // nobody: that is a failed send, said as one.
+    if (const int code = net.checkLink(net.context, via); code != 0) {
+        ReportSocketFailure(reports, net, SocketFailure::SendCommand, via.address, code);
+        return false;
+    }
     SocketHandle socket = InvalidSocket;
     if (!OpenAndBroadcast(net, reports, via, datagram, SocketFailure::SendCommand, 0, &socket))
         return false;

@@ -15,8 +15,9 @@ constexpr std::uint32_t CommandSettleMs = 5000;  // the wait after a command bef
 // so that the broadcast leaves by that interface, as the search's query did;
 // then closed. A failure to open, set up, bind or send is reported once
 // through reports (the search's texts, "Error sending command for address
-// %s. %s." for the send) and the result is false: nothing left, and the
-// caller neither waits nor searches as if it had.
+// %s. %s." for the send, also when the interface's link is down) and the
+// result is false: nothing left, and the caller neither waits nor searches as
+// if it had.
 bool SendCommand(const NetPlatform& platform, const SearchFrontEnd& reports, const BroadcastInterface& via,
                  const QueryDatagram& datagram);
 

@@ -19,11 +19,18 @@ struct SearchState {
     QueryDatagram datagram{};  // one buffer for the query and every receive
     int rowCounter = 0;
     bool reportedFailure = false;
+    bool* cutShort = nullptr;  // per interface of the plan, where the caller wants them
 };
+
+void CutShort(SearchState& state, std::size_t position) {
+    if (state.cutShort != nullptr)
+        state.cutShort[position] = true;
+}
 
 // One interface's window: its socket while it is open, and the rows it listed.
 struct Listener {
     BroadcastInterface via;
+    std::size_t position;  // in the search's order, from 0
     SocketHandle socket;
     bool open;
     int rows;
@@ -72,6 +79,7 @@ ReadResult ReceiveFailed(SearchState& state, Listener& listener, int code) {
         break;
     }
     Report(state, SocketFailure::Receive, listener.via.address, code);
+    CutShort(state, listener.position);
     return ReadResult::ReceiveFailed;
 }
 
@@ -82,6 +90,7 @@ ReadResult ReadOne(SearchState& state, Listener& listener, int row, bool* listed
     bool waiting = false;
     if (const int code = net.datagramWaiting(net.context, listener.socket, &waiting); code != 0) {
         Report(state, SocketFailure::CheckWaiting, listener.via.address, code);
+        CutShort(state, listener.position);
         return ReadResult::WaitingFailed;
     }
     if (!waiting)
@@ -172,8 +181,10 @@ bool SendQuery(SearchState& state, Listener& listener) {
     BuildQuery(state.datagram);
     listener.open = OpenAndBroadcast(state.platform, state.frontEnd, listener.via, state.datagram,
                                      SocketFailure::SendQuery, SearchReceiveBufferBytes, &listener.socket);
-    if (!listener.open)
+    if (!listener.open) {
         state.reportedFailure = true;
+        CutShort(state, listener.position);
+    }
     return listener.open;
 }
 
@@ -184,9 +195,10 @@ void AnnounceInterface(const SearchFrontEnd& frontEnd, const BroadcastInterface&
 }
 
 // Broadcasts the query on one interface and lists the replies of its window.
-Next SearchInterface(SearchState& state, const BroadcastInterface& candidate, std::uint32_t windowMs) {
+Next SearchInterface(SearchState& state, const BroadcastInterface& candidate, std::size_t position,
+                     std::uint32_t windowMs) {
     const NetPlatform& net = state.platform;
-    Listener listener{candidate, InvalidSocket, false, 0, false};
+    Listener listener{candidate, position, InvalidSocket, false, 0, false};
     if (!SendQuery(state, listener))
         return Next::EndSearch;
 
@@ -211,8 +223,12 @@ Next SearchInterface(SearchState& state, const BroadcastInterface& candidate, st
 void SearchEach(SearchState& state, const BroadcastInterface* interfaces, std::size_t count, std::uint32_t windowMs) {
     for (std::size_t i = 0; i < count; ++i) {
         AnnounceInterface(state.frontEnd, interfaces[i], i + 1, count);
-        if (SearchInterface(state, interfaces[i], windowMs) == Next::EndSearch)
+        if (SearchInterface(state, interfaces[i], i, windowMs) == Next::EndSearch) {
+            // This window and those that never opened.
+            for (std::size_t rest = i; rest < count; ++rest)
+                CutShort(state, rest);
             break;
+        }
     }
 }
 
@@ -264,10 +280,12 @@ void SearchAllAtOnce(SearchState& state, const BroadcastInterface* interfaces, s
     if (listeners == nullptr) {
         ReportNoMemoryForInterfaces(state.frontEnd, count);
         state.reportedFailure = true;
+        for (std::size_t i = 0; i < count; ++i)
+            CutShort(state, i);
         return;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        listeners[i] = Listener{interfaces[i], InvalidSocket, false, 0, false};
+        listeners[i] = Listener{interfaces[i], i, InvalidSocket, false, 0, false};
         if (SendQuery(state, listeners[i]))
             AnnounceInterface(state.frontEnd, interfaces[i], i + 1, count);
     }
@@ -367,6 +385,7 @@ SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd
 
 SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const SearchPlan& plan) {
     SearchState state{platform, frontEnd};
+    state.cutShort = plan.cutShort;
     frontEnd.clearRows(frontEnd.context);
     const FilterWatch watch = WatchFilter(platform);
     if (plan.allAtOnce)

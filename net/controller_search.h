@@ -34,6 +34,10 @@ struct SearchPlan {
     std::size_t count = 0;
     std::uint32_t windowMs = ReplyWindowMs;
     bool allAtOnce = false;
+    // Where not null, count flags the search sets for each interface whose
+    // window a failure cut short or kept from opening (what it did not hear
+    // may have been there); it leaves the others as they were.
+    bool* cutShort = nullptr;
 };
 SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const SearchPlan& plan);
 

@@ -82,6 +82,29 @@ void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform&
     ReportError(frontEnd, "Error attempting to initialize sockets. %s.", description);
 }
 
+void ReportReconfigureRefusal(const SearchFrontEnd& frontEnd, ReconfigureRefusal refusal, NetAddress address,
+                              NetAddress interfaceAddress) {
+    char addressText[AddressTextCapacity];
+    char interfaceText[AddressTextCapacity];
+    FormatAddress(address, addressText, sizeof addressText);
+    FormatAddress(interfaceAddress, interfaceText, sizeof interfaceText);
+    switch (refusal) {
+    case ReconfigureRefusal::TargetListedTwice:
+        ReportError(frontEnd,
+                    "The IP address %s is listed more than once on the interface %s: several controllers answer "
+                    "there, or one answers twice, and each would get the new address. Power them up one at a time.",
+                    addressText, interfaceText);
+        return;
+    case ReconfigureRefusal::NewAddressListed:
+        ReportError(frontEnd, "The IP address %s is already used by a controller listed on the interface %s.",
+                    addressText, interfaceText);
+        return;
+    case ReconfigureRefusal::NewAddressOwn:
+        ReportError(frontEnd, "The IP address %s is an address of this workstation.", addressText);
+        return;
+    }
+}
+
 const char* SkipReasonText(SkipReason reason) {
     switch (reason) {
     case SkipReason::NoCarrier:

@@ -52,6 +52,15 @@ void ReportNoMemoryForInterfaces(const SearchFrontEnd& frontEnd, std::size_t cou
 // "Error attempting to initialize sockets. %s."
 void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code);
 
+// Why the dialog refuses a Reconfigure IP with what its list already shows.
+enum class ReconfigureRefusal {
+    TargetListedTwice,   // "The IP address %s is listed more than once on the interface %s: ..."
+    NewAddressListed,    // "The IP address %s is already used by a controller listed on the interface %s."
+    NewAddressOwn,       // "The IP address %s is an address of this workstation."
+};
+void ReportReconfigureRefusal(const SearchFrontEnd& frontEnd, ReconfigureRefusal refusal, NetAddress address,
+                              NetAddress interfaceAddress);
+
 // Why an interface is not searched, as the operator reads it ("no carrier").
 const char* SkipReasonText(SkipReason reason);
 

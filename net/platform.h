@@ -101,6 +101,10 @@ struct NetPlatform {
     int (*bindSocket)(void* context, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port);
     int (*sendTo)(void* context, SocketHandle socket, const std::uint8_t* data, std::size_t length,
                   NetAddress address, std::uint16_t port);
+    // 0 when the interface's link is up (or the platform cannot tell), else the
+    // platform's code for a network that is down: a datagram sent by an
+    // interface with no carrier reaches nobody, though the send succeeds.
+    int (*checkLink)(void* context, const BroadcastInterface& via);
     // Whether a datagram is waiting, whatever its length: an empty datagram is
     // waiting too, and is then read (as zero bytes) like any other. Never blocks.
     int (*datagramWaiting)(void* context, SocketHandle socket, bool* waiting);

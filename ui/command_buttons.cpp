@@ -49,6 +49,72 @@ bool ReadReconfigureFields(HWND dialog, const SearchFrontEnd& list, ReconfigureV
     return false;
 }
 
+// The address text and interface of one row of the list.
+struct ListedRow {
+    char address[ReadBackCapacity];
+    NetAddress interfaceAddress;
+};
+
+ListedRow ReadRow(int row) {
+    ListedRow listed{};
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = listed.address;
+    item.cchTextMax = sizeof listed.address;
+    SendMessageA(g_resultList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    listed.interfaceAddress = static_cast<NetAddress>(item.lParam);
+    return listed;
+}
+
+// How many rows list address on the interface.
+int CountListed(NetAddress address, NetAddress interfaceAddress) {
+    const int rows = static_cast<int>(SendMessageA(g_resultList, LVM_GETITEMCOUNT, 0, 0));
+    int count = 0;
+    for (int row = 0; row < rows; ++row) {
+        const ListedRow listed = ReadRow(row);
+        NetAddress parsed = 0;
+        if (listed.interfaceAddress == interfaceAddress && ParseDottedAddress(listed.address, &parsed) &&
+            parsed == address)
+            ++count;
+    }
+    return count;
+}
+
+bool IsOwnAddress(const NetPlatform& platform, NetAddress address) {
+    InterfaceTable table;
+    int code = 0;
+    bool own = false;
+    if (platform.loadInterfaces(platform.context, &table, &code) == TableStatus::Ok) {
+        for (std::size_t i = 0; i < table.count; ++i)
+            own = own || table.entries[i].address == address;
+        for (std::size_t i = 0; i < table.skippedCount; ++i)
+            own = own || table.skipped[i].entry.address == address;
+    }
+    platform.releaseInterfaces(platform.context, &table);
+    return own;
+}
+
+// With what the list already shows: a reconfigure that would give several
+// controllers one address, or a controller an address that another one or
+// this workstation holds, is refused with one message, and nothing is sent.
+bool ReconfigureRefused(const NetPlatform& platform, const SearchFrontEnd& list, NetAddress target,
+                        const BroadcastInterface& via, NetAddress newAddress) {
+    if (CountListed(target, via.address) > 1) {
+        ReportReconfigureRefusal(list, ReconfigureRefusal::TargetListedTwice, target, via.address);
+        return true;
+    }
+    if (newAddress != target && CountListed(newAddress, via.address) > 0) {
+        ReportReconfigureRefusal(list, ReconfigureRefusal::NewAddressListed, newAddress, via.address);
+        return true;
+    }
+    if (IsOwnAddress(platform, newAddress)) {
+        ReportReconfigureRefusal(list, ReconfigureRefusal::NewAddressOwn, newAddress, via.address);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const SearchFrontEnd& list) {
@@ -66,7 +132,8 @@ void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const Se
         break;
     case IDC_RECONFIGURE_IP: {
         ReconfigureValues values;
-        if (!ReadReconfigureFields(dialog, list, &values))
+        if (!ReadReconfigureFields(dialog, list, &values) ||
+            ReconfigureRefused(platform, list, target, via, values.address))
             return;
         sent = SendReconfigureCommand(platform, list, via, target, values.address, values.mask, values.gateway);
         break;

@@ -142,6 +142,31 @@ int SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t len
     return sent < 0 ? errno : 0;
 }
 
+// The device's flags: IFF_RUNNING is its carrier. An interface the table
+// does not know by its index (a caller that has only its address) is looked
+// up by that address.
+int CheckLink(void*, const BroadcastInterface& via) {
+    char name[IF_NAMESIZE] = {};
+    bool named = via.index != 0 && ::if_indextoname(via.index, name) != nullptr;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return 0;
+    int code = 0;
+    for (const ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+        if (a->ifa_addr == nullptr || a->ifa_addr->sa_family != AF_INET)
+            continue;
+        sockaddr_in in;
+        std::memcpy(&in, a->ifa_addr, sizeof in);
+        const bool same = named ? std::strcmp(a->ifa_name, name) == 0 : in.sin_addr.s_addr == via.address;
+        if (same) {
+            code = (a->ifa_flags & IFF_RUNNING) == 0 ? ENETDOWN : 0;
+            break;
+        }
+    }
+    ::freeifaddrs(list);
+    return code;
+}
+
 // FIONREAD would give the size of the next datagram, 0 for an empty one: poll
 // tells whether one is queued at all.
 int DatagramWaiting(void*, SocketHandle socket, bool* waiting) {
@@ -370,6 +395,7 @@ const NetPlatform g_platform = {
     .setReceiveBuffer = SetReceiveBuffer,
     .bindSocket = BindSocket,
     .sendTo = SendTo,
+    .checkLink = CheckLink,
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
     .classifyReceiveFailure = ClassifyReceiveFailure,

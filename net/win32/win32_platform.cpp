@@ -82,6 +82,41 @@ int SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t len
                            reinterpret_cast<const sockaddr*>(&remote), sizeof remote));
 }
 
+// The adapter that holds the address (or has the index) and its operational
+// state: an adapter that is not up (no carrier, disabled, unplugged) is a
+// network that is down. Where it cannot be read the link counts as up.
+int CheckLink(void*, const BroadcastInterface& via) {
+    constexpr ULONG Flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    ULONG size = 16 * 1024;
+    IP_ADAPTER_ADDRESSES* adapters = nullptr;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        std::free(adapters);
+        adapters = static_cast<IP_ADAPTER_ADDRESSES*>(std::malloc(size));
+        if (adapters == nullptr)
+            return 0;
+        result = ::GetAdaptersAddresses(AF_INET, Flags, nullptr, adapters, &size);
+    }
+    int code = 0;
+    for (const IP_ADAPTER_ADDRESSES* a = adapters; result == NO_ERROR && a != nullptr; a = a->Next) {
+        bool holds = via.index != 0 && a->IfIndex == via.index;
+        for (const IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr && !holds; u = u->Next) {
+            const sockaddr* address = u->Address.lpSockaddr;
+            if (address == nullptr || address->sa_family != AF_INET)
+                continue;
+            sockaddr_in in;
+            std::memcpy(&in, address, sizeof in);
+            holds = in.sin_addr.s_addr == via.address;
+        }
+        if (holds) {
+            code = a->OperStatus == IfOperStatusUp ? 0 : WSAENETDOWN;
+            break;
+        }
+    }
+    std::free(adapters);
+    return code;
+}
+
 // FIONREAD counts the bytes queued, so an empty datagram alone in the queue
 // counts 0 (under Wine: an empty one at its head); when it says 0, select
 // tells whether a datagram is waiting all the same.
@@ -220,6 +255,7 @@ const NetPlatform g_platform = {
     .setReceiveBuffer = SetReceiveBuffer,
     .bindSocket = BindSocket,
     .sendTo = SendTo,
+    .checkLink = CheckLink,
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
     .classifyReceiveFailure = ClassifyReceiveFailure,

@@ -19,13 +19,14 @@ def wire_bytes(lab, front_for):
     sim = lab.start_sim(net.segments[0], ["address=192.168.1.50 model=1 version=v revision=r offline-ms=60000",
                                           "address=10.0.0.5 model=2 version=v revision=r"])
     front = front_for(net)
-    # By --interface, nothing is searched first: what the simulator logs is the commands alone.
+    # With --no-search nothing is looked at first: what the simulator logs is the commands alone.
     for args in (("reset", "192.168.1.50"), ("factory-defaults", "192.168.1.50"),
                  ("reconfigure", "10.0.0.5", "10.0.0.9", "255.255.255.0", "10.0.0.1"),
                  ("reset", "10.0.0.77")):
-        result = front.cli(*args, "--no-wait", "--interface", "10.1.0.1")
-        check(result.returncode == 0 and result.stdout == "" and result.stderr == "",
-              "%s: sent, nothing printed" % args[0], result.returncode, result.stdout, result.stderr)
+        result = front.cli(*args, "--no-wait", "--no-search", "--interface", "10.1.0.1")
+        check(result.returncode == 0 and result.stdout == "" and stderr_lines(result) == [
+            "scout-cli: nothing was checked: the command goes without a search (--no-search)"],
+            "%s: sent, and said unchecked" % args[0], result.returncode, result.stdout, result.stderr)
     sent = command_datagrams(sim)
     check([d["hex"] for d in sent] == [
         MAGIC_HEX + "01000000" + "3201a8c0" + "00" * 16,
@@ -72,10 +73,11 @@ def power_on_reset_and_no_answer(lab, front_for):
     check(reset.returncode == 0 and stderr_lines(reset) == [], "reset: exit 0, no message", reset.stderr)
     addresses = [r["address"] for r in json.loads(reset.stdout)["rows"]]
     check(addresses == ["10.1.0.51"], "the reset controller is off the network for a while", reset.stdout)
-    # A reconfigure sent by --interface to a controller that is not there: nobody answers at the new address.
-    lost = front.cli("reconfigure", "10.1.0.99", "10.1.0.98", "255.255.255.0", "0.0.0.0", "--interface", "ws0")
+    # A reconfigure sent unchecked to a controller that is not there: nobody answers at the new address.
+    lost = front.cli("reconfigure", "10.1.0.99", "10.1.0.98", "255.255.255.0", "0.0.0.0", "--interface", "ws0",
+                     "--no-search")
     check(lost.returncode == 3, "the new address did not answer: exit 3", lost.returncode, lost.stderr)
-    check(stderr_lines(lost) == ["scout-cli: no controller answered at the new address 10.1.0.98"],
+    check(stderr_lines(lost)[-1] == "scout-cli: no controller answered at the new address 10.1.0.98",
           "says so", lost.stderr)
     check(lost.stdout.splitlines()[0].split() == ["IP", "ADDR", "Model", "Version", "Revision", "Interface"],
           "the refreshed rows are printed", lost.stdout)
@@ -130,6 +132,11 @@ BAD_COMMANDS = [
     (("reset", "10.1.0.50", "--no-wait", "--no-wait"), "--no-wait given twice"),
     (("reset", "10.1.0.50", "--bogus"), "unknown option '--bogus'"),
     (("search", "--no-wait"), "--no-wait is not an option of search"),
+    (("reconfigure", "10.1.0.50", "10.1.0.77", "255.255.255.0", "0.0.0.0", "--all"),
+     "--all is not an option of reconfigure (every controller there would get the one new address)"),
+    (("reset", "10.1.0.50", "--all", "--all"), "--all given twice"),
+    (("reset", "10.1.0.50", "--no-search"), "--no-search needs --interface (the interface to send by)"),
+    (("search", "--all"), "--all is not an option of search"),
 ]
 
 
@@ -189,7 +196,9 @@ def same_address_on_both_segments(lab, front_for):
         "command": "reset", "target": "10.9.0.5", "interface": "10.2.0.1", "interface_name": "ws1", "sent": False,
         "dry_run": True,
         "datagram": MAGIC_HEX + "01000000" + "0500090a" + "00" * 16}, "a dry run by name", by_name.stdout)
-    check([len(s.datagrams()) for s in sims] == heard, "a dry run sends nothing, and --interface searches nothing")
+    now = [len(s.datagrams()) for s in sims]
+    check(now[0] == heard[0] and command_datagrams(sims[1]) == [],
+          "a dry run sends nothing, and --interface searches that interface alone", now, heard)
     by_address = front.cli("reset", "10.9.0.5", "--interface", "10.2.0.1", "--no-wait")
     check(by_address.returncode == 0, "sent by address", by_address.stderr)
     check(command_datagrams(sims[0]) == [] and [d["action"] for d in command_datagrams(sims[1])] == ["reset"],
@@ -215,19 +224,81 @@ def nobody_there(lab, front_for):
 
 
 @case
-def every_controller_at_the_address(lab, front_for):
-    """New controllers out of the box all answer at their factory address: the
-    command warns that each of them gets it, and says how many moved."""
+def factory_controllers(lab, front_for):
+    """Three new controllers out of the box all answer at their factory
+    address: a reconfigure would give all three one address, and is refused;
+    a reset is refused unless --all asks for every one of them."""
     net = build_topology(lab, "single")
-    sim = lab.start_sim(net.segments[0], ["address=10.1.0.100 model=1A2B version=2.14 revision=C delay=5",
-                                          "address=10.1.0.100 model=1A2B version=2.14 revision=C delay=15"])
+    sim = lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1A2B version=2.14 revision=C delay=%d" % d
+                                          for d in (5, 15, 25)])
     front = front_for(net)
-    result = front.cli("reconfigure", "10.1.0.100", "10.1.0.77", "255.255.255.0", "0.0.0.0")
-    check(result.returncode == 0 and stderr_lines(result) == [
-        "scout-cli: 2 controllers answer at 10.1.0.100 on ws0 10.1.0.1; every one of them gets the command.",
-        "scout-cli: 2 controllers answer at the new address 10.1.0.77"], "warned, and counted", result.returncode,
-        result.stderr)
-    check([d["action"] for d in command_datagrams(sim)] == ["reconfigure"], "one datagram", command_datagrams(sim))
+    several = ("scout-cli: 3 replies came from 192.168.1.100 on ws0 10.1.0.1: several controllers share that "
+               "address, or one answers twice")
+    for args in (("reconfigure", "192.168.1.100", "10.1.0.101", "255.255.255.0", "0.0.0.0"),
+                 ("reconfigure", "192.168.1.100", "10.1.0.101", "255.255.255.0", "0.0.0.0", "-q", "--no-wait"),
+                 ("reset", "192.168.1.100", "--no-wait")):
+        result = front.cli(*args)
+        lines = stderr_lines(result)
+        check(result.returncode == 4 and len(lines) == 1 and lines[0].startswith(several) and
+              lines[0].endswith("nothing was sent."), "refused, exit 4", args, result.returncode, lines)
+    check(command_datagrams(sim) == [], "nothing was sent", command_datagrams(sim))
+    everyone = front.cli("reset", "192.168.1.100", "--all", "--no-wait")
+    check(everyone.returncode == 0 and stderr_lines(everyone) == [
+        several + "; with --all, every one of them gets the command."], "--all: warned, and sent",
+        everyone.returncode, everyone.stderr)
+    check([d["action"] for d in command_datagrams(sim)] == ["reset"], "one datagram", command_datagrams(sim))
+
+
+@case
+def checked_by_the_interface_too(lab, front_for):
+    """--interface chooses where to look; the checks hold all the same, and
+    no controller is given the workstation's address."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r",
+                                          "address=10.1.0.21 model=2 version=v revision=r",
+                                          "address=10.1.0.30 model=3 version=v revision=r"])
+    front = front_for(net)
+    for args, status, line in [
+            (("reconfigure", "10.1.0.99", "10.1.0.21", "255.255.255.0", "0.0.0.0", "--interface", "ws0"), 4,
+             "No controller answered at 10.1.0.99; nothing was sent."),
+            (("reconfigure", "10.1.0.20", "10.1.0.21", "255.255.255.0", "0.0.0.0", "--interface", "ws0"), 1,
+             "A controller already answers at 10.1.0.21; nothing was sent."),
+            (("reset", "10.1.0.99", "--interface", "ws0", "--json"), 4,
+             "No controller answered at 10.1.0.99; nothing was sent."),
+            (("reconfigure", "10.1.0.30", "10.1.0.1", "255.255.255.0", "0.0.0.0"), 1,
+             "The new address 10.1.0.1 is an address of this workstation; nothing was sent."),
+            (("reset", "10.1.0.1"), 1, "The controller address 10.1.0.1 is an address of this workstation; "
+                                       "nothing was sent."),
+            (("reset", "10.1.0.255", "--no-search", "--interface", "ws0"), 1,
+             "The controller address 10.1.0.255 is the network or broadcast address of the subnet of ws0 "
+             "10.1.0.1/24; no controller can hold it; nothing was sent.")]:
+        result = front.cli(*args)
+        check(result.returncode == status and stderr_lines(result) == ["scout-cli: " + line] and result.stdout == "",
+              "refused", args, result.returncode, result.stdout, result.stderr)
+    for target in ("224.0.0.1", "127.0.0.1"):
+        result = front.cli("reset", target, "--interface", "ws0")
+        check(result.returncode == 2 and stderr_lines(result)[0] == "scout-cli: the controller address '%s' is no "
+              "address a controller can hold (0.0.0.0/8, loopback, multicast or reserved)" % target,
+              "no controller can hold it", result.returncode, result.stderr)
+    check(command_datagrams(sim) == [], "nothing was sent", command_datagrams(sim))
+
+
+@case(builds=("linux",))
+def no_carrier(lab, front_for):
+    """The cable of the controller's interface is pulled after it was listed:
+    the command finds it nowhere and sends nothing. (Wine reports an adapter
+    without carrier as up, so only Windows itself shows its send refused.)"""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r"])
+    front = front_for(net)
+    check([r["address"] for r in front.search_json().rows] == ["10.1.0.20"], "listed while the cable is in")
+    lab.configure(net.segments[0].ns, ["ip", "link", "set", "p0", "down"])
+    for args, status in ((("reset", "10.1.0.20"), 4), (("reset", "10.1.0.20", "--interface", "ws0"), 2),
+                         (("reset", "10.1.0.20", "--interface", "ws0", "--no-search"), 2)):
+        result = front.cli(*args)
+        check(result.returncode == status and result.stderr != "", "refused, said", args, result.returncode,
+              result.stderr)
+    check(command_datagrams(sim) == [], "nothing was sent", command_datagrams(sim))
 
 
 @case
@@ -240,10 +311,16 @@ def port_taken(lab, front_for):
     holder = hold_port(lab, net)
     result = front.cli("reset", "10.1.0.20", "--interface", "10.1.0.1")
     lines = stderr_lines(result)
-    check(result.returncode == 1 and len(lines) == 1 and lines[0].startswith(
-        "scout-cli: Error attempting to bind to socket for address 10.1.0.1. "), "one bind message, exit 1",
-        result.returncode, lines)
-    check(result.elapsed < 5.0, "no settle time after a command that was not sent", result.elapsed)
+    check(result.returncode == 1 and len(lines) == 2 and lines[0].startswith(
+        "scout-cli: Error attempting to bind to socket for address 10.1.0.1. ") and lines[1] ==
+        "scout-cli: the search of ws0 10.1.0.1 did not finish (the failure above), and it could list 10.1.0.20; "
+        "nothing was sent.", "the bind message and the refusal, exit 1", result.returncode, lines)
+    unchecked = front.cli("reset", "10.1.0.20", "--interface", "10.1.0.1", "--no-search")
+    lines = stderr_lines(unchecked)
+    check(unchecked.returncode == 1 and lines[-1].startswith(
+        "scout-cli: Error attempting to bind to socket for address 10.1.0.1. "), "unchecked: the bind message, exit 1",
+        unchecked.returncode, lines)
+    check(unchecked.elapsed < 5.0, "no settle time after a command that was not sent", unchecked.elapsed)
     check(sim.datagrams() == [], "nothing was sent", sim.datagrams())
     holder.kill()
 

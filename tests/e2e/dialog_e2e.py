@@ -153,6 +153,30 @@ def refusals(lab, front_for):
 
 
 @case(builds=("win32",))
+def reconfigure_refused_by_what_the_list_shows(lab, front_for):
+    """Reconfigure IP gives no controller an address another listed one holds
+    or the workstation's own, and gives no address that three new controllers
+    share."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=a revision=1 delay=5",
+                                          "address=10.1.0.21 model=2 version=b revision=2 delay=10"] +
+                        ["address=192.168.1.100 model=1A2B version=2.14 revision=C delay=%d" % d for d in (15, 20, 25)])
+    run = probe(front_for(net), "search",
+                "click-row=10.1.0.20", "fields=10.1.0.21,255.255.255.0,0.0.0.0", "press=reconfigure-ip",
+                "click-row=10.1.0.20", "fields=10.1.0.1,255.255.255.0,0.0.0.0", "press=reconfigure-ip",
+                "click-row=192.168.1.100", "fields=10.1.0.77,255.255.255.0,0.0.0.0", "press=reconfigure-ip", "dump")
+    check(run.reports == [
+        "The IP address 10.1.0.21 is already used by a controller listed on the interface 10.1.0.1.",
+        "The IP address 10.1.0.1 is an address of this workstation.",
+        "The IP address 192.168.1.100 is listed more than once on the interface 10.1.0.1: several controllers "
+        "answer there, or one answers twice, and each would get the new address. Power them up one at a time."],
+        "one message per refusal", run.reports)
+    check(len(run.addresses(0)) == 5, "the list is left as it was", run.dumps[0])
+    check(command_datagrams(sim) == [] and len(sim.datagrams()) == 1, "nothing but the query went on the wire",
+          sim.datagrams())
+
+
+@case(builds=("win32",))
 def commands_by_the_rows_interface(lab, front_for):
     """Each command leaves by the interface that listed its row: the controllers
     behind the second interface get it there, and of one address heard on both

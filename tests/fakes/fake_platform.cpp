@@ -99,6 +99,15 @@ int Send(void* context, SocketHandle socket, const std::uint8_t* data, std::size
     return 0;
 }
 
+int CheckLink(void* context, const BroadcastInterface& via) {
+    FakeWorld& world = W(context);
+    world.log.push_back("link " + AddressText(via.address));
+    for (const NetAddress down : world.linksDown)
+        if (down == via.address)
+            return NetworkDownError;
+    return 0;
+}
+
 int Waiting(void* context, SocketHandle socket, bool* waiting) {
     FakeWorld& world = W(context);
     world.log.push_back("waiting");
@@ -275,6 +284,7 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .setReceiveBuffer = SetReceiveBuffer,
         .bindSocket = Bind,
         .sendTo = Send,
+        .checkLink = CheckLink,
         .datagramWaiting = Waiting,
         .receiveFrom = Receive,
         .classifyReceiveFailure = Classify,

@@ -39,6 +39,7 @@ constexpr int UndescribedError = 9999;
 constexpr int MessageTooLongError = 10040;
 constexpr int WouldBlockError = 10035;
 constexpr int ConnectionResetError = 10054;  // what a receive gives after an ICMP report
+constexpr int NetworkDownError = 10050;
 
 
 struct FakeWorld {
@@ -57,6 +58,8 @@ struct FakeWorld {
     // filter (by index), and the host's drop counter as each reading finds it
     // (none: it cannot be read).
     std::uint32_t droppedPerSocket = 0;
+    std::vector<NetAddress> linksDown;  // interfaces with no carrier, by address
+
     std::vector<std::pair<std::uint32_t, ReversePathFilter>> filters;
     std::vector<std::uint64_t> filterReadings;
 

@@ -21,7 +21,7 @@ TEST(ControllerCommands, OneSocketBoundToTheRowsInterfaceOneBroadcastThenClosed)
     FakeWorld world;
     const NetPlatform platform = test::MakeFakePlatform(&world);
     EXPECT_TRUE(SendResetCommand(platform, test::MakeFakeFrontEnd(&world), Second, MakeAddress(192, 168, 1, 50), false));
-    EXPECT_EQ(world.log, (std::vector<std::string>{"open", "broadcast", "bind 10.2.0.1:65513 if3",
+    EXPECT_EQ(world.log, (std::vector<std::string>{"link 10.2.0.1", "open", "broadcast", "bind 10.2.0.1:65513 if3",
                                                    "send 255.255.255.255:65515", "close"}));
     ASSERT_EQ(world.sent.size(), 1u);
     QueryDatagram expected;
@@ -73,6 +73,18 @@ TEST(ControllerCommands, FailuresAreReportedOnceAndNothingIsSent) {
         EXPECT_EQ(world.sent.size(), c.op == Op::Close ? 1u : 0u) << static_cast<int>(c.op);
         EXPECT_EQ(world.openSockets, 0) << static_cast<int>(c.op);
     }
+}
+
+// An interface with no carrier: the send would succeed and reach nobody.
+TEST(ControllerCommands, ALinkWithNoCarrierIsASendFailure) {
+    FakeWorld world;
+    world.linksDown = {Second.address};
+    EXPECT_FALSE(SendResetCommand(test::MakeFakePlatform(&world), test::MakeFakeFrontEnd(&world), Second,
+                                  MakeAddress(10, 2, 0, 30), false));
+    EXPECT_EQ(world.reports, std::vector<std::string>{"Error sending command for address 10.2.0.1. description of " +
+                                                      std::to_string(test::NetworkDownError) + "."});
+    EXPECT_TRUE(world.sent.empty());
+    EXPECT_EQ(test::CountLog(world, "open"), 0);
 }
 
 struct FieldCase {

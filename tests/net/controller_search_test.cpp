@@ -457,6 +457,38 @@ INSTANTIATE_TEST_SUITE_P(
         LossCase{"CounterUnreadable", 0, {}, {2, false, false}, {}}),
     [](const ::testing::TestParamInfo<LossCase>& p) { return p.param.name; });
 
+// Which windows a failure cut short or kept shut: what they did not hear may
+// have been there. A datagram too long for a reply cuts nothing short.
+TEST(ControllerSearch, WindowsCutShortAreNamed) {
+    const NetAddress IfC = MakeAddress(10, 3, 0, 1);
+    auto oversized = ReplyBytes(1, "v", "r");
+    oversized.push_back(0);
+    for (const bool allAtOnce : {false, true}) {
+        FakeWorld world;
+        world.interfaces = {{IfA, 2}, {IfB, 3}, {IfC, 4}};
+        world.datagrams = {{IfA, 0, Ctl1, oversized}, {IfB, 0, Ctl3, ReplyBytes(3, "v", "r")}};
+        world.failures = {{Op::Receive, 2, 42}};  // the reply on IfB
+        bool cutShort[3] = {};
+        const NetPlatform platform = test::MakeFakePlatform(&world);
+        const SearchFrontEnd frontEnd = test::MakeFakeFrontEnd(&world);
+        SearchPlan plan{world.interfaces.data(), world.interfaces.size(), ReplyWindowMs, allAtOnce, cutShort};
+        SearchInterfaces(platform, frontEnd, plan);
+        EXPECT_FALSE(cutShort[0]);
+        EXPECT_TRUE(cutShort[1]);
+        EXPECT_FALSE(cutShort[2]) << allAtOnce;
+    }
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}, {IfB, 3}, {IfC, 4}};
+    world.failures = {{Op::Bind, 2, 42}};  // one after another: the search ends there
+    bool cutShort[3] = {};
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    SearchInterfaces(platform, test::MakeFakeFrontEnd(&world),
+                     SearchPlan{world.interfaces.data(), 3, ReplyWindowMs, false, cutShort});
+    EXPECT_FALSE(cutShort[0]);
+    EXPECT_TRUE(cutShort[1]);
+    EXPECT_TRUE(cutShort[2]) << "never searched";
+}
+
 TEST(ControllerSearch, CloseFailureEndsTheSearch) {
     FakeWorld world;
     world.interfaces = {{IfA, 2}, {IfB, 3}};

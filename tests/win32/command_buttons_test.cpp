@@ -97,10 +97,10 @@ TEST_F(CommandButtons, PowerOnResetSendsThenWaitsThenSearchesAgain) {
     const int searchesBefore = world.searches;
     Press(dialog, IDC_POWER_ON_RESET);
 
-    const std::vector<std::string> command = {"open", "broadcast", "bind 10.0.0.1:65513",
+    const std::vector<std::string> command = {"link 10.0.0.1", "open", "broadcast", "bind 10.0.0.1:65513",
                                               "send 255.255.255.255:65515", "close", "sleep 5000", "load"};
     ASSERT_GE(world.log.size(), command.size());
-    EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 7), command);
+    EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 8), command);
     ASSERT_EQ(world.sent.size(), 2u) << "the reset, then the query of the new search";
     EXPECT_EQ(world.sent[0], ResetBytes(Second, false)) << "the selected row's controller is the target";
     EXPECT_TRUE(busyDuringWait);
@@ -149,7 +149,8 @@ TEST_F(CommandButtons, ReconfigureSendsTheFieldsAsTheyStand) {
     EXPECT_EQ(std::vector<std::uint8_t>(world.sent[0].begin() + 16, world.sent[0].end()),
               (std::vector<std::uint8_t>{0x02, 0, 0, 0, 0x05, 0, 0, 0x0A, 0x09, 0, 0, 0x0A, 0x00, 0xFF, 0xFF, 0xFF,
                                          0x01, 0, 0, 0x0A, 0, 0, 0, 0}));
-    EXPECT_EQ(LogIndex("sleep 5000") + 1, LogIndex("load"));
+    ASSERT_LT(LogIndex("sleep 5000") + 1, world.log.size());
+    EXPECT_EQ(world.log[LogIndex("sleep 5000") + 1], "load") << "the search after the wait";
     EXPECT_TRUE(world.reports.empty());
     EXPECT_EQ(FieldText(dialog, IDC_IP_FIELD), "10.0.0.9") << "the fields stay as they are";
     EXPECT_TRUE(Enabled(dialog, IDC_SEARCH));
@@ -184,8 +185,8 @@ TEST_F(CommandButtons, TheCommandLeavesByTheInterfaceThatListedTheRow) {
                        {other, 10, First, test::ReplyBytes(0x1A2B, "1.2", "B")}};
     const HWND dialog = SearchedAndArmed(1);
     Press(dialog, IDC_POWER_ON_RESET);
-    ASSERT_GE(world.log.size(), 3u);
-    EXPECT_EQ(world.log[2], "bind 10.2.0.1:65513");
+    ASSERT_GE(world.log.size(), 4u);
+    EXPECT_EQ(world.log[3], "bind 10.2.0.1:65513");
     ASSERT_FALSE(world.sent.empty());
     EXPECT_EQ(world.sent[0], ResetBytes(First, false));
     DestroyWindow(dialog);
@@ -283,7 +284,39 @@ const Refusal Refusals[] = {
     {"10.0.0.9", "255.255.255.0", "10.0.0.9",
      "The gateway 10.0.0.9 is neither 0.0.0.0 (none) nor another host address in the subnet of 10.0.0.9 with "
      "the mask 255.255.255.0."},
+    // With what the list shows: another controller's address, the workstation's own.
+    {"10.0.0.6", "255.255.255.0", "0.0.0.0",
+     "The IP address 10.0.0.6 is already used by a controller listed on the interface 10.0.0.1."},
+    {"10.0.0.1", "255.255.255.0", "0.0.0.0", "The IP address 10.0.0.1 is an address of this workstation."},
 };
+
+// Several replies from the selected row's address on its interface: several
+// controllers (or one that answers twice) would all get the one new address.
+TEST_F(CommandButtons, ReconfigureOfAnAddressListedTwiceIsRefused) {
+    world.datagrams.push_back({Interface, 30, First, test::ReplyBytes(0x1A2B, "1.2", "B")});
+    std::string text = "(no report)";
+    std::size_t sent = 99;
+    test::RunModalWith([&](HWND dialog) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SEARCH, BN_CLICKED), 0);
+        SelectRow(ui::g_resultList, 0);
+        ClickList(dialog);
+        SetFields(dialog, "10.0.0.9", "255.255.255.0", "0.0.0.0");
+        world.sent.clear();
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_RECONFIGURE_IP, BN_CLICKED), 0);
+        if (const HWND box = test::WaitForWindow("Scout Error")) {
+            text = test::MessageBoxText(box);
+            test::CloseMessageBox(box);
+        }
+        for (int i = 0; i < 1000 && ui::DialogBusy(); ++i)
+            Sleep(10);
+        sent = world.sent.size();
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(text, "The IP address 10.0.0.5 is listed more than once on the interface 10.0.0.1: several controllers "
+                    "answer there, or one answers twice, and each would get the new address. Power them up one at a "
+                    "time.");
+    EXPECT_EQ(sent, 0u);
+}
 
 TEST_F(CommandButtons, RefusedFieldsAreReportedAndNothingIsSent) {
     std::vector<std::string> texts, captions;
