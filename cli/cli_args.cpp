@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/cli_text.h"
+
 namespace scout::cli {
 namespace {
 

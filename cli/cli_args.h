@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/cli_output.h"
+#include "cli/cli_row.h"
 
 namespace scout::cli {
 

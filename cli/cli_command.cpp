@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+#include "cli/cli_render.h"
+#include "cli/cli_text.h"
+
 namespace scout::cli {
 namespace {
 

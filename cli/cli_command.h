@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_output.h"
+#include "cli/cli_search.h"
 #include "net/address.h"
 #include "net/platform.h"
 

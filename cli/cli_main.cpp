@@ -10,7 +10,9 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_command.h"
-#include "cli/cli_output.h"
+#include "cli/cli_render.h"
+#include "cli/cli_search.h"
+#include "cli/cli_text.h"
 #include "cli/console.h"
 #include "net/address.h"
 #include "net/controller_commands.h"
@@ -184,7 +186,7 @@ void Observe(Session& session, CliList* list) {
     list->names = &session.names;
     list->observer = &session;
     list->interfaceBegins = OnInterface;
-    list->rowComplete = OnRow;
+    list->rowAdded = OnRow;
 }
 
 // The interfaces of the platform, held for as long as a run needs them.
@@ -298,8 +300,11 @@ int RunSearch(Session& session) {
     if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
         return exitCode;
 
-    session.streamRows = session.options.format == OutputFormat::Table && IsTerminal(stdout) &&
-                         !session.options.sortByAddress && !session.options.allAtOnce;
+    // On a terminal the rows appear as the replies arrive, one after another or
+    // all at once; the table printed at the end of an all-at-once search would
+    // stand interface by interface.
+    session.streamRows =
+        session.options.format == OutputFormat::Table && IsTerminal(stdout) && !session.options.sortByAddress;
     if (session.streamRows && session.render.header)
         Print(StreamHeader());
     const std::uint32_t start = platform.now(platform.context);

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_output.h"
+#include "cli/cli_render.h"
+#include "cli/cli_search.h"
+#include "cli/cli_text.h"
 
 namespace {
 

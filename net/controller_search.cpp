@@ -47,16 +47,15 @@ void Report(SearchState& state, SocketFailure failure, NetAddress interfaceAddre
     state.reportedFailure = true;
 }
 
-void AddRow(SearchState& state, int row, NetAddress sender, const BroadcastInterface& via) {
-    const SearchFrontEnd& list = state.frontEnd;
+void AddRow(SearchState& state, int index, NetAddress sender, const BroadcastInterface& via) {
     const ReplyFields reply = ReadReply(state.datagram);
-    char text[TextBufferCapacity];
-    FormatAddress(sender, text, sizeof text);
-    list.insertRow(list.context, row, text, via);
-    FormatModelText(reply.model, text, sizeof text);
-    list.setRowText(list.context, row, ListColumn::Model, text);
-    list.setRowText(list.context, row, ListColumn::Version, reply.version);
-    list.setRowText(list.context, row, ListColumn::Revision, reply.revision);
+    FoundRow row;
+    FormatAddress(sender, row.texts[static_cast<int>(ListColumn::Address)], TextBufferCapacity);
+    FormatModelText(reply.model, row.texts[static_cast<int>(ListColumn::Model)], TextBufferCapacity);
+    std::snprintf(row.texts[static_cast<int>(ListColumn::Version)], TextBufferCapacity, "%s", reply.version);
+    std::snprintf(row.texts[static_cast<int>(ListColumn::Revision)], TextBufferCapacity, "%s", reply.revision);
+    row.via = via;
+    state.frontEnd.addRow(state.frontEnd.context, index, row);
     ++state.rowCounter;
 }
 

@@ -26,15 +26,32 @@ constexpr SocketFailureText SocketFailureTexts[] = {
 
 }  // namespace
 
-void ReportError(const SearchFrontEnd& frontEnd, const char* format, ...) {
+namespace {
+
+// The template formatted into MessageCapacity characters and handed to show.
+void Show(void (*show)(void*, const char*), void* context, const char* format, va_list arguments) {
     char message[MessageCapacity];
+    if (std::vsnprintf(message, sizeof message, format, arguments) < 0)
+        message[0] = '\0';
+    show(context, message);
+}
+
+void Warn(const SearchFrontEnd& frontEnd, const char* format, ...) {
+    if (frontEnd.showWarning == nullptr)
+        return;
     va_list arguments;
     va_start(arguments, format);
-    const int length = std::vsnprintf(message, sizeof message, format, arguments);
+    Show(frontEnd.showWarning, frontEnd.context, format, arguments);
     va_end(arguments);
-    if (length < 0)
-        message[0] = '\0';
-    frontEnd.showError(frontEnd.context, message);
+}
+
+}  // namespace
+
+void ReportError(const SearchFrontEnd& frontEnd, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Show(frontEnd.showError, frontEnd.context, format, arguments);
+    va_end(arguments);
 }
 
 void SystemErrorText(const NetPlatform& platform, int code, char* text, std::size_t capacity) {
@@ -112,23 +129,6 @@ const char* SkipReasonText(SkipReason reason) {
     }
     return "";
 }
-
-namespace {
-
-void Warn(const SearchFrontEnd& frontEnd, const char* format, ...) {
-    if (frontEnd.showWarning == nullptr)
-        return;
-    char message[MessageCapacity];
-    va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(message, sizeof message, format, arguments);
-    va_end(arguments);
-    if (length < 0)
-        message[0] = '\0';
-    frontEnd.showWarning(frontEnd.context, message);
-}
-
-}  // namespace
 
 void WarnBufferLoss(const SearchFrontEnd& frontEnd, const char* interfaceLabel, std::uint32_t lost) {
     Warn(frontEnd,

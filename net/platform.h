@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "net/address.h"
+#include "net/query_datagram.h"
 
 namespace scout {
 
@@ -148,16 +149,23 @@ struct NetPlatform {
 enum class ListColumn : int { Address = 0, Model = 1, Version = 2, Revision = 3 };
 constexpr int ListColumnCount = 4;
 
+// One reply as the search hands it over, whole: its texts in ListColumn order
+// (the sender's dotted address, the model text, the version and revision as
+// the device sent them), and the interface whose window read it, the one a
+// command to that controller is sent by.
+struct FoundRow {
+    char texts[ListColumnCount][TextBufferCapacity];
+    BroadcastInterface via;
+};
+
 struct SearchFrontEnd {
     void* context;
 
     void (*clearRows)(void* context);
-    // Inserts row index with its address column; via is the interface whose
-    // window read the reply, the one a command to that row is sent by.
-    void (*insertRow)(void* context, int index, const char* address, const BroadcastInterface& via);
-    // Sets one of the other columns of a row. The search sets Model, Version
-    // and Revision in this order right after the insert: Revision completes it.
-    void (*setRowText)(void* context, int index, ListColumn column, const char* text);
+    // Adds one row, as position index of the list (the all-at-once search
+    // keeps the rows interface by interface, so a row may go before others);
+    // the calls come in the order the replies were read.
+    void (*addRow)(void* context, int index, const FoundRow& row);
     // Shows one formatted failure text and returns when the operator has seen it.
     void (*showError)(void* context, const char* text);
     // Shows a warning: the search went on, and its rows stand, but something was

@@ -8,7 +8,7 @@
 #include "net/controller_commands.h"
 #include "net/controller_search.h"
 #include "net/error_report.h"
-#include "ui/main_dialog.h"
+#include "ui/result_list.h"
 
 namespace scout::ui {
 namespace {
@@ -21,17 +21,10 @@ bool SelectedTarget(NetAddress* target, BroadcastInterface* via) {
     const LRESULT row = SendMessageA(g_resultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
     if (row < 0)
         return false;
-    char text[ReadBackCapacity] = {};
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = static_cast<int>(row);
-    item.iSubItem = 0;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(g_resultList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    const ListedRow listed = ReadListedRow(static_cast<int>(row));
     // Winsock binds by the interface's address; the index is not needed here.
-    *via = BroadcastInterface{static_cast<NetAddress>(item.lParam), 0};
-    return ParseDottedAddress(text, target) && via->address != AnyAddress;
+    *via = BroadcastInterface{listed.interfaceAddress, 0};
+    return ParseDottedAddress(listed.address, target) && via->address != AnyAddress;
 }
 
 // Reads and checks the three address fields as they stand at the press.
@@ -49,30 +42,12 @@ bool ReadReconfigureFields(HWND dialog, const SearchFrontEnd& list, ReconfigureV
     return false;
 }
 
-// The address text and interface of one row of the list.
-struct ListedRow {
-    char address[ReadBackCapacity];
-    NetAddress interfaceAddress;
-};
-
-ListedRow ReadRow(int row) {
-    ListedRow listed{};
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = listed.address;
-    item.cchTextMax = sizeof listed.address;
-    SendMessageA(g_resultList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    listed.interfaceAddress = static_cast<NetAddress>(item.lParam);
-    return listed;
-}
-
 // How many rows list address on the interface.
 int CountListed(NetAddress address, NetAddress interfaceAddress) {
     const int rows = static_cast<int>(SendMessageA(g_resultList, LVM_GETITEMCOUNT, 0, 0));
     int count = 0;
     for (int row = 0; row < rows; ++row) {
-        const ListedRow listed = ReadRow(row);
+        const ListedRow listed = ReadListedRow(row);
         NetAddress parsed = 0;
         if (listed.interfaceAddress == interfaceAddress && ParseDottedAddress(listed.address, &parsed) &&
             parsed == address)

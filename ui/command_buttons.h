@@ -8,9 +8,6 @@
 
 namespace scout::ui {
 
-// Texts read back from the list and from the address fields: at most 31 characters.
-constexpr int ReadBackCapacity = 32;
-
 // What the button with this id does once the dialog is busy: the target is
 // the selected row's address, and the command leaves by the interface that
 // listed the row. With no row selected nothing is sent and no search follows;

@@ -11,10 +11,9 @@
 #include "ui/address_settings.h"
 #include "ui/command_buttons.h"
 #include "ui/error_reports.h"
+#include "ui/result_list.h"
 
 namespace scout::ui {
-
-HWND g_resultList = nullptr;
 
 namespace {
 
@@ -44,35 +43,10 @@ const NetPlatform& Platform() {
     return g_platform != nullptr ? *g_platform : SystemNetPlatform();
 }
 
-// --- the ResultList as the search's front end ---
-
-void ClearRows(void*) {
-    SendMessageA(g_resultList, LVM_DELETEALLITEMS, 0, 0);
-}
-
-// Each row keeps, as its item data, the address of the interface that read
-// it: a command to the row is sent by that interface.
-void InsertRow(void*, int index, const char* address, const BroadcastInterface& via) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = index;
-    item.pszText = const_cast<char*>(address);
-    item.lParam = static_cast<LPARAM>(via.address);
-    SendMessageA(g_resultList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-void SetRowText(void*, int index, ListColumn column, const char* text) {
-    LVITEMA item{};
-    item.iSubItem = static_cast<int>(column);
-    item.pszText = const_cast<char*>(text);
-    SendMessageA(g_resultList, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-}
-
 const SearchFrontEnd DialogFrontEnd = {
     .context = nullptr,
-    .clearRows = ClearRows,
-    .insertRow = InsertRow,
-    .setRowText = SetRowText,
+    .clearRows = ClearListRows,
+    .addRow = AddListRow,
     .showError = ShowErrorBox,
     .showWarning = nullptr,  // the Windows platform reports no losses
     .beginInterface = nullptr,

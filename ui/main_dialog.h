@@ -1,18 +1,16 @@
-// The main dialog: its procedure, the CommandGroup, the program-wide handle of
-// the ResultList, and the seam through which tests replace the platform.
+// The main dialog: its procedure, the CommandGroup, and the seam through which
+// tests replace the platform. (The ResultList's handle: ui/result_list.h.)
 #pragma once
 
 #include <windows.h>
 
 #include "net/platform.h"
+#include "ui/result_list.h"
 
 namespace scout::ui {
 
 constexpr const char* MainDialogTemplate = "MainDialog";
 constexpr int ListColumnSlack = 244;  // column 0 is the list's width less this
-
-// The ResultList; written once when the dialog starts, read by the search and the handlers.
-extern HWND g_resultList;
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -82,10 +82,9 @@ int SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t len
                            reinterpret_cast<const sockaddr*>(&remote), sizeof remote));
 }
 
-// The adapter that holds the address (or has the index) and its operational
-// state: an adapter that is not up (no carrier, disabled, unplugged) is a
-// network that is down. Where it cannot be read the link counts as up.
-int CheckLink(void*, const BroadcastInterface& via) {
+// The IPv4 adapters as GetAdaptersAddresses lists them, in a buffer of the
+// size it asks for (released with std::free); null when they cannot be had.
+IP_ADAPTER_ADDRESSES* LoadAdapters() {
     constexpr ULONG Flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     ULONG size = 16 * 1024;
     IP_ADAPTER_ADDRESSES* adapters = nullptr;
@@ -94,11 +93,22 @@ int CheckLink(void*, const BroadcastInterface& via) {
         std::free(adapters);
         adapters = static_cast<IP_ADAPTER_ADDRESSES*>(std::malloc(size));
         if (adapters == nullptr)
-            return 0;
+            return nullptr;
         result = ::GetAdaptersAddresses(AF_INET, Flags, nullptr, adapters, &size);
     }
+    if (result == NO_ERROR)
+        return adapters;
+    std::free(adapters);
+    return nullptr;
+}
+
+// The adapter that holds the address (or has the index) and its operational
+// state: an adapter that is not up (no carrier, disabled, unplugged) is a
+// network that is down. Where it cannot be read the link counts as up.
+int CheckLink(void*, const BroadcastInterface& via) {
+    IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
     int code = 0;
-    for (const IP_ADAPTER_ADDRESSES* a = adapters; result == NO_ERROR && a != nullptr; a = a->Next) {
+    for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next) {
         bool holds = via.index != 0 && a->IfIndex == via.index;
         for (const IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr && !holds; u = u->Next) {
             const sockaddr* address = u->Address.lpSockaddr;
@@ -200,19 +210,9 @@ void Sleep(void*, std::uint32_t milliseconds) {
 // address, from the adapter list by the forwarding table's interface index.
 bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails* details) {
     *details = InterfaceDetails{};
-    constexpr ULONG Flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
-    ULONG size = 16 * 1024;
-    IP_ADAPTER_ADDRESSES* adapters = nullptr;
-    ULONG result = ERROR_BUFFER_OVERFLOW;
-    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
-        std::free(adapters);
-        adapters = static_cast<IP_ADAPTER_ADDRESSES*>(std::malloc(size));
-        if (adapters == nullptr)
-            return false;
-        result = ::GetAdaptersAddresses(AF_INET, Flags, nullptr, adapters, &size);
-    }
+    IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
     bool found = false;
-    if (result == NO_ERROR) {
+    if (adapters != nullptr) {
         for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr && !found; a = a->Next) {
             if (a->IfIndex != entry.index)
                 continue;

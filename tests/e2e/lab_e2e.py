@@ -116,6 +116,18 @@ def namespaces():
     return sorted(line.split()[0] for line in out.splitlines() if line.strip())
 
 
+def started_lab(before):
+    """scout-lab running `sleep 60` in a lab of its own (in a session of its
+    own), once its namespaces are there."""
+    proc = subprocess.Popen([sys.executable, SCOUT_LAB, "run", "single", "--sim", "0=" + DEMO, "--", "sleep", "60"],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, start_new_session=True)
+    deadline = time.time() + 30
+    while len(namespaces()) < len(before) + 2 and time.time() < deadline:
+        time.sleep(0.05)
+    time.sleep(0.3)
+    return proc
+
+
 @case(builds=("linux",), sanitizer=False)
 def run_on_the_terminal(lab, front_for):
     """The command gets scout-lab's own input and output and its exit status
@@ -129,12 +141,7 @@ def run_on_the_terminal(lab, front_for):
     timed = scout_lab("run", "single", "--timeout", "1", "--", "sleep", "60")
     check(timed.returncode == 124 and timed.stderr == "scout-lab: the command ran past --timeout 1 s; stopped\n",
           "--timeout", timed.returncode, timed.stderr)
-    proc = subprocess.Popen([sys.executable, SCOUT_LAB, "run", "single", "--sim", "0=" + DEMO, "--", "sleep", "60"],
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, start_new_session=True)
-    deadline = time.time() + 30
-    while len(namespaces()) < len(before) + 2 and time.time() < deadline:
-        time.sleep(0.05)
-    time.sleep(0.3)
+    proc = started_lab(before)
     os.killpg(proc.pid, signal.SIGINT)  # what Ctrl-C does: the whole foreground group
     out, err = proc.communicate(timeout=30)
     check(proc.returncode == 130, "Ctrl-C: the command's status", proc.returncode, err)
@@ -148,12 +155,7 @@ def signals_clean_up(lab, front_for):
     exits with the signal's status."""
     before = namespaces()
     for sig in (signal.SIGTERM, signal.SIGHUP):
-        proc = subprocess.Popen([sys.executable, SCOUT_LAB, "run", "single", "--sim", "0=" + DEMO, "--", "sleep", "60"],
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, start_new_session=True)
-        deadline = time.time() + 30
-        while len(namespaces()) < len(before) + 2 and time.time() < deadline:
-            time.sleep(0.05)
-        time.sleep(0.3)
+        proc = started_lab(before)
         proc.send_signal(sig)
         try:
             out, err = proc.communicate(timeout=30)

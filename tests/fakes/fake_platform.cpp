@@ -224,36 +224,18 @@ void Clear(void* context) {
     world.rows.clear();
 }
 
-void Insert(void* context, int index, const char* address, const BroadcastInterface& via) {
+void Add(void* context, int index, const FoundRow& found) {
     FakeWorld& world = W(context);
     world.log.push_back("insert " + std::to_string(index));
     FakeRow row;
-    row.address = address;
-    row.interfaceAddress = via.address;
-    row.interfaceIndex = via.index;
+    row.address = found.texts[static_cast<int>(ListColumn::Address)];
+    row.model = found.texts[static_cast<int>(ListColumn::Model)];
+    row.version = found.texts[static_cast<int>(ListColumn::Version)];
+    row.revision = found.texts[static_cast<int>(ListColumn::Revision)];
+    row.interfaceAddress = found.via.address;
+    row.interfaceIndex = found.via.index;
     if (index >= 0 && static_cast<std::size_t>(index) <= world.rows.size())
         world.rows.insert(world.rows.begin() + index, row);
-}
-
-void SetText(void* context, int index, ListColumn column, const char* text) {
-    FakeWorld& world = W(context);
-    if (index < 0 || static_cast<std::size_t>(index) >= world.rows.size())
-        return;
-    FakeRow& row = world.rows[static_cast<std::size_t>(index)];
-    switch (column) {
-    case ListColumn::Address:
-        row.address = text;
-        break;
-    case ListColumn::Model:
-        row.model = text;
-        break;
-    case ListColumn::Version:
-        row.version = text;
-        break;
-    case ListColumn::Revision:
-        row.revision = text;
-        break;
-    }
 }
 
 void Warn(void* context, const char* text) {
@@ -305,8 +287,7 @@ SearchFrontEnd MakeFakeFrontEnd(FakeWorld* world) {
     return SearchFrontEnd{
         .context = world,
         .clearRows = Clear,
-        .insertRow = Insert,
-        .setRowText = SetText,
+        .addRow = Add,
         .showError = Show,
         .showWarning = Warn,
         .beginInterface = Begin,

@@ -62,6 +62,20 @@ protected:
         NoteLastFieldText();
         return dialog;
     }
+    // Runs the dialog modally, sets one field, presses OK; the reports it showed.
+    std::vector<std::string> SetFieldAndPressOk(int field, const char* text) {
+        std::vector<std::string> reports;
+        EXPECT_EQ(test::RunModalWith([&](HWND dialog) {
+                      SetDlgItemTextA(dialog, field, text);
+                      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                      if (const HWND box = test::WaitForWindow("Scout Error", 1000)) {
+                          reports.push_back(test::MessageBoxText(box));
+                          test::CloseMessageBox(box);
+                      }
+                  }),
+                  1);
+        return reports;
+    }
     // Runs the dialog modally, sets the mask field and leaves with the given button.
     INT_PTR ChangeMaskAndLeave(const char* mask, UINT message, WPARAM wParam) {
         return test::RunModalWith([&](HWND dialog) {
@@ -158,16 +172,7 @@ TEST_F(AddressSettings, ValuesReachTheFieldsAsTheFileHasThem) {
 TEST_F(AddressSettings, WhereTheWindowsDirectoryCannotBeWrittenTheUsersOwnFileKeepsThem) {
     test::RemoveSettingsFile();
     ASSERT_TRUE(CreateDirectoryA(test::SettingsPath().c_str(), nullptr));
-    std::vector<std::string> reports;
-    EXPECT_EQ(test::RunModalWith([&](HWND dialog) {
-                  SetDlgItemTextA(dialog, IDC_MASK_FIELD, "255.255.0.0");
-                  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                  if (const HWND box = test::WaitForWindow("Scout Error", 1000)) {
-                      reports.push_back(test::MessageBoxText(box));
-                      test::CloseMessageBox(box);
-                  }
-              }),
-              1);
+    const std::vector<std::string> reports = SetFieldAndPressOk(IDC_MASK_FIELD, "255.255.0.0");
     EXPECT_TRUE(reports.empty()) << reports[0];
     EXPECT_EQ(test::ReadUserSettingsFile(),
               "[Network Address]\r\nIP=192.168.1.100\r\nMask=255.255.0.0\r\nGateway=192.168.1.1\r\n");
@@ -200,16 +205,7 @@ TEST_F(AddressSettings, OnAStandardAccountOkKeepsTheValuesInTheUsersFile) {
         GTEST_SKIP() << "the Windows directory can be written here";
     }
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    std::vector<std::string> reports;
-    EXPECT_EQ(test::RunModalWith([&](HWND dialog) {
-                  SetDlgItemTextA(dialog, IDC_IP_FIELD, "10.1.0.77");
-                  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                  if (const HWND box = test::WaitForWindow("Scout Error", 1000)) {
-                      reports.push_back(test::MessageBoxText(box));
-                      test::CloseMessageBox(box);
-                  }
-              }),
-              1);
+    const std::vector<std::string> reports = SetFieldAndPressOk(IDC_IP_FIELD, "10.1.0.77");
     EXPECT_TRUE(reports.empty()) << reports[0];
     EXPECT_EQ(test::ReadSettingsFile(), "(none)");
     EXPECT_EQ(test::ReadUserSettingsFile(),

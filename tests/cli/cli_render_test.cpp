@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_output.h"
+#include "cli/cli_render.h"
+#include "cli/cli_search.h"
+#include "cli/cli_text.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace scout::cli {
@@ -128,37 +130,37 @@ TEST(CliErrors, OneLinePerReport) {
     EXPECT_EQ(FormatErrorLine("a\n\n\r\nb"), "scout-cli: a b\n");
 }
 
-// The list operations fill the rows, name each row's interface (asking the
-// platform once per interface) and tell when a row is complete.
-TEST(CliFrontEnd, RowsFilledNamedAndCompleted) {
+// The list operations keep each row at its index, name its interface (asking
+// the platform once per interface) and tell of each row as it arrives.
+TEST(CliFrontEnd, RowsKeptNamedAndToldAsTheyArrive) {
     test::FakeWorld world;
     const NetPlatform platform = test::MakeFakePlatform(&world);
     InterfaceNames names;
     names.platform = &platform;
     CliList list;
     list.names = &names;
-    std::vector<std::string> completed;
-    list.observer = &completed;
-    list.rowComplete = [](void* observer, const CliRow& row) {
+    std::vector<std::string> arrived;
+    list.observer = &arrived;
+    list.rowAdded = [](void* observer, const CliRow& row) {
         static_cast<std::vector<std::string>*>(observer)->push_back(std::string(row.address) + " " + row.revision);
     };
     list.rows.push_back(CliRow{});
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     frontEnd.clearRows(frontEnd.context);
-    for (int i = 0; i < 2; ++i) {
-        frontEnd.insertRow(frontEnd.context, i, i == 0 ? "10.1.0.50" : "10.1.0.51",
-                           BroadcastInterface{MakeAddress(10, 1, 0, 1), 2});
-        frontEnd.setRowText(frontEnd.context, i, ListColumn::Model, "KRV-ETH1");
-        frontEnd.setRowText(frontEnd.context, i, ListColumn::Version, "v");
-        frontEnd.setRowText(frontEnd.context, i, ListColumn::Revision, "r");
+    // An all-at-once search: the second reply goes before the first.
+    const char* const replies[][2] = {{"10.2.0.60", "1"}, {"10.1.0.50", "0"}};
+    for (const auto& reply : replies) {
+        FoundRow found{{"", "KRV-ETH1", "v", "r"}, BroadcastInterface{MakeAddress(10, 1, 0, 1), 2}};
+        std::snprintf(found.texts[0], sizeof found.texts[0], "%s", reply[0]);
+        frontEnd.addRow(frontEnd.context, reply[1][0] - '0', found);
     }
-    frontEnd.setRowText(frontEnd.context, 5, ListColumn::Model, "ignored");
     ASSERT_EQ(list.rows.size(), 2u);
-    EXPECT_STREQ(list.rows[0].model, "KRV-ETH1");
+    EXPECT_STREQ(list.rows[0].address, "10.1.0.50");
+    EXPECT_STREQ(list.rows[1].model, "KRV-ETH1");
     EXPECT_STREQ(list.rows[1].interfaceAddress, "10.1.0.1");
     EXPECT_STREQ(list.rows[1].interfaceName, "if2");
     EXPECT_EQ(names.known.size(), 1u);
-    EXPECT_EQ(completed, (std::vector<std::string>{"10.1.0.50 r", "10.1.0.51 r"}));
+    EXPECT_EQ(arrived, (std::vector<std::string>{"10.2.0.60 r", "10.1.0.50 r"})) << "in arrival order";
 }
 
 }  // namespace

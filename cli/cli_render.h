@@ -1,0 +1,55 @@
+// Rendering of rows, interfaces and command results for scout-cli: an aligned
+// table safe for a terminal (or one with fixed columns, row by row as the
+// replies arrive), JSON and CSV (the device's texts decoded as Windows-1252; no
+// control character raw).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_row.h"
+#include "net/platform.h"
+
+namespace scout::cli {
+
+// "ws0 10.1.0.1", or the address alone.
+std::string InterfaceLabel(const char* name, const char* address);
+
+std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options);
+// The rows as one JSON array, its lines after the first indented by indent.
+std::string JsonRows(const std::vector<CliRow>& rows, const char* indent);
+
+// The table row by row as the replies arrive: columns of a fixed width, wide
+// enough for every row whose texts are printable, so that no row that comes
+// later changes the layout.
+std::string StreamHeader();
+std::string StreamRow(const CliRow& row);
+
+// One line of `scout-cli interfaces`.
+struct InterfaceLine {
+    BroadcastInterface entry;
+    InterfaceDetails details;
+    const char* skipped = nullptr;  // why the search leaves it out; null: searched
+};
+std::string RenderInterfaces(const std::vector<InterfaceLine>& lines, OutputFormat format,
+                             const RenderOptions& options);
+
+// What a command did: sent or not, where, and (after the wait) the rows the
+// search found and how many answered at a reconfigure's new address.
+struct CommandResult {
+    const char* command = "";
+    const char* target = "";
+    const char* interfaceAddress = "";
+    const char* interfaceName = "";
+    bool sent = false;
+    bool dryRun = false;
+    bool checked = true;  // false: sent with --no-search, nothing looked at first
+    std::string datagramHex;
+    const std::vector<CliRow>* rows = nullptr;  // null: no search followed
+    const char* newAddress = "";
+    int answeringAtNewAddress = -1;             // -1: not a reconfigure, or no search followed
+};
+// --json: one object; the table and CSV: the rows (or, for a dry run, what would be sent).
+std::string RenderCommandResult(const CommandResult& result, OutputFormat format, const RenderOptions& options);
+
+}  // namespace scout::cli

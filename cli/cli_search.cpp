@@ -1,0 +1,109 @@
+// scout-cli's front end of the search: the rows kept as the core hands them
+// over, the interfaces' names asked of the platform once, reports and
+// warnings on standard error.
+#include "cli/cli_search.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace scout::cli {
+namespace {
+
+// --- the front end ---
+
+CliList& L(void* context) {
+    return *static_cast<CliList*>(context);
+}
+
+void ClearRows(void* context) {
+    L(context).rows.clear();
+}
+
+// A text into a field of the row, cut to fit (an address always fits).
+void CopyText(char* target, std::size_t capacity, const char* text) {
+    const std::size_t length = std::min(std::strlen(text), capacity - 1);
+    std::memcpy(target, text, length);
+    target[length] = '\0';
+}
+
+// A row at its index; the observer hears of it as it arrives.
+void AddRow(void* context, int index, const FoundRow& found) {
+    CliList& list = L(context);
+    CliRow row;
+    CopyText(row.address, sizeof row.address, found.texts[static_cast<int>(ListColumn::Address)]);
+    CopyText(row.model, sizeof row.model, found.texts[static_cast<int>(ListColumn::Model)]);
+    CopyText(row.version, sizeof row.version, found.texts[static_cast<int>(ListColumn::Version)]);
+    CopyText(row.revision, sizeof row.revision, found.texts[static_cast<int>(ListColumn::Revision)]);
+    FormatAddress(found.via.address, row.interfaceAddress, sizeof row.interfaceAddress);
+    if (list.names != nullptr)
+        CopyText(row.interfaceName, sizeof row.interfaceName, InterfaceNameOf(*list.names, found.via).c_str());
+    row.via = found.via;
+    const std::size_t at = index < 0 ? 0 : static_cast<std::size_t>(index);
+    list.rows.insert(list.rows.begin() + static_cast<std::ptrdiff_t>(at < list.rows.size() ? at : list.rows.size()),
+                     row);
+    if (list.rowAdded != nullptr)
+        list.rowAdded(list.observer, row);
+}
+
+void BeginInterface(void* context, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
+    CliList& list = L(context);
+    if (list.interfaceBegins != nullptr)
+        list.interfaceBegins(list.observer, entry, position, count);
+}
+
+void ShowError(void*, const char* text) {
+    const std::string line = FormatErrorLine(text);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+// A warning goes to standard error whatever -q says: something was lost.
+void ShowWarning(void*, const char* text) {
+    const std::string line = FormatErrorLine((std::string("warning: ") + text).c_str());
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+SearchFrontEnd MakeCliFrontEnd(CliList* list) {
+    return SearchFrontEnd{
+        .context = list,
+        .clearRows = ClearRows,
+        .addRow = AddRow,
+        .showError = ShowError,
+        .showWarning = ShowWarning,
+        .beginInterface = BeginInterface,
+    };
+}
+
+std::string InterfaceNameOf(InterfaceNames& names, const BroadcastInterface& entry) {
+    for (const auto& [known, name] : names.known)
+        if (known.address == entry.address && known.index == entry.index)
+            return name;
+    InterfaceDetails details;
+    const bool named =
+        names.platform != nullptr && names.platform->describeInterface(names.platform->context, entry, &details);
+    names.known.emplace_back(entry, named ? details.name : "");
+    return names.known.back().second;
+}
+
+std::string FormatErrorLine(const char* text) {
+    std::string line = "scout-cli: ";
+    bool inBreak = false;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '\r' || *p == '\n') {
+            if (!inBreak)
+                line += ' ';
+            inBreak = true;
+        } else {
+            line += *p;
+            inBreak = false;
+        }
+    }
+    line += '\n';
+    return line;
+}
+
+}  // namespace scout::cli

@@ -1,0 +1,42 @@
+// scout-cli's front end of the search: the rows kept as the core hands them
+// over, the interfaces' names, reports and warnings on standard error.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/cli_row.h"
+#include "net/platform.h"
+
+namespace scout::cli {
+
+// The names of the interfaces, asked of the platform once per interface.
+struct InterfaceNames {
+    const NetPlatform* platform = nullptr;  // null: no names
+    std::vector<std::pair<BroadcastInterface, std::string>> known;
+};
+
+// The name of an interface as the platform gives it ("" where it has none).
+std::string InterfaceNameOf(InterfaceNames& names, const BroadcastInterface& entry);
+
+// The search's front end over a vector of rows (kept interface by interface
+// in an all-at-once search): each row's interface named (where names is set),
+// and, where the caller wants them, a call as each row arrives and as each
+// interface's window opens. showError and showWarning go to standard error.
+struct CliList {
+    std::vector<CliRow> rows;
+    InterfaceNames* names = nullptr;
+    void* observer = nullptr;
+    void (*rowAdded)(void* observer, const CliRow& row) = nullptr;
+    void (*interfaceBegins)(void* observer, const BroadcastInterface& entry, std::size_t position,
+                            std::size_t count) = nullptr;
+};
+SearchFrontEnd MakeCliFrontEnd(CliList* list);
+
+// One report as one line: "scout-cli: " and the text with every run of line
+// breaks folded into one space.
+std::string FormatErrorLine(const char* text);
+
+}  // namespace scout::cli

@@ -1,0 +1,38 @@
+// Texts for scout-cli's outputs: pure functions, fuzzed. A device's version
+// and revision are whatever bytes it sent, read as Windows-1252; a text of
+// this machine or its user (an interface's name, an operand) is UTF-8 or
+// stray bytes. Neither reaches a terminal with a control character in it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace scout::cli {
+
+// A device's bytes as UTF-8, read as Windows-1252.
+std::string DecodeWindows1252(const char* text);
+
+// A device's text for the table and CSV: printable characters as UTF-8, every
+// control byte as \xNN. Appends to out and returns its width in characters.
+std::size_t AppendDeviceText(std::string& out, const char* text);
+std::string DeviceText(const char* text);
+
+// A text of this machine fit for a terminal: UTF-8 kept, every control
+// character and stray byte as \xNN; cut after maxCharacters characters,
+// marked with "...". Appends to out and returns its width.
+std::size_t AppendSafeText(std::string& out, const char* text,
+                           std::size_t maxCharacters = static_cast<std::size_t>(-1));
+std::string SafeText(const char* text, std::size_t maxCharacters = static_cast<std::size_t>(-1));
+
+// A text of this machine as valid UTF-8: each stray byte becomes U+FFFD.
+std::string ValidUtf8(const char* text);
+
+// A JSON string of UTF-8 text, every control character escaped; and
+// ', "key": value' (without the comma where first).
+void AppendJsonString(std::string& out, const std::string& utf8);
+void AppendJsonKey(std::string& out, const char* key, const std::string& value, bool first = false);
+
+// A CSV field as RFC 4180 quotes it; its control characters are already escaped.
+void AppendCsvField(std::string& out, const std::string& field);
+
+}  // namespace scout::cli
