@@ -20,11 +20,12 @@
 #include "net/error_report.h"
 #include "net/query_datagram.h"
 #include "net/system_platform.h"
+#include "scout_version.h"
 
 namespace scout::cli {
 namespace {
 
-constexpr const char* VersionText = "scout-cli 1.1.0.519";
+constexpr const char* VersionText = "scout-cli " SCOUT_VERSION_TEXT;
 
 constexpr const char* UsageText =
     "usage: scout-cli search [--interface ADDRESS|NAME] [--parallel] [--window MS] [--sort address]\n"

@@ -23,6 +23,9 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
+# Written once, in VERSION at the top of the tree (installed beside the lab).
+with open(os.path.join(ROOT, "VERSION")) as _version:
+    VERSION = _version.read().strip()
 
 
 def program(name):

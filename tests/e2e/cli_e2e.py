@@ -15,6 +15,7 @@ import sys
 import time
 
 from e2e import build_topology, case_registry, check, main, stderr_lines
+from scoutlab import VERSION  # noqa: E402
 
 CASES, case = case_registry()
 
@@ -162,7 +163,7 @@ def usage_errors(lab, front_for):
             result.returncode, result.stderr)
     for args in (("-V",), ("--version",)):
         result = front.cli(*args)
-        check(result.returncode == 0 and result.stdout.strip() == "scout-cli 1.1.0.519", "version", args)
+        check(result.returncode == 0 and result.stdout.strip() == "scout-cli " + VERSION, "version", args)
     helped = front.cli("-h")
     check(helped.returncode == 0 and "--parallel" in helped.stdout and "Exit status" in helped.stdout, "help")
     check(sim.datagrams() == [], "nothing was searched or sent", sim.datagrams())

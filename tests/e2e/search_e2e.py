@@ -5,6 +5,7 @@ virtual controllers in the lab."""
 import sys
 
 from e2e import build_topology, case_registry, check, controller_lines, main, rows_of, stderr_lines
+from scoutlab import VERSION  # noqa: E402
 
 CASES, case = case_registry()
 
@@ -208,7 +209,7 @@ def usage_and_exit_status(lab, front_for):
     both = front.cli("search", "--json", "--csv")
     check(both.returncode == 2, "two formats are bad usage")
     version = front.cli("--version")
-    check(version.returncode == 0 and version.stdout.strip() == "scout-cli 1.1.0.519", "version", version.stdout)
+    check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION, "version", version.stdout)
     helped = front.cli("--help")
     check(helped.returncode == 0 and "search" in helped.stdout, "help", helped.stdout)
 

@@ -18,9 +18,8 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "lab"))
-from scoutlab import runs_32bit_programs  # noqa: E402
+from scoutlab import VERSION, runs_32bit_programs  # noqa: E402
 PACKAGES = os.path.join(ROOT, "build/packages")
-VERSION = "1.1.0.519"
 ZIP_TOP = "EthernetScout-%s-win32/" % VERSION
 failures = []
 
@@ -196,7 +195,7 @@ def test_zip(folder):
           "README.txt is for operators: no Markdown, no build instructions")
     with open(os.path.join(unpacked, "scout-cli.exe"), "rb") as f:
         image = f.read()
-    check(all(utf16(s) in image for s in ("VS_VERSION_INFO", "Ethernet Scout command line (32-bit)", "1.1.0.519",
+    check(all(utf16(s) in image for s in ("VS_VERSION_INFO", "Ethernet Scout command line (32-bit)", VERSION,
                                           "scout-cli.exe")), "scout-cli.exe has a version block")
 
     prefix = os.path.join(ROOT, "build/win32/wineprefix")

@@ -1,6 +1,8 @@
 // The resources of the built scout.exe, read back with the platform's own functions.
 #include <gtest/gtest.h>
 
+#include "scout_version.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -63,7 +65,7 @@ TEST_F(ScoutExe, VersionBlock) {
         const char* key;
         const char* value;
     } strings[] = {{"FileDescription", "Ethernet Scout Tool (32-bit)"},
-                   {"FileVersion", "1.1.0.519"},
+                   {"FileVersion", SCOUT_VERSION_TEXT},
                    {"InternalName", "scout"},
                    {"OriginalFilename", "scout.exe"}};
     for (const auto& entry : strings) {
