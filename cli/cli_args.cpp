@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cli/cli_text.h"
 
@@ -182,7 +183,8 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
                 break;
             case OptionId::Window:
                 if (!ParseWindow(value, &options->windowMs)) {
-                    *error = "--window takes milliseconds from 100 to 10000, not " + Quoted(value);
+                    *error = "--window takes milliseconds from " + std::to_string(MinWindowMs) + " to " +
+                             std::to_string(MaxWindowMs) + ", not " + Quoted(value);
                     return false;
                 }
                 break;

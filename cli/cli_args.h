@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/cli_row.h"
+#include "net/controller_search.h"
 
 namespace scout::cli {
 
@@ -29,7 +30,7 @@ struct Options {
     bool quiet = false;
     bool allAtOnce = false;                  // --parallel
     bool sortByAddress = false;              // --sort address
-    std::uint32_t windowMs = 1010;           // --window MS
+    std::uint32_t windowMs = ReplyWindowMs;  // --window MS
     const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME
     int operandCount = 0;
     const char* operands[MaxOperands] = {};

@@ -15,17 +15,13 @@ std::string Text(NetAddress address) {
     return text;
 }
 
-bool Same(const BroadcastInterface& a, const BroadcastInterface& b) {
-    return a.address == b.address && a.index == b.index;
-}
-
 bool SameTexts(const CliRow& a, const CliRow& b) {
     return std::strcmp(a.model, b.model) == 0 && std::strcmp(a.version, b.version) == 0 &&
            std::strcmp(a.revision, b.revision) == 0;
 }
 
 bool RowAt(const CliRow& row, const std::string& address, const BroadcastInterface& via) {
-    return Same(row.via, via) && address == row.address;
+    return SameInterface(row.via, via) && address == row.address;
 }
 
 std::string Label(InterfaceNames& names, const BroadcastInterface& entry) {
@@ -148,7 +144,7 @@ Decision DecideCommand(const NetPlatform& platform, InterfaceNames& names, const
             continue;
         bool known = false;
         for (const BroadcastInterface& entry : listing)
-            known = known || Same(entry, row.via);
+            known = known || SameInterface(entry, row.via);
         if (!known)
             listing.push_back(row.via);
     }

@@ -27,6 +27,11 @@ namespace {
 
 constexpr const char* VersionText = "scout-cli " SCOUT_VERSION_TEXT;
 
+// The --window range and default, from their constants (checked at compile time).
+#define WINDOW_RANGE "100 to 10000 (default 1010)"
+static_assert(MinWindowMs == 100 && MaxWindowMs == 10000 && ReplyWindowMs == 1010,
+              "WINDOW_RANGE says the --window limits and default");
+
 constexpr const char* UsageText =
     "usage: scout-cli search [--interface ADDRESS|NAME] [--parallel] [--window MS] [--sort address]\n"
     "                        [--json|--csv] [--no-header] [-q]\n"
@@ -65,7 +70,7 @@ constexpr const char* HelpText =
     "  --interface ADDRESS|NAME  only this interface: the search, and a command\n"
     "               is looked for and sent there\n"
     "  --parallel   search every interface at once: one window for all\n"
-    "  --window MS  how long each interface listens, 100 to 10000 (default 1010)\n"
+    "  --window MS  how long each interface listens, " WINDOW_RANGE "\n"
     "  --sort address   list the rows in address order (search; default: arrival)\n"
     "Options of the commands (OPTIONS):\n"
     "  --dry-run    say what would be sent (interface, target, the 40 bytes) and send nothing\n"
@@ -344,16 +349,6 @@ int RunInterfaces(Session& session) {
     return ExitOk;
 }
 
-std::string Hex(const QueryDatagram& datagram) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (const std::uint8_t byte : datagram) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 15];
-    }
-    return hex;
-}
-
 // The target and the values as asked; a target no controller can hold is bad usage.
 bool ReadRequest(const Options& options, const SearchFrontEnd& reports, CommandRequest* request, int* exitCode) {
     const char* text = options.operands[0];
@@ -464,7 +459,7 @@ int RunCommand(Session& session) {
     result.checked = !request.noSearch;
     if (options.dryRun) {
         result.dryRun = true;
-        result.datagramHex = Hex(datagram);
+        result.datagramHex = HexText(datagram.data(), datagram.size());
         Print(RenderCommandResult(result, options.format, session.render));
         return ExitOk;
     }

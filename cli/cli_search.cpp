@@ -80,7 +80,7 @@ SearchFrontEnd MakeCliFrontEnd(CliList* list) {
 
 std::string InterfaceNameOf(InterfaceNames& names, const BroadcastInterface& entry) {
     for (const auto& [known, name] : names.known)
-        if (known.address == entry.address && known.index == entry.index)
+        if (SameInterface(known, entry))
             return name;
     InterfaceDetails details;
     const bool named =

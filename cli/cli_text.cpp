@@ -190,6 +190,16 @@ std::string DeviceText(const char* text) {
     return out;
 }
 
+std::string HexText(const unsigned char* bytes, std::size_t length) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (std::size_t i = 0; i < length; ++i) {
+        hex += digits[bytes[i] >> 4];
+        hex += digits[bytes[i] & 15];
+    }
+    return hex;
+}
+
 std::string DecodeWindows1252(const char* text) {
     std::string out;
     for (const char* p = text; *p != '\0'; ++p)

@@ -32,6 +32,9 @@ std::string ValidUtf8(const char* text);
 void AppendJsonString(std::string& out, const std::string& utf8);
 void AppendJsonKey(std::string& out, const char* key, const std::string& value, bool first = false);
 
+// Bytes as lower-case hex, two digits each.
+std::string HexText(const unsigned char* bytes, std::size_t length);
+
 // A CSV field as RFC 4180 quotes it; its control characters are already escaped.
 void AppendCsvField(std::string& out, const std::string& field);
 

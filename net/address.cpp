@@ -1,6 +1,8 @@
 // Dotted text of addresses, and the checks of the reconfigure fields.
 #include "net/address.h"
 
+#include "net/error_report.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -10,8 +12,8 @@ namespace {
 constexpr int MinPrefix = 1;
 constexpr int MaxPrefix = 30;  // a /31 or /32 leaves no host beside its network and broadcast
 
-// The prefix length of a contiguous mask, or -1.
-int PrefixLength(std::uint32_t mask) {
+// The prefix length of a contiguous mask, or -1 for one with a one after a zero.
+int ContiguousPrefix(std::uint32_t mask) {
     const std::uint32_t inverted = ~mask;
     if ((inverted & (inverted + 1)) != 0)
         return -1;  // ones after a zero
@@ -100,33 +102,25 @@ bool CheckReconfigureFields(const char* addressText, const char* maskText, const
                   {"gateway", gatewayText, &parsed.gateway}};
     for (const auto& field : fields) {
         if (!ParseDottedAddress(field.text, field.value)) {
-            std::snprintf(message, capacity, "The %s \"%s\" is not a dotted-decimal IPv4 address.", field.name,
-                          field.text);
+            FormatFieldRefusal(FieldRefusal::NotAnAddress, message, capacity, field.name, field.text);
             return false;
         }
     }
     const std::uint32_t address = HostOrder(parsed.address);
     const std::uint32_t mask = HostOrder(parsed.mask);
     const std::uint32_t gateway = HostOrder(parsed.gateway);
-    const int prefix = PrefixLength(mask);
+    const int prefix = ContiguousPrefix(mask);
     if (prefix < MinPrefix || prefix > MaxPrefix) {
-        std::snprintf(message, capacity,
-                      "The subnet mask %s is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252).",
-                      maskText);
+        FormatFieldRefusal(FieldRefusal::MaskRefused, message, capacity, maskText);
         return false;
     }
     if (!UnicastRange(address) || !HostOfSubnet(address, mask)) {
-        std::snprintf(message, capacity,
-                      "The IP address %s is not a usable host address with the subnet mask %s.", addressText,
-                      maskText);
+        FormatFieldRefusal(FieldRefusal::AddressRefused, message, capacity, addressText, maskText);
         return false;
     }
     if (gateway != 0 && (!UnicastRange(gateway) || (gateway & mask) != (address & mask) ||
                          !HostOfSubnet(gateway, mask) || gateway == address)) {
-        std::snprintf(message, capacity,
-                      "The gateway %s is neither 0.0.0.0 (none) nor another host address in the subnet of %s "
-                      "with the mask %s.",
-                      gatewayText, addressText, maskText);
+        FormatFieldRefusal(FieldRefusal::GatewayRefused, message, capacity, gatewayText, addressText, maskText);
         return false;
     }
     *values = parsed;

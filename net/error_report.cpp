@@ -99,6 +99,36 @@ void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform&
     ReportError(frontEnd, "Error attempting to initialize sockets. %s.", description);
 }
 
+void FormatFieldRefusal(FieldRefusal refusal, char* message, std::size_t capacity, const char* first,
+                        const char* second, const char* third) {
+    switch (refusal) {
+    case FieldRefusal::NotAnAddress:
+        std::snprintf(message, capacity, "The %s \"%s\" is not a dotted-decimal IPv4 address.", first, second);
+        return;
+    case FieldRefusal::MaskRefused:
+        std::snprintf(message, capacity,
+                      "The subnet mask %s is not a contiguous mask of 1 to 30 bits (128.0.0.0 to 255.255.255.252).",
+                      first);
+        return;
+    case FieldRefusal::AddressRefused:
+        std::snprintf(message, capacity, "The IP address %s is not a usable host address with the subnet mask %s.",
+                      first, second);
+        return;
+    case FieldRefusal::GatewayRefused:
+        std::snprintf(message, capacity,
+                      "The gateway %s is neither 0.0.0.0 (none) nor another host address in the subnet of %s "
+                      "with the mask %s.",
+                      first, second, third);
+        return;
+    }
+}
+
+void ReportSettingsNotSaved(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code) {
+    char description[ErrorTextCapacity];
+    SystemErrorText(platform, code, description, sizeof description);
+    ReportError(frontEnd, "Unable to save the address settings. %s.", description);
+}
+
 void ReportReconfigureRefusal(const SearchFrontEnd& frontEnd, ReconfigureRefusal refusal, NetAddress address,
                               NetAddress interfaceAddress) {
     char addressText[AddressTextCapacity];

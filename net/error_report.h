@@ -52,6 +52,20 @@ void ReportNoMemoryForInterfaces(const SearchFrontEnd& frontEnd, std::size_t cou
 // "Error attempting to initialize sockets. %s."
 void ReportSocketStartFailure(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code);
 
+// Why the reconfigure fields are refused (the checks are net/address's): the
+// text into message, cut to capacity.
+enum class FieldRefusal {
+    NotAnAddress,     // "The %s \"%s\" is not a dotted-decimal IPv4 address." (field name, text)
+    MaskRefused,      // "The subnet mask %s is not a contiguous mask of 1 to 30 bits ..." (mask)
+    AddressRefused,   // "The IP address %s is not a usable host address with the subnet mask %s." (address, mask)
+    GatewayRefused,   // "The gateway %s is neither 0.0.0.0 (none) nor another host address ..." (gateway, address, mask)
+};
+void FormatFieldRefusal(FieldRefusal refusal, char* message, std::size_t capacity, const char* first,
+                        const char* second = "", const char* third = "");
+
+// OK could write the address settings nowhere: "Unable to save the address settings. %s."
+void ReportSettingsNotSaved(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code);
+
 // Why the dialog refuses a Reconfigure IP with what its list already shows.
 enum class ReconfigureRefusal {
     TargetListedTwice,   // "The IP address %s is listed more than once on the interface %s: ..."

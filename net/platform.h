@@ -29,6 +29,10 @@ struct BroadcastInterface {
     std::uint32_t index;
 };
 
+constexpr bool SameInterface(const BroadcastInterface& a, const BroadcastInterface& b) {
+    return a.address == b.address && a.index == b.index;
+}
+
 struct InterfaceDetails {
     char name[InterfaceNameCapacity] = {};  // "" when it has none
     int prefixLength = -1;                  // -1 when not known

@@ -146,11 +146,8 @@ void SaveAddressFields(HWND dialog) {
         values[i] = texts[i];
     }
     DWORD error = ERROR_SUCCESS;
-    if (!SaveAddressSettings(values, &error)) {
-        char description[ErrorTextCapacity];
-        SystemErrorText(Platform(), static_cast<int>(error), description, sizeof description);
-        ReportError(DialogFrontEnd, "Unable to save the address settings. %s.", description);
-    }
+    if (!SaveAddressSettings(values, &error))
+        ReportSettingsNotSaved(DialogFrontEnd, Platform(), static_cast<int>(error));
 }
 
 void EndWith(HWND dialog, int button) {

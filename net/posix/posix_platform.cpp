@@ -287,7 +287,8 @@ void Sleep(void*, std::uint32_t milliseconds) {
     }
 }
 
-int PrefixLength(const sockaddr* mask) {
+// The number of one bits of an interface's netmask as getifaddrs gives it.
+int NetmaskPrefix(const sockaddr* mask) {
     if (mask == nullptr || mask->sa_family != AF_INET)
         return -1;
     sockaddr_in in;
@@ -310,7 +311,7 @@ bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails*
             sockaddr_in in;
             std::memcpy(&in, a->ifa_addr, sizeof in);
             if (in.sin_addr.s_addr == entry.address)
-                details->prefixLength = PrefixLength(a->ifa_netmask);
+                details->prefixLength = NetmaskPrefix(a->ifa_netmask);
         }
         ::freeifaddrs(list);
     }
