@@ -17,7 +17,8 @@ enum Scope : unsigned {
     OfSearch = 1,
     OfInterfaces = 2,
     OfCommands = 4,
-    OfAll = OfSearch | OfInterfaces | OfCommands,
+    OfDoctor = 8,
+    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor,
 };
 
 enum class OptionId {
@@ -41,7 +42,7 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Quiet, "--quiet", "-q", false, OfAll},
     {OptionId::NoWait, "--no-wait", nullptr, false, OfCommands},
     {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands},
-    {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands},
+    {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands | OfDoctor},
     {OptionId::Parallel, "--parallel", nullptr, false, OfSearch | OfCommands},
     {OptionId::Window, "--window", nullptr, true, OfSearch | OfCommands},
     {OptionId::Sort, "--sort", nullptr, true, OfSearch},
@@ -78,6 +79,7 @@ constexpr CommandEntry CommandTable[] = {
     {"reset", Command::Reset, OfCommands, 1, "ADDRESS"},
     {"factory-defaults", Command::FactoryDefaults, OfCommands, 1, "ADDRESS"},
     {"reconfigure", Command::Reconfigure, OfCommands, 4, "ADDRESS IP MASK GATEWAY"},
+    {"doctor", Command::Doctor, OfDoctor, 0, nullptr},
 };
 
 std::string Quoted(const char* text) {
@@ -224,7 +226,7 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
     if (options->help || options->version)
         return true;
     if (command == nullptr) {
-        *error = "no command given (search, interfaces, reset, factory-defaults or reconfigure)";
+        *error = "no command given (search, interfaces, reset, factory-defaults, reconfigure or doctor)";
         return false;
     }
     options->command = command->command;

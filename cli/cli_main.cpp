@@ -10,6 +10,8 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_command.h"
+#include "cli/cli_doctor.h"
+#include "cli/cli_hints.h"
 #include "cli/cli_render.h"
 #include "cli/cli_search.h"
 #include "cli/cli_text.h"
@@ -39,6 +41,7 @@ constexpr const char* UsageText =
     "       scout-cli reset ADDRESS [--all] [OPTIONS]\n"
     "       scout-cli factory-defaults ADDRESS [--all] [OPTIONS]\n"
     "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
+    "       scout-cli doctor [--interface ADDRESS|NAME] [--json]\n"
     "       scout-cli -h|--help | -V|--version\n";
 
 constexpr const char* HelpText =
@@ -55,6 +58,10 @@ constexpr const char* HelpText =
     "  factory-defaults ADDRESS  reset that also restores its factory defaults\n"
     "  reconfigure ADDRESS IP MASK GATEWAY\n"
     "               give it a new address, subnet mask and gateway (0.0.0.0: none)\n"
+    "  doctor       when a controller is not found: checks the interfaces, UDP\n"
+    "               port 65513, the reverse-path filter, the receive buffer and\n"
+    "               the firewall, one line each (ok, warning, problem, unknown),\n"
+    "               then searches every interface at once; exit 1 on a problem\n"
     "\n"
     "A command is one broadcast datagram, sent by the interface on which the\n"
     "controller answers: scout-cli first searches every interface for ADDRESS\n"
@@ -267,13 +274,21 @@ bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interface
     return true;
 }
 
-SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where) {
+// The search of the interfaces chosen; *cutShort (where given) says which
+// windows a failure cut short.
+SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
+                     std::vector<bool>* cutShort = nullptr) {
+    std::unique_ptr<bool[]> flags(new bool[where.size() + 1]());
     SearchPlan plan;
     plan.interfaces = where.data();
     plan.count = where.size();
     plan.windowMs = session.options.windowMs;
     plan.allAtOnce = session.options.allAtOnce;
-    return SearchInterfaces(session.platform, frontEnd, plan);
+    plan.cutShort = flags.get();
+    const SearchOutcome outcome = SearchInterfaces(session.platform, frontEnd, plan);
+    if (cutShort != nullptr)
+        cutShort->assign(flags.get(), flags.get() + where.size());
+    return outcome;
 }
 
 void SortByAddress(std::vector<CliRow>* rows) {
@@ -311,10 +326,16 @@ int RunSearch(Session& session) {
     // stand interface by interface.
     session.streamRows =
         session.options.format == OutputFormat::Table && IsTerminal(stdout) && !session.options.sortByAddress;
+    if (where.empty()) {
+        Say(NoInterfaceHint());
+        Print(RenderRows(list.rows, session.options.format, session.render));
+        return ExitOk;
+    }
     if (session.streamRows && session.render.header)
         Print(StreamHeader());
     const std::uint32_t start = platform.now(platform.context);
-    const SearchOutcome outcome = Search(session, frontEnd, where);
+    std::vector<bool> cutShort;
+    const SearchOutcome outcome = Search(session, frontEnd, where, &cutShort);
     const std::uint32_t took = platform.now(platform.context) - start;
     if (!session.streamRows) {
         if (session.options.sortByAddress)
@@ -323,6 +344,9 @@ int RunSearch(Session& session) {
     }
     Status(session, Count(list.rows.size(), "controller", "controllers") + " on " +
                         Count(where.size(), "interface", "interfaces") + ", " + Seconds(took));
+    if (!session.options.quiet)
+        for (const std::string& hint : NothingAnsweredHints(session.names, where, cutShort, list.rows))
+            Say(hint);
     return outcome.reportedFailure ? ExitFailure : ExitOk;
 }
 
@@ -441,6 +465,13 @@ int RunCommand(Session& session) {
     }
     if (!decision.warning.empty())
         Say(decision.warning);
+    if (reconfigure) {
+        const std::vector<BroadcastInterface> all(interfaces.table.entries,
+                                                  interfaces.table.entries + interfaces.table.count);
+        const std::string hint = UnreachableAfterwardsHint(platform, all, request.values.address, request.values.mask);
+        if (!hint.empty())
+            Say(hint);
+    }
     const BroadcastInterface via = decision.via;
 
     QueryDatagram datagram;
@@ -490,6 +521,36 @@ int RunCommand(Session& session) {
     return verified.exitCode;
 }
 
+// Every check this machine allows, then one search of every interface (or the
+// one --interface names) at once, with what each heard.
+int RunDoctor(Session& session) {
+    const NetPlatform& platform = session.platform;
+    CliList list;
+    Observe(session, &list);
+    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
+    Interfaces interfaces(platform);
+    DoctorInterfaces chosen;
+    int exitCode = ExitOk;
+    if (!ChooseInterfaces(session, frontEnd, interfaces, &chosen.searched, &exitCode))
+        return exitCode;
+    if (session.options.interfaceChoice == nullptr)
+        chosen.skipped.assign(interfaces.table.skipped, interfaces.table.skipped + interfaces.table.skippedCount);
+    std::vector<CheckLine> lines = CheckBeforeSearch(platform, SystemDoctor(), session.names, chosen);
+    std::unique_ptr<bool[]> cutShort(new bool[chosen.searched.size() + 1]());
+    SearchPlan plan;
+    plan.interfaces = chosen.searched.data();
+    plan.count = chosen.searched.size();
+    plan.windowMs = session.options.windowMs;
+    plan.allAtOnce = true;
+    plan.cutShort = cutShort.get();
+    SearchInterfaces(platform, frontEnd, plan);
+    const std::vector<bool> failed(cutShort.get(), cutShort.get() + chosen.searched.size());
+    for (CheckLine& line : CheckSearch(session.names, chosen.searched, failed, list.rows))
+        lines.push_back(line);
+    Print(RenderChecks(lines, session.options.format == OutputFormat::Json));
+    return DoctorExitStatus(lines);
+}
+
 int Run(int argc, char** argv) {
     PrepareConsoleOutput();
     Options options;
@@ -526,6 +587,9 @@ int Run(int argc, char** argv) {
         break;
     case Command::Interfaces:
         status = RunInterfaces(session);
+        break;
+    case Command::Doctor:
+        status = RunDoctor(session);
         break;
     case Command::None:
         break;

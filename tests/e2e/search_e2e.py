@@ -182,11 +182,14 @@ def thousand_controllers(lab, front_for):
 
 @case
 def no_interface(lab, front_for):
+    """Nothing to search is no failure, but it is said, with what to check."""
     net = build_topology(lab, "loopback")
     front = front_for(net)
     result = front.search_json()
-    check(result.returncode == 0 and result.stdout == "[]\n" and result.stderr == "",
-          "no interface: [] and no message", repr(result.stdout), result.stderr)
+    check(result.returncode == 0 and result.stdout == "[]\n" and stderr_lines(result) == [
+        "scout-cli: no interface to search: none is up with an IPv4 address and a link. Check the cable and the "
+        "adapter's address; `scout-cli interfaces` lists what is there and why each is skipped"],
+        "no interface: [], exit 0, and said", repr(result.stdout), result.stderr)
     table = front.cli("search")
     check(table.stdout.splitlines() == ["IP ADDR  Model  Version  Revision  Interface"], "header only",
           table.stdout)
@@ -196,6 +199,21 @@ def no_interface(lab, front_for):
     check(command.returncode == 4 and stderr_lines(command) == [
         "scout-cli: No controller answered at 10.1.0.20; nothing was sent."], "a command with nowhere to go",
         command.returncode, command.stderr)
+
+
+@case
+def nothing_answered_is_said(lab, front_for):
+    """An interface where nothing answered gets one line after the search, in
+    a pipe too, not under -q."""
+    net = build_topology(lab, "two-segments")
+    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r"])
+    front = front_for(net)
+    result = front.search_json()
+    check(result.returncode == 0 and [r["address"] for r in result.rows] == ["10.1.0.20"] and
+          stderr_lines(result) == ["scout-cli: nothing answered on ws1 10.2.0.1; `scout-cli doctor --interface ws1` "
+                                   "looks for the cause"], "one hint", result.stderr)
+    quiet = front.cli("search", "-q")
+    check(quiet.returncode == 0 and quiet.stderr == "", "-q says nothing", quiet.stderr)
 
 
 @case

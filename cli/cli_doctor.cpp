@@ -1,0 +1,177 @@
+// scout-cli doctor's checks (see cli_doctor.h).
+#include "cli/cli_doctor.h"
+
+#include "cli/cli_render.h"
+#include "cli/cli_text.h"
+#include "net/error_report.h"
+
+namespace scout::cli {
+namespace {
+
+std::string Text(NetAddress address) {
+    char text[AddressTextCapacity];
+    FormatAddress(address, text, sizeof text);
+    return text;
+}
+
+std::string Label(InterfaceNames& names, const BroadcastInterface& entry) {
+    return InterfaceLabel(InterfaceNameOf(names, entry).c_str(), Text(entry.address).c_str());
+}
+
+CheckLine Line(CheckStatus status, const char* check, const std::string& finding, const std::string& todo = "") {
+    return CheckLine{status, check, finding, todo};
+}
+
+void CheckInterfaces(InterfaceNames& names, const DoctorInterfaces& interfaces, std::vector<CheckLine>* lines) {
+    if (interfaces.searched.empty())
+        lines->push_back(Line(CheckStatus::Problem, "interface", "no interface to search",
+                              "give an adapter an IPv4 address and plug in its cable"));
+    for (const BroadcastInterface& entry : interfaces.searched)
+        lines->push_back(Line(CheckStatus::Ok, "interface", Label(names, entry) + ": searched"));
+    for (const SkippedInterface& skipped : interfaces.skipped)
+        lines->push_back(Line(CheckStatus::Warning, "interface",
+                              Label(names, skipped.entry) + ": skipped, " + SkipReasonText(skipped.reason),
+                              "plug in its cable if controllers are behind it"));
+}
+
+// The tool's port on each interface, tried as the search binds it.
+void CheckPorts(const NetPlatform& platform, const DoctorSystem& system, InterfaceNames& names,
+                const std::vector<BroadcastInterface>& searched, std::vector<CheckLine>* lines) {
+    for (const BroadcastInterface& entry : searched) {
+        SocketHandle socket = InvalidSocket;
+        int code = platform.openSocket(platform.context, &socket);
+        if (code == 0) {
+            code = platform.bindSocket(platform.context, socket, entry, ToolPort);
+            platform.closeSocket(platform.context, socket);
+        }
+        const std::string where = "UDP 65513 on " + Label(names, entry);
+        if (code == 0) {
+            lines->push_back(Line(CheckStatus::Ok, "port", where + ": free"));
+            continue;
+        }
+        char description[ErrorTextCapacity];
+        SystemErrorText(platform, code, description, sizeof description);
+        const std::string holder = system.portHolder(entry.address, ToolPort);
+        lines->push_back(Line(CheckStatus::Problem, "port",
+                              where + ": cannot be bound (" + description + ")" +
+                                  (holder.empty() ? "" : ", held by " + holder),
+                              "close the program that holds it (another copy of this tool, a vendor's tool)"));
+    }
+}
+
+void CheckReversePathFilters(const NetPlatform& platform, const DoctorSystem& system, InterfaceNames& names,
+                             const std::vector<BroadcastInterface>& searched, std::vector<CheckLine>* lines) {
+    if (platform.reversePathFilter == nullptr)
+        return;  // the platform has none
+    for (const BroadcastInterface& entry : searched) {
+        ReversePathFilter filter;
+        platform.reversePathFilter(platform.context, entry, &filter);
+        const std::string label = Label(names, entry);
+        const std::string mode = "rp_filter " + std::to_string(filter.mode) + " on " + label;
+        if (filter.mode == 0) {
+            lines->push_back(Line(CheckStatus::Ok, "rp_filter", mode + ": off"));
+            continue;
+        }
+        if (filter.readPast) {
+            lines->push_back(Line(CheckStatus::Ok, "rp_filter", mode + ": replies are read past it (as root)"));
+            continue;
+        }
+        bool byThis = false;
+        bool any = false;
+        system.routesBack(entry, &byThis, &any);
+        const bool passes = filter.mode == 1 ? byThis : any;
+        const std::string name = InterfaceNameOf(names, entry);
+        if (passes) {
+            lines->push_back(Line(CheckStatus::Ok, "rp_filter", mode + ": a route leads back to other subnets"));
+            continue;
+        }
+        lines->push_back(Line(CheckStatus::Warning, "rp_filter",
+                              mode + ": replies from outside its subnet are dropped (no route back to them" +
+                                  (filter.mode == 1 ? " by this interface)" : ")"),
+                              "run as root, add a route to the controllers' subnet by " +
+                                  (name.empty() ? label : name) + ", or 'sysctl -w " +
+                                  (filter.hostWide ? "net.ipv4.conf.all.rp_filter=0 " : "") + "net.ipv4.conf." +
+                                  (name.empty() ? std::string("IF") : name) + ".rp_filter=0'"));
+    }
+}
+
+const char* StatusText(CheckStatus status) {
+    switch (status) {
+    case CheckStatus::Ok:
+        return "ok";
+    case CheckStatus::Warning:
+        return "warning";
+    case CheckStatus::Problem:
+        return "problem";
+    case CheckStatus::Unknown:
+        return "unknown";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::vector<CheckLine> CheckBeforeSearch(const NetPlatform& platform, const DoctorSystem& system, InterfaceNames& names,
+                                         const DoctorInterfaces& interfaces) {
+    std::vector<CheckLine> lines;
+    CheckInterfaces(names, interfaces, &lines);
+    CheckPorts(platform, system, names, interfaces.searched, &lines);
+    CheckReversePathFilters(platform, system, names, interfaces.searched, &lines);
+    system.systemChecks(&lines);
+    return lines;
+}
+
+std::vector<CheckLine> CheckSearch(InterfaceNames& names, const std::vector<BroadcastInterface>& searched,
+                                   const std::vector<bool>& cutShort, const std::vector<CliRow>& rows) {
+    std::vector<CheckLine> lines;
+    for (std::size_t i = 0; i < searched.size(); ++i) {
+        std::size_t heard = 0;
+        for (const CliRow& row : rows)
+            heard += SameInterface(row.via, searched[i]) ? 1 : 0;
+        const std::string label = Label(names, searched[i]);
+        if (i < cutShort.size() && cutShort[i])
+            lines.push_back(Line(CheckStatus::Problem, "search", label + ": the search failed (said above)",
+                                 "see the failure's line"));
+        else if (heard == 0)
+            lines.push_back(Line(CheckStatus::Warning, "search", label + ": nothing answered",
+                                 "check the warnings above, the controllers' power and cables"));
+        else
+            lines.push_back(Line(CheckStatus::Ok, "search",
+                                 label + ": " + std::to_string(heard) + (heard == 1 ? " reply" : " replies")));
+    }
+    return lines;
+}
+
+std::string RenderChecks(const std::vector<CheckLine>& lines, bool json) {
+    std::string out;
+    if (json) {
+        out = lines.empty() ? "[]\n" : "[\n";
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            out += "  {";
+            AppendJsonKey(out, "check", lines[i].check, true);
+            AppendJsonKey(out, "status", StatusText(lines[i].status));
+            AppendJsonKey(out, "finding", ValidUtf8(lines[i].finding.c_str()));
+            AppendJsonKey(out, "todo", ValidUtf8(lines[i].todo.c_str()));
+            out += i + 1 < lines.size() ? "},\n" : "}\n]\n";
+        }
+        return out;
+    }
+    for (const CheckLine& line : lines) {
+        std::string status = StatusText(line.status);
+        std::string check = line.check;
+        status.resize(9, ' ');
+        check.resize(11, ' ');
+        out += status + check + SafeText(line.finding.c_str()) +
+               (line.todo.empty() ? "" : "; " + SafeText(line.todo.c_str())) + "\n";
+    }
+    return out;
+}
+
+int DoctorExitStatus(const std::vector<CheckLine>& lines) {
+    for (const CheckLine& line : lines)
+        if (line.status == CheckStatus::Problem)
+            return 1;
+    return 0;
+}
+
+}  // namespace scout::cli

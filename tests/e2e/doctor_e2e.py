@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""scout-cli doctor on the lab's field laptop: what it finds of each cause of
+a controller not found, as root and as an unprivileged user, and its exit
+status (1 on a problem)."""
+
+import json
+import re
+import sys
+
+from e2e import build_topology, case_registry, check, hold_port, main
+
+CASES, case = case_registry()
+NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+
+
+def doctor(lab, net, front, user=None, *args):
+    result = lab.run(net.ws, (NOBODY if user else []) + [front.program, "doctor", "--json"] + list(args))
+    try:
+        result.lines = json.loads(result.stdout)
+    except ValueError:
+        check(False, "doctor --json printed no JSON", result.stdout, result.stderr)
+    return result
+
+
+def found(result, check_name):
+    return [(line["status"], line["finding"]) for line in result.lines if line["check"] == check_name]
+
+
+@case(builds=("linux",), sanitizer=False)
+def field_laptop(lab, front_for):
+    """The offline laptop: the bridge without carrier is named as skipped; the
+    reverse-path filter is read past as root and a warning (with its fix) as
+    nobody; a controller outside the subnet is heard as root only."""
+    net = build_topology(lab, "single", "laptop")
+    front = front_for(net)
+    lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1A2B version=2.14 revision=C"])
+    root = doctor(lab, net, front)
+    check(root.returncode == 0, "nothing is a problem", root.returncode, root.stdout)
+    check(found(root, "interface") == [("ok", "ws0 10.1.0.1: searched"),
+                                       ("warning", "docker0 172.17.0.1: skipped, no carrier")], "interfaces",
+          root.lines)
+    check(found(root, "rp_filter") == [("ok", "rp_filter 2 on ws0 10.1.0.1: replies are read past it (as root)")],
+          "root reads past the filter", root.lines)
+    check(found(root, "search") == [("ok", "ws0 10.1.0.1: 1 reply")], "root hears the controller", root.lines)
+    nobody = doctor(lab, net, front, "nobody")
+    check(nobody.returncode == 0, "a warning is no problem", nobody.returncode, nobody.stdout)
+    filters = [line for line in nobody.lines if line["check"] == "rp_filter"]
+    check(len(filters) == 1 and filters[0]["status"] == "warning" and "no route back" in filters[0]["finding"]
+          and "net.ipv4.conf.ws0.rp_filter=0" in filters[0]["todo"], "nobody: the filter, and its fix", filters)
+    check(found(nobody, "search") == [("warning", "ws0 10.1.0.1: nothing answered")], "nobody hears nothing",
+          nobody.lines)
+
+
+@case(builds=("linux",), sanitizer=False)
+def port_and_firewall(lab, front_for):
+    """Another program holds UDP port 65513 (named, with its pid, as root);
+    an nftables rule drops UDP to 65513 (a problem as root, unknown as nobody,
+    who may not read the rules)."""
+    net = build_topology(lab, "single")
+    front = front_for(net)
+    holder = hold_port(lab, net)
+    held = doctor(lab, net, front)
+    ports = found(held, "port")
+    named = re.search(r"held by python3[.0-9]* \(pid %d\)$" % holder.pid, ports[0][1]) if len(ports) == 1 else None
+    check(held.returncode == 1 and len(ports) == 1 and ports[0][0] == "problem" and named is not None,
+          "the port's holder named, exit 1", held.returncode, ports, holder.pid)
+    holder.kill()
+    holder.wait()
+    for command in (["nft", "add", "table", "inet", "scoutf"],
+                    ["nft", "add", "chain", "inet", "scoutf", "input",
+                     "{ type filter hook input priority 0 ; policy accept ; }"],
+                    ["nft", "add", "rule", "inet", "scoutf", "input", "udp", "dport", "65513", "drop"]):
+        lab.configure(net.ws, command)
+    dropped = doctor(lab, net, front)
+    check(dropped.returncode == 1 and ("problem", "nftables: a rule drops UDP to port 65513") in
+          found(dropped, "firewall"), "the rule found", dropped.returncode, found(dropped, "firewall"))
+    unreadable = doctor(lab, net, front, "nobody")
+    check(("unknown", "nftables: its rules cannot be read as this user") in found(unreadable, "firewall"),
+          "nobody cannot tell, and says so", found(unreadable, "firewall"))
+
+
+if __name__ == "__main__":
+    sys.exit(main(CASES, __doc__))
