@@ -170,9 +170,12 @@ def signals_clean_up(lab, front_for):
 
 
 def readme_lab_examples():
-    """The README's `lab/scout-lab run` examples, continuation lines joined."""
-    with open(os.path.join(ROOT, "README.md")) as f:
-        lines = f.read().splitlines()
+    """The `lab/scout-lab run` examples of the README and of docs/lab.md,
+    continuation lines joined."""
+    lines = []
+    for page in ("README.md", "docs/lab.md"):
+        with open(os.path.join(ROOT, page)) as f:
+            lines += f.read().splitlines()
     examples, current = [], ""
     for line in lines:
         text = line.strip()
@@ -188,8 +191,8 @@ def readme_lab_examples():
 
 @case(builds=("linux",), sanitizer=False)
 def readme_examples(lab, front_for):
-    """The README's lab examples run as written, from the top of the tree
-    (a shell for `-- bash`, with the lines it is given)."""
+    """The lab examples of the README and docs/lab.md run as written, from the
+    top of the tree (a shell for `-- bash`, with the lines it is given)."""
     examples = readme_lab_examples()
     check(len(examples) >= 3, "the README shows its lab examples", examples)
     env = dict(os.environ, XDG_CACHE_HOME=lab.workdir)
