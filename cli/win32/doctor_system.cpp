@@ -1,7 +1,8 @@
 // What only Windows can tell scout-cli doctor: who holds a UDP port (the
-// extended UDP table, with the owner's process). Windows has no reverse-path
-// filter for these replies; the firewall's profiles and rules are not read by
-// this version, and doctor says so.
+// extended UDP table, with the owner's process) and Windows Defender
+// Firewall's settings, as the registry holds them (their reading is
+// cli/firewall_reading, tested on recorded answers). Windows has no
+// reverse-path filter for these replies.
 #include <winsock2.h>
 #include <windows.h>
 #include <iphlpapi.h>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "cli/cli_doctor.h"
+#include "cli/firewall_reading.h"
 
 namespace scout::cli {
 namespace {
@@ -58,11 +60,84 @@ void RoutesBack(const BroadcastInterface&, bool* byThisInterface, bool* anyRoute
     *anyRoute = true;
 }
 
+constexpr const char* PolicyKey = "SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy";
+constexpr const char* GroupPolicyKey = "SOFTWARE\\Policies\\Microsoft\\WindowsFirewall";
+
+// A DWORD setting under HKLM\key\profile: on, off, or unknown where it is not there.
+Setting ReadSetting(const std::string& key, const char* name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return Setting::Unknown;
+    return value != 0 ? Setting::On : Setting::Off;
+}
+
+// The local setting, overridden by group policy where that sets it.
+Setting Effective(const char* localProfile, const char* policyProfile, const char* name) {
+    const Setting policy = ReadSetting(std::string(GroupPolicyKey) + "\\" + policyProfile, name);
+    return policy != Setting::Unknown ? policy : ReadSetting(std::string(PolicyKey) + "\\" + localProfile, name);
+}
+
+// Every REG_SZ value under HKLM\key.
+void ReadRules(const std::string& key, std::vector<std::string>* rules) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0;; ++i) {
+        char name[512];
+        DWORD nameLength = sizeof name;
+        char data[4096];
+        DWORD dataLength = sizeof data - 1;
+        DWORD type = 0;
+        const LONG result = ::RegEnumValueA(opened, i, name, &nameLength, nullptr, &type,
+                                            reinterpret_cast<BYTE*>(data), &dataLength);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result != ERROR_SUCCESS || type != REG_SZ)
+            continue;  // a value too long for a rule, or of another type
+        data[dataLength < sizeof data ? dataLength : sizeof data - 1] = '\0';
+        rules->emplace_back(data);
+    }
+    ::RegCloseKey(opened);
+}
+
+FirewallFacts ReadFirewallFacts() {
+    FirewallFacts facts;
+    HKEY policy = nullptr;
+    const LONG opened = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, PolicyKey, 0, KEY_READ, &policy);
+    if (opened != ERROR_SUCCESS) {
+        facts.denied = opened == ERROR_ACCESS_DENIED;
+        return facts;
+    }
+    ::RegCloseKey(policy);
+    facts.readable = true;
+    const struct {
+        const char* name;
+        const char* local;
+        const char* group;
+    } profiles[] = {{"Domain", "DomainProfile", "DomainProfile"},
+                    {"Private", "StandardProfile", "PrivateProfile"},
+                    {"Public", "PublicProfile", "PublicProfile"}};
+    for (const auto& p : profiles) {
+        FirewallProfile profile{p.name};
+        profile.enabled = Effective(p.local, p.group, "EnableFirewall");
+        profile.unicastRepliesProhibited = Effective(p.local, p.group, "DisableUnicastResponsesToMulticastBroadcast");
+        facts.profiles.push_back(profile);
+    }
+    ReadRules(std::string(PolicyKey) + "\\FirewallRules", &facts.rules);
+    ReadRules(std::string(GroupPolicyKey) + "\\FirewallRules", &facts.rules);
+    return facts;
+}
+
 void SystemChecks(std::vector<CheckLine>* lines) {
+    char program[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, program, sizeof program);
+    ReadFirewall(ReadFirewallFacts(), program, lines);
     lines->push_back(CheckLine{CheckStatus::Unknown, "firewall",
-                               "Windows Defender Firewall: its profiles and rules are not read by this version",
-                               "allow scout.exe and scout-cli.exe inbound UDP on port 65513 (README.txt has the "
-                               "netsh lines)"});
+                               "the network profile (Public, Private, Domain) of each interface is not read by this "
+                               "version",
+                               "see it in Settings > Network; a network without a gateway counts as Public"});
 }
 
 const DoctorSystem g_system = {

@@ -72,6 +72,9 @@ def reconfigure_out_of_the_subnet(lab, front_for):
     result = cli(lab, net, front, "reconfigure", "10.1.0.20", "192.168.5.5", "255.255.255.0", "0.0.0.0", "--json")
     check(result.returncode == 0 and json.loads(result.stdout)["answering_at_new_address"] == 1,
           "the controller answers at its new address", result.returncode, result.stdout, result.stderr)
+    check("scout-cli: warning: 192.168.5.5 lies outside the subnet of every interface of this workstation: after the "
+          "command it reaches the controller only with a route to 192.168.5.0/24 or a second address there"
+          in result.stderr, "warned before it was sent", result.stderr)
 
 
 @case(builds=("linux",), sanitizer=False)

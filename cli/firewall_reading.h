@@ -1,0 +1,38 @@
+// What Windows Defender Firewall's settings mean for the replies, read from
+// what the registry holds (recorded as text, so that this reading is tested
+// natively on recorded answers): each profile on or off, the policy that
+// prohibits unicast replies to a broadcast, and the rules, one
+// "v2.30|Action=Allow|Active=TRUE|Dir=In|Protocol=17|LPort=65513|App=...|" each.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_doctor.h"
+
+namespace scout::cli {
+
+enum class Setting { Unknown, Off, On };
+
+struct FirewallProfile {
+    const char* name;                             // "Domain", "Private", "Public"
+    Setting enabled = Setting::Unknown;           // EnableFirewall
+    Setting unicastRepliesProhibited = Setting::Unknown;  // DisableUnicastResponsesToMulticastBroadcast
+};
+
+struct FirewallFacts {
+    bool readable = false;                // false: nothing could be read
+    bool denied = false;                  // ... because this user may not (else: there is nothing)
+    std::vector<FirewallProfile> profiles;
+    std::vector<std::string> rules;       // the FirewallRules values, as stored
+};
+
+// Whether one stored rule lets UDP to port in for the program (its full path;
+// compared without regard to case, by file name where the rule names a path
+// with variables).
+bool RuleAllows(const std::string& rule, const std::string& program, unsigned port);
+
+// The doctor's lines for the firewall.
+void ReadFirewall(const FirewallFacts& facts, const std::string& program, std::vector<CheckLine>* lines);
+
+}  // namespace scout::cli
