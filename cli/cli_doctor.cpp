@@ -15,11 +15,27 @@ std::string Text(NetAddress address) {
 }
 
 std::string Label(InterfaceNames& names, const BroadcastInterface& entry) {
-    return InterfaceLabel(InterfaceNameOf(names, entry).c_str(), Text(entry.address).c_str());
+    const std::string address = entry.address == AnyAddress ? "" : Text(entry.address);
+    return InterfaceLabel(InterfaceNameOf(names, entry).c_str(), address.c_str());
 }
 
 CheckLine Line(CheckStatus status, const char* check, const std::string& finding, const std::string& todo = "") {
     return CheckLine{status, check, finding, todo};
+}
+
+// What to do about an interface the search skips, if controllers are behind it.
+std::string SkipAdvice(SkipReason reason) {
+    switch (reason) {
+    case SkipReason::NoCarrier:
+        return "plug in its cable if controllers are behind it";
+    case SkipReason::Down:
+        return "bring it up if controllers are behind it";
+    case SkipReason::NoAddress:
+        return "give it an IPv4 address (a fixed one where no DHCP server answers) if controllers are behind it";
+    case SkipReason::NoBroadcastRoute:
+        return "check the adapter's address and that it is connected, if controllers are behind it";
+    }
+    return "";
 }
 
 void CheckInterfaces(InterfaceNames& names, const DoctorInterfaces& interfaces, std::vector<CheckLine>* lines) {
@@ -31,7 +47,7 @@ void CheckInterfaces(InterfaceNames& names, const DoctorInterfaces& interfaces, 
     for (const SkippedInterface& skipped : interfaces.skipped)
         lines->push_back(Line(CheckStatus::Warning, "interface",
                               Label(names, skipped.entry) + ": skipped, " + SkipReasonText(skipped.reason),
-                              "plug in its cable if controllers are behind it"));
+                              SkipAdvice(skipped.reason)));
 }
 
 // The tool's port on each interface, tried as the search binds it.

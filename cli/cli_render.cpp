@@ -93,7 +93,9 @@ void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields, c
 }  // namespace
 
 std::string InterfaceLabel(const char* name, const char* address) {
-    return name[0] != '\0' ? SafeText(name) + " " + address : std::string(address);
+    if (name[0] == '\0')
+        return address;
+    return address[0] != '\0' ? SafeText(name) + " " + address : SafeText(name);
 }
 
 std::string JsonRows(const std::vector<CliRow>& rows, const char* indent) {
@@ -162,6 +164,8 @@ std::string RenderInterfaces(const std::vector<InterfaceLine>& lines, OutputForm
     for (const InterfaceLine& line : lines) {
         char address[AddressTextCapacity];
         FormatAddress(line.entry.address, address, sizeof address);
+        if (line.entry.address == AnyAddress)
+            address[0] = '\0';  // an interface without an IPv4 address
         fields.push_back({line.details.name, address,
                           line.details.prefixLength >= 0 ? std::to_string(line.details.prefixLength) : "",
                           std::to_string(line.entry.index), line.skipped != nullptr ? line.skipped : ""});

@@ -12,7 +12,7 @@
 
 namespace scout::cli {
 
-// "ws0 10.1.0.1", or the address alone.
+// "ws0 10.1.0.1", or the address alone, or the name alone where the address is "".
 std::string InterfaceLabel(const char* name, const char* address);
 
 std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options);

@@ -156,6 +156,12 @@ const char* SkipReasonText(SkipReason reason) {
     switch (reason) {
     case SkipReason::NoCarrier:
         return "no carrier";
+    case SkipReason::Down:
+        return "down";
+    case SkipReason::NoAddress:
+        return "no IPv4 address";
+    case SkipReason::NoBroadcastRoute:
+        return "no limited-broadcast route";
     }
     return "";
 }

@@ -65,7 +65,10 @@ enum class TableStatus {
 
 // Why an interface with an address is not searched.
 enum class SkipReason {
-    NoCarrier,  // up, but its link is not (an unplugged adapter, a bridge with no port)
+    NoCarrier,         // up, but its link is not (an unplugged adapter, a bridge with no port)
+    Down,              // set down
+    NoAddress,         // up without an IPv4 address (its entry's address is AnyAddress)
+    NoBroadcastRoute,  // an address, but no direct route for the limited broadcast (Windows)
 };
 
 struct SkippedInterface {

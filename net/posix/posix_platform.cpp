@@ -23,6 +23,7 @@
 #include <poll.h>
 #include <fcntl.h>
 #include <linux/sock_diag.h>
+#include <netpacket/packet.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -318,8 +319,67 @@ bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails*
     return true;
 }
 
-// Every IPv4 interface that is up, broadcast-capable and not loopback, by its
-// first (primary) address, in interface-index order.
+// The two lists of a table, in one block: the interfaces searched (in
+// interface-index order), then those skipped.
+struct TableBuilder {
+    BroadcastInterface* entries;
+    SkippedInterface* skipped;
+    std::size_t count = 0;
+    std::size_t skippedCount = 0;
+};
+
+bool Listed(const TableBuilder& table, unsigned index) {
+    for (std::size_t i = 0; i < table.count; ++i)
+        if (table.entries[i].index == index)
+            return true;
+    for (std::size_t i = 0; i < table.skippedCount; ++i)
+        if (table.skipped[i].entry.index == index)
+            return true;
+    return false;
+}
+
+void AddSearched(TableBuilder& table, BroadcastInterface entry) {
+    std::size_t at = table.count;
+    while (at > 0 && table.entries[at - 1].index > entry.index) {
+        table.entries[at] = table.entries[at - 1];
+        --at;
+    }
+    table.entries[at] = entry;
+    ++table.count;
+}
+
+// Why an interface with an IPv4 address is not searched; false: it is.
+// Down: set so; no carrier: up without a link (Windows drops such an
+// adapter's routes, and a broadcast there reaches nobody).
+bool SkipReasonOf(unsigned flags, SkipReason* reason) {
+    if ((flags & IFF_UP) == 0) {
+        *reason = SkipReason::Down;
+        return true;
+    }
+    if ((flags & IFF_RUNNING) == 0) {
+        *reason = SkipReason::NoCarrier;
+        return true;
+    }
+    return false;
+}
+
+// An interface that is up with no IPv4 address at all, and is not a port of
+// a bridge (whose address is the bridge's).
+bool UpWithoutAddress(const ifaddrs* entry) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_PACKET)
+        return false;
+    const unsigned flags = entry->ifa_flags;
+    if ((flags & IFF_UP) == 0 || (flags & IFF_LOOPBACK) != 0 || (flags & IFF_BROADCAST) == 0)
+        return false;
+    char master[128];
+    std::snprintf(master, sizeof master, "/sys/class/net/%s/master", entry->ifa_name);
+    return ::access(master, F_OK) != 0;
+}
+
+// Every IPv4 interface that is broadcast-capable and not loopback, by its
+// first (primary) address: searched when it is up with a link, else skipped
+// with the reason; and, skipped, each interface that is up without an IPv4
+// address.
 TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
     *table = InterfaceTable{};
     ifaddrs* list = nullptr;
@@ -330,55 +390,41 @@ TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
     std::size_t capacity = 0;
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next)
         ++capacity;
-    // One block for both lists: the interfaces searched, then those skipped.
     const std::size_t slots = capacity == 0 ? 1 : capacity;
     void* storage = std::malloc(slots * (sizeof(BroadcastInterface) + sizeof(SkippedInterface)));
     if (storage == nullptr) {
         ::freeifaddrs(list);
         return TableStatus::NoSpace;
     }
-    auto* entries = static_cast<BroadcastInterface*>(storage);
-    auto* skipped = reinterpret_cast<SkippedInterface*>(entries + slots);
-    std::size_t count = 0;
-    std::size_t skippedCount = 0;
+    TableBuilder built{static_cast<BroadcastInterface*>(storage),
+                       reinterpret_cast<SkippedInterface*>(static_cast<BroadcastInterface*>(storage) + slots)};
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
             continue;
         const unsigned flags = entry->ifa_flags;
-        if ((flags & IFF_UP) == 0 || (flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0)
-            continue;
         const unsigned index = ::if_nametoindex(entry->ifa_name);
-        if (index == 0)
-            continue;
-        bool seen = false;
-        for (std::size_t i = 0; i < count && !seen; ++i)
-            seen = entries[i].index == index;
-        for (std::size_t i = 0; i < skippedCount && !seen; ++i)
-            seen = skipped[i].entry.index == index;
-        if (seen)
-            continue;  // a secondary address of an interface already listed
+        if ((flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0 || index == 0 || Listed(built, index))
+            continue;  // a secondary address of an interface already listed, among others
         sockaddr_in in;
         std::memcpy(&in, entry->ifa_addr, sizeof in);
-        // Up without a link: Windows drops such an adapter's routes, and a
-        // broadcast there reaches nobody.
-        if ((flags & IFF_RUNNING) == 0) {
-            skipped[skippedCount++] = SkippedInterface{{in.sin_addr.s_addr, index}, SkipReason::NoCarrier};
-            continue;
-        }
-        // Insert in index order.
-        std::size_t at = count;
-        while (at > 0 && entries[at - 1].index > index) {
-            entries[at] = entries[at - 1];
-            --at;
-        }
-        entries[at] = BroadcastInterface{in.sin_addr.s_addr, index};
-        ++count;
+        const BroadcastInterface found{in.sin_addr.s_addr, index};
+        SkipReason reason;
+        if (SkipReasonOf(flags, &reason))
+            built.skipped[built.skippedCount++] = SkippedInterface{found, reason};
+        else
+            AddSearched(built, found);
+    }
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        const unsigned index = ::if_nametoindex(entry->ifa_name);
+        if (UpWithoutAddress(entry) && index != 0 && !Listed(built, index))
+            built.skipped[built.skippedCount++] =
+                SkippedInterface{BroadcastInterface{AnyAddress, index}, SkipReason::NoAddress};
     }
     ::freeifaddrs(list);
-    table->entries = entries;
-    table->count = count;
-    table->skipped = skipped;
-    table->skippedCount = skippedCount;
+    table->entries = built.entries;
+    table->count = built.count;
+    table->skipped = built.skipped;
+    table->skippedCount = built.skippedCount;
     table->storage = storage;
     return TableStatus::Ok;
 }

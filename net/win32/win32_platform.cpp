@@ -238,8 +238,58 @@ bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails*
     return found;
 }
 
+// Each IPv4 address of an adapter that has none of the table's limited-
+// broadcast routes: where its adapter is not up, no carrier; else no route.
+std::size_t FindSkipped(const InterfaceTable& table, SkippedInterface* skipped, std::size_t capacity) {
+    IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
+    std::size_t count = 0;
+    for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next) {
+        if (a->IfType == IF_TYPE_SOFTWARE_LOOPBACK)
+            continue;
+        for (const IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
+            const sockaddr* address = u->Address.lpSockaddr;
+            if (address == nullptr || address->sa_family != AF_INET || count == capacity)
+                continue;
+            sockaddr_in in;
+            std::memcpy(&in, address, sizeof in);
+            bool searched = false;
+            for (std::size_t i = 0; i < table.count && !searched; ++i)
+                searched = table.entries[i].address == in.sin_addr.s_addr;
+            if (!searched)
+                skipped[count++] = SkippedInterface{{in.sin_addr.s_addr, a->IfIndex},
+                                                    a->OperStatus == IfOperStatusUp ? SkipReason::NoBroadcastRoute
+                                                                                    : SkipReason::NoCarrier};
+        }
+    }
+    std::free(adapters);
+    return count;
+}
+
+// The forward table's interfaces, and behind them in the same block the
+// adapters' addresses that it leaves out, for `interfaces` and doctor.
 TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
-    return LoadForwardTable(&::GetIpForwardTable, table, errorCode);
+    const TableStatus status = LoadForwardTable(&::GetIpForwardTable, table, errorCode);
+    if (status != TableStatus::Ok)
+        return status;
+    constexpr std::size_t MaxSkipped = 64;
+    SkippedInterface skipped[MaxSkipped];
+    const std::size_t skippedCount = FindSkipped(*table, skipped, MaxSkipped);
+    if (skippedCount == 0)
+        return status;
+    void* storage = std::malloc(table->count * sizeof(BroadcastInterface) + skippedCount * sizeof(SkippedInterface));
+    if (storage == nullptr)
+        return status;  // the search needs only the table
+    auto* entries = static_cast<BroadcastInterface*>(storage);
+    if (table->count != 0)
+        std::memcpy(entries, table->entries, table->count * sizeof(BroadcastInterface));
+    auto* tail = reinterpret_cast<SkippedInterface*>(entries + table->count);
+    std::memcpy(tail, skipped, skippedCount * sizeof(SkippedInterface));
+    std::free(table->storage);
+    table->entries = entries;
+    table->skipped = tail;
+    table->skippedCount = skippedCount;
+    table->storage = storage;
+    return status;
 }
 
 void ReleaseInterfaces(void*, InterfaceTable* table) {

@@ -107,15 +107,23 @@ def receive_buffer(lab, front_for):
 
 
 @case(builds=("linux",))
-def no_carrier(lab, front_for):
-    """A container bridge that is up with no carrier is not searched, and
-    `interfaces` says why."""
+def skipped_interfaces(lab, front_for):
+    """A container bridge that is up with no carrier, an adapter set down and
+    a link without an IPv4 address are not searched, and `interfaces` says why."""
     net = build_topology(lab, "single", "laptop")
     front = front_for(net)
+    # Beside the bridge: an adapter set down with its address, and a link up without one.
+    for command in (["ip", "link", "add", "dn0", "type", "veth", "peer", "name", "dn1"],
+                    ["ip", "addr", "add", "10.9.0.1/24", "dev", "dn0"],
+                    ["ip", "link", "add", "na0", "type", "veth", "peer", "name", "na1"],
+                    ["ip", "link", "set", "na1", "up"], ["ip", "link", "set", "na0", "up"]):
+        lab.configure(net.ws, command)
     for user in (None, "nobody"):
         listed = cli(lab, net, front, "interfaces", "--json", user=user)
-        check([(i["name"], i["skipped"]) for i in listed.rows] == [("ws0", None), ("docker0", "no carrier")],
-              "interfaces: the bridge skipped, with the reason", listed.stdout)
+        check(sorted((i["name"], i["address"], i["skipped"] or "") for i in listed.rows) == [
+            ("dn0", "10.9.0.1", "down"), ("docker0", "172.17.0.1", "no carrier"), ("na0", "", "no IPv4 address"),
+            ("na1", "", "no IPv4 address"), ("ws0", "10.1.0.1", "")] and listed.rows[0]["name"] == "ws0",
+            "interfaces: those skipped, with the reason", listed.stdout)
         chosen = cli(lab, net, front, "search", "--interface", "docker0", user=user)
         check(chosen.returncode == 2 and stderr_lines(chosen)[0] == "scout-cli: no broadcast interface has the "
               "address or name 'docker0' (scout-cli interfaces lists them)", "search: the bridge is none of its",
