@@ -97,21 +97,25 @@ def read_pty(master, proc, timeout=30):
 def streaming_on_a_terminal(lab, front_for):
     """On a terminal the rows of the first interface appear while the second is
     still searched, with a status line per interface and a summary; -q keeps
-    the rows and drops the rest; a pipe gets no status at all."""
+    the rows and drops the rest; all at once, the rows appear as they arrive;
+    a pipe gets no status at all."""
     net = build_topology(lab, "two-segments")
-    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C delay=5"])
+    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C delay=300"])
     lab.start_sim(net.segments[1], ["address=10.2.0.30 model=2F version=5.1 revision=D delay=5"])
     front = front_for(net)
-    for quiet in (False, True):
+    for extra in ([], ["-q"], ["-q", "--parallel"]):
         master, slave = pty.openpty()
-        args = [front.program, "search"] + (["-q"] if quiet else [])
-        proc = lab.popen(net.ws, args, stdin=slave, stdout=slave, stderr=slave)
+        proc = lab.popen(net.ws, [front.program, "search"] + extra, stdin=slave, stdout=slave, stderr=slave)
         os.close(slave)
         lines = [l for l in read_pty(master, proc).splitlines() if l.strip()]
         proc.wait(timeout=30)
         os.close(master)
         first = next((i for i, l in enumerate(lines) if l.startswith("10.1.0.20")), None)
-        if quiet:
+        if "--parallel" in extra:
+            check([l.split()[0] for l in lines] == ["IP", "10.2.0.30", "10.1.0.20"],
+                  "all at once: the rows as they arrive", lines)
+            continue
+        if extra:
             check([l.split()[0] for l in lines] == ["IP", "10.1.0.20", "10.2.0.30"], "-q: the rows only", lines)
             continue
         second = next((i for i, l in enumerate(lines) if l.startswith("searching ws1 10.2.0.1 (2/2)")), None)
