@@ -547,6 +547,9 @@ int RunDoctor(Session& session) {
     const std::vector<bool> failed(cutShort.get(), cutShort.get() + chosen.searched.size());
     for (CheckLine& line : CheckSearch(session.names, chosen.searched, failed, list.rows))
         lines.push_back(line);
+    // What the search lost on the way (said on standard error too), for --json.
+    for (const std::string& warning : list.warnings)
+        lines.push_back(CheckLine{CheckStatus::Warning, "search", warning, ""});
     Print(RenderChecks(lines, session.options.format == OutputFormat::Json));
     return DoctorExitStatus(lines);
 }

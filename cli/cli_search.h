@@ -32,6 +32,7 @@ struct CliList {
     void (*rowAdded)(void* observer, const CliRow& row) = nullptr;
     void (*interfaceBegins)(void* observer, const BroadcastInterface& entry, std::size_t position,
                             std::size_t count) = nullptr;
+    std::vector<std::string> warnings;  // every warning of the search, as it was also said
 };
 SearchFrontEnd MakeCliFrontEnd(CliList* list);
 
