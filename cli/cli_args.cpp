@@ -22,7 +22,8 @@ enum Scope : unsigned {
 };
 
 enum class OptionId {
-    Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch
+    Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch,
+    Sequential, Timeout
 };
 
 struct OptionEntry {
@@ -48,10 +49,12 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Sort, "--sort", nullptr, true, OfSearch},
     {OptionId::All, "--all", nullptr, false, OfCommands},
     {OptionId::NoSearch, "--no-search", nullptr, false, OfCommands},
+    {OptionId::Sequential, "--sequential", nullptr, false, OfSearch | OfCommands},
+    {OptionId::Timeout, "--timeout", nullptr, true, OfCommands},
 };
 
-// A decimal number of milliseconds in the window's range, nothing else.
-bool ParseWindow(const char* text, std::uint32_t* ms) {
+// A decimal number from min to max, nothing else (no sign, no space).
+bool ParseBounded(const char* text, std::uint32_t min, std::uint32_t max, std::uint32_t* result) {
     std::uint32_t value = 0;
     int digits = 0;
     for (const char* p = text; *p != '\0'; ++p) {
@@ -59,9 +62,9 @@ bool ParseWindow(const char* text, std::uint32_t* ms) {
             return false;
         value = value * 10 + static_cast<std::uint32_t>(*p - '0');
     }
-    if (digits == 0 || value < MinWindowMs || value > MaxWindowMs)
+    if (digits == 0 || value < min || value > max)
         return false;
-    *ms = value;
+    *result = value;
     return true;
 }
 
@@ -103,7 +106,7 @@ std::string QuoteOperand(const char* text) {
 }
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    static_assert(static_cast<std::size_t>(OptionId::NoSearch) + 1 == std::size(OptionTable), "one entry per option");
+    static_assert(static_cast<std::size_t>(OptionId::Timeout) + 1 == std::size(OptionTable), "one entry per option");
     bool seen[std::size(OptionTable)] = {};  // by OptionId
     const OptionEntry* given[std::size(OptionTable)] = {};
     std::size_t givenCount = 0;
@@ -183,10 +186,20 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
             case OptionId::Parallel:
                 options->allAtOnce = true;
                 break;
+            case OptionId::Sequential:
+                options->allAtOnce = false;
+                break;
             case OptionId::Window:
-                if (!ParseWindow(value, &options->windowMs)) {
+                if (!ParseBounded(value, MinWindowMs, MaxWindowMs, &options->windowMs)) {
                     *error = "--window takes milliseconds from " + std::to_string(MinWindowMs) + " to " +
                              std::to_string(MaxWindowMs) + ", not " + Quoted(value);
+                    return false;
+                }
+                break;
+            case OptionId::Timeout:
+                if (!ParseBounded(value, MinWaitSeconds, MaxWaitSeconds, &options->waitSeconds)) {
+                    *error = "--timeout takes seconds from " + std::to_string(MinWaitSeconds) + " to " +
+                             std::to_string(MaxWaitSeconds) + ", not " + Quoted(value);
                     return false;
                 }
                 break;
@@ -214,6 +227,10 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
             options->operands[options->operandCount++] = word;
         else if (extra == nullptr)
             extra = word;
+    }
+    if (seen[static_cast<std::size_t>(OptionId::Parallel)] && seen[static_cast<std::size_t>(OptionId::Sequential)]) {
+        *error = "--parallel and --sequential exclude each other";
+        return false;
     }
     if (seen[static_cast<std::size_t>(OptionId::Json)] && seen[static_cast<std::size_t>(OptionId::Csv)]) {
         *error = "--json and --csv exclude each other";

@@ -15,6 +15,8 @@ enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigu
 constexpr int MaxOperands = 4;
 constexpr std::uint32_t MinWindowMs = 100;
 constexpr std::uint32_t MaxWindowMs = 10000;
+constexpr std::uint32_t MinWaitSeconds = 1;
+constexpr std::uint32_t MaxWaitSeconds = 3600;
 
 struct Options {
     Command command = Command::None;
@@ -28,9 +30,10 @@ struct Options {
     bool noSearch = false;                   // --no-search: send without looking first
     bool noHeader = false;
     bool quiet = false;
-    bool allAtOnce = false;                  // --parallel
+    bool allAtOnce = true;                   // every interface in one window; --sequential: one after another
     bool sortByAddress = false;              // --sort address
     std::uint32_t windowMs = ReplyWindowMs;  // --window MS
+    std::uint32_t waitSeconds = 30;          // --timeout SECONDS: how long a command's effect is awaited
     const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME
     int operandCount = 0;
     const char* operands[MaxOperands] = {};

@@ -1,6 +1,7 @@
 // The checks of a command before it is sent and after (see cli_command.h).
 #include "cli/cli_command.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "cli/cli_render.h"
@@ -216,6 +217,80 @@ Verification VerifyReconfigure(const Decision& decision, NetAddress newAddress, 
                          ", not the " + Described(decision.targetRows[0]) + " that was sent the command";
     }
     return result;
+}
+
+namespace {
+
+std::string After(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+// The target in a look: a row at address on its interface, with its texts
+// where the search before saw them.
+bool IsTarget(const Decision& decision, const CliRow& row) {
+    if (!SameInterface(row.via, decision.via))
+        return false;
+    bool texts = decision.targetRows.empty();
+    for (const CliRow& seen : decision.targetRows)
+        texts = texts || SameTexts(seen, row);
+    return texts;
+}
+
+WaitVerdict Done(const char* outcome, const std::string& message) {
+    return WaitVerdict{true, ExitOk, outcome, message};
+}
+
+WaitVerdict NotSeen(const char* outcome, const std::string& message) {
+    return WaitVerdict{true, ExitNotAnswered, outcome, message};
+}
+
+}  // namespace
+
+WaitVerdict JudgeLook(const CommandRequest& request, const Decision& decision, Watch& watch,
+                      const std::vector<CliRow>& look, double seconds) {
+    const std::string target = Text(request.target);
+    if (request.kind == CommandKind::Reconfigure) {
+        const Verification verified = VerifyReconfigure(decision, request.values.address, look);
+        if (verified.exitCode == ExitOk)
+            return Done("answers", target + " answers at " + Text(request.values.address) + " after " + After(seconds));
+        return WaitVerdict{};
+    }
+    bool present = false;
+    for (const CliRow& row : look)
+        present = present || (target == row.address && IsTarget(decision, row));
+    if (!watch.goneSeen) {
+        watch.goneSeen = !present;
+        return WaitVerdict{};
+    }
+    if (request.kind == CommandKind::Reset)
+        return present ? Done("back", target + " is back after " + After(seconds)) : WaitVerdict{};
+    // Factory defaults: its own address, or one that did not answer before.
+    for (const CliRow& row : look) {
+        if (!IsTarget(decision, row))
+            continue;
+        bool answeredBefore = false;
+        for (const std::string& before : watch.answeredBefore)
+            answeredBefore = answeredBefore || before == row.address;
+        if (target == row.address || !answeredBefore)
+            return Done("back", target + " answers at " + row.address + " after " + After(seconds));
+    }
+    return WaitVerdict{};
+}
+
+WaitVerdict JudgeEnd(const CommandRequest& request, const Decision& decision, const Watch& watch,
+                     const std::vector<CliRow>& last, double seconds) {
+    const std::string target = Text(request.target);
+    const std::string waited = "within " + After(seconds);
+    if (request.kind == CommandKind::Reconfigure)
+        return NotSeen("not-seen", VerifyReconfigure(decision, request.values.address, last).message + " " + waited);
+    const char* what = request.kind == CommandKind::Reset ? "the reset" : "the factory defaults";
+    if (!watch.goneSeen)
+        return NotSeen("still-answers", target + " still answers; " + what + " may not have taken effect");
+    return NotSeen("gone", target + " went away and nothing with its model, version and revision answered " +
+                               (request.kind == CommandKind::Reset ? "at it again " : "at its address or a new one ") +
+                               waited);
 }
 
 }  // namespace scout::cli

@@ -18,6 +18,12 @@ constexpr int ExitFailure = 1;      // a failure reported, a check refused, a se
 constexpr int ExitUsage = 2;
 constexpr int ExitNotAnswered = 3;  // the command's effect was not seen
 constexpr int ExitNoTarget = 4;     // the target answered nowhere, ambiguously, or more than once
+constexpr int ExitSentUnreported = 5;  // the command went out, but its result could not be written
+
+// After a command, its interface is looked at again and again, a short
+// window each, until its effect is seen or the wait's time is up.
+constexpr std::uint32_t LookWindowMs = 200;
+constexpr std::uint32_t DefaultWaitSeconds = 30;
 
 enum class CommandKind { Reset, FactoryDefaults, Reconfigure };
 
@@ -60,5 +66,25 @@ struct Verification {
     int answering = 0;  // controllers at the new address with the target's texts
 };
 Verification VerifyReconfigure(const Decision& decision, NetAddress newAddress, const std::vector<CliRow>& after);
+
+// What the looks after a command have seen so far.
+struct Watch {
+    bool goneSeen = false;                   // the target did not answer in a look
+    std::vector<std::string> answeredBefore;  // the addresses on its interface before the command
+};
+
+struct WaitVerdict {
+    bool done = false;     // the effect was seen, or the wait is over
+    int exitCode = ExitOk;
+    std::string outcome;   // "back", "answers", "still-answers", "gone", "not-seen", "interrupted"
+    std::string message;
+};
+
+// One look's rows (the target's interface only), seconds after the send.
+WaitVerdict JudgeLook(const CommandRequest& request, const Decision& decision, Watch& watch,
+                      const std::vector<CliRow>& look, double seconds);
+// The wait's time is up; last is the last look's rows.
+WaitVerdict JudgeEnd(const CommandRequest& request, const Decision& decision, const Watch& watch,
+                     const std::vector<CliRow>& last, double seconds);
 
 }  // namespace scout::cli

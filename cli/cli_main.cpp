@@ -35,7 +35,7 @@ static_assert(MinWindowMs == 100 && MaxWindowMs == 10000 && ReplyWindowMs == 101
               "WINDOW_RANGE says the --window limits and default");
 
 constexpr const char* UsageText =
-    "usage: scout-cli search [--interface ADDRESS|NAME] [--parallel] [--window MS] [--sort address]\n"
+    "usage: scout-cli search [--interface ADDRESS|NAME] [--sequential] [--window MS] [--sort address]\n"
     "                        [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli interfaces [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli reset ADDRESS [--all] [OPTIONS]\n"
@@ -48,10 +48,10 @@ constexpr const char* HelpText =
     "Finds the Ethernet motion controllers on every IPv4 network of this machine,\n"
     "and sends one of them a command.\n"
     "\n"
-    "  search       broadcast a query on each broadcast interface in turn and list\n"
-    "               every controller that answers, in arrival order: a reply is\n"
-    "               listed when it arrives within the window (1010 ms after the\n"
-    "               query) or before the pass that ends the window\n"
+    "  search       broadcast a query on every broadcast interface at once and\n"
+    "               list every controller that answers, interface by interface:\n"
+    "               a reply is listed when it arrives within the window (1010 ms\n"
+    "               after the query) or before the pass that ends the window\n"
     "  interfaces   list the broadcast interfaces the search uses, in search order:\n"
     "               name, address, prefix length and index\n"
     "  reset ADDRESS             power-on reset of the controller at ADDRESS\n"
@@ -76,7 +76,9 @@ constexpr const char* HelpText =
     "Options of search and the commands:\n"
     "  --interface ADDRESS|NAME  only this interface: the search, and a command\n"
     "               is looked for and sent there\n"
-    "  --parallel   search every interface at once: one window for all\n"
+    "  --sequential search one interface after another, a window each, as the\n"
+    "               dialog does (default: every interface at once, one window\n"
+    "               for all; --parallel says so too)\n"
     "  --window MS  how long each interface listens, " WINDOW_RANGE "\n"
     "  --sort address   list the rows in address order (search; default: arrival)\n"
     "Options of the commands (OPTIONS):\n"
@@ -101,7 +103,7 @@ constexpr const char* HelpText =
     "\n"
     "Examples:\n"
     "  scout-cli search\n"
-    "  scout-cli search --parallel --sort address --csv > controllers.csv\n"
+    "  scout-cli search --sort address --csv > controllers.csv\n"
     "  scout-cli reset 10.1.0.20\n"
     "  scout-cli reconfigure 192.168.1.100 10.1.0.77 255.255.255.0 10.1.0.254 --interface eth1\n"
     "\n"
@@ -117,6 +119,9 @@ constexpr const char* HelpText =
 
 // Standard output: every write checked, the first failure kept for the end.
 int g_outputError = 0;
+// Once a command went out, an output that cannot be written has its own exit
+// status, so that a script does not send it twice.
+bool g_commandSent = false;
 
 void Print(const std::string& text) {
     if (g_outputError != 0 || text.empty())
@@ -141,7 +146,7 @@ int FinishOutput(int status) {
         std::fprintf(stderr, "scout-cli: cannot write the output: %s\n", std::strerror(g_outputError));
         std::fflush(stderr);
     }
-    return ExitFailure;
+    return g_commandSent ? ExitSentUnreported : ExitFailure;
 }
 
 void Say(const std::string& line) {
@@ -413,6 +418,68 @@ std::vector<NetAddress> OwnAddresses(const InterfaceTable& table) {
     return own;
 }
 
+// The seconds the wait after a command took, for its result.
+double g_waitedSeconds = 0;
+
+// After the send: the target's interface looked at again and again, a short
+// window each, until the command's effect is seen or --timeout is up. Ctrl-C
+// or SIGTERM meanwhile ends the wait, not the program: the command went out,
+// and its result is still written. list holds the last look's rows.
+WaitVerdict WatchTheEffect(Session& session, const CommandRequest& request, const Decision& decision,
+                           const Looked& looked, CliList& list) {
+    const NetPlatform& platform = session.platform;
+    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
+    Watch watch;
+    for (const CliRow& row : looked.rows)
+        if (SameInterface(row.via, decision.via))
+            watch.answeredBefore.push_back(row.address);
+    WatchInterrupts();
+    Status(session, "sent; watching " + Describe(session, decision.via) + " for the effect (up to " +
+                        std::to_string(session.options.waitSeconds) + " s)");
+    const std::uint32_t start = platform.now(platform.context);
+    const std::uint32_t limit = session.options.waitSeconds * 1000u;
+    // The looks are one search after another: no status line and no warning
+    // for each; a warning is said once at the end.
+    const bool streamed = session.streamRows;
+    session.streamRows = false;
+    const auto announce = list.interfaceBegins;
+    list.interfaceBegins = nullptr;
+    list.holdWarnings = true;
+    list.warnings.clear();
+    WaitVerdict verdict;
+    for (bool goneSaid = false;;) {
+        SearchPlan plan;
+        plan.interfaces = &decision.via;
+        plan.count = 1;
+        plan.windowMs = LookWindowMs;
+        SearchInterfaces(platform, frontEnd, plan);
+        const std::uint32_t waited = platform.now(platform.context) - start;
+        g_waitedSeconds = waited / 1000.0;
+        if (const int interrupted = Interrupted(); interrupted != 0) {
+            verdict = WaitVerdict{true, interrupted, "interrupted",
+                                  "the wait was interrupted after " + Seconds(waited) + "; the command was sent"};
+            break;
+        }
+        verdict = JudgeLook(request, decision, watch, list.rows, g_waitedSeconds);
+        if (watch.goneSeen && !goneSaid) {
+            goneSaid = true;
+            Status(session, AddressText(request.target) + " went away after " + Seconds(waited));
+        }
+        if (verdict.done)
+            break;
+        if (waited >= limit) {
+            verdict = JudgeEnd(request, decision, watch, list.rows, g_waitedSeconds);
+            break;
+        }
+    }
+    session.streamRows = streamed;
+    list.interfaceBegins = announce;
+    list.holdWarnings = false;
+    if (!list.warnings.empty())
+        Say("warning: " + list.warnings.back());
+    return verdict;
+}
+
 // Searches where the command may go (unless --no-search), and notes which
 // windows did not finish.
 void LookBeforeSending(Session& session, const SearchFrontEnd& frontEnd, CliList& list, Looked* looked,
@@ -497,28 +564,24 @@ int RunCommand(Session& session) {
     Status(session, "sending " + std::string(options.commandName) + " to " + targetText + " by " +
                         Describe(session, via));
     result.sent = SendCommand(platform, frontEnd, via, datagram);
+    g_commandSent = result.sent;
     if (!result.sent || options.noWait) {
         Print(RenderCommandResult(result, options.format, session.render));
         return result.sent ? ExitOk : ExitFailure;
     }
 
-    Status(session, "sent; waiting " + Seconds(CommandSettleMs) + " for the controller to act");
-    platform.sleep(platform.context, CommandSettleMs);
-    const SearchOutcome after = Search(session, frontEnd, looked.searched);
+    g_commandSent = true;
+    const WaitVerdict verdict = WatchTheEffect(session, request, decision, looked, list);
     result.rows = &list.rows;
-    Verification verified;
+    result.outcome = verdict.outcome.c_str();
+    result.seconds = g_waitedSeconds;
     if (reconfigure) {
-        verified = VerifyReconfigure(decision, request.values.address, list.rows);
         result.newAddress = newAddress.c_str();
-        result.answeringAtNewAddress = verified.answering;
+        result.answeringAtNewAddress = VerifyReconfigure(decision, request.values.address, list.rows).answering;
     }
     Print(RenderCommandResult(result, options.format, session.render));
-    if (after.reportedFailure)
-        return ExitFailure;
-    if (!reconfigure)
-        return ExitOk;
-    Say(verified.message);
-    return verified.exitCode;
+    Say(verdict.message);
+    return verdict.exitCode;
 }
 
 // Every check this machine allows, then one search of every interface (or the

@@ -230,6 +230,12 @@ std::string RenderCommandResult(const CommandResult& result, OutputFormat format
             out += ", \"dry_run\": true";
             AppendJsonKey(out, "datagram", result.datagramHex);
         }
+        if (result.outcome[0] != '\0') {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%.1f", result.seconds);
+            AppendJsonKey(out, "outcome", result.outcome);
+            out += std::string(", \"seconds\": ") + seconds;
+        }
         if (result.rows != nullptr) {
             out += ",\n \"rows\": ";
             out += JsonRows(*result.rows, " ");

@@ -48,6 +48,8 @@ struct CommandResult {
     const std::vector<CliRow>* rows = nullptr;  // null: no search followed
     const char* newAddress = "";
     int answeringAtNewAddress = -1;             // -1: not a reconfigure, or no search followed
+    const char* outcome = "";                   // of the wait after it: "back", "answers", "gone", ...; "": none
+    double seconds = 0;                         // how long that wait took
 };
 // --json: one object; the table and CSV: the rows (or, for a dry run, what would be sent).
 std::string RenderCommandResult(const CommandResult& result, OutputFormat format, const RenderOptions& options);

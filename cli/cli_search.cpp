@@ -61,6 +61,8 @@ void ShowError(void*, const char* text) {
 // A warning goes to standard error whatever -q says: something was lost.
 void ShowWarning(void* context, const char* text) {
     L(context).warnings.push_back(text);
+    if (L(context).holdWarnings)
+        return;
     const std::string line = FormatErrorLine((std::string("warning: ") + text).c_str());
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);

@@ -33,6 +33,7 @@ struct CliList {
     void (*interfaceBegins)(void* observer, const BroadcastInterface& entry, std::size_t position,
                             std::size_t count) = nullptr;
     std::vector<std::string> warnings;  // every warning of the search, as it was also said
+    bool holdWarnings = false;          // keep them unsaid (the caller says them once)
 };
 SearchFrontEnd MakeCliFrontEnd(CliList* list);
 

@@ -15,6 +15,12 @@ bool IsTerminal(std::FILE* stream);
 // descriptor is free then, and a socket must not take its place.
 bool StandardOutputOpen();
 
+// From here on Ctrl-C (and SIGTERM on POSIX, a closed console on Windows) no
+// longer ends the program: it is noted, and Interrupted() tells the exit
+// status it stands for (130 for Ctrl-C, 143 for SIGTERM), 0 while none came.
+void WatchInterrupts();
+int Interrupted();
+
 // CSV records end in LF on Linux, CR LF on Windows.
 extern const char* const CsvLineEnd;
 

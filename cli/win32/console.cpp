@@ -32,4 +32,25 @@ bool StandardOutputOpen() {
     return true;
 }
 
+namespace {
+volatile LONG g_interrupted = 0;
+
+// Ctrl-C and Ctrl-Break are noted; a closed console, a log-off or a shut-down
+// too, and the handler then waits briefly so that the result can be written.
+BOOL WINAPI NoteInterrupt(DWORD event) {
+    InterlockedExchange(&g_interrupted, event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : 143);
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        Sleep(2000);
+    return TRUE;
+}
+}  // namespace
+
+void WatchInterrupts() {
+    SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+}
+
+int Interrupted() {
+    return static_cast<int>(g_interrupted);
+}
+
 }  // namespace scout::cli

@@ -95,15 +95,15 @@ def read_pty(master, proc, timeout=30):
 
 @case(builds=("linux",))
 def streaming_on_a_terminal(lab, front_for):
-    """On a terminal the rows of the first interface appear while the second is
-    still searched, with a status line per interface and a summary; -q keeps
-    the rows and drops the rest; all at once, the rows appear as they arrive;
-    a pipe gets no status at all."""
+    """One after another, on a terminal the rows of the first interface appear
+    while the second is still searched, with a status line per interface and a
+    summary; -q keeps the rows and drops the rest; all at once (the default),
+    the rows appear as they arrive; a pipe gets no status at all."""
     net = build_topology(lab, "two-segments")
     lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C delay=300"])
     lab.start_sim(net.segments[1], ["address=10.2.0.30 model=2F version=5.1 revision=D delay=5"])
     front = front_for(net)
-    for extra in ([], ["-q"], ["-q", "--parallel"]):
+    for extra in (["--sequential"], ["-q", "--sequential"], ["-q"]):
         master, slave = pty.openpty()
         proc = lab.popen(net.ws, [front.program, "search"] + extra, stdin=slave, stdout=slave, stderr=slave)
         os.close(slave)
@@ -111,11 +111,11 @@ def streaming_on_a_terminal(lab, front_for):
         proc.wait(timeout=30)
         os.close(master)
         first = next((i for i, l in enumerate(lines) if l.startswith("10.1.0.20")), None)
-        if "--parallel" in extra:
+        if "--sequential" not in extra:
             check([l.split()[0] for l in lines] == ["IP", "10.2.0.30", "10.1.0.20"],
-                  "all at once: the rows as they arrive", lines)
+                  "all at once (the default): the rows as they arrive", lines)
             continue
-        if extra:
+        if "-q" in extra:
             check([l.split()[0] for l in lines] == ["IP", "10.1.0.20", "10.2.0.30"], "-q: the rows only", lines)
             continue
         second = next((i for i, l in enumerate(lines) if l.startswith("searching ws1 10.2.0.1 (2/2)")), None)
@@ -169,7 +169,7 @@ def usage_errors(lab, front_for):
         result = front.cli(*args)
         check(result.returncode == 0 and result.stdout.strip() == "scout-cli " + VERSION, "version", args)
     helped = front.cli("-h")
-    check(helped.returncode == 0 and "--parallel" in helped.stdout and "Exit status" in helped.stdout, "help")
+    check(helped.returncode == 0 and "--sequential" in helped.stdout and "Exit status" in helped.stdout, "help")
     check(sim.datagrams() == [], "nothing was searched or sent", sim.datagrams())
 
 
@@ -188,8 +188,9 @@ def output_that_cannot_be_written(lab, front_for):
 
 @case
 def all_at_once(lab, front_for):
-    """--parallel: one query per interface, all sent at once, one window for
-    all, and the rows interface by interface in search order."""
+    """By default (and with --parallel) one query per interface, all sent at
+    once, one window for all, and the rows interface by interface in search
+    order; --sequential: one interface after another, a window each."""
     net = build_topology(lab, "four-segments")
     sims = []
     for i, segment in enumerate(net.segments):
@@ -199,12 +200,20 @@ def all_at_once(lab, front_for):
             lines.append("address=10.1.0.9 model=9 version=late revision=r delay=3000")  # for a longer window only
         sims.append(lab.start_sim(segment, lines))
     front = front_for(net)
-    result = front.search_json("--parallel")
-    check(result.returncode == 0 and [r["address"] for r in result.rows] ==
-          ["10.1.0.20", "10.2.0.20", "10.3.0.20", "10.4.0.20"], "rows by interface", result.stdout, result.stderr)
-    sent = [d["wall_ms"] for s in sims for d in s.datagrams() if d["action"] == "query"]
-    check(len(sent) == 4 and max(sent) - min(sent) < 500, "the four queries left together, not a window apart",
-          sent)
+    for flags in ((), ("--parallel",)):
+        before = [len(s.datagrams()) for s in sims]
+        result = front.search_json(*flags)
+        check(result.returncode == 0 and [r["address"] for r in result.rows] ==
+              ["10.1.0.20", "10.2.0.20", "10.3.0.20", "10.4.0.20"], "rows by interface", flags, result.stdout,
+              result.stderr)
+        sent = [d["wall_ms"] for s, n in zip(sims, before) for d in s.datagrams()[n:] if d["action"] == "query"]
+        check(len(sent) == 4 and max(sent) - min(sent) < 500, "the four queries left together, not a window apart",
+              flags, sent)
+    before = [len(s.datagrams()) for s in sims]
+    one_by_one = front.search_json("--sequential")
+    sent = sorted(d["wall_ms"] for s, n in zip(sims, before) for d in s.datagrams()[n:] if d["action"] == "query")
+    check(len(sent) == 4 and all(b - a >= 900 for a, b in zip(sent, sent[1:])) and
+          [r["address"] for r in one_by_one.rows][:1] == ["10.1.0.20"], "--sequential: a window apart", sent)
     # (The late reply to the search before may come in this window too.)
     longer = front.search_json("--window", "5000", "--interface", "ws0", "--sort", "address")
     # Numeric order puts the late 10.1.0.9 first (text order and arrival order would not).
