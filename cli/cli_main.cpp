@@ -65,8 +65,10 @@ constexpr const char* HelpText =
     "\n"
     "A command is one broadcast datagram, sent by the interface on which the\n"
     "controller answers: scout-cli first searches every interface for ADDRESS\n"
-    "(or the one --interface names), then sends, waits 5 s as the dialog does,\n"
-    "searches again and prints the rows. Nothing is sent when ADDRESS does not\n"
+    "(or the one --interface names), then sends, and looks at that interface\n"
+    "again and again until the effect is seen (the controller is back, or\n"
+    "answers at its new address) or --timeout runs out, and prints the rows of\n"
+    "the last look and what it saw. Nothing is sent when ADDRESS does not\n"
     "answer, answers on several interfaces or more than once (several\n"
     "controllers share it, or one answers twice), when the new address already\n"
     "answers or is this machine's own, or when a search window did not finish.\n"
@@ -84,6 +86,8 @@ constexpr const char* HelpText =
     "Options of the commands (OPTIONS):\n"
     "  --dry-run    say what would be sent (interface, target, the 40 bytes) and send nothing\n"
     "  --no-wait    send the command and exit\n"
+    "  --timeout SECONDS  how long the command's effect is awaited, 1 to 3600\n"
+    "               (default 30)\n"
     "  --all        reset or factory-defaults: every controller that answers at\n"
     "               ADDRESS on the interface gets it (not reconfigure)\n"
     "  --no-search  send by --interface without looking first, for a controller\n"
@@ -112,10 +116,13 @@ constexpr const char* HelpText =
     "  1  a failure was reported, a check refused the command, it could not be\n"
     "     sent, or the output could not be written\n"
     "  2  bad usage\n"
-    "  3  not exactly the reconfigured controller answers at its new address\n"
+    "  3  the command's effect was not seen in time (after reconfigure: not\n"
+    "     exactly the controller answers at its new address)\n"
     "  4  no controller answered at ADDRESS, it answered on more than one\n"
     "     interface (choose one with --interface), or more than once there\n"
-    "     (--all for a reset); nothing was sent\n";
+    "     (--all for a reset); nothing was sent\n"
+    "  5  the command was sent, but its result could not be written\n"
+    "  130, 143  interrupted while awaiting the effect (the result was written)\n";
 
 // Standard output: every write checked, the first failure kept for the end.
 int g_outputError = 0;

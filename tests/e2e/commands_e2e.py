@@ -192,6 +192,11 @@ BAD_COMMANDS = [
     (("reset", "10.1.0.50", "--all", "--all"), "--all given twice"),
     (("reset", "10.1.0.50", "--no-search"), "--no-search needs --interface (the interface to send by)"),
     (("search", "--all"), "--all is not an option of search"),
+    (("reset", "10.1.0.50", "--timeout", "0"), "--timeout takes seconds from 1 to 3600, not '0'"),
+    (("reset", "10.1.0.50", "--timeout", "3601"), "--timeout takes seconds from 1 to 3600, not '3601'"),
+    (("reset", "10.1.0.50", "--timeout", "-5"), "--timeout takes seconds from 1 to 3600, not '-5'"),
+    (("search", "--timeout", "5"), "--timeout is not an option of search"),
+    (("search", "--parallel", "--sequential"), "--parallel and --sequential exclude each other"),
 ]
 
 

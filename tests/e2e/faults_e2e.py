@@ -43,9 +43,10 @@ def queries(sim):
 def search_while(front, sim, action):
     """Starts a table search in the workstation namespace, runs action as soon
     as sim has seen its query (the table has been read and the first window is
-    open), and returns (returncode, stdout lines, stderr lines)."""
+    open), and returns (returncode, stdout lines, stderr lines). One
+    interface after another, so that the next is still to come."""
     seen = len(queries(sim))
-    proc = front.start("search")
+    proc = front.start("search", "--sequential")
     deadline = time.time() + 30
     while len(queries(sim)) == seen:
         check(time.time() < deadline and proc.poll() is None, "the search sent no query")

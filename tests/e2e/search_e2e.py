@@ -42,7 +42,7 @@ def two_interfaces(lab, front_for):
     first = lab.start_sim(net.segments[0], ["address=10.1.0.50 model=A version=a revision=1 delay=5"])
     second = lab.start_sim(net.segments[1], ["address=10.2.0.50 model=B version=b revision=2 delay=5",
                                              "address=10.2.0.51 model=C version=c revision=3 delay=30"])
-    result = front_for(net).search_json()
+    result = front_for(net).search_json("--sequential")
     check(result.returncode == 0, "search failed", result.stderr)
     check(rows_of(result, "address", "model", "interface") == [("10.1.0.50", "KRV-ETHA", "10.1.0.1"),
                                                               ("10.2.0.50", "KRV-ETHB", "10.2.0.1"),
