@@ -18,12 +18,13 @@ enum Scope : unsigned {
     OfInterfaces = 2,
     OfCommands = 4,
     OfDoctor = 8,
-    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor,
+    OfHistory = 16,
+    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor | OfHistory,
 };
 
 enum class OptionId {
     Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch,
-    Sequential, Timeout
+    Sequential, Timeout, Log, NoLog
 };
 
 struct OptionEntry {
@@ -38,8 +39,8 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Help, "--help", "-h", false, OfAll},
     {OptionId::Version, "--version", "-V", false, OfAll},
     {OptionId::Json, "--json", nullptr, false, OfAll},
-    {OptionId::Csv, "--csv", nullptr, false, OfSearch | OfInterfaces | OfCommands},
-    {OptionId::NoHeader, "--no-header", nullptr, false, OfSearch | OfInterfaces | OfCommands},
+    {OptionId::Csv, "--csv", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory},
+    {OptionId::NoHeader, "--no-header", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory},
     {OptionId::Quiet, "--quiet", "-q", false, OfAll},
     {OptionId::NoWait, "--no-wait", nullptr, false, OfCommands},
     {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands},
@@ -51,6 +52,8 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::NoSearch, "--no-search", nullptr, false, OfCommands},
     {OptionId::Sequential, "--sequential", nullptr, false, OfSearch | OfCommands},
     {OptionId::Timeout, "--timeout", nullptr, true, OfCommands},
+    {OptionId::Log, "--log", nullptr, true, OfCommands | OfHistory},
+    {OptionId::NoLog, "--no-log", nullptr, false, OfCommands},
 };
 
 // A decimal number from min to max, nothing else (no sign, no space).
@@ -83,6 +86,7 @@ constexpr CommandEntry CommandTable[] = {
     {"factory-defaults", Command::FactoryDefaults, OfCommands, 1, "ADDRESS"},
     {"reconfigure", Command::Reconfigure, OfCommands, 4, "ADDRESS IP MASK GATEWAY"},
     {"doctor", Command::Doctor, OfDoctor, 0, nullptr},
+    {"history", Command::History, OfHistory, 0, nullptr},
 };
 
 std::string Quoted(const char* text) {
@@ -106,7 +110,7 @@ std::string QuoteOperand(const char* text) {
 }
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    static_assert(static_cast<std::size_t>(OptionId::Timeout) + 1 == std::size(OptionTable), "one entry per option");
+    static_assert(static_cast<std::size_t>(OptionId::NoLog) + 1 == std::size(OptionTable), "one entry per option");
     bool seen[std::size(OptionTable)] = {};  // by OptionId
     const OptionEntry* given[std::size(OptionTable)] = {};
     std::size_t givenCount = 0;
@@ -203,6 +207,16 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
                     return false;
                 }
                 break;
+            case OptionId::Log:
+                if (value[0] == '\0') {
+                    *error = "--log needs a file";
+                    return false;
+                }
+                options->logPath = value;
+                break;
+            case OptionId::NoLog:
+                options->noLog = true;
+                break;
             case OptionId::Sort:
                 if (std::strcmp(value, "address") != 0) {
                     *error = "--sort takes 'address', not " + Quoted(value);
@@ -243,7 +257,7 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
     if (options->help || options->version)
         return true;
     if (command == nullptr) {
-        *error = "no command given (search, interfaces, reset, factory-defaults, reconfigure or doctor)";
+        *error = "no command given (search, interfaces, reset, factory-defaults, reconfigure, doctor or history)";
         return false;
     }
     options->command = command->command;
@@ -264,6 +278,10 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
     }
     if (options->all && options->command == Command::Reconfigure) {
         *error = "--all is not an option of reconfigure (every controller there would get the one new address)";
+        return false;
+    }
+    if (options->noLog && options->logPath != nullptr) {
+        *error = "--log and --no-log exclude each other";
         return false;
     }
     if (options->noSearch && options->interfaceChoice == nullptr) {

@@ -10,7 +10,7 @@
 
 namespace scout::cli {
 
-enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure, Doctor };
+enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure, Doctor, History };
 
 constexpr int MaxOperands = 4;
 constexpr std::uint32_t MinWindowMs = 100;
@@ -28,6 +28,8 @@ struct Options {
     bool dryRun = false;
     bool all = false;                        // --all: every controller that answers at ADDRESS
     bool noSearch = false;                   // --no-search: send without looking first
+    const char* logPath = nullptr;           // --log FILE: the record of changes; null: the default
+    bool noLog = false;                      // --no-log: record nothing
     bool noHeader = false;
     bool quiet = false;
     bool allAtOnce = true;                   // every interface in one window; --sequential: one after another

@@ -12,6 +12,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_doctor.h"
 #include "cli/cli_hints.h"
+#include "cli/cli_record.h"
 #include "cli/cli_render.h"
 #include "cli/cli_search.h"
 #include "cli/cli_text.h"
@@ -42,6 +43,7 @@ constexpr const char* UsageText =
     "       scout-cli factory-defaults ADDRESS [--all] [OPTIONS]\n"
     "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
     "       scout-cli doctor [--interface ADDRESS|NAME] [--json]\n"
+    "       scout-cli history [--log FILE] [--json|--csv] [--no-header]\n"
     "       scout-cli -h|--help | -V|--version\n";
 
 constexpr const char* HelpText =
@@ -58,6 +60,7 @@ constexpr const char* HelpText =
     "  factory-defaults ADDRESS  reset that also restores its factory defaults\n"
     "  reconfigure ADDRESS IP MASK GATEWAY\n"
     "               give it a new address, subnet mask and gateway (0.0.0.0: none)\n"
+    "  history      the record of every command sent (and refused), newest last\n"
     "  doctor       when a controller is not found: checks the interfaces, UDP\n"
     "               port 65513, the reverse-path filter, the receive buffer and\n"
     "               the firewall, one line each (ok, warning, problem, unknown),\n"
@@ -90,6 +93,11 @@ constexpr const char* HelpText =
     "               (default 30)\n"
     "  --all        reset or factory-defaults: every controller that answers at\n"
     "               ADDRESS on the interface gets it (not reconfigure)\n"
+    "  --log FILE   the record of changes (default ~/.local/state/ethernet-scout/\n"
+    "               commands.jsonl; Windows: %LOCALAPPDATA%\\Ethernet Scout\\...):\n"
+    "               a JSON line before each command is sent and one with its\n"
+    "               outcome; where it cannot be written, nothing is sent\n"
+    "  --no-log     record nothing\n"
     "  --no-search  send by --interface without looking first, for a controller\n"
     "               whose replies this machine cannot receive; only the addresses\n"
     "               are checked\n"
@@ -425,6 +433,96 @@ std::vector<NetAddress> OwnAddresses(const InterfaceTable& table) {
     return own;
 }
 
+// The record of changes of one command (none with --no-log).
+struct Recorder {
+    bool on = false;
+    std::string path;
+    RecordLine line;
+};
+
+Recorder MakeRecorder(Session& session, const CommandRequest& request, const Decision& decision) {
+    const Options& options = session.options;
+    Recorder recorder;
+    recorder.on = !options.noLog && !options.dryRun;
+    recorder.path = options.logPath != nullptr ? options.logPath : DefaultRecordPath();
+    RecordLine& line = recorder.line;
+    line.host = HostName();
+    line.user = UserName();
+    line.command = options.commandName;
+    line.target = AddressText(request.target);
+    if (decision.send || decision.via.address != AnyAddress) {
+        line.interfaceName = InterfaceNameOf(session.names, decision.via);
+        line.interfaceAddress = AddressText(decision.via.address);
+    }
+    if (request.kind == CommandKind::Reconfigure) {
+        line.newAddress = AddressText(request.values.address);
+        line.mask = AddressText(request.values.mask);
+        line.gateway = AddressText(request.values.gateway);
+    }
+    if (!decision.targetRows.empty()) {
+        line.model = DecodeWindows1252(decision.targetRows[0].model);
+        line.version = DecodeWindows1252(decision.targetRows[0].version);
+        line.revision = DecodeWindows1252(decision.targetRows[0].revision);
+    }
+    return recorder;
+}
+
+// The intent, before the command goes; false (said, with the way out) when
+// the record cannot be written: then nothing is sent.
+bool RecordIntent(Recorder& recorder) {
+    if (!recorder.on)
+        return true;
+    recorder.line.time = LocalTimeText();
+    recorder.line.event = "intent";
+    if (const int code = AppendRecord(recorder.path, recorder.line); code != 0) {
+        Say("cannot write the record of changes " + SafeText(recorder.path.c_str()) + ": " + std::strerror(code) +
+            "; nothing was sent (--log FILE records elsewhere, --no-log sends without a record)");
+        return false;
+    }
+    return true;
+}
+
+// What became of it (or why it was refused); a failure to record that is said.
+void RecordAfter(Recorder& recorder, const char* event, const std::string& outcome, const std::string& reason) {
+    if (!recorder.on)
+        return;
+    recorder.line.time = LocalTimeText();
+    recorder.line.event = event;
+    recorder.line.outcome = outcome;
+    recorder.line.reason = reason;
+    if (const int code = AppendRecord(recorder.path, recorder.line); code != 0)
+        Say("warning: cannot write the record of changes " + SafeText(recorder.path.c_str()) + ": " +
+            std::strerror(code));
+}
+
+// scout-cli history: the record as a table (newest last), CSV or JSON; a
+// line that is no record is named and skipped.
+int RunHistory(Session& session) {
+    const std::string path =
+        session.options.logPath != nullptr ? session.options.logPath : DefaultRecordPath();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        if (errno != ENOENT) {
+            Say("cannot read the record of changes " + SafeText(path.c_str()) + ": " + std::strerror(errno));
+            return ExitFailure;
+        }
+        Print(RenderHistory({}, session.options.format, session.render));
+        return ExitOk;
+    }
+    std::string text;
+    char chunk[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, got);
+    std::fclose(file);
+    std::vector<std::string> bad;
+    const std::vector<RecordLine> lines = ReadRecords(text, &bad);
+    for (const std::string& line : bad)
+        Say(SafeText(path.c_str()) + ", " + line + "; skipped");
+    Print(RenderHistory(lines, session.options.format, session.render));
+    return ExitOk;
+}
+
 // The seconds the wait after a command took, for its result.
 double g_waitedSeconds = 0;
 
@@ -533,8 +631,10 @@ int RunCommand(Session& session) {
     looked.ownAddresses = OwnAddresses(interfaces.table);
     LookBeforeSending(session, frontEnd, list, &looked, targetText);
     const Decision decision = DecideCommand(platform, session.names, request, looked);
+    Recorder recorder = MakeRecorder(session, request, decision);
     if (!decision.send) {
         Say(decision.refusal);
+        RecordAfter(recorder, "refused", "", decision.refusal);
         return decision.exitCode;
     }
     if (!decision.warning.empty())
@@ -568,17 +668,26 @@ int RunCommand(Session& session) {
         Print(RenderCommandResult(result, options.format, session.render));
         return ExitOk;
     }
+    // Nothing goes out that the record does not hold first.
+    recorder.line.datagram = HexText(datagram.data(), datagram.size());
+    if (!RecordIntent(recorder))
+        return ExitFailure;
     Status(session, "sending " + std::string(options.commandName) + " to " + targetText + " by " +
                         Describe(session, via));
     result.sent = SendCommand(platform, frontEnd, via, datagram);
     g_commandSent = result.sent;
     if (!result.sent || options.noWait) {
+        RecordAfter(recorder, "outcome", result.sent ? "sent" : "send-failed", "");
         Print(RenderCommandResult(result, options.format, session.render));
         return result.sent ? ExitOk : ExitFailure;
     }
 
     g_commandSent = true;
     const WaitVerdict verdict = WatchTheEffect(session, request, decision, looked, list);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", g_waitedSeconds);
+    recorder.line.seconds = seconds;
+    RecordAfter(recorder, "outcome", verdict.outcome, verdict.message);
     result.rows = &list.rows;
     result.outcome = verdict.outcome.c_str();
     result.seconds = g_waitedSeconds;
@@ -663,6 +772,9 @@ int Run(int argc, char** argv) {
         break;
     case Command::Doctor:
         status = RunDoctor(session);
+        break;
+    case Command::History:
+        status = RunHistory(session);
         break;
     case Command::None:
         break;

@@ -118,6 +118,32 @@ std::string JsonRows(const std::vector<CliRow>& rows, const char* indent) {
     return out;
 }
 
+std::string RenderStrings(const char* const* headers, int count, const std::vector<std::vector<std::string>>& rows,
+                          OutputFormat format, const RenderOptions& options) {
+    std::string out;
+    if (format == OutputFormat::Csv) {
+        if (options.header)
+            AppendCsvRecord(out, std::vector<std::string>(headers, headers + count), options.lineEnd);
+        for (const auto& row : rows) {
+            std::vector<std::string> fields;
+            for (const std::string& field : row)
+                fields.push_back(SafeText(field.c_str()));
+            AppendCsvRecord(out, fields, options.lineEnd);
+        }
+        return out;
+    }
+    std::vector<std::vector<Cell>> table;
+    if (options.header)
+        table.push_back(HeaderCells(headers, count));
+    for (const auto& row : rows) {
+        std::vector<Cell> cells(row.size());
+        for (std::size_t c = 0; c < row.size(); ++c)
+            cells[c].width = AppendSafeText(cells[c].text, row[c].c_str());
+        table.push_back(cells);
+    }
+    return RenderTable(table);
+}
+
 std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options) {
     std::string out;
     switch (format) {

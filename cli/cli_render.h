@@ -15,6 +15,10 @@ namespace scout::cli {
 // "ws0 10.1.0.1", or the address alone, or the name alone where the address is "".
 std::string InterfaceLabel(const char* name, const char* address);
 
+// Plain texts (of this machine) as an aligned table or CSV, safe for a terminal.
+std::string RenderStrings(const char* const* headers, int count, const std::vector<std::vector<std::string>>& rows,
+                          OutputFormat format, const RenderOptions& options);
+
 std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options);
 // The rows as one JSON array, its lines after the first indented by indent.
 std::string JsonRows(const std::vector<CliRow>& rows, const char* indent);

@@ -4,6 +4,8 @@ virtual controllers in the lab: the bytes on the wire, what the controllers
 do, and what is refused before anything is sent."""
 
 import json
+import os
+import re
 import signal
 import sys
 import time
@@ -119,6 +121,43 @@ def the_effect_is_awaited(lab, front_for):
     full = front.shell("reset 10.1.0.20 --no-wait --json > /dev/full")
     check(full.returncode == 5 and "cannot write the output" in full.stderr,
           "sent, but the result could not be written: exit 5", full.returncode, full.stderr)
+
+
+@case(builds=("linux",))
+def the_record_of_changes(lab, front_for):
+    """Every command is recorded: a sent one (intent, then its outcome), a
+    refused one, one that could not be sent; where the record cannot be
+    written nothing is sent; history shows it, naming a line it cannot read."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C offline-ms=500"])
+    front = front_for(net)
+    record = os.path.join(lab.workdir, "record", "commands.jsonl")
+    front.cli("reset", "10.1.0.20", "--log", record)
+    front.cli("reset", "10.1.0.99", "--log", record)
+    holder = hold_port(lab, net)
+    front.cli("reset", "10.1.0.20", "--no-search", "--interface", "ws0", "--log", record)
+    holder.kill()
+    holder.wait()
+    with open(record) as f:
+        lines = [json.loads(line) for line in f]
+    check([(l["event"], l.get("outcome", "")) for l in lines] ==
+          [("intent", ""), ("outcome", "back"), ("refused", ""), ("intent", ""), ("outcome", "send-failed")],
+          "intent and outcome, a refusal, a failed send", lines)
+    check(lines[0]["model"] == "KRV-ETH1A2B" and lines[0]["interface_name"] == "ws0" and
+          lines[0]["datagram"].startswith(MAGIC_HEX) and len(lines[0]["datagram"]) == 80 and
+          re.match(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$", lines[0]["time"]) is not None,
+          "what a line holds", lines[0])
+    sent = len(command_datagrams(sim))
+    blocked = front.cli("reset", "10.1.0.20", "--log", "/proc/no-such-folder/commands.jsonl")
+    check(blocked.returncode == 1 and "cannot write the record of changes" in blocked.stderr and
+          "--no-log" in blocked.stderr and len(command_datagrams(sim)) == sent, "unwritable: nothing sent",
+          blocked.returncode, blocked.stderr)
+    with open(record, "a") as f:
+        f.write("not a record\n")
+    history = front.cli("history", "--log", record, "--json")
+    check(history.returncode == 0 and len(json.loads(history.stdout)) == 5 and stderr_lines(history) ==
+          ["scout-cli: %s, line 6: no JSON object; skipped" % record], "history, and the line it cannot read",
+          history.stdout, history.stderr)
 
 
 @case(builds=("linux",))

@@ -138,6 +138,8 @@ def main(cases, description):
     os.environ.setdefault("SCOUT_SIM", os.path.join(paths.linux_bin, "scout-sim"))
     try:
         with Lab() as lab:
+            # The record of changes of every command a case sends stays in the case's lab.
+            os.environ["XDG_STATE_HOME"] = os.path.join(lab.workdir, "state")
             cases[paths.case].function(lab, lambda net: Front(lab, net, paths.build, paths))
     except (Failure, LabError) as error:
         print("FAILED %s (%s): %s" % (paths.case, paths.build, error))
