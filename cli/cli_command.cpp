@@ -10,12 +10,6 @@
 namespace scout::cli {
 namespace {
 
-std::string Text(NetAddress address) {
-    char text[AddressTextCapacity];
-    FormatAddress(address, text, sizeof text);
-    return text;
-}
-
 bool SameTexts(const CliRow& a, const CliRow& b) {
     return std::strcmp(a.model, b.model) == 0 && std::strcmp(a.version, b.version) == 0 &&
            std::strcmp(a.revision, b.revision) == 0;
@@ -26,7 +20,7 @@ bool RowAt(const CliRow& row, const std::string& address, const BroadcastInterfa
 }
 
 std::string Label(InterfaceNames& names, const BroadcastInterface& entry) {
-    return InterfaceLabel(InterfaceNameOf(names, entry).c_str(), Text(entry.address).c_str());
+    return InterfaceLabel(InterfaceNameOf(names, entry).c_str(), AddressString(entry.address).c_str());
 }
 
 Decision Refuse(int exitCode, const std::string& why) {
@@ -85,13 +79,13 @@ bool Own(const Looked& looked, NetAddress address) {
 bool TargetRefused(const NetPlatform& platform, InterfaceNames& names, const CommandRequest& request,
                    const Looked& looked, Decision* refused) {
     if (Own(looked, request.target)) {
-        *refused = Refuse(ExitFailure, OwnAddress("The controller address", Text(request.target)));
+        *refused = Refuse(ExitFailure, OwnAddress("The controller address", AddressString(request.target)));
         return true;
     }
     for (const BroadcastInterface& entry : looked.searched) {
         const int prefix = PrefixOf(platform, entry);
         if (IsSubnetEdge(request.target, entry.address, prefix)) {
-            *refused = Refuse(ExitFailure, SubnetEdge("The controller address", Text(request.target),
+            *refused = Refuse(ExitFailure, SubnetEdge("The controller address", AddressString(request.target),
                                                       Label(names, entry), prefix));
             return true;
         }
@@ -106,12 +100,12 @@ bool NewAddressRefused(const NetPlatform& platform, InterfaceNames& names, const
         return false;
     const NetAddress wanted = request.values.address;
     if (Own(looked, wanted)) {
-        *refused = Refuse(ExitFailure, OwnAddress("The new address", Text(wanted)));
+        *refused = Refuse(ExitFailure, OwnAddress("The new address", AddressString(wanted)));
         return true;
     }
     const int prefix = PrefixOf(platform, via);
     if (IsSubnetEdge(wanted, via.address, prefix)) {
-        *refused = Refuse(ExitFailure, SubnetEdge("The new address", Text(wanted), Label(names, via), prefix));
+        *refused = Refuse(ExitFailure, SubnetEdge("The new address", AddressString(wanted), Label(names, via), prefix));
         return true;
     }
     return false;
@@ -121,7 +115,7 @@ bool NewAddressRefused(const NetPlatform& platform, InterfaceNames& names, const
 
 Decision DecideCommand(const NetPlatform& platform, InterfaceNames& names, const CommandRequest& request,
                        const Looked& looked) {
-    const std::string target = Text(request.target);
+    const std::string target = AddressString(request.target);
     Decision refused;
     if (TargetRefused(platform, names, request, looked, &refused))
         return refused;
@@ -180,7 +174,7 @@ Decision DecideCommand(const NetPlatform& platform, InterfaceNames& names, const
         decision.warning = several + "; with --all, every one of them gets the command.";
     }
     if (request.kind == CommandKind::Reconfigure && request.values.address != request.target) {
-        const std::string wanted = Text(request.values.address);
+        const std::string wanted = AddressString(request.values.address);
         for (const CliRow& row : looked.rows)
             if (RowAt(row, wanted, decision.via))
                 return Refuse(ExitFailure, NewAddressTaken(wanted));
@@ -190,7 +184,7 @@ Decision DecideCommand(const NetPlatform& platform, InterfaceNames& names, const
 }
 
 Verification VerifyReconfigure(const Decision& decision, NetAddress newAddress, const std::vector<CliRow>& after) {
-    const std::string wanted = Text(newAddress);
+    const std::string wanted = AddressString(newAddress);
     Verification result;
     std::vector<const CliRow*> there;
     for (const CliRow& row : after) {
@@ -250,11 +244,11 @@ WaitVerdict NotSeen(const char* outcome, const std::string& message) {
 
 WaitVerdict JudgeLook(const CommandRequest& request, const Decision& decision, Watch& watch,
                       const std::vector<CliRow>& look, double seconds) {
-    const std::string target = Text(request.target);
+    const std::string target = AddressString(request.target);
     if (request.kind == CommandKind::Reconfigure) {
         const Verification verified = VerifyReconfigure(decision, request.values.address, look);
         if (verified.exitCode == ExitOk)
-            return Done("answers", target + " answers at " + Text(request.values.address) + " after " + After(seconds));
+            return Done("answers", target + " answers at " + AddressString(request.values.address) + " after " + After(seconds));
         return WaitVerdict{};
     }
     bool present = false;
@@ -281,7 +275,7 @@ WaitVerdict JudgeLook(const CommandRequest& request, const Decision& decision, W
 
 WaitVerdict JudgeEnd(const CommandRequest& request, const Decision& decision, const Watch& watch,
                      const std::vector<CliRow>& last, double seconds) {
-    const std::string target = Text(request.target);
+    const std::string target = AddressString(request.target);
     const std::string waited = "within " + After(seconds);
     if (request.kind == CommandKind::Reconfigure)
         return NotSeen("not-seen", VerifyReconfigure(decision, request.values.address, last).message + " " + waited);

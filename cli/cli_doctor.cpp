@@ -8,14 +8,8 @@
 namespace scout::cli {
 namespace {
 
-std::string Text(NetAddress address) {
-    char text[AddressTextCapacity];
-    FormatAddress(address, text, sizeof text);
-    return text;
-}
-
 std::string Label(InterfaceNames& names, const BroadcastInterface& entry) {
-    const std::string address = entry.address == AnyAddress ? "" : Text(entry.address);
+    const std::string address = entry.address == AnyAddress ? "" : AddressString(entry.address);
     return InterfaceLabel(InterfaceNameOf(names, entry).c_str(), address.c_str());
 }
 

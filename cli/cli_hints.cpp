@@ -7,12 +7,6 @@
 namespace scout::cli {
 namespace {
 
-std::string Text(NetAddress address) {
-    char text[AddressTextCapacity];
-    FormatAddress(address, text, sizeof text);
-    return text;
-}
-
 std::uint32_t MaskOf(int prefix) {
     return prefix <= 0 ? 0 : prefix >= 32 ? 0xFFFFFFFFu : 0xFFFFFFFFu << (32 - prefix);
 }
@@ -36,9 +30,9 @@ std::vector<std::string> NothingAnsweredHints(InterfaceNames& names, const std::
         if (answered)
             continue;
         const std::string name = InterfaceNameOf(names, searched[i]);
-        const std::string label = InterfaceLabel(name.c_str(), Text(searched[i].address).c_str());
+        const std::string label = InterfaceLabel(name.c_str(), AddressString(searched[i].address).c_str());
         hints.push_back("nothing answered on " + label + "; `scout-cli doctor --interface " +
-                        (name.empty() ? Text(searched[i].address) : SafeText(name.c_str())) +
+                        (name.empty() ? AddressString(searched[i].address) : SafeText(name.c_str())) +
                         "` looks for the cause");
     }
     return hints;
@@ -64,7 +58,7 @@ std::string UnreachableAfterwardsHint(const NetPlatform& platform, const std::ve
     FormatAddress(MakeAddress(static_cast<std::uint8_t>(network >> 24), static_cast<std::uint8_t>(network >> 16),
                               static_cast<std::uint8_t>(network >> 8), static_cast<std::uint8_t>(network)),
                   subnet, sizeof subnet);
-    return "warning: " + Text(newAddress) + " lies outside the subnet of every interface of this workstation: "
+    return "warning: " + AddressString(newAddress) + " lies outside the subnet of every interface of this workstation: "
            "after the command it reaches the controller only with a route to " + subnet + "/" +
            std::to_string(prefix) + " or a second address there";
 }

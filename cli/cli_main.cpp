@@ -175,12 +175,6 @@ int UsageError(const std::string& problem) {
     return ExitUsage;
 }
 
-std::string AddressText(NetAddress address) {
-    char text[AddressTextCapacity];
-    FormatAddress(address, text, sizeof text);
-    return text;
-}
-
 // One run: what it was asked, where it shows progress, and the platform.
 struct Session {
     const NetPlatform& platform;
@@ -200,7 +194,7 @@ void Status(const Session& session, const std::string& line) {
 
 // "ws0 10.1.0.1", or the address alone where the platform has no name.
 std::string Describe(Session& session, const BroadcastInterface& entry) {
-    return InterfaceLabel(InterfaceNameOf(session.names, entry).c_str(), AddressText(entry.address).c_str());
+    return InterfaceLabel(InterfaceNameOf(session.names, entry).c_str(), AddressString(entry.address).c_str());
 }
 
 void OnInterface(void* observer, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
@@ -264,7 +258,7 @@ bool ResolveInterface(Session& session, const InterfaceTable& table, const char*
         std::string names;
         for (const BroadcastInterface& entry : matches)
             names += (names.empty() ? "" : ", ") + Describe(session, entry);
-        *problem = "more than one interface has the address " + AddressText(address) + " (" + names +
+        *problem = "more than one interface has the address " + AddressString(address) + " (" + names +
                    "); name one with --interface";
     }
     return false;
@@ -449,15 +443,15 @@ Recorder MakeRecorder(Session& session, const CommandRequest& request, const Dec
     line.host = HostName();
     line.user = UserName();
     line.command = options.commandName;
-    line.target = AddressText(request.target);
+    line.target = AddressString(request.target);
     if (decision.send || decision.via.address != AnyAddress) {
         line.interfaceName = InterfaceNameOf(session.names, decision.via);
-        line.interfaceAddress = AddressText(decision.via.address);
+        line.interfaceAddress = AddressString(decision.via.address);
     }
     if (request.kind == CommandKind::Reconfigure) {
-        line.newAddress = AddressText(request.values.address);
-        line.mask = AddressText(request.values.mask);
-        line.gateway = AddressText(request.values.gateway);
+        line.newAddress = AddressString(request.values.address);
+        line.mask = AddressString(request.values.mask);
+        line.gateway = AddressString(request.values.gateway);
     }
     if (!decision.targetRows.empty()) {
         line.model = DecodeWindows1252(decision.targetRows[0].model);
@@ -568,7 +562,7 @@ WaitVerdict WatchTheEffect(Session& session, const CommandRequest& request, cons
         verdict = JudgeLook(request, decision, watch, list.rows, g_waitedSeconds);
         if (watch.goneSeen && !goneSaid) {
             goneSaid = true;
-            Status(session, AddressText(request.target) + " went away after " + Seconds(waited));
+            Status(session, AddressString(request.target) + " went away after " + Seconds(waited));
         }
         if (verdict.done)
             break;
@@ -620,9 +614,9 @@ int RunCommand(Session& session) {
     int exitCode = ExitOk;
     if (!ReadRequest(options, frontEnd, &request, &exitCode))
         return exitCode;
-    const std::string targetText = AddressText(request.target);
+    const std::string targetText = AddressString(request.target);
     const bool reconfigure = request.kind == CommandKind::Reconfigure;
-    const std::string newAddress = AddressText(request.values.address);
+    const std::string newAddress = AddressString(request.values.address);
 
     Interfaces interfaces(platform);
     Looked looked;
@@ -654,7 +648,7 @@ int RunCommand(Session& session) {
                          request.values.gateway);
     else
         BuildReset(datagram, request.target, request.kind == CommandKind::FactoryDefaults);
-    const std::string interfaceText = AddressText(via.address);
+    const std::string interfaceText = AddressString(via.address);
     CommandResult result;
     result.command = options.commandName;
     result.target = targetText.c_str();
@@ -715,15 +709,8 @@ int RunDoctor(Session& session) {
     if (session.options.interfaceChoice == nullptr)
         chosen.skipped.assign(interfaces.table.skipped, interfaces.table.skipped + interfaces.table.skippedCount);
     std::vector<CheckLine> lines = CheckBeforeSearch(platform, SystemDoctor(), session.names, chosen);
-    std::unique_ptr<bool[]> cutShort(new bool[chosen.searched.size() + 1]());
-    SearchPlan plan;
-    plan.interfaces = chosen.searched.data();
-    plan.count = chosen.searched.size();
-    plan.windowMs = session.options.windowMs;
-    plan.allAtOnce = true;
-    plan.cutShort = cutShort.get();
-    SearchInterfaces(platform, frontEnd, plan);
-    const std::vector<bool> failed(cutShort.get(), cutShort.get() + chosen.searched.size());
+    std::vector<bool> failed;  // doctor takes no --sequential: every interface at once
+    Search(session, frontEnd, chosen.searched, &failed);
     for (CheckLine& line : CheckSearch(session.names, chosen.searched, failed, list.rows))
         lines.push_back(line);
     // What the search lost on the way (said on standard error too), for --json.

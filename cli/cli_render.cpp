@@ -92,6 +92,12 @@ void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields, c
 
 }  // namespace
 
+std::string AddressString(NetAddress address) {
+    char text[AddressTextCapacity];
+    FormatAddress(address, text, sizeof text);
+    return text;
+}
+
 std::string InterfaceLabel(const char* name, const char* address) {
     if (name[0] == '\0')
         return address;

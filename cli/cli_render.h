@@ -12,6 +12,9 @@
 
 namespace scout::cli {
 
+// An address as dotted text.
+std::string AddressString(NetAddress address);
+
 // "ws0 10.1.0.1", or the address alone, or the name alone where the address is "".
 std::string InterfaceLabel(const char* name, const char* address);
 
