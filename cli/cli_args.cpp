@@ -103,7 +103,118 @@ const OptionEntry* FindOption(const char* word, std::size_t nameLength) {
     return nullptr;
 }
 
+// The usage and the help, from the same names as the tables above.
+// The --window range and default, from their constants (checked at compile time).
+#define WINDOW_RANGE "100 to 10000 (default 1010)"
+static_assert(MinWindowMs == 100 && MaxWindowMs == 10000 && ReplyWindowMs == 1010,
+              "WINDOW_RANGE says the --window limits and default");
+
+constexpr const char* Usage =
+    "usage: scout-cli search [--interface ADDRESS|NAME] [--sequential] [--window MS] [--sort address]\n"
+    "                        [--json|--csv] [--no-header] [-q]\n"
+    "       scout-cli interfaces [--json|--csv] [--no-header] [-q]\n"
+    "       scout-cli reset ADDRESS [--all] [OPTIONS]\n"
+    "       scout-cli factory-defaults ADDRESS [--all] [OPTIONS]\n"
+    "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
+    "       scout-cli doctor [--interface ADDRESS|NAME] [--json]\n"
+    "       scout-cli history [--log FILE] [--json|--csv] [--no-header]\n"
+    "       scout-cli -h|--help | -V|--version\n";
+
+constexpr const char* Help =
+    "Finds the Ethernet motion controllers on every IPv4 network of this machine,\n"
+    "and sends one of them a command.\n"
+    "\n"
+    "  search       broadcast a query on every broadcast interface at once and\n"
+    "               list every controller that answers, interface by interface:\n"
+    "               a reply is listed when it arrives within the window (1010 ms\n"
+    "               after the query) or before the pass that ends the window\n"
+    "  interfaces   list the broadcast interfaces the search uses, in search order:\n"
+    "               name, address, prefix length and index\n"
+    "  reset ADDRESS             power-on reset of the controller at ADDRESS\n"
+    "  factory-defaults ADDRESS  reset that also restores its factory defaults\n"
+    "  reconfigure ADDRESS IP MASK GATEWAY\n"
+    "               give it a new address, subnet mask and gateway (0.0.0.0: none)\n"
+    "  history      the record of every command sent (and refused), newest last\n"
+    "  doctor       when a controller is not found: checks the interfaces, UDP\n"
+    "               port 65513, the reverse-path filter, the receive buffer and\n"
+    "               the firewall, one line each (ok, warning, problem, unknown),\n"
+    "               then searches every interface at once; exit 1 on a problem\n"
+    "\n"
+    "A command is one broadcast datagram, sent by the interface on which the\n"
+    "controller answers: scout-cli first searches every interface for ADDRESS\n"
+    "(or the one --interface names), then sends, and looks at that interface\n"
+    "again and again until the effect is seen (the controller is back, or\n"
+    "answers at its new address) or --timeout runs out, and prints the rows of\n"
+    "the last look and what it saw. Nothing is sent when ADDRESS does not\n"
+    "answer, answers on several interfaces or more than once (several\n"
+    "controllers share it, or one answers twice), when the new address already\n"
+    "answers or is this machine's own, or when a search window did not finish.\n"
+    "After reconfigure it checks that exactly one controller, the one it sent\n"
+    "the command to, answers at the new address.\n"
+    "\n"
+    "Options of search and the commands:\n"
+    "  --interface ADDRESS|NAME  only this interface: the search, and a command\n"
+    "               is looked for and sent there\n"
+    "  --sequential search one interface after another, a window each, as the\n"
+    "               dialog does (default: every interface at once, one window\n"
+    "               for all; --parallel says so too)\n"
+    "  --window MS  how long each interface listens, " WINDOW_RANGE "\n"
+    "  --sort address   list the rows in address order (search; default: arrival)\n"
+    "Options of the commands (OPTIONS):\n"
+    "  --dry-run    say what would be sent (interface, target, the 40 bytes) and send nothing\n"
+    "  --no-wait    send the command and exit\n"
+    "  --timeout SECONDS  how long the command's effect is awaited, 1 to 3600\n"
+    "               (default 30)\n"
+    "  --all        reset or factory-defaults: every controller that answers at\n"
+    "               ADDRESS on the interface gets it (not reconfigure)\n"
+    "  --log FILE   the record of changes (default ~/.local/state/ethernet-scout/\n"
+    "               commands.jsonl; Windows: %LOCALAPPDATA%\\Ethernet Scout\\...):\n"
+    "               a JSON line before each command is sent and one with its\n"
+    "               outcome; where it cannot be written, nothing is sent\n"
+    "  --no-log     record nothing\n"
+    "  --no-search  send by --interface without looking first, for a controller\n"
+    "               whose replies this machine cannot receive; only the addresses\n"
+    "               are checked\n"
+    "Options of all:\n"
+    "  --json       one JSON document (an array of rows; an object for a command)\n"
+    "  --csv        RFC 4180 comma-separated values with a header line\n"
+    "  --no-header  no header line in the table or CSV\n"
+    "  -q, --quiet  no progress lines on a terminal\n"
+    "  -h, --help   this text\n"
+    "  -V, --version\n"
+    "\n"
+    "On a terminal the table's rows appear as the replies arrive, and standard\n"
+    "error shows each interface as it is searched and a summary; nothing of that\n"
+    "goes to a pipe or a file.\n"
+    "\n"
+    "Examples:\n"
+    "  scout-cli search\n"
+    "  scout-cli search --sort address --csv > controllers.csv\n"
+    "  scout-cli reset 10.1.0.20\n"
+    "  scout-cli reconfigure 192.168.1.100 10.1.0.77 255.255.255.0 10.1.0.254 --interface eth1\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done (also a search with no rows)\n"
+    "  1  a failure was reported, a check refused the command, it could not be\n"
+    "     sent, or the output could not be written\n"
+    "  2  bad usage\n"
+    "  3  the command's effect was not seen in time (after reconfigure: not\n"
+    "     exactly the controller answers at its new address)\n"
+    "  4  no controller answered at ADDRESS, it answered on more than one\n"
+    "     interface (choose one with --interface), or more than once there\n"
+    "     (--all for a reset); nothing was sent\n"
+    "  5  the command was sent, but its result could not be written\n"
+    "  130, 143  interrupted while awaiting the effect (the result was written)\n";
+
 }  // namespace
+
+const char* UsageText() {
+    return Usage;
+}
+
+const char* HelpText() {
+    return Help;
+}
 
 std::string QuoteOperand(const char* text) {
     return SafeText(text, QuotedCharacters);

@@ -41,6 +41,10 @@ struct Options {
     const char* operands[MaxOperands] = {};
 };
 
+// The usage lines, and the help that follows them for --help.
+const char* UsageText();
+const char* HelpText();
+
 // Reads argv. On bad usage returns false with one line in *error that names
 // the problem (without the program's name); nothing else is looked at then.
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error);

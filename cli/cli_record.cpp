@@ -184,6 +184,75 @@ std::vector<RecordLine> ReadRecords(const std::string& text, std::vector<std::st
     return lines;
 }
 
+Recorder MakeRecorder(const Options& options, InterfaceNames& names, const CommandRequest& request,
+                      const Decision& decision) {
+    Recorder recorder;
+    recorder.on = !options.noLog && !options.dryRun;
+    recorder.path = options.logPath != nullptr ? options.logPath : DefaultRecordPath();
+    RecordLine& line = recorder.line;
+    line.host = HostName();
+    line.user = UserName();
+    line.command = options.commandName;
+    line.target = AddressString(request.target);
+    if (decision.send || decision.via.address != AnyAddress) {
+        line.interfaceName = InterfaceNameOf(names, decision.via);
+        line.interfaceAddress = AddressString(decision.via.address);
+    }
+    if (request.kind == CommandKind::Reconfigure) {
+        line.newAddress = AddressString(request.values.address);
+        line.mask = AddressString(request.values.mask);
+        line.gateway = AddressString(request.values.gateway);
+    }
+    if (!decision.targetRows.empty()) {
+        line.model = DecodeWindows1252(decision.targetRows[0].model);
+        line.version = DecodeWindows1252(decision.targetRows[0].version);
+        line.revision = DecodeWindows1252(decision.targetRows[0].revision);
+    }
+    return recorder;
+}
+
+std::string WriteIntent(Recorder& recorder) {
+    if (!recorder.on)
+        return "";
+    recorder.line.time = LocalTimeText();
+    recorder.line.event = "intent";
+    if (const int code = AppendRecord(recorder.path, recorder.line); code != 0)
+        return "cannot write the record of changes " + SafeText(recorder.path.c_str()) + ": " + std::strerror(code) +
+               "; nothing was sent (--log FILE records elsewhere, --no-log sends without a record)";
+    return "";
+}
+
+std::string WriteAfter(Recorder& recorder, const char* event, const std::string& outcome, const std::string& reason) {
+    if (!recorder.on)
+        return "";
+    recorder.line.time = LocalTimeText();
+    recorder.line.event = event;
+    recorder.line.outcome = outcome;
+    recorder.line.reason = reason;
+    if (const int code = AppendRecord(recorder.path, recorder.line); code != 0)
+        return "warning: cannot write the record of changes " + SafeText(recorder.path.c_str()) + ": " +
+               std::strerror(code);
+    return "";
+}
+
+bool ReadRecordFile(const std::string& path, std::string* text, std::string* problem) {
+    text->clear();
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        if (errno == ENOENT)
+            return true;
+        *problem = "cannot read the record of changes " + SafeText(path.c_str()) + ": " + std::strerror(errno);
+        return false;
+    }
+    char chunk[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text->append(chunk, got);
+    std::fclose(file);
+    return true;
+}
+
 std::string RenderHistory(const std::vector<RecordLine>& lines, OutputFormat format, const RenderOptions& options) {
     std::string out;
     if (format == OutputFormat::Json) {

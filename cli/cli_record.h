@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_args.h"
+#include "cli/cli_command.h"
 #include "cli/cli_render.h"
 
 namespace scout::cli {
@@ -30,6 +32,24 @@ std::vector<RecordLine> ReadRecords(const std::string& text, std::vector<std::st
 
 // `scout-cli history` as a table (newest last), CSV or JSON.
 std::string RenderHistory(const std::vector<RecordLine>& lines, OutputFormat format, const RenderOptions& options);
+
+// The record of one command as it goes (off with --no-log, and for a dry run).
+struct Recorder {
+    bool on = false;
+    std::string path;
+    RecordLine line;
+};
+Recorder MakeRecorder(const Options& options, InterfaceNames& names, const CommandRequest& request,
+                      const Decision& decision);
+// The intent, before the command goes: "" once written, else what to say
+// (then nothing may be sent).
+std::string WriteIntent(Recorder& recorder);
+// What became of it (or why it was refused): "" once written, else a warning.
+std::string WriteAfter(Recorder& recorder, const char* event, const std::string& outcome, const std::string& reason);
+
+// A record file's text: true with "" where there is no file yet; false with
+// what to say where it cannot be read.
+bool ReadRecordFile(const std::string& path, std::string* text, std::string* problem);
 
 // What the platform tells: the default file ($XDG_STATE_HOME/ethernet-scout/
 // commands.jsonl, ~/.local/state/... ; %LOCALAPPDATA%\Ethernet Scout\...), the
