@@ -31,6 +31,7 @@ FIELD_FILES = {"usr/bin/scout-cli", "usr/share/man/man1/scout-cli.1.gz",
                "usr/share/doc/ethernet-scout/copyright"}
 LAB_FILES = {"usr/bin/scout-sim", "usr/bin/scout-lab", "usr/share/man/man1/scout-sim.1.gz",
              "usr/share/man/man1/scout-lab.1.gz", "usr/share/ethernet-scout/lab/scout-lab",
+             "usr/share/ethernet-scout/VERSION",
              "usr/share/ethernet-scout/lab/scoutlab.py", "usr/share/ethernet-scout/lab/examples/demo.conf",
              "usr/share/ethernet-scout/lab/examples/demo-second-segment.conf",
              "usr/share/doc/ethernet-scout-lab/README.gz", "usr/share/doc/ethernet-scout-lab/changelog.gz",
