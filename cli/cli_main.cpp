@@ -430,16 +430,7 @@ void LookBeforeSending(Session& session, const SearchFrontEnd& frontEnd, CliList
         return;
     Status(session, "looking for " + targetText + (looked->searched.size() == 1 ? " on " + Describe(session,
                     looked->searched[0]) : std::string(" on every interface")));
-    std::unique_ptr<bool[]> cutShort(new bool[looked->searched.size() + 1]());
-    SearchPlan plan;
-    plan.interfaces = looked->searched.data();
-    plan.count = looked->searched.size();
-    plan.windowMs = session.options.windowMs;
-    plan.allAtOnce = session.options.allAtOnce;
-    plan.cutShort = cutShort.get();
-    SearchInterfaces(session.platform, frontEnd, plan);
-    for (std::size_t i = 0; i < plan.count; ++i)
-        looked->cutShort[i] = cutShort[i];
+    Search(session, frontEnd, looked->searched, &looked->cutShort);
     looked->rows = list.rows;
 }
 

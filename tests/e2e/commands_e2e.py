@@ -59,8 +59,8 @@ def reconfigure_and_factory_defaults(lab, front_for):
     check(moved.returncode == 0, "the new address answered: exit 0", moved.returncode, moved.stderr)
     result = json.loads(moved.stdout)
     addresses = [r["address"] for r in result["rows"]]
-    check("10.1.0.77" in addresses and "10.1.0.50" not in addresses and result["outcome"] == "answers" and
-          result["seconds"] < 5.0, "the rows as it answers, as soon as it does", moved.stdout)
+    check("10.1.0.77" in addresses and "10.1.0.50" not in addresses and result["outcome"] == "answers",
+          "the rows as it answers", moved.stdout)
     check(len(stderr_lines(moved)) == 1 and stderr_lines(moved)[0].startswith(
         "scout-cli: 10.1.0.50 answers at 10.1.0.77 after "), "the verification", moved.stderr)
     back = front.cli("factory-defaults", "10.1.0.77", "--csv")
@@ -99,21 +99,24 @@ def power_on_reset_and_no_answer(lab, front_for):
 
 @case
 def the_effect_is_awaited(lab, front_for):
-    """A command ends when its effect is seen: a controller back after 0.8 s
-    ends the wait then, one slower than the dialog's 5 s is still verified,
-    and one that never went away is said so (exit 3). An output that cannot be
-    written after the send has its own exit status."""
+    """A command ends when its effect is seen: a quick controller ends the
+    wait sooner than a slow one, one slower than the dialog's 5 s is still
+    verified, and one that never went away is said so (exit 3). An output that
+    cannot be written after the send has its own exit status."""
     net = build_topology(lab, "single")
-    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r offline-ms=800",
+    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r offline-ms=1500",
                                     "address=10.1.0.21 model=2 version=v revision=r offline-ms=6500",
                                     "address=10.1.0.22 model=3 version=v revision=r offline-ms=0"])
     front = front_for(net)
-    for target, within in (("10.1.0.20", 4.5), ("10.1.0.21", 12.0)):
+    waited = []
+    for target in ("10.1.0.20", "10.1.0.21"):
         result = front.cli("reset", target, "--json")
         lines = stderr_lines(result)
         check(result.returncode == 0 and json.loads(result.stdout)["outcome"] == "back" and len(lines) == 1 and
-              lines[0].startswith("scout-cli: %s is back after " % target) and result.elapsed < within,
-              "back, and the wait ends then", target, result.returncode, lines, result.elapsed)
+              lines[0].startswith("scout-cli: %s is back after " % target), "back", target, result.returncode, lines)
+        waited.append(json.loads(result.stdout)["seconds"])
+    # No figure of this machine's speed: only that each wait ends when its controller is back.
+    check(1.5 <= waited[0] < waited[1] and waited[1] >= 6.5, "each wait ends when its controller is back", waited)
     never = front.cli("reset", "10.1.0.22", "--timeout", "1")
     check(never.returncode == 3 and stderr_lines(never) == [
         "scout-cli: 10.1.0.22 still answers; the reset may not have taken effect"], "never went away: exit 3",
@@ -129,7 +132,7 @@ def the_record_of_changes(lab, front_for):
     refused one, one that could not be sent; where the record cannot be
     written nothing is sent; history shows it, naming a line it cannot read."""
     net = build_topology(lab, "single")
-    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C offline-ms=500"])
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C offline-ms=2000"])
     front = front_for(net)
     record = os.path.join(lab.workdir, "record", "commands.jsonl")
     front.cli("reset", "10.1.0.20", "--log", record)
@@ -165,12 +168,17 @@ def an_interrupted_wait_still_reports(lab, front_for):
     """Ctrl-C (or SIGTERM) during the wait: the command went out, so its result
     is written, with the outcome "interrupted", and the status is 130 (143)."""
     net = build_topology(lab, "single")
-    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r offline-ms=60000",
-                                    "address=10.1.0.21 model=2 version=v revision=r offline-ms=60000"])
+    controllers = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r offline-ms=60000",
+                                                  "address=10.1.0.21 model=2 version=v revision=r offline-ms=60000"])
     front = front_for(net)
     for sig, status, target in ((signal.SIGINT, 130, "10.1.0.20"), (signal.SIGTERM, 143, "10.1.0.21")):
+        sent = len(command_datagrams(controllers))
         proc = front.start("reset", target, "--json")
-        time.sleep(2.5)
+        deadline = time.time() + 60
+        while len(command_datagrams(controllers)) == sent:
+            check(time.time() < deadline and proc.poll() is None, "the reset went out", proc.poll())
+            time.sleep(0.05)
+        time.sleep(0.3)
         proc.send_signal(sig)
         out, err = proc.communicate(timeout=30)
         check(proc.returncode == status and json.loads(out)["outcome"] == "interrupted" and
