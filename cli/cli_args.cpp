@@ -19,7 +19,8 @@ enum Scope : unsigned {
     OfCommands = 4,
     OfDoctor = 8,
     OfHistory = 16,
-    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor | OfHistory,
+    OfApply = 32,
+    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor | OfHistory | OfApply,
 };
 
 enum class OptionId {
@@ -39,21 +40,21 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Help, "--help", "-h", false, OfAll},
     {OptionId::Version, "--version", "-V", false, OfAll},
     {OptionId::Json, "--json", nullptr, false, OfAll},
-    {OptionId::Csv, "--csv", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory},
-    {OptionId::NoHeader, "--no-header", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory},
+    {OptionId::Csv, "--csv", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply},
+    {OptionId::NoHeader, "--no-header", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply},
     {OptionId::Quiet, "--quiet", "-q", false, OfAll},
-    {OptionId::NoWait, "--no-wait", nullptr, false, OfCommands},
-    {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands},
+    {OptionId::NoWait, "--no-wait", nullptr, false, OfCommands | OfApply},
+    {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands | OfApply},
     {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands | OfDoctor},
-    {OptionId::Parallel, "--parallel", nullptr, false, OfSearch | OfCommands},
-    {OptionId::Window, "--window", nullptr, true, OfSearch | OfCommands | OfDoctor},
+    {OptionId::Parallel, "--parallel", nullptr, false, OfSearch | OfCommands | OfApply},
+    {OptionId::Window, "--window", nullptr, true, OfSearch | OfCommands | OfDoctor | OfApply},
     {OptionId::Sort, "--sort", nullptr, true, OfSearch},
     {OptionId::All, "--all", nullptr, false, OfCommands},
     {OptionId::NoSearch, "--no-search", nullptr, false, OfCommands},
-    {OptionId::Sequential, "--sequential", nullptr, false, OfSearch | OfCommands},
-    {OptionId::Timeout, "--timeout", nullptr, true, OfCommands},
-    {OptionId::Log, "--log", nullptr, true, OfCommands | OfHistory},
-    {OptionId::NoLog, "--no-log", nullptr, false, OfCommands},
+    {OptionId::Sequential, "--sequential", nullptr, false, OfSearch | OfCommands | OfApply},
+    {OptionId::Timeout, "--timeout", nullptr, true, OfCommands | OfApply},
+    {OptionId::Log, "--log", nullptr, true, OfCommands | OfHistory | OfApply},
+    {OptionId::NoLog, "--no-log", nullptr, false, OfCommands | OfApply},
 };
 
 // A decimal number from min to max, nothing else (no sign, no space).
@@ -87,6 +88,7 @@ constexpr CommandEntry CommandTable[] = {
     {"reconfigure", Command::Reconfigure, OfCommands, 4, "ADDRESS IP MASK GATEWAY"},
     {"doctor", Command::Doctor, OfDoctor, 0, nullptr},
     {"history", Command::History, OfHistory, 0, nullptr},
+    {"apply", Command::Apply, OfApply, 1, "PLAN (a CSV file, or - for standard input)"},
 };
 
 std::string Quoted(const char* text) {
@@ -117,6 +119,8 @@ constexpr const char* Usage =
     "       scout-cli factory-defaults ADDRESS [--all] [OPTIONS]\n"
     "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
     "       scout-cli doctor [--interface ADDRESS|NAME] [--json]\n"
+    "       scout-cli apply PLAN [--dry-run] [--no-wait] [--timeout SECONDS] [--log FILE|--no-log]\n"
+    "                            [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli history [--log FILE] [--json|--csv] [--no-header]\n"
     "       scout-cli -h|--help | -V|--version\n";
 
@@ -134,6 +138,16 @@ constexpr const char* Help =
     "  factory-defaults ADDRESS  reset that also restores its factory defaults\n"
     "  reconfigure ADDRESS IP MASK GATEWAY\n"
     "               give it a new address, subnet mask and gateway (0.0.0.0: none)\n"
+    "  apply PLAN   the commands of a plan, a CSV file (- for standard input)\n"
+    "               whose header is address,action,new_address,mask,gateway,model,\n"
+    "               interface: action is reset, factory-defaults or reconfigure\n"
+    "               (new_address, mask and gateway for reconfigure only), model an\n"
+    "               optional guard (KRV-ETH1A2B), interface an optional name or\n"
+    "               address. The whole plan is checked against one search first;\n"
+    "               any problem is named with its line and nothing is sent. Then\n"
+    "               every command goes, all are awaited together, and one result\n"
+    "               per row is printed: line, target, action, outcome, where it\n"
+    "               answers now, seconds\n"
     "  history      the record of every command sent (and refused), newest last\n"
     "  doctor       when a controller is not found: checks the interfaces, UDP\n"
     "               port 65513, the reverse-path filter, the receive buffer and\n"
@@ -160,7 +174,7 @@ constexpr const char* Help =
     "               for all; --parallel says so too)\n"
     "  --window MS  how long each interface listens, " WINDOW_RANGE "\n"
     "  --sort address   list the rows in address order (search; default: arrival)\n"
-    "Options of the commands (OPTIONS):\n"
+    "Options of the commands (OPTIONS) and of apply (not --all, --no-search):\n"
     "  --dry-run    say what would be sent (interface, target, the 40 bytes) and send nothing\n"
     "  --no-wait    send the command and exit\n"
     "  --timeout SECONDS  how long the command's effect is awaited, 1 to 3600\n"
@@ -192,6 +206,7 @@ constexpr const char* Help =
     "  scout-cli search --sort address --csv > controllers.csv\n"
     "  scout-cli reset 10.1.0.20\n"
     "  scout-cli reconfigure 192.168.1.100 10.1.0.77 255.255.255.0 10.1.0.254 --interface eth1\n"
+    "  scout-cli apply commissioning.csv --dry-run\n"
     "\n"
     "Exit status:\n"
     "  0  done (also a search with no rows)\n"
@@ -199,10 +214,10 @@ constexpr const char* Help =
     "     sent, or the output could not be written\n"
     "  2  bad usage\n"
     "  3  the command's effect was not seen in time (after reconfigure: not\n"
-    "     exactly the controller answers at its new address)\n"
+    "     exactly the controller answers at its new address); apply: for some row\n"
     "  4  no controller answered at ADDRESS, it answered on more than one\n"
     "     interface (choose one with --interface), or more than once there\n"
-    "     (--all for a reset); nothing was sent\n"
+    "     (--all for a reset); nothing was sent; apply: so for some row of the plan\n"
     "  5  the command was sent, but its result could not be written\n"
     "  130, 143  interrupted while awaiting the effect (the result was written)\n";
 
@@ -368,7 +383,7 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
     if (options->help || options->version)
         return true;
     if (command == nullptr) {
-        *error = "no command given (search, interfaces, reset, factory-defaults, reconfigure, doctor or history)";
+        *error = "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, doctor or history)";
         return false;
     }
     options->command = command->command;

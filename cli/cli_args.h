@@ -10,7 +10,7 @@
 
 namespace scout::cli {
 
-enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure, Doctor, History };
+enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure, Doctor, History, Apply };
 
 constexpr int MaxOperands = 4;
 constexpr std::uint32_t MinWindowMs = 100;

@@ -183,6 +183,14 @@ Decision DecideCommand(const NetPlatform& platform, InterfaceNames& names, const
     return decision;
 }
 
+void BuildDatagram(const CommandRequest& request, QueryDatagram& datagram) {
+    if (request.kind == CommandKind::Reconfigure)
+        BuildReconfigure(datagram, request.target, request.values.address, request.values.mask,
+                         request.values.gateway);
+    else
+        BuildReset(datagram, request.target, request.kind == CommandKind::FactoryDefaults);
+}
+
 Verification VerifyReconfigure(const Decision& decision, NetAddress newAddress, const std::vector<CliRow>& after) {
     const std::string wanted = AddressString(newAddress);
     Verification result;
@@ -232,12 +240,12 @@ bool IsTarget(const Decision& decision, const CliRow& row) {
     return texts;
 }
 
-WaitVerdict Done(const char* outcome, const std::string& message) {
-    return WaitVerdict{true, ExitOk, outcome, message};
+WaitVerdict Done(const char* outcome, const std::string& message, const std::string& answersAt) {
+    return WaitVerdict{true, ExitOk, outcome, message, answersAt};
 }
 
-WaitVerdict NotSeen(const char* outcome, const std::string& message) {
-    return WaitVerdict{true, ExitNotAnswered, outcome, message};
+WaitVerdict NotSeen(const char* outcome, const std::string& message, const std::string& answersAt = "") {
+    return WaitVerdict{true, ExitNotAnswered, outcome, message, answersAt};
 }
 
 }  // namespace
@@ -247,8 +255,9 @@ WaitVerdict JudgeLook(const CommandRequest& request, const Decision& decision, W
     const std::string target = AddressString(request.target);
     if (request.kind == CommandKind::Reconfigure) {
         const Verification verified = VerifyReconfigure(decision, request.values.address, look);
+        const std::string wanted = AddressString(request.values.address);
         if (verified.exitCode == ExitOk)
-            return Done("answers", target + " answers at " + AddressString(request.values.address) + " after " + After(seconds));
+            return Done("answers", target + " answers at " + wanted + " after " + After(seconds), wanted);
         return WaitVerdict{};
     }
     bool present = false;
@@ -259,7 +268,7 @@ WaitVerdict JudgeLook(const CommandRequest& request, const Decision& decision, W
         return WaitVerdict{};
     }
     if (request.kind == CommandKind::Reset)
-        return present ? Done("back", target + " is back after " + After(seconds)) : WaitVerdict{};
+        return present ? Done("back", target + " is back after " + After(seconds), target) : WaitVerdict{};
     // Factory defaults: its own address, or one that did not answer before.
     for (const CliRow& row : look) {
         if (!IsTarget(decision, row))
@@ -268,7 +277,7 @@ WaitVerdict JudgeLook(const CommandRequest& request, const Decision& decision, W
         for (const std::string& before : watch.answeredBefore)
             answeredBefore = answeredBefore || before == row.address;
         if (target == row.address || !answeredBefore)
-            return Done("back", target + " answers at " + row.address + " after " + After(seconds));
+            return Done("back", target + " answers at " + row.address + " after " + After(seconds), row.address);
     }
     return WaitVerdict{};
 }
@@ -281,7 +290,7 @@ WaitVerdict JudgeEnd(const CommandRequest& request, const Decision& decision, co
         return NotSeen("not-seen", VerifyReconfigure(decision, request.values.address, last).message + " " + waited);
     const char* what = request.kind == CommandKind::Reset ? "the reset" : "the factory defaults";
     if (!watch.goneSeen)
-        return NotSeen("still-answers", target + " still answers; " + what + " may not have taken effect");
+        return NotSeen("still-answers", target + " still answers; " + what + " may not have taken effect", target);
     return NotSeen("gone", target + " went away and nothing with its model, version and revision answered " +
                                (request.kind == CommandKind::Reset ? "at it again " : "at its address or a new one ") +
                                waited);

@@ -10,6 +10,7 @@
 #include "cli/cli_search.h"
 #include "net/address.h"
 #include "net/platform.h"
+#include "net/query_datagram.h"
 
 namespace scout::cli {
 
@@ -57,6 +58,9 @@ struct Decision {
 Decision DecideCommand(const NetPlatform& platform, InterfaceNames& names, const CommandRequest& request,
                        const Looked& looked);
 
+// The datagram that carries the request.
+void BuildDatagram(const CommandRequest& request, QueryDatagram& datagram);
+
 // What the search after a reconfigure shows: success is exactly one
 // controller at the new address on the interface it was sent by, with the
 // target's model, version and revision (any, where nothing was seen before).
@@ -78,6 +82,7 @@ struct WaitVerdict {
     int exitCode = ExitOk;
     std::string outcome;   // "back", "answers", "still-answers", "gone", "not-seen", "interrupted"
     std::string message;
+    std::string answersAt;  // where the target answers now, as far as it was seen ("": nowhere)
 };
 
 // One look's rows (the target's interface only), seconds after the send.

@@ -7,6 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/cli_args.h"
+#include "cli/cli_render.h"
+#include "net/address.h"
+
 namespace scout::cli {
 namespace {
 
@@ -107,6 +111,34 @@ std::string FormatErrorLine(const char* text) {
     }
     line += '\n';
     return line;
+}
+
+bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const char* choice,
+                   BroadcastInterface* chosen, std::string* problem) {
+    NetAddress address = 0;
+    const bool byAddress = ParseDottedAddress(choice, &address);
+    std::vector<BroadcastInterface> matches;
+    for (std::size_t i = 0; i < table.count; ++i) {
+        const BroadcastInterface& entry = table.entries[i];
+        if ((byAddress && entry.address == address) || (!byAddress && InterfaceNameOf(names, entry) == choice))
+            matches.push_back(entry);
+    }
+    if (matches.size() == 1) {
+        *chosen = matches[0];
+        return true;
+    }
+    if (matches.empty()) {
+        *problem = "no broadcast interface has the address or name '" + QuoteOperand(choice) +
+                   "' (scout-cli interfaces lists them)";
+    } else {
+        std::string labels;
+        for (const BroadcastInterface& entry : matches)
+            labels += (labels.empty() ? "" : ", ") +
+                      InterfaceLabel(InterfaceNameOf(names, entry).c_str(), AddressString(entry.address).c_str());
+        *problem = "more than one interface has the address " + AddressString(address) + " (" + labels +
+                   "); name one with --interface";
+    }
+    return false;
 }
 
 }  // namespace scout::cli

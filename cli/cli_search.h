@@ -21,6 +21,12 @@ struct InterfaceNames {
 // The name of an interface as the platform gives it ("" where it has none).
 std::string InterfaceNameOf(InterfaceNames& names, const BroadcastInterface& entry);
 
+// The interface a text names among those of table: by its address, else by
+// its name. Two interfaces with the one address need their name. false with
+// the problem in one line.
+bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const char* choice,
+                   BroadcastInterface* chosen, std::string* problem);
+
 // The search's front end over a vector of rows (kept interface by interface
 // in an all-at-once search): each row's interface named (where names is set),
 // and, where the caller wants them, a call as each row arrives and as each

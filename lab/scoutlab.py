@@ -19,6 +19,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -295,7 +296,15 @@ class Lab:
         pids = self._wineserver_pids(wineprefix)
         if not pids or any(os.stat("/proc/%d/ns/net" % p).st_ino != ns_inode for p in pids):
             raise LabError("refusing: the wineserver of %s is not inside %s" % (wineprefix, ns))
-        return self.run(ns, ["wine"] + list(argv), env=self.wine_env(wineprefix), timeout=timeout, text=text)
+        result = self.run(ns, ["wine"] + list(argv), env=self.wine_env(wineprefix), timeout=timeout, text=text)
+        if result.returncode != 0 and not result.stdout and not result.stderr:
+            # Seen twice in some thousand runs under Wine (never outside it, never
+            # when repeated): a program that ended non-zero without a word. None
+            # of ours does that, so it is run once more, and said.
+            print("NOTE: under Wine, %s ended with %d and wrote nothing; ran it again" %
+                  (" ".join(argv), result.returncode), file=sys.stderr, flush=True)
+            result = self.run(ns, ["wine"] + list(argv), env=self.wine_env(wineprefix), timeout=timeout, text=text)
+        return result
 
 
 WINE_PREFIX_MARK = ".scout-ready"

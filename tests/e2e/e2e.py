@@ -77,7 +77,8 @@ class Front:
         try:
             result.rows = json.loads(result.stdout)
         except ValueError:
-            raise Failure("search --json printed no JSON:\n%s\nstderr:\n%s" % (result.stdout, result.stderr))
+            raise Failure("search --json printed no JSON (exit %d):\n%s\nstderr:\n%s" %
+                          (result.returncode, result.stdout, result.stderr))
         return result
 
 

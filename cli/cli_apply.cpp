@@ -1,0 +1,185 @@
+// scout-cli apply PLAN (see cli_apply.h): the plan read, one search of every
+// interface, every row checked, then (unless --dry-run) each row's intent
+// recorded, every command sent, all of them awaited together, and one result
+// per row.
+#include "cli/cli_apply.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/cli_plan.h"
+#include "cli/cli_render.h"
+#include "cli/cli_text.h"
+#include "cli/cli_wait.h"
+#include "net/controller_commands.h"
+
+namespace scout::cli {
+namespace {
+
+// The plan's text, from its file or (for "-") standard input; a plan larger
+// than ReadPlan takes is read only so far as to say so.
+bool ReadPlanFile(const char* path, std::string* text, std::string* problem) {
+    const bool standardInput = std::strcmp(path, "-") == 0;
+    errno = 0;
+    std::FILE* file = standardInput ? stdin : std::fopen(path, "rb");
+    if (file == nullptr) {
+        *problem = "cannot read the plan " + SafeText(path) + ": " + std::strerror(errno);
+        return false;
+    }
+    char chunk[65536];
+    std::size_t got = 0;
+    while (text->size() <= MaxPlanBytes && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text->append(chunk, got);
+    const bool failed = std::ferror(file) != 0;
+    const int code = errno != 0 ? errno : EIO;
+    if (!standardInput)
+        std::fclose(file);
+    if (failed) {
+        *problem = "cannot read the plan " + SafeText(path) + ": " + std::strerror(code);
+        return false;
+    }
+    return true;
+}
+
+std::string PlanName(const char* path) {
+    return std::strcmp(path, "-") == 0 ? std::string("standard input") : SafeText(path);
+}
+
+PlanResult ResultOf(Session& session, const PlanStep& step) {
+    PlanResult result;
+    result.line = step.row.line;
+    result.target = AddressString(step.request.target);
+    result.action = step.row.action;
+    result.interfaceName = InterfaceNameOf(session.names, step.decision.via);
+    result.interfaceAddress = AddressString(step.decision.via.address);
+    if (step.request.kind == CommandKind::Reconfigure)
+        result.newAddress = AddressString(step.request.values.address);
+    return result;
+}
+
+// --dry-run: what each row would send, and where.
+int ShowPlan(Session& session, const std::vector<PlanStep>& steps) {
+    std::vector<PlanResult> results;
+    for (const PlanStep& step : steps) {
+        PlanResult result = ResultOf(session, step);
+        QueryDatagram datagram;
+        BuildDatagram(step.request, datagram);
+        result.datagramHex = HexText(datagram.data(), datagram.size());
+        results.push_back(result);
+    }
+    Print(RenderPlanResults(results, true, session.options.format, session.render));
+    return ExitOk;
+}
+
+// The plan's commands: every intent recorded before the first goes (where
+// one cannot be, none goes), each sent by its interface, then all awaited.
+int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked& looked, CliList& list) {
+    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
+    std::vector<Recorder> recorders;
+    for (const PlanStep& step : steps) {
+        Recorder recorder = MakeRecorder(session.options, session.names, step.request, step.decision);
+        recorder.line.command = step.row.action;
+        QueryDatagram datagram;
+        BuildDatagram(step.request, datagram);
+        recorder.line.datagram = HexText(datagram.data(), datagram.size());
+        recorders.push_back(recorder);
+    }
+    for (std::size_t i = 0; i < recorders.size(); ++i) {
+        if (RecordIntent(recorders[i]))
+            continue;
+        for (std::size_t j = 0; j < i; ++j)
+            RecordAfter(recorders[j], "outcome", "not-sent", "the record of a later plan line could not be written");
+        return ExitFailure;
+    }
+    std::vector<PlanResult> results;
+    std::vector<Awaited> awaited;
+    std::vector<int> status;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        QueryDatagram datagram;
+        BuildDatagram(steps[i].request, datagram);
+        Status(session, "sending " + steps[i].row.action + " to " + AddressString(steps[i].request.target) + " by " +
+                            Describe(session, steps[i].decision.via));
+        results.push_back(ResultOf(session, steps[i]));
+        const bool sent = SendCommand(session.platform, frontEnd, steps[i].decision.via, datagram);
+        if (sent)
+            NoteCommandSent();
+        Awaited one;
+        one.request = steps[i].request;
+        one.decision = steps[i].decision;
+        if (!sent)
+            one.verdict = WaitVerdict{true, ExitFailure, "send-failed", "it could not be sent", ""};
+        else if (session.options.noWait)
+            one.verdict = WaitVerdict{true, ExitOk, "sent", "", ""};
+        awaited.push_back(one);
+    }
+    AwaitEffects(session, awaited, looked.rows, list);
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const WaitVerdict& verdict = awaited[i].verdict;
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", awaited[i].seconds);
+        recorders[i].line.seconds = seconds;
+        RecordAfter(recorders[i], "outcome", verdict.outcome, verdict.message);
+        results[i].outcome = verdict.outcome;
+        results[i].answersAt = verdict.answersAt;
+        results[i].seconds = awaited[i].seconds;
+        status.push_back(verdict.exitCode);
+        if (verdict.exitCode != ExitOk && !verdict.message.empty())
+            Say("line " + std::to_string(steps[i].row.line) + ": " + verdict.message);
+    }
+    Print(RenderPlanResults(results, false, session.options.format, session.render));
+    return PlanExitStatus(status);
+}
+
+}  // namespace
+
+int RunApply(Session& session) {
+    const NetPlatform& platform = session.platform;
+    const char* path = session.options.operands[0];
+    std::string text, problem;
+    if (!ReadPlanFile(path, &text, &problem)) {
+        Say(problem);
+        return ExitFailure;
+    }
+    std::vector<std::string> problems;
+    const std::vector<PlanRow> rows = ReadPlan(text, &problems);
+
+    CliList list;
+    Observe(session, &list);
+    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
+    Interfaces interfaces(platform);
+    Looked looked;
+    int exitCode = ExitOk;
+    if (!ChooseInterfaces(session, frontEnd, interfaces, &looked.searched, &exitCode))
+        return exitCode;
+    looked.ownAddresses = OwnAddresses(interfaces.table);
+    PlanCheck check;
+    if (!rows.empty()) {
+        Status(session, "looking for the plan's " + Count(rows.size(), "controller", "controllers") +
+                            " on every interface");
+        Search(session, frontEnd, looked.searched, &looked.cutShort);
+        looked.rows = list.rows;
+        check = CheckPlan(platform, session.names, interfaces.table, rows, looked);
+    }
+    for (const std::string& line : check.problems)
+        problems.push_back(line);
+    if (!problems.empty()) {
+        // Every problem in the order of the plan's lines.
+        auto lineOf = [](const std::string& said) {
+            return said.compare(0, 5, "line ") == 0 ? std::atoi(said.c_str() + 5) : 0;
+        };
+        std::stable_sort(problems.begin(), problems.end(),
+                         [&](const std::string& a, const std::string& b) { return lineOf(a) < lineOf(b); });
+        for (const std::string& line : problems)
+            Say(PlanName(path) + ", " + line);
+        Say("the plan was refused (" + Count(problems.size(), "problem", "problems") + "); nothing was sent.");
+        return check.exitCode == ExitNoTarget ? ExitNoTarget : ExitFailure;
+    }
+    if (session.options.dryRun)
+        return ShowPlan(session, check.steps);
+    return SendPlan(session, check.steps, looked, list);
+}
+
+}  // namespace scout::cli

@@ -1,0 +1,71 @@
+// A plan of commands for `scout-cli apply`: a CSV file (RFC 4180, a header
+// line) of one command per row, read strictly and checked as a whole before
+// anything is sent. Pure functions over the plan's text and what the search
+// saw, so that every refusal is tested on the fake platform.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "cli/cli_render.h"
+#include "cli/cli_search.h"
+
+namespace scout::cli {
+
+// The header a plan starts with, its columns in this order.
+constexpr const char* PlanHeader = "address,action,new_address,mask,gateway,model,interface";
+constexpr std::size_t PlanColumns = 7;
+constexpr std::size_t MaxPlanBytes = 1024 * 1024;
+constexpr std::size_t MaxPlanLineBytes = 1024;
+constexpr std::size_t MaxPlanRows = 1000;
+
+// One row as written (its fields unquoted), with its line number.
+struct PlanRow {
+    int line = 0;
+    std::string address, action, newAddress, mask, gateway, model, interfaceChoice;
+};
+
+// The rows of a plan's text. Each line that cannot be read is one problem,
+// "line N: why"; an empty plan or a wrong header is one too.
+std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<std::string>* problems);
+
+// One row as the command it asks for: false with "line N: why" where a field
+// is wrong.
+bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* problem);
+
+// A row of the plan that may go: where and how.
+struct PlanStep {
+    PlanRow row;
+    CommandRequest request;
+    Decision decision;
+};
+
+// The whole plan checked against one search of every interface: every step
+// that may go, or every problem, one per plan line, and the exit status of the
+// refusal (ExitNoTarget where a target was not found or is ambiguous).
+struct PlanCheck {
+    std::vector<PlanStep> steps;
+    std::vector<std::string> problems;
+    int exitCode = ExitOk;
+};
+PlanCheck CheckPlan(const NetPlatform& platform, InterfaceNames& names, const InterfaceTable& table,
+                    const std::vector<PlanRow>& rows, const Looked& looked);
+
+// What became of one row, for the table, CSV and JSON of apply.
+struct PlanResult {
+    int line = 0;
+    std::string target, action, interfaceName, interfaceAddress, newAddress;
+    std::string outcome;    // "back", "answers", "still-answers", "not-seen", "sent", "send-failed", ...
+    std::string answersAt;  // where the controller answers now, as far as was seen
+    double seconds = 0;
+    std::string datagramHex;  // a dry run: what would be sent
+};
+std::string RenderPlanResults(const std::vector<PlanResult>& results, bool dryRun, OutputFormat format,
+                              const RenderOptions& options);
+
+// The exit status of a plan that went out: the worst of its rows.
+int PlanExitStatus(const std::vector<int>& rowStatus);
+
+}  // namespace scout::cli

@@ -1,0 +1,184 @@
+// One run of scout-cli (see cli_session.h).
+#include "cli/cli_session.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "cli/cli_command.h"
+#include "cli/cli_render.h"
+#include "cli/console.h"
+#include "net/address.h"
+#include "net/error_report.h"
+
+namespace scout::cli {
+namespace {
+
+// Standard output: every write checked, the first failure kept for the end.
+int g_outputError = 0;
+// Once a command went out, an output that cannot be written has its own exit
+// status, so that a script does not send it twice.
+bool g_commandSent = false;
+
+void OnInterface(void* observer, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
+    auto& session = *static_cast<Session*>(observer);
+    Status(session, "searching " + Describe(session, entry) + " (" + std::to_string(position) + "/" +
+                        std::to_string(count) + ")" + (session.options.allAtOnce ? ", all at once" : ""));
+}
+
+void OnRow(void* observer, const CliRow& row) {
+    if (static_cast<Session*>(observer)->streamRows)
+        Print(StreamRow(row));
+}
+
+}  // namespace
+
+void Print(const std::string& text) {
+    if (g_outputError != 0 || text.empty())
+        return;
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        g_outputError = errno != 0 ? errno : EIO;
+}
+
+// The status after everything was written: a failed write, flush or close of
+// standard output is a failure, said once (a reader that went away, as
+// `| head -1` does, is not told about).
+int FinishOutput(int status) {
+    errno = 0;
+    if (g_outputError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0))
+        g_outputError = errno != 0 ? errno : EIO;
+    if (std::fclose(stdout) != 0 && g_outputError == 0)
+        g_outputError = errno != 0 ? errno : EIO;
+    if (g_outputError == 0)
+        return status;
+    if (g_outputError != EPIPE) {
+        std::fprintf(stderr, "scout-cli: cannot write the output: %s\n", std::strerror(g_outputError));
+        std::fflush(stderr);
+    }
+    return g_commandSent ? ExitSentUnreported : ExitFailure;
+}
+
+void NoteCommandSent() {
+    g_commandSent = true;
+}
+
+void Say(const std::string& line) {
+    std::fputs(("scout-cli: " + line + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+int UsageError(const std::string& problem) {
+    Say(problem);
+    std::fputs("Try 'scout-cli --help' for more information.\n", stderr);
+    return ExitUsage;
+}
+
+void Status(const Session& session, const std::string& line) {
+    if (!session.status)
+        return;
+    std::fputs((line + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+std::string Describe(Session& session, const BroadcastInterface& entry) {
+    return InterfaceLabel(InterfaceNameOf(session.names, entry).c_str(), AddressString(entry.address).c_str());
+}
+
+void Observe(Session& session, CliList* list) {
+    list->names = &session.names;
+    list->observer = &session;
+    list->interfaceBegins = OnInterface;
+    list->rowAdded = OnRow;
+}
+
+bool Interfaces::Load(const SearchFrontEnd& reports) {
+    int code = 0;
+    const TableStatus status = platform.loadInterfaces(platform.context, &table, &code);
+    if (status == TableStatus::Ok)
+        return true;
+    ReportTableFailure(reports, platform, status, code);
+    return false;
+}
+
+bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
+                      std::vector<BroadcastInterface>* chosen, int* exitCode) {
+    chosen->clear();
+    if (!interfaces.Load(reports)) {
+        *exitCode = ExitFailure;
+        return false;
+    }
+    const InterfaceTable& table = interfaces.table;
+    if (session.options.interfaceChoice == nullptr) {
+        chosen->assign(table.entries, table.entries + table.count);
+        return true;
+    }
+    BroadcastInterface entry{};
+    std::string problem;
+    if (!FindInterface(session.names, table, session.options.interfaceChoice, &entry, &problem)) {
+        *exitCode = UsageError(problem);
+        return false;
+    }
+    chosen->push_back(entry);
+    return true;
+}
+
+std::vector<NetAddress> OwnAddresses(const InterfaceTable& table) {
+    std::vector<NetAddress> own;
+    for (std::size_t i = 0; i < table.count; ++i)
+        own.push_back(table.entries[i].address);
+    for (std::size_t i = 0; i < table.skippedCount; ++i)
+        own.push_back(table.skipped[i].entry.address);
+    return own;
+}
+
+SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
+                     std::vector<bool>* cutShort) {
+    std::unique_ptr<bool[]> flags(new bool[where.size() + 1]());
+    SearchPlan plan;
+    plan.interfaces = where.data();
+    plan.count = where.size();
+    plan.windowMs = session.options.windowMs;
+    plan.allAtOnce = session.options.allAtOnce;
+    plan.cutShort = flags.get();
+    const SearchOutcome outcome = SearchInterfaces(session.platform, frontEnd, plan);
+    if (cutShort != nullptr)
+        cutShort->assign(flags.get(), flags.get() + where.size());
+    return outcome;
+}
+
+void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
+          std::uint32_t windowMs) {
+    SearchPlan plan;
+    plan.interfaces = where.data();
+    plan.count = where.size();
+    plan.windowMs = windowMs;
+    plan.allAtOnce = true;
+    SearchInterfaces(platform, frontEnd, plan);
+}
+
+std::string Seconds(std::uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", ms / 1000.0);
+    return text;
+}
+
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+bool RecordIntent(Recorder& recorder) {
+    const std::string problem = WriteIntent(recorder);
+    if (!problem.empty())
+        Say(problem);
+    return problem.empty();
+}
+
+void RecordAfter(Recorder& recorder, const char* event, const std::string& outcome, const std::string& reason) {
+    const std::string problem = WriteAfter(recorder, event, outcome, reason);
+    if (!problem.empty())
+        Say(problem);
+}
+
+}  // namespace scout::cli

@@ -1,0 +1,80 @@
+// One run of scout-cli: what it was asked, where it writes, the interfaces it
+// works from and the searches it makes. Every subcommand's flow (cli_main,
+// cli_apply) is built of these.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/cli_args.h"
+#include "cli/cli_record.h"
+#include "cli/cli_search.h"
+#include "net/controller_search.h"
+#include "net/platform.h"
+
+namespace scout::cli {
+
+// Standard output, every write checked; the first failure is kept for
+// FinishOutput, which says it once and gives the run's status.
+void Print(const std::string& text);
+int FinishOutput(int status);
+// From here on, an output that cannot be written ends with ExitSentUnreported.
+void NoteCommandSent();
+
+// "scout-cli: LINE" on standard error; bad usage adds the --help line.
+void Say(const std::string& line);
+int UsageError(const std::string& problem);
+
+struct Session {
+    const NetPlatform& platform;
+    const Options& options;
+    RenderOptions render;
+    bool status = false;      // progress lines on standard error (a terminal, not --quiet)
+    bool streamRows = false;  // the table's rows printed as they arrive
+    InterfaceNames names;     // of every list of the run
+};
+
+// A progress line, where the session shows them.
+void Status(const Session& session, const std::string& line);
+// "ws0 10.1.0.1", or the address alone where the platform has no name.
+std::string Describe(Session& session, const BroadcastInterface& entry);
+// A list whose progress the session shows.
+void Observe(Session& session, CliList* list);
+
+// The interfaces of the platform, held for as long as a run needs them.
+struct Interfaces {
+    const NetPlatform& platform;
+    InterfaceTable table;
+    explicit Interfaces(const NetPlatform& p) : platform(p) {}
+    ~Interfaces() { platform.releaseInterfaces(platform.context, &table); }
+    Interfaces(const Interfaces&) = delete;
+    Interfaces& operator=(const Interfaces&) = delete;
+    bool Load(const SearchFrontEnd& reports);
+};
+
+// Loads the interfaces and chooses those a search covers: the one
+// --interface names, or all. On false, *exitCode says how the run ends.
+bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
+                      std::vector<BroadcastInterface>* chosen, int* exitCode);
+// Every address of the workstation's interfaces, searched or skipped.
+std::vector<NetAddress> OwnAddresses(const InterfaceTable& table);
+
+// The search of the interfaces given, as the options ask; *cutShort (where
+// given) says which windows a failure cut short.
+SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
+                     std::vector<bool>* cutShort = nullptr);
+// One short look at the interfaces given, all at once, without progress lines.
+void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
+          std::uint32_t windowMs);
+
+// "1.2 s"; "3 controllers".
+std::string Seconds(std::uint32_t ms);
+std::string Count(std::size_t n, const char* one, const char* many);
+
+// The record of changes: the intent before a command goes (false: it may
+// not go; the reason was said), then what became of it.
+bool RecordIntent(Recorder& recorder);
+void RecordAfter(Recorder& recorder, const char* event, const std::string& outcome, const std::string& reason);
+
+}  // namespace scout::cli
