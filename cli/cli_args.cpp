@@ -119,8 +119,8 @@ constexpr const char* Usage =
     "       scout-cli factory-defaults ADDRESS [--all] [OPTIONS]\n"
     "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
     "       scout-cli doctor [--interface ADDRESS|NAME] [--json]\n"
-    "       scout-cli apply PLAN [--dry-run] [--no-wait] [--timeout SECONDS] [--log FILE|--no-log]\n"
-    "                            [--json|--csv] [--no-header] [-q]\n"
+    "       scout-cli apply PLAN [--dry-run] [--no-wait] [--timeout SECONDS]\n"
+    "                            [--log FILE|--no-log] [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli history [--log FILE] [--json|--csv] [--no-header]\n"
     "       scout-cli -h|--help | -V|--version\n";
 

@@ -26,6 +26,8 @@ def table(rows, count=None):
     return struct.pack("<I", len(rows) if count is None else count) + b"".join(rows)
 
 
+PLAN_HEADER = b"address,action,new_address,mask,gateway,model,interface\n"
+
 SEEDS = {
     "reply": {
         "query": MAGIC + bytes(24),
@@ -51,6 +53,12 @@ SEEDS = {
         "controls": bytes(range(1, 32)) + b"\0\x7f\x1b[31m\0",
         "high": bytes(range(0x80, 0x100)),
         "quotes": b'a,"b"\0c\r\nd\0\\u0000\0',
+    },
+    "plan": {
+        "good": PLAN_HEADER + b"10.1.0.21,reset,,,,,\r\n10.1.0.22,reconfigure,10.1.0.77,255.255.255.0,0.0.0.0,"
+                              b"KRV-ETH1,ws0\n",
+        "quoted": b"\xef\xbb\xbf" + PLAN_HEADER + b'"10.1.0.21","re""set",,,,"a,b",\n"x\n',
+        "faults": PLAN_HEADER + b"\n10.1.0.21\x1b,reset\n\xff,,,,,,\n,,,,,,,\n",
     },
 }
 
