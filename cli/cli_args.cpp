@@ -11,6 +11,7 @@ namespace scout::cli {
 namespace {
 
 constexpr std::size_t QuotedCharacters = 64;
+constexpr std::uint32_t MaxCount = 10000;
 
 // Which subcommands an option belongs to.
 enum Scope : unsigned {
@@ -20,12 +21,14 @@ enum Scope : unsigned {
     OfDoctor = 8,
     OfHistory = 16,
     OfApply = 32,
-    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor | OfHistory | OfApply,
+    OfWatch = 64,
+    OfCommission = 128,
+    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor | OfHistory | OfApply | OfWatch | OfCommission,
 };
 
 enum class OptionId {
     Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch,
-    Sequential, Timeout, Log, NoLog
+    Sequential, Timeout, Log, NoLog, Interval, First, Last, Mask, Gateway, Factory, Count
 };
 
 struct OptionEntry {
@@ -40,21 +43,29 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Help, "--help", "-h", false, OfAll},
     {OptionId::Version, "--version", "-V", false, OfAll},
     {OptionId::Json, "--json", nullptr, false, OfAll},
-    {OptionId::Csv, "--csv", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply},
-    {OptionId::NoHeader, "--no-header", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply},
+    {OptionId::Csv, "--csv", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply | OfWatch | OfCommission},
+    {OptionId::NoHeader, "--no-header", nullptr, false,
+     OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply | OfWatch | OfCommission},
     {OptionId::Quiet, "--quiet", "-q", false, OfAll},
     {OptionId::NoWait, "--no-wait", nullptr, false, OfCommands | OfApply},
-    {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands | OfApply},
-    {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands | OfDoctor},
+    {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands | OfApply | OfCommission},
+    {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands | OfDoctor | OfWatch | OfCommission},
     {OptionId::Parallel, "--parallel", nullptr, false, OfSearch | OfCommands | OfApply},
-    {OptionId::Window, "--window", nullptr, true, OfSearch | OfCommands | OfDoctor | OfApply},
+    {OptionId::Window, "--window", nullptr, true, OfSearch | OfCommands | OfDoctor | OfApply | OfWatch | OfCommission},
     {OptionId::Sort, "--sort", nullptr, true, OfSearch},
     {OptionId::All, "--all", nullptr, false, OfCommands},
     {OptionId::NoSearch, "--no-search", nullptr, false, OfCommands},
     {OptionId::Sequential, "--sequential", nullptr, false, OfSearch | OfCommands | OfApply},
-    {OptionId::Timeout, "--timeout", nullptr, true, OfCommands | OfApply},
-    {OptionId::Log, "--log", nullptr, true, OfCommands | OfHistory | OfApply},
-    {OptionId::NoLog, "--no-log", nullptr, false, OfCommands | OfApply},
+    {OptionId::Timeout, "--timeout", nullptr, true, OfCommands | OfApply | OfCommission},
+    {OptionId::Log, "--log", nullptr, true, OfCommands | OfHistory | OfApply | OfCommission},
+    {OptionId::NoLog, "--no-log", nullptr, false, OfCommands | OfApply | OfCommission},
+    {OptionId::Interval, "--interval", nullptr, true, OfWatch | OfCommission},
+    {OptionId::First, "--first", nullptr, true, OfCommission},
+    {OptionId::Last, "--last", nullptr, true, OfCommission},
+    {OptionId::Mask, "--mask", nullptr, true, OfCommission},
+    {OptionId::Gateway, "--gateway", nullptr, true, OfCommission},
+    {OptionId::Factory, "--factory", nullptr, true, OfCommission},
+    {OptionId::Count, "--count", nullptr, true, OfCommission},
 };
 
 // A decimal number from min to max, nothing else (no sign, no space).
@@ -89,6 +100,8 @@ constexpr CommandEntry CommandTable[] = {
     {"doctor", Command::Doctor, OfDoctor, 0, nullptr},
     {"history", Command::History, OfHistory, 0, nullptr},
     {"apply", Command::Apply, OfApply, 1, "PLAN (a CSV file, or - for standard input)"},
+    {"watch", Command::Watch, OfWatch, 0, nullptr},
+    {"commission", Command::Commission, OfCommission, 0, nullptr},
 };
 
 std::string Quoted(const char* text) {
@@ -236,7 +249,7 @@ std::string QuoteOperand(const char* text) {
 }
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    static_assert(static_cast<std::size_t>(OptionId::NoLog) + 1 == std::size(OptionTable), "one entry per option");
+    static_assert(static_cast<std::size_t>(OptionId::Count) + 1 == std::size(OptionTable), "one entry per option");
     bool seen[std::size(OptionTable)] = {};  // by OptionId
     const OptionEntry* given[std::size(OptionTable)] = {};
     std::size_t givenCount = 0;
@@ -343,6 +356,34 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
             case OptionId::NoLog:
                 options->noLog = true;
                 break;
+            case OptionId::Interval:
+                if (!ParseBounded(value, MinWaitSeconds, MaxWaitSeconds, &options->intervalSeconds)) {
+                    *error = "--interval takes seconds from " + std::to_string(MinWaitSeconds) + " to " +
+                             std::to_string(MaxWaitSeconds) + ", not " + Quoted(value);
+                    return false;
+                }
+                break;
+            case OptionId::Count:
+                if (!ParseBounded(value, 1, MaxCount, &options->count)) {
+                    *error = "--count takes a number from 1 to " + std::to_string(MaxCount) + ", not " + Quoted(value);
+                    return false;
+                }
+                break;
+            case OptionId::First:
+                options->first = value;
+                break;
+            case OptionId::Last:
+                options->last = value;
+                break;
+            case OptionId::Mask:
+                options->mask = value;
+                break;
+            case OptionId::Gateway:
+                options->gateway = value;
+                break;
+            case OptionId::Factory:
+                options->factory = value;
+                break;
             case OptionId::Sort:
                 if (std::strcmp(value, "address") != 0) {
                     *error = "--sort takes 'address', not " + Quoted(value);
@@ -383,7 +424,8 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
     if (options->help || options->version)
         return true;
     if (command == nullptr) {
-        *error = "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, doctor or history)";
+        *error = "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, watch, commission, doctor "
+                 "or history)";
         return false;
     }
     options->command = command->command;
@@ -408,6 +450,15 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
     }
     if (options->noLog && options->logPath != nullptr) {
         *error = "--log and --no-log exclude each other";
+        return false;
+    }
+    if (options->command == Command::Commission &&
+        (options->first == nullptr || options->mask == nullptr || options->gateway == nullptr)) {
+        *error = "commission needs --first IP, --mask MASK and --gateway GW";
+        return false;
+    }
+    if (options->intervalSeconds * 1000u < options->windowMs) {
+        *error = "--interval must be at least the window (" + std::to_string(options->windowMs) + " ms)";
         return false;
     }
     if (options->noSearch && options->interfaceChoice == nullptr) {

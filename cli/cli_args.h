@@ -10,7 +10,8 @@
 
 namespace scout::cli {
 
-enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure, Doctor, History, Apply };
+enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure, Doctor, History, Apply, Watch,
+                     Commission };
 
 constexpr int MaxOperands = 4;
 constexpr std::uint32_t MinWindowMs = 100;
@@ -37,6 +38,15 @@ struct Options {
     std::uint32_t windowMs = ReplyWindowMs;  // --window MS
     std::uint32_t waitSeconds = 30;          // --timeout SECONDS: how long a command's effect is awaited
     const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME
+    std::uint32_t intervalSeconds = 2;       // --interval: from one search of watch or commission to the next
+    // commission: the range it gives addresses from, the values each gets,
+    // the factory address it waits at, and how many it commissions (0: no end).
+    const char* first = nullptr;
+    const char* last = nullptr;
+    const char* mask = nullptr;
+    const char* gateway = nullptr;
+    const char* factory = "192.168.1.100";
+    std::uint32_t count = 0;
     int operandCount = 0;
     const char* operands[MaxOperands] = {};
 };

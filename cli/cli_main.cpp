@@ -18,6 +18,7 @@
 #include "cli/cli_search.h"
 #include "cli/cli_session.h"
 #include "cli/cli_wait.h"
+#include "cli/cli_watch.h"
 #include "cli/cli_text.h"
 #include "cli/console.h"
 #include "net/address.h"
@@ -331,6 +332,9 @@ int Run(int argc, char** argv) {
         break;
     case Command::Apply:
         status = RunApply(session);
+        break;
+    case Command::Watch:
+        status = RunWatch(session);
         break;
     case Command::None:
         break;

@@ -104,19 +104,36 @@ std::string InterfaceLabel(const char* name, const char* address) {
     return address[0] != '\0' ? SafeText(name) + " " + address : SafeText(name);
 }
 
+std::string JsonRowKeys(const CliRow& row) {
+    const std::string values[] = {DecodeWindows1252(row.address), DecodeWindows1252(row.model),
+                                  DecodeWindows1252(row.version), DecodeWindows1252(row.revision),
+                                  row.interfaceAddress,           ValidUtf8(row.interfaceName)};
+    std::string out;
+    for (int c = 0; c < RowColumns + 1; ++c)
+        AppendJsonKey(out, JsonKeys[c], values[c], c == 0);
+    return out;
+}
+
+std::vector<std::string> CsvRowHeaders() {
+    return std::vector<std::string>(std::begin(CsvHeaders), std::end(CsvHeaders));
+}
+
+std::vector<std::string> CsvRowFields(const CliRow& row) {
+    return {DeviceText(row.address), DeviceText(row.model), DeviceText(row.version),
+            DeviceText(row.revision), row.interfaceAddress, SafeText(row.interfaceName)};
+}
+
+void AppendCsvFields(std::string& out, const std::vector<std::string>& fields, const char* lineEnd) {
+    AppendCsvRecord(out, fields, lineEnd);
+}
+
 std::string JsonRows(const std::vector<CliRow>& rows, const char* indent) {
     if (rows.empty())
         return "[]";
     std::string out = "[\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        const CliRow& row = rows[r];
-        const std::string values[] = {DecodeWindows1252(row.address), DecodeWindows1252(row.model),
-                                      DecodeWindows1252(row.version), DecodeWindows1252(row.revision),
-                                      row.interfaceAddress,           ValidUtf8(row.interfaceName)};
         out += indent;
-        out += "  {";
-        for (int c = 0; c < RowColumns + 1; ++c)
-            AppendJsonKey(out, JsonKeys[c], values[c], c == 0);
+        out += "  {" + JsonRowKeys(rows[r]);
         out += r + 1 < rows.size() ? "},\n" : "}\n";
     }
     out += indent;
@@ -165,12 +182,9 @@ std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, con
         return JsonRows(rows, "") + "\n";
     case OutputFormat::Csv:
         if (options.header)
-            AppendCsvRecord(out, std::vector<std::string>(std::begin(CsvHeaders), std::end(CsvHeaders)), options.lineEnd);
+            AppendCsvRecord(out, CsvRowHeaders(), options.lineEnd);
         for (const CliRow& row : rows)
-            AppendCsvRecord(out,
-                            {DeviceText(row.address), DeviceText(row.model), DeviceText(row.version),
-                             DeviceText(row.revision), row.interfaceAddress, SafeText(row.interfaceName)},
-                            options.lineEnd);
+            AppendCsvRecord(out, CsvRowFields(row), options.lineEnd);
         return out;
     }
     return out;

@@ -25,6 +25,13 @@ std::string RenderStrings(const char* const* headers, int count, const std::vect
 std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options);
 // The rows as one JSON array, its lines after the first indented by indent.
 std::string JsonRows(const std::vector<CliRow>& rows, const char* indent);
+// One row's keys and values as in that array, without the braces.
+std::string JsonRowKeys(const CliRow& row);
+// One row's CSV fields and their headers, as search --csv writes them; a
+// record of fields (each quoted as RFC 4180 needs) with its line end.
+std::vector<std::string> CsvRowHeaders();
+std::vector<std::string> CsvRowFields(const CliRow& row);
+void AppendCsvFields(std::string& out, const std::vector<std::string>& fields, const char* lineEnd);
 
 // The table row by row as the replies arrive: columns of a fixed width, wide
 // enough for every row whose texts are printable, so that no row that comes

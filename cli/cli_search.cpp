@@ -56,8 +56,21 @@ void BeginInterface(void* context, const BroadcastInterface& entry, std::size_t 
         list.interfaceBegins(list.observer, entry, position, count);
 }
 
-void ShowError(void*, const char* text) {
+// A search again and again (watch) says each failure once.
+bool SaidBefore(CliList& list, const std::string& line) {
+    if (!list.sayOnce)
+        return false;
+    for (const std::string& said : list.said)
+        if (said == line)
+            return true;
+    list.said.push_back(line);
+    return false;
+}
+
+void ShowError(void* context, const char* text) {
     const std::string line = FormatErrorLine(text);
+    if (SaidBefore(L(context), line))
+        return;
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
@@ -68,6 +81,8 @@ void ShowWarning(void* context, const char* text) {
     if (L(context).holdWarnings)
         return;
     const std::string line = FormatErrorLine((std::string("warning: ") + text).c_str());
+    if (SaidBefore(L(context), line))
+        return;
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }

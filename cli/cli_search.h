@@ -40,6 +40,8 @@ struct CliList {
                             std::size_t count) = nullptr;
     std::vector<std::string> warnings;  // every warning of the search, as it was also said
     bool holdWarnings = false;          // keep them unsaid (the caller says them once)
+    bool sayOnce = false;               // say each error and warning only the first time
+    std::vector<std::string> said;      // what was said, with sayOnce
 };
 SearchFrontEnd MakeCliFrontEnd(CliList* list);
 

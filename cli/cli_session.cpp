@@ -20,6 +20,8 @@ int g_outputError = 0;
 // Once a command went out, an output that cannot be written has its own exit
 // status, so that a script does not send it twice.
 bool g_commandSent = false;
+// The reader went away, and the run ends on that with its own status.
+bool g_outputGone = false;
 
 void OnInterface(void* observer, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
     auto& session = *static_cast<Session*>(observer);
@@ -46,6 +48,8 @@ void Print(const std::string& text) {
 // standard output is a failure, said once (a reader that went away, as
 // `| head -1` does, is not told about).
 int FinishOutput(int status) {
+    if (g_outputGone)
+        return status;
     errno = 0;
     if (g_outputError == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0))
         g_outputError = errno != 0 ? errno : EIO;
@@ -58,6 +62,18 @@ int FinishOutput(int status) {
         std::fflush(stderr);
     }
     return g_commandSent ? ExitSentUnreported : ExitFailure;
+}
+
+bool OutputFailed() {
+    return g_outputError != 0;
+}
+
+bool OutputClosed() {
+    return g_outputError == EPIPE || g_outputError == EINVAL;
+}
+
+void ForgetClosedOutput() {
+    g_outputGone = OutputClosed();
 }
 
 void NoteCommandSent() {

@@ -21,6 +21,11 @@ void Print(const std::string& text);
 int FinishOutput(int status);
 // From here on, an output that cannot be written ends with ExitSentUnreported.
 void NoteCommandSent();
+// Whether a write to standard output failed, and whether because its reader
+// went away; Forget... lets a run that ends on that end with its own status.
+bool OutputFailed();
+bool OutputClosed();
+void ForgetClosedOutput();
 
 // "scout-cli: LINE" on standard error; bad usage adds the --help line.
 void Say(const std::string& line);

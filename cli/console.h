@@ -21,6 +21,13 @@ bool StandardOutputOpen();
 void WatchInterrupts();
 int Interrupted();
 
+// A reader that goes away (a closed pipe) makes the next write fail with
+// EPIPE instead of ending the program, so that it can end cleanly.
+void SurviveClosedOutput();
+// Whether the reader of standard output went away (a pipe closed at its far
+// end), seen without writing; false where that cannot be told.
+bool StandardOutputGone();
+
 // CSV records end in LF on Linux, CR LF on Windows.
 extern const char* const CsvLineEnd;
 

@@ -397,6 +397,12 @@ int Main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sim.start = NowMs();
+    // Controllers plugged in or switched off later, counted from now.
+    for (ControllerState& state : sim.controllers) {
+        state.offlineUntil = sim.start + state.config.onlineMs;
+        if (state.config.offMs != 0)
+            state.switchedOffAt = sim.start + state.config.offMs;
+    }
     LogLine(sim, "\"event\": \"ready\", \"controllers\": " + std::to_string(sim.controllers.size()));
     return Run(sim);
 }

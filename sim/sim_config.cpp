@@ -34,6 +34,8 @@ const char* const SimUsage =
     "  delay=MS|MIN-MAX     0 to 60000 ms, MIN not above MAX\n"
     "  twice[=yes|no]       answer each query twice\n"
     "  offline-ms=MS        0 to 3600000 (default 3000), after a power-on reset\n"
+    "  online-ms=MS         plugged in MS after the start (0 to 3600000; default 0)\n"
+    "  off-ms=MS            switched off MS after the start (1 to 3600000)\n"
     "  default=A/PREFIX     restored by a factory-defaults reset (default 192.168.1.100/24)\n"
     "  interface=NAME       answer only queries arriving there\n"
     "  misbehaviours: bad-magic[=yes|no], command=N (0 to 4294967295),\n"
@@ -192,6 +194,10 @@ bool SetKey(Controller* c, const std::string& key, const std::string& value, boo
         ok = ParseFlag(value, hasValue, &c->answerTwice);
     } else if (key == "offline-ms") {
         ok = ParseNumber(value, 10, &c->offlineMs, MaxOfflineMs);
+    } else if (key == "online-ms") {
+        ok = ParseNumber(value, 10, &c->onlineMs, MaxOfflineMs);
+    } else if (key == "off-ms") {
+        ok = ParseNumber(value, 10, &c->offMs, MaxOfflineMs) && c->offMs > 0;
     } else if (key == "interface") {
         ok = !value.empty();
         c->interfaceName = value;

@@ -28,6 +28,8 @@ struct Controller {
     std::uint32_t delayMaxMs = 0;
     bool answerTwice = false;
     std::uint32_t offlineMs = 3000;     // after a power-on reset
+    std::uint32_t onlineMs = 0;         // plugged in this long after the start
+    std::uint32_t offMs = 0;            // switched off this long after the start; 0: never
     std::string interfaceName;          // answer only queries arriving there; empty: any
     // Misbehaviours, all off by default.
     bool wrongMagic = false;

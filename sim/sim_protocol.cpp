@@ -39,6 +39,10 @@ NetAddress DecodeWireAddress(const std::uint8_t* bytes) {
     return MakeAddress(bytes[3], bytes[2], bytes[1], bytes[0]);
 }
 
+bool Online(const ControllerState& controller, std::uint64_t nowMs) {
+    return nowMs >= controller.offlineUntil && nowMs < controller.switchedOffAt;
+}
+
 Reaction React(std::vector<ControllerState>& controllers, const std::uint8_t* bytes, std::size_t length,
                int interfaceIndex, std::uint64_t nowMs) {
     Reaction reaction;
@@ -51,7 +55,7 @@ Reaction React(std::vector<ControllerState>& controllers, const std::uint8_t* by
         reaction.action = Action::Query;
         for (std::size_t i = 0; i < controllers.size(); ++i) {
             const ControllerState& c = controllers[i];
-            if (nowMs >= c.offlineUntil && (c.interfaceIndex == 0 || c.interfaceIndex == interfaceIndex))
+            if (Online(c, nowMs) && (c.interfaceIndex == 0 || c.interfaceIndex == interfaceIndex))
                 reaction.answering.push_back(i);
         }
         return reaction;
@@ -62,7 +66,7 @@ Reaction React(std::vector<ControllerState>& controllers, const std::uint8_t* by
     }
     reaction.target = DecodeWireAddress(bytes + TargetAt);
     for (std::size_t i = 0; i < controllers.size(); ++i)
-        if (controllers[i].config.address == reaction.target && nowMs >= controllers[i].offlineUntil)
+        if (controllers[i].config.address == reaction.target && Online(controllers[i], nowMs))
             reaction.acting.push_back(i);
     if (reaction.acting.empty()) {
         reaction.reason = "no such controller here";

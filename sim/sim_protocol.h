@@ -18,6 +18,7 @@ namespace scout::sim {
 struct ControllerState {
     Controller config;
     std::uint64_t offlineUntil = 0;
+    std::uint64_t switchedOffAt = UINT64_MAX;  // never answers from then on
     int interfaceIndex = 0;  // answers only queries that arrive there; 0: any
 };
 
@@ -32,6 +33,9 @@ struct Reaction {
     NetAddress target = 0;               // a command's target address
     bool factoryDefaults = false;        // a reset with the factory-defaults marker
 };
+
+// Whether a controller answers and acts at nowMs.
+bool Online(const ControllerState& controller, std::uint64_t nowMs);
 
 // Reads one datagram that arrived on interfaceIndex at nowMs and applies it:
 // a query is answered by every online controller of that interface; a reset

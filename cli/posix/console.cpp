@@ -2,6 +2,7 @@
 #include "cli/console.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -33,6 +34,15 @@ void WatchInterrupts() {
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void SurviveClosedOutput() {
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+bool StandardOutputGone() {
+    pollfd entry{STDOUT_FILENO, POLLOUT, 0};
+    return ::poll(&entry, 1, 0) == 1 && (entry.revents & (POLLERR | POLLHUP)) != 0;
 }
 
 int Interrupted() {

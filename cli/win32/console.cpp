@@ -49,6 +49,14 @@ void WatchInterrupts() {
     SetConsoleCtrlHandler(NoteInterrupt, TRUE);
 }
 
+// A write to a closed pipe fails on Windows; nothing ends the program for it.
+void SurviveClosedOutput() {}
+
+// Windows tells of a closed pipe only when it is written to.
+bool StandardOutputGone() {
+    return false;
+}
+
 int Interrupted() {
     return static_cast<int>(g_interrupted);
 }

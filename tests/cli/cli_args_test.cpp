@@ -48,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{{"reconfigure", "10.1.0.20", "10.1.0.77", "255.255.255.0", "0.0.0.0", "--dry-run"}, ""},
         ArgsCase{{"reset", "--", "10.1.0.20"}, ""}, ArgsCase{{"-h"}, ""}, ArgsCase{{"-V"}, ""},
         ArgsCase{{"reset", "--help"}, ""},
-        ArgsCase{{}, "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, doctor or history)"},
+        ArgsCase{{}, "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, watch, commission, "
+                 "doctor or history)"},
         ArgsCase{{""}, "unknown command ''"},
         ArgsCase{{"serch"}, "unknown command 'serch'"},
         ArgsCase{{"search", "--bogus"}, "unknown option '--bogus'"},

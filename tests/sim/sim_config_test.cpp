@@ -66,6 +66,8 @@ TEST(SimConfig, Refusals) {
         {"address=10.1.0.5 delay=-5", "bad value '-5' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)"},
         {"address=10.1.0.5 delay= 5", "bad value '' for delay (MS or MIN-MAX, 0 to 60000, MIN not above MAX)"},
         {"address=10.1.0.5 offline-ms=3600001", "bad value '3600001' for offline-ms"},
+        {"address=10.1.0.5 off-ms=0", "bad value '0' for off-ms"},
+        {"address=10.1.0.5 online-ms=3600001", "bad value '3600001' for online-ms"},
         {"address=10.1.0.5 length=1401", "bad value '1401' for length"},
         {"address=10.1.0.5 model=100000000", "bad value '100000000' for model"},
         {"address=10.1.0.5 command=+1", "bad value '+1' for command"},

@@ -58,6 +58,18 @@ TEST(SimProtocol, AQueryIsAnsweredByEveryOnlineControllerOfItsInterface) {
     EXPECT_EQ(Receive(controllers, Query, 3, 6000).answering, (std::vector<std::size_t>{0, 1, 2}));
 }
 
+TEST(SimProtocol, PluggedInAndSwitchedOffAsTheirTimesSay) {
+    auto controllers = Controllers({"address=10.1.0.50", "address=10.1.0.51"});
+    controllers[0].offlineUntil = 3000;  // plugged in at 3 s
+    controllers[1].switchedOffAt = 3000;  // switched off at 3 s
+    EXPECT_EQ(Receive(controllers, Query, 2, 2999).answering, (std::vector<std::size_t>{1}));
+    EXPECT_EQ(Receive(controllers, Query, 2, 3000).answering, (std::vector<std::size_t>{0}));
+    // A switched-off controller acts on no command either.
+    EXPECT_EQ(Receive(controllers, std::string(Magic) + "01000000" + "3301010a" + std::string(32, '0'), 2, 3000)
+                  .acting.size(),
+              0u);
+}
+
 TEST(SimProtocol, CommandsActOnTheControllerTheirTargetNames) {
     auto controllers =
         Controllers({"address=192.168.1.50 offline-ms=250", "address=10.0.0.5 default=10.1.0.100/16"});
