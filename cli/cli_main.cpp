@@ -10,6 +10,7 @@
 
 #include "cli/cli_apply.h"
 #include "cli/cli_args.h"
+#include "cli/cli_commission.h"
 #include "cli/cli_command.h"
 #include "cli/cli_doctor.h"
 #include "cli/cli_hints.h"
@@ -335,6 +336,9 @@ int Run(int argc, char** argv) {
         break;
     case Command::Watch:
         status = RunWatch(session);
+        break;
+    case Command::Commission:
+        status = RunCommission(session);
         break;
     case Command::None:
         break;

@@ -86,5 +86,60 @@ def watch_ends_cleanly(lab, front_for):
     check(proc.returncode == 0 and proc.stderr.read() == "", "a closed output ends it", proc.returncode)
 
 
+@case
+def commission_one_at_a_time(lab, front_for):
+    """Three controllers plugged in one after another at the factory address:
+    each gets the next free address of the range (one that answers already is
+    skipped), verified and recorded, and the summary lists all three."""
+    net = build_topology(lab, "single")
+    front = front_for(net)
+    sim = lab.start_sim(net.segments[0], [
+        "address=10.1.0.101 model=9 version=v revision=r",
+        "address=192.168.1.100 model=1 version=v revision=r",
+        "address=192.168.1.100 model=2 version=v revision=r online-ms=5000",
+        "address=192.168.1.100 model=3 version=v revision=r online-ms=10000"])
+    record = os.path.join(lab.workdir, "record.jsonl")
+    result = front.cli("commission", "--first", "10.1.0.101", "--last", "10.1.0.110", "--mask", "255.255.255.0",
+                       "--gateway", "10.1.0.254", "--count", "3", "--window", "500", "--interval", "1",
+                       "--json", "--log", record)
+    check(result.returncode == 0, "three commissioned", result.returncode, result.stderr)
+    done = [(d["number"], d["model"], d["new_address"], d["outcome"], d["verified"]) for d in json.loads(result.stdout)]
+    check(done == [(1, "KRV-ETH1", "10.1.0.102", "answers", True), (2, "KRV-ETH2", "10.1.0.103", "answers", True),
+                   (3, "KRV-ETH3", "10.1.0.104", "answers", True)], "each its own address", result.stdout)
+    lines = stderr_lines(result)
+    check(len(lines) == 3 and lines[0].startswith("1/3 KRV-ETH1 v r \u2192 10.1.0.102, verified after "),
+          "one line each", lines)
+    check([d["action"] for d in command_datagrams(sim)] == ["reconfigure"] * 3, "three commands",
+          command_datagrams(sim))
+    with open(record) as f:
+        events = [(l["event"], l["new_address"]) for l in map(json.loads, f)]
+    check(events == [(e, a) for a in ("10.1.0.102", "10.1.0.103", "10.1.0.104") for e in ("intent", "outcome")],
+          "a record of each", events)
+
+
+@case
+def commission_waits_for_one(lab, front_for):
+    """Two at the factory address get nothing until one is switched off; the
+    range running out ends it."""
+    net = build_topology(lab, "single")
+    front = front_for(net)
+    sim = lab.start_sim(net.segments[0], [
+        "address=10.1.0.102 model=9 version=v revision=r",
+        "address=192.168.1.100 model=1 version=v revision=r",
+        "address=192.168.1.100 model=2 version=v revision=r off-ms=4000"])
+    result = front.cli("commission", "--first", "10.1.0.101", "--last", "10.1.0.102", "--mask", "255.255.255.0",
+                       "--gateway", "0.0.0.0", "--window", "500", "--interval", "1", "--csv", "--no-header",
+                       "--no-log")
+    lines = stderr_lines(result)
+    check(result.returncode == 0 and lines[0] == "scout-cli: 2 controllers answer at 192.168.1.100; power off all "
+          "but one" and lines[1].startswith("1 KRV-ETH1 v r \u2192 10.1.0.101, verified") and
+          lines[2:] == ["scout-cli: no free address left from 10.1.0.101 to 10.1.0.102"],
+          "said once, then the one that remained, then the end", result.returncode, lines)
+    check(result.stdout.split(",")[:6] == ["1", "KRV-ETH1", "v", "r", "10.1.0.1", "10.1.0.101"], "the summary",
+          result.stdout)
+    sent = command_datagrams(sim)
+    check(len(sent) == 1, "one command, once one controller remained", sent)
+
+
 if __name__ == "__main__":
     sys.exit(main(CASES, __doc__))

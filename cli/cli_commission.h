@@ -1,0 +1,52 @@
+// scout-cli commission: new controllers, one at a time as they are plugged in,
+// each given the next free address of a range. The pure parts (the range, the
+// choice of an address, the lines and the summary) are in the library and
+// tested there; RunCommission drives the searches, commands and waits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/cli_render.h"
+#include "cli/cli_row.h"
+#include "net/address.h"
+
+namespace scout::cli {
+
+struct Session;
+
+// The addresses commission gives, first to last (host order ascending).
+struct AddressRange {
+    NetAddress first = 0;
+    NetAddress last = 0;
+};
+// --first and --last (where given; else the last host of first's subnet by
+// mask); false with one line that names the problem.
+bool ReadRange(const char* first, const char* last, NetAddress mask, AddressRange* range, std::string* problem);
+
+// The first address from from on (within range) that none of taken is; 0
+// where none is left.
+NetAddress NextFree(const AddressRange& range, NetAddress from, const std::vector<NetAddress>& taken);
+// The address after one (0 after the range's last).
+NetAddress AddressAfter(const AddressRange& range, NetAddress address);
+
+// One controller commissioned (or, with --dry-run, what it would get).
+struct Commissioned {
+    int number = 0;
+    CliRow before;           // as it answered at the factory address
+    std::string newAddress;
+    std::string outcome;     // "answers", "not-seen", "dry-run", "send-failed", "interrupted"
+    std::string message;     // what the wait saw, where it was not verified
+    double seconds = 0;
+    bool verified = false;
+};
+// "1/10 KRV-ETH1A2B 2.14 C → 10.1.0.101, verified after 1.1 s" (no "/10" without --count).
+std::string CommissionedLine(const Commissioned& done, std::uint32_t count);
+// The summary of every controller commissioned: table, CSV or JSON.
+std::string RenderCommissioned(const std::vector<Commissioned>& done, OutputFormat format,
+                               const RenderOptions& options);
+
+int RunCommission(Session& session);
+
+}  // namespace scout::cli

@@ -1,0 +1,234 @@
+// scout-cli commission: waits for one controller at the factory address,
+// gives it the next free address of the range, verifies it as a command is
+// verified, records it, says so, and waits for the next; until Ctrl-C,
+// --count, or the range has no free address left.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/cli_commission.h"
+#include "cli/cli_command.h"
+#include "cli/cli_record.h"
+#include "cli/cli_text.h"
+#include "cli/cli_wait.h"
+#include "cli/cli_watch.h"
+#include "cli/console.h"
+#include "net/controller_commands.h"
+#include "net/error_report.h"
+
+namespace scout::cli {
+namespace {
+
+// A line of what commission does, on standard error (not with -q).
+void Tell(const Session& session, const std::string& line) {
+    if (session.options.quiet)
+        return;
+    std::fputs((line + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+struct Commissioning {
+    NetAddress factory = 0;
+    AddressRange range;
+    ReconfigureValues values;  // mask and gateway; the address per controller
+    NetAddress next = 0;       // where the search for a free address begins
+    std::vector<NetAddress> given;
+    std::vector<Commissioned> done;
+    std::string lastSaid;      // of the factory address, said once until it changes
+    bool shownDry = false;     // --dry-run: the controller there was shown
+};
+
+// The options read: the factory address, the range and the values; false
+// with the problem said.
+bool ReadCommissioning(const Options& options, Commissioning* c) {
+    if (!ParseDottedAddress(options.factory, &c->factory) || !ControllerCanHold(c->factory)) {
+        UsageError("--factory takes an address a controller can hold, not '" + QuoteOperand(options.factory) + "'");
+        return false;
+    }
+    char message[MessageCapacity];
+    if (!CheckReconfigureFields(options.first, options.mask, options.gateway, &c->values, message, sizeof message)) {
+        Say(SafeText(message));
+        return false;
+    }
+    std::string problem;
+    if (!ReadRange(options.first, options.last, c->values.mask, &c->range, &problem)) {
+        UsageError(problem);
+        return false;
+    }
+    c->next = c->range.first;
+    return true;
+}
+
+// Says a text about the factory address once, until another is said.
+void SayOnce(Commissioning& c, const std::string& text) {
+    if (c.lastSaid == text)
+        return;
+    c.lastSaid = text;
+    Say(text);
+}
+
+// The controllers at the factory address in the last search, and the one
+// interface they answer on; false (said once) unless exactly one answers.
+bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<CliRow>& rows, CliRow* one) {
+    const std::string factory = AddressString(c.factory);
+    std::vector<const CliRow*> there;
+    for (const CliRow& row : rows)
+        if (factory == row.address)
+            there.push_back(&row);
+    if (there.empty()) {
+        c.lastSaid.clear();
+        c.shownDry = false;
+        return false;
+    }
+    for (const CliRow* row : there) {
+        if (!SameInterface(row->via, there[0]->via)) {
+            SayOnce(c, "controllers answer at " + factory + " on more than one interface; choose one with --interface");
+            return false;
+        }
+    }
+    if (there.size() > 1) {
+        SayOnce(c, std::to_string(there.size()) + " controllers answer at " + factory + "; power off all but one");
+        return false;
+    }
+    c.lastSaid.clear();
+    *one = *there[0];
+    return true;
+}
+
+// The next free address the controller may get, and the decision to send
+// it there; false where the range has none left (said).
+bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, CommandRequest* request,
+                   Decision* decision) {
+    std::vector<NetAddress> taken = c.given;
+    for (const CliRow& row : looked.rows) {
+        NetAddress address = 0;
+        if (ParseDottedAddress(row.address, &address))
+            taken.push_back(address);
+    }
+    for (NetAddress candidate = NextFree(c.range, c.next, taken); candidate != 0;
+         candidate = NextFree(c.range, AddressAfter(c.range, candidate), taken)) {
+        request->kind = CommandKind::Reconfigure;
+        request->target = c.factory;
+        request->values = c.values;
+        request->values.address = candidate;
+        *decision = DecideCommand(session.platform, session.names, *request, looked);
+        if (decision->send)
+            return true;
+        taken.push_back(candidate);  // this machine's own, or its subnet's edge
+    }
+    Say("no free address left from " + AddressString(c.range.first) + " to " + AddressString(c.range.last));
+    return false;
+}
+
+// One controller given its address: recorded, sent, awaited, said.
+bool Commission(Session& session, Commissioning& c, const CommandRequest& request, const Decision& decision,
+                const Looked& looked, CliList& list) {
+    Commissioned done;
+    done.number = static_cast<int>(c.done.size()) + 1;
+    done.before = decision.targetRows[0];
+    done.newAddress = AddressString(request.values.address);
+    c.given.push_back(request.values.address);
+    c.next = AddressAfter(c.range, request.values.address);
+    if (session.options.dryRun) {
+        done.outcome = "dry-run";
+        c.shownDry = true;
+        Tell(session, CommissionedLine(done, session.options.count));
+        c.done.push_back(done);
+        return true;
+    }
+    Recorder recorder = MakeRecorder(session.options, session.names, request, decision);
+    recorder.line.command = "reconfigure";
+    QueryDatagram datagram;
+    BuildDatagram(request, datagram);
+    recorder.line.datagram = HexText(datagram.data(), datagram.size());
+    if (!RecordIntent(recorder))
+        return false;
+    std::vector<Awaited> awaited(1);
+    awaited[0].request = request;
+    awaited[0].decision = decision;
+    if (SendCommand(session.platform, MakeCliFrontEnd(&list), decision.via, datagram)) {
+        NoteCommandSent();
+        AwaitEffects(session, awaited, looked.rows, list);
+    } else {
+        awaited[0].verdict = WaitVerdict{true, ExitFailure, "send-failed", "it could not be sent", ""};
+    }
+    const WaitVerdict& verdict = awaited[0].verdict;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", awaited[0].seconds);
+    recorder.line.seconds = seconds;
+    RecordAfter(recorder, "outcome", verdict.outcome, verdict.message);
+    done.outcome = verdict.outcome;
+    done.message = verdict.message;
+    done.seconds = awaited[0].seconds;
+    done.verified = verdict.exitCode == ExitOk;
+    Tell(session, CommissionedLine(done, session.options.count));
+    c.done.push_back(done);
+    return true;
+}
+
+// Whether every address of the range from the next on was given or answers
+// (said); the controller that did not get one is then waiting in vain.
+bool RangeUsedUp(Commissioning& c, const Watcher& watcher) {
+    std::vector<NetAddress> taken = c.given;
+    for (const CliRow& row : watcher.list.rows) {
+        NetAddress address = 0;
+        if (ParseDottedAddress(row.address, &address))
+            taken.push_back(address);
+    }
+    if (NextFree(c.range, c.next, taken) != 0)
+        return false;
+    Say("no free address left from " + AddressString(c.range.first) + " to " + AddressString(c.range.last));
+    return true;
+}
+
+}  // namespace
+
+int RunCommission(Session& session) {
+    Commissioning c;
+    if (!ReadCommissioning(session.options, &c))
+        return ExitUsage;
+    Watcher watcher{session, {}, {}, {}, 0};
+    watcher.list.names = &session.names;
+    watcher.list.sayOnce = true;
+    Interfaces interfaces(session.platform);
+    int exitCode = ExitOk;
+    if (!ChooseInterfaces(session, MakeCliFrontEnd(&watcher.list), interfaces, &watcher.where, &exitCode))
+        return exitCode;
+    const std::vector<NetAddress> own = OwnAddresses(interfaces.table);
+    WatchInterrupts();
+    Status(session, "waiting for a controller at " + AddressString(c.factory) + "; Ctrl-C ends it");
+    bool recordFailed = false;
+    do {
+        SearchOnce(watcher);
+        if (RangeUsedUp(c, watcher))
+            break;
+        CliRow one;
+        if ((session.options.dryRun && c.shownDry) || !OneAtTheFactoryAddress(c, watcher.list.rows, &one))
+            continue;
+        Looked looked;
+        looked.searched = {one.via};
+        looked.cutShort = {false};
+        looked.ownAddresses = own;
+        for (const CliRow& row : watcher.list.rows)
+            if (SameInterface(row.via, one.via))
+                looked.rows.push_back(row);
+        CommandRequest request;
+        Decision decision;
+        if (!ChooseAddress(session, c, looked, &request, &decision))
+            break;
+        if (!Commission(session, c, request, decision, looked, watcher.list)) {
+            recordFailed = true;
+            break;
+        }
+        if (session.options.count != 0 && c.done.size() >= session.options.count)
+            break;
+    } while (AwaitNextSearch(watcher));
+    Print(RenderCommissioned(c.done, session.options.format, session.render));
+    if (recordFailed)
+        return ExitFailure;
+    for (const Commissioned& done : c.done)
+        if (!done.verified && done.outcome != "dry-run")
+            return ExitNotAnswered;
+    return ExitOk;
+}
+
+}  // namespace scout::cli

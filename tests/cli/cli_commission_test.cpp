@@ -1,0 +1,68 @@
+// commission's range and its choice of the next free address, and the line
+// it says for each controller.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_commission.h"
+
+namespace scout::cli {
+namespace {
+
+NetAddress A(const char* text) {
+    NetAddress address = 0;
+    EXPECT_TRUE(ParseDottedAddress(text, &address)) << text;
+    return address;
+}
+
+TEST(CommissionRange, ToTheEndOfTheSubnetUnlessNamed) {
+    AddressRange range;
+    std::string problem;
+    ASSERT_TRUE(ReadRange("10.1.0.101", nullptr, A("255.255.255.0"), &range, &problem));
+    EXPECT_EQ(range.last, A("10.1.0.254"));
+    ASSERT_TRUE(ReadRange("10.1.0.250", nullptr, A("255.255.0.0"), &range, &problem));
+    EXPECT_EQ(range.last, A("10.1.255.254"));
+    struct Bad {
+        const char* first;
+        const char* last;
+        const char* problem;
+    };
+    for (const Bad& bad : {Bad{"10.1.0.9", "10.1.0.8", "--last 10.1.0.8 comes before --first 10.1.0.9"},
+                           Bad{"10.1.0.9", "224.0.0.1", "--last takes an address a controller can hold, not '224.0.0.1'"},
+                           Bad{"10.1.0.9\x1b", nullptr,
+                               "--first takes an address a controller can hold, not '10.1.0.9\\x1B'"}}) {
+        EXPECT_FALSE(ReadRange(bad.first, bad.last, A("255.255.255.0"), &range, &problem));
+        EXPECT_EQ(problem, bad.problem);
+    }
+}
+
+TEST(CommissionRange, TheNextAddressNoneHasTaken) {
+    const AddressRange range{A("10.1.0.101"), A("10.1.0.104")};
+    EXPECT_EQ(NextFree(range, A("10.1.0.101"), {}), A("10.1.0.101"));
+    EXPECT_EQ(NextFree(range, A("10.1.0.101"), {A("10.1.0.101"), A("10.1.0.102")}), A("10.1.0.103"));
+    EXPECT_EQ(NextFree(range, A("10.1.0.104"), {A("10.1.0.104")}), 0u);
+    EXPECT_EQ(AddressAfter(range, A("10.1.0.104")), 0u);
+    const AddressRange edge{A("10.1.0.255"), A("10.1.1.0")};
+    EXPECT_EQ(AddressAfter(edge, A("10.1.0.255")), A("10.1.1.0"));
+}
+
+TEST(CommissionLine, SaysWhatEachGot) {
+    Commissioned done;
+    done.number = 1;
+    std::snprintf(done.before.model, sizeof done.before.model, "KRV-ETH1A2B");
+    std::snprintf(done.before.version, sizeof done.before.version, "2.14");
+    std::snprintf(done.before.revision, sizeof done.before.revision, "C");
+    done.newAddress = "10.1.0.101";
+    done.verified = true;
+    done.seconds = 1.06;
+    EXPECT_EQ(CommissionedLine(done, 10), "1/10 KRV-ETH1A2B 2.14 C \xE2\x86\x92 10.1.0.101, verified after 1.1 s");
+    done.verified = false;
+    done.message = "no controller answered at the new address 10.1.0.101 within 30.0 s";
+    EXPECT_EQ(CommissionedLine(done, 0), "1 KRV-ETH1A2B 2.14 C \xE2\x86\x92 10.1.0.101, not verified: no controller "
+                                         "answered at the new address 10.1.0.101 within 30.0 s");
+}
+
+}  // namespace
+}  // namespace scout::cli
