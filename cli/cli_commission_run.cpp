@@ -187,11 +187,9 @@ int RunCommission(Session& session) {
     if (!ReadCommissioning(session.options, &c))
         return ExitUsage;
     Watcher watcher{session, {}, {}, {}, 0};
-    watcher.list.names = &session.names;
-    watcher.list.sayOnce = true;
     Interfaces interfaces(session.platform);
     int exitCode = ExitOk;
-    if (!ChooseInterfaces(session, MakeCliFrontEnd(&watcher.list), interfaces, &watcher.where, &exitCode))
+    if (!StartWatcher(watcher, interfaces, &exitCode))
         return exitCode;
     const std::vector<NetAddress> own = OwnAddresses(interfaces.table);
     WatchInterrupts();

@@ -150,14 +150,8 @@ std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<std::string>*
         problems->push_back("empty: a plan starts with the header " + std::string(PlanHeader));
         return rows;
     }
-    for (int number = 1; start < text.size(); ++number) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    std::string line;
+    for (int number = 1; NextLine(text, &start, &line); ++number) {
         if (const std::string fault = LineFault(line); !fault.empty()) {
             problems->push_back(At(number, fault));
             continue;

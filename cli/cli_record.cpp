@@ -163,14 +163,8 @@ int AppendRecord(const std::string& path, const RecordLine& line) {
 std::vector<RecordLine> ReadRecords(const std::string& text, std::vector<std::string>* bad) {
     std::vector<RecordLine> lines;
     std::size_t start = 0;
-    for (int number = 1; start < text.size(); ++number) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    std::string line;
+    for (int number = 1; NextLine(text, &start, &line); ++number) {
         RecordLine record;
         std::string why;
         if (line.empty())

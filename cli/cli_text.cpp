@@ -125,6 +125,19 @@ std::size_t AppendSafeText(std::string& out, const char* text, std::size_t maxCh
     return width;
 }
 
+bool NextLine(const std::string& text, std::size_t* start, std::string* line) {
+    if (*start >= text.size())
+        return false;
+    std::size_t end = text.find('\n', *start);
+    if (end == std::string::npos)
+        end = text.size();
+    *line = text.substr(*start, end - *start);
+    *start = end + 1;
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    return true;
+}
+
 std::string ValidUtf8(const char* text) {
     std::string out;
     const auto* p = reinterpret_cast<const unsigned char*>(text);

@@ -32,6 +32,10 @@ std::string ValidUtf8(const char* text);
 void AppendJsonString(std::string& out, const std::string& utf8);
 void AppendJsonKey(std::string& out, const char* key, const std::string& value, bool first = false);
 
+// The line of text that begins at *start, without its LF or CR LF; *start
+// moves past it. False once the text is used up.
+bool NextLine(const std::string& text, std::size_t* start, std::string* line);
+
 // Bytes as lower-case hex, two digits each.
 std::string HexText(const unsigned char* bytes, std::size_t length);
 

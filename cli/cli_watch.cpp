@@ -6,6 +6,12 @@
 
 namespace scout::cli {
 
+bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode) {
+    watcher.list.names = &watcher.session.names;
+    watcher.list.sayOnce = true;
+    return ChooseInterfaces(watcher.session, MakeCliFrontEnd(&watcher.list), interfaces, &watcher.where, exitCode);
+}
+
 void SearchOnce(Watcher& watcher) {
     const NetPlatform& platform = watcher.session.platform;
     watcher.startedAt = platform.now(platform.context);
@@ -32,11 +38,9 @@ bool AwaitNextSearch(Watcher& watcher) {
 
 int RunWatch(Session& session) {
     Watcher watcher{session, {}, {}, {}, 0};
-    watcher.list.names = &session.names;
-    watcher.list.sayOnce = true;
     Interfaces interfaces(session.platform);
     int exitCode = ExitOk;
-    if (!ChooseInterfaces(session, MakeCliFrontEnd(&watcher.list), interfaces, &watcher.where, &exitCode))
+    if (!StartWatcher(watcher, interfaces, &exitCode))
         return exitCode;
     if (watcher.where.empty()) {
         Say("no broadcast interface to watch (scout-cli interfaces lists them)");

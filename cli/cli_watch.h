@@ -21,6 +21,9 @@ struct Watcher {
     std::vector<BroadcastInterface> failed;  // of the last search: cut short by a failure
     std::uint32_t startedAt = 0;             // of the last search
 };
+// Loads the interfaces into interfaces and chooses those watched; on false,
+// *exitCode says how the run ends.
+bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode);
 void SearchOnce(Watcher& watcher);
 // Waits until --interval after the last search began; false where an
 // interrupt ended the wait.
