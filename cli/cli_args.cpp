@@ -481,7 +481,8 @@ bool ParseArguments(int argc, char** argv, Options* options, std::string* error)
         *error = "commission needs --first IP, --mask MASK and --gateway GW";
         return false;
     }
-    if (options->intervalSeconds * 1000u < options->windowMs) {
+    if ((options->command == Command::Watch || options->command == Command::Commission) &&
+        options->intervalSeconds * 1000u < options->windowMs) {
         *error = "--interval must be at least the window (" + std::to_string(options->windowMs) + " ms)";
         return false;
     }

@@ -47,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{{"search", "--interface=eth0"}, ""}, ArgsCase{{"--csv", "interfaces"}, ""},
         ArgsCase{{"reconfigure", "10.1.0.20", "10.1.0.77", "255.255.255.0", "0.0.0.0", "--dry-run"}, ""},
         ArgsCase{{"reset", "--", "10.1.0.20"}, ""}, ArgsCase{{"-h"}, ""}, ArgsCase{{"-V"}, ""},
-        ArgsCase{{"reset", "--help"}, ""},
+        ArgsCase{{"reset", "--help"}, ""}, ArgsCase{{"search", "--window", "5000"}, ""},
+        ArgsCase{{"watch", "--window", "5000", "--interval", "5"}, ""},
         ArgsCase{{}, "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, watch, commission, "
                  "doctor or history)"},
         ArgsCase{{""}, "unknown command ''"},
