@@ -280,6 +280,16 @@ class Lab:
         quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["ip", "netns", "exec", ns, "wineserver", "-p"], env=env, timeout=60, **quiet)
         subprocess.run(["ip", "netns", "exec", ns, "wine", "wineboot"], env=env, timeout=120, **quiet)
+        # The first program after the boot has now and then hung, or ended
+        # without a word (each time the first of its case): a trivial one runs
+        # first, again if it hangs, so that the case's own meets a settled Wine.
+        for _ in range(3):
+            try:
+                subprocess.run(["ip", "netns", "exec", ns, "wine", "cmd", "/c", "exit", "0"], env=env, timeout=30,
+                               **quiet)
+                break
+            except subprocess.TimeoutExpired:
+                continue
         ns_inode = os.stat("/run/netns/" + ns).st_ino
         pids = self._wineserver_pids(wineprefix)
         if not pids:
