@@ -110,7 +110,7 @@ int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked&
         one.request = steps[i].request;
         one.decision = steps[i].decision;
         if (!sent)
-            one.verdict = WaitVerdict{true, ExitFailure, "send-failed", "it could not be sent", ""};
+            one.verdict = NotSent();
         else if (session.options.noWait)
             one.verdict = WaitVerdict{true, ExitOk, "sent", "", ""};
         awaited.push_back(one);
@@ -118,10 +118,7 @@ int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked&
     AwaitEffects(session, awaited, looked.rows, list);
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const WaitVerdict& verdict = awaited[i].verdict;
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.1f", awaited[i].seconds);
-        recorders[i].line.seconds = seconds;
-        RecordAfter(recorders[i], "outcome", verdict.outcome, verdict.message);
+        RecordVerdict(recorders[i], awaited[i]);
         results[i].outcome = verdict.outcome;
         results[i].answersAt = verdict.answersAt;
         results[i].seconds = awaited[i].seconds;

@@ -18,12 +18,6 @@ std::string Texts(const CliRow& row) {
            " " + SafeText(DecodeWindows1252(row.revision).c_str());
 }
 
-std::string SecondsText(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", seconds);
-    return text;
-}
-
 }  // namespace
 
 bool ReadRange(const char* first, const char* last, NetAddress mask, AddressRange* range, std::string* problem) {

@@ -58,6 +58,10 @@ bool ReadCommissioning(const Options& options, Commissioning* c) {
     return true;
 }
 
+void SayRangeUsedUp(const Commissioning& c) {
+    Say("no free address left from " + AddressString(c.range.first) + " to " + AddressString(c.range.last));
+}
+
 // Says a text about the factory address once, until another is said.
 void SayOnce(Commissioning& c, const std::string& text) {
     if (c.lastSaid == text)
@@ -115,7 +119,7 @@ bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, Com
             return true;
         taken.push_back(candidate);  // this machine's own, or its subnet's edge
     }
-    Say("no free address left from " + AddressString(c.range.first) + " to " + AddressString(c.range.last));
+    SayRangeUsedUp(c);
     return false;
 }
 
@@ -149,13 +153,10 @@ bool Commission(Session& session, Commissioning& c, const CommandRequest& reques
         NoteCommandSent();
         AwaitEffects(session, awaited, looked.rows, list);
     } else {
-        awaited[0].verdict = WaitVerdict{true, ExitFailure, "send-failed", "it could not be sent", ""};
+        awaited[0].verdict = NotSent();
     }
     const WaitVerdict& verdict = awaited[0].verdict;
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", awaited[0].seconds);
-    recorder.line.seconds = seconds;
-    RecordAfter(recorder, "outcome", verdict.outcome, verdict.message);
+    RecordVerdict(recorder, awaited[0]);
     done.outcome = verdict.outcome;
     done.message = verdict.message;
     done.seconds = awaited[0].seconds;
@@ -176,7 +177,7 @@ bool RangeUsedUp(Commissioning& c, const Watcher& watcher) {
     }
     if (NextFree(c.range, c.next, taken) != 0)
         return false;
-    Say("no free address left from " + AddressString(c.range.first) + " to " + AddressString(c.range.last));
+    SayRangeUsedUp(c);
     return true;
 }
 

@@ -246,10 +246,7 @@ int RunCommand(Session& session) {
     awaited[0].decision = decision;
     AwaitEffects(session, awaited, looked.rows, list);
     const WaitVerdict& verdict = awaited[0].verdict;
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", awaited[0].seconds);
-    recorder.line.seconds = seconds;
-    RecordAfter(recorder, "outcome", verdict.outcome, verdict.message);
+    RecordVerdict(recorder, awaited[0]);
     result.rows = &list.rows;
     result.outcome = verdict.outcome.c_str();
     result.seconds = awaited[0].seconds;

@@ -285,11 +285,6 @@ namespace scout::cli {
 
 std::string RenderPlanResults(const std::vector<PlanResult>& results, bool dryRun, OutputFormat format,
                               const RenderOptions& options) {
-    auto secondsText = [](double seconds) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.1f", seconds);
-        return std::string(text);
-    };
     if (format == OutputFormat::Json) {
         std::string out = results.empty() ? "[]\n" : "[\n";
         for (std::size_t i = 0; i < results.size(); ++i) {
@@ -307,7 +302,7 @@ std::string RenderPlanResults(const std::vector<PlanResult>& results, bool dryRu
             } else {
                 AppendJsonKey(out, "outcome", r.outcome);
                 AppendJsonKey(out, "answers_at", r.answersAt);
-                out += ", \"seconds\": " + secondsText(r.seconds);
+                out += ", \"seconds\": " + SecondsText(r.seconds);
             }
             out += i + 1 < results.size() ? "},\n" : "}\n]\n";
         }
@@ -320,7 +315,7 @@ std::string RenderPlanResults(const std::vector<PlanResult>& results, bool dryRu
             rows.push_back({std::to_string(r.line), r.target, r.action, where, r.newAddress, r.datagramHex});
         else
             rows.push_back({std::to_string(r.line), r.target, r.action, where, r.outcome, r.answersAt,
-                            secondsText(r.seconds)});
+                            SecondsText(r.seconds)});
     }
     if (dryRun) {
         const char* headers[] = {"Line", "Target", "Action", "Interface", "New address", "Datagram"};

@@ -92,6 +92,12 @@ void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields, c
 
 }  // namespace
 
+std::string SecondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds);
+    return text;
+}
+
 std::string AddressString(NetAddress address) {
     char text[AddressTextCapacity];
     FormatAddress(address, text, sizeof text);
@@ -277,10 +283,8 @@ std::string RenderCommandResult(const CommandResult& result, OutputFormat format
             AppendJsonKey(out, "datagram", result.datagramHex);
         }
         if (result.outcome[0] != '\0') {
-            char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%.1f", result.seconds);
             AppendJsonKey(out, "outcome", result.outcome);
-            out += std::string(", \"seconds\": ") + seconds;
+            out += ", \"seconds\": " + SecondsText(result.seconds);
         }
         if (result.rows != nullptr) {
             out += ",\n \"rows\": ";

@@ -12,6 +12,9 @@
 
 namespace scout::cli {
 
+// Seconds with one decimal ("1.2"), as every output and the record give them.
+std::string SecondsText(double seconds);
+
 // An address as dotted text.
 std::string AddressString(NetAddress address);
 

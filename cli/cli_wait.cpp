@@ -33,6 +33,15 @@ std::string Watched(Session& session, const std::vector<BroadcastInterface>& whe
 
 }  // namespace
 
+WaitVerdict NotSent() {
+    return WaitVerdict{true, ExitFailure, "send-failed", "it could not be sent", ""};
+}
+
+void RecordVerdict(Recorder& recorder, const Awaited& awaited) {
+    recorder.line.seconds = SecondsText(awaited.seconds);
+    RecordAfter(recorder, "outcome", awaited.verdict.outcome, awaited.verdict.message);
+}
+
 void AwaitEffects(Session& session, std::vector<Awaited>& awaited, const std::vector<CliRow>& before, CliList& list) {
     const NetPlatform& platform = session.platform;
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);

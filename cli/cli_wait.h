@@ -21,6 +21,12 @@ struct Awaited {
     double seconds = 0;   // after the send, when it was judged
 };
 
+// The verdict of a command that could not be sent (the send said why).
+WaitVerdict NotSent();
+
+// What became of a command, in the record of changes.
+void RecordVerdict(Recorder& recorder, const Awaited& awaited);
+
 // Waits for every command of awaited; before holds the rows the search before
 // the commands saw. On return every verdict is done, and list holds the last
 // look's rows.

@@ -39,15 +39,17 @@ def watch_shows_what_changes(lab, front_for):
     """Appeared, gone, changed and a duplicate address (and its end), each
     once and in the order they happened."""
     net = build_topology(lab, "single")
-    front = front_for(net)  # Wine is up before the controllers' clock starts
+    # Wine is up before the controllers' clock starts; the first changes come
+    # 6 s later, time enough for a slow machine's first search.
+    front = front_for(net)
     lab.start_sim(net.segments[0], [
         "address=10.1.0.21 model=1 version=v revision=r",
-        "address=10.1.0.22 model=2 version=v revision=r online-ms=4000",
-        "address=10.1.0.23 model=3 version=v revision=r off-ms=4000",
-        "address=10.1.0.24 model=4 version=v revision=r off-ms=4000",
-        "address=10.1.0.24 model=5 version=v revision=r online-ms=4300",
+        "address=10.1.0.22 model=2 version=v revision=r online-ms=6000",
+        "address=10.1.0.23 model=3 version=v revision=r off-ms=6000",
+        "address=10.1.0.24 model=4 version=v revision=r off-ms=6000",
+        "address=10.1.0.24 model=5 version=v revision=r online-ms=6300",
         "address=10.1.0.25 model=6 version=v revision=r",
-        "address=10.1.0.25 model=6 version=v revision=r online-ms=4000 off-ms=7000"])
+        "address=10.1.0.25 model=6 version=v revision=r online-ms=6000 off-ms=9000"])
     proc = front.start("watch", "--json", "--window", "500", "--interval", "1")
     wanted = [("appeared", "10.1.0.22"), ("gone", "10.1.0.23"), ("changed", "10.1.0.24"),
               ("duplicate", "10.1.0.25"), ("duplicate-ended", "10.1.0.25")]
@@ -126,7 +128,7 @@ def commission_waits_for_one(lab, front_for):
     sim = lab.start_sim(net.segments[0], [
         "address=10.1.0.102 model=9 version=v revision=r",
         "address=192.168.1.100 model=1 version=v revision=r",
-        "address=192.168.1.100 model=2 version=v revision=r off-ms=4000"])
+        "address=192.168.1.100 model=2 version=v revision=r off-ms=6000"])
     result = front.cli("commission", "--first", "10.1.0.101", "--last", "10.1.0.102", "--mask", "255.255.255.0",
                        "--gateway", "0.0.0.0", "--window", "500", "--interval", "1", "--csv", "--no-header",
                        "--no-log")
