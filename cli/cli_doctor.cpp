@@ -127,7 +127,10 @@ std::vector<CheckLine> CheckBeforeSearch(const NetPlatform& platform, const Doct
     CheckInterfaces(names, interfaces, &lines);
     CheckPorts(platform, system, names, interfaces.searched, &lines);
     CheckReversePathFilters(platform, system, names, interfaces.searched, &lines);
-    system.systemChecks(&lines);
+    std::vector<LabelledInterface> labelled;
+    for (const BroadcastInterface& entry : interfaces.searched)
+        labelled.push_back(LabelledInterface{entry, Label(names, entry)});
+    system.systemChecks(labelled, &lines);
     return lines;
 }
 

@@ -23,6 +23,12 @@ struct CheckLine {
     std::string todo;     // what to do; "" where nothing is to be done
 };
 
+// An interface the search uses, with the label doctor's lines give it.
+struct LabelledInterface {
+    BroadcastInterface entry;
+    std::string label;  // "ws0 10.1.0.1"
+};
+
 // What only the system can tell.
 struct DoctorSystem {
     // Who holds UDP port on the address (or on every address): "python3 (pid
@@ -31,8 +37,9 @@ struct DoctorSystem {
     // Whether a route leads back to a sender outside the interface's subnet by
     // that interface (a default route by it) and by any (a default route at all).
     void (*routesBack)(const BroadcastInterface& entry, bool* byThisInterface, bool* anyRoute);
-    // The checks of the system itself: the firewall, the receive buffer cap.
-    void (*systemChecks)(std::vector<CheckLine>* lines);
+    // The checks of the system itself (the firewall, the receive buffer cap),
+    // some of them per interface searched.
+    void (*systemChecks)(const std::vector<LabelledInterface>& searched, std::vector<CheckLine>* lines);
 };
 const DoctorSystem& SystemDoctor();
 

@@ -278,9 +278,10 @@ int RunDoctor(Session& session) {
     Search(session, frontEnd, chosen.searched, &failed);
     for (CheckLine& line : CheckSearch(session.names, chosen.searched, failed, list.rows))
         lines.push_back(line);
-    // What the search lost on the way (said on standard error too), for --json.
+    // Replies the search lost on the way (said on standard error too): the
+    // very controllers that are not found, so a problem.
     for (const std::string& warning : list.warnings)
-        lines.push_back(CheckLine{CheckStatus::Warning, "search", warning, ""});
+        lines.push_back(CheckLine{CheckStatus::Problem, "search", warning, ""});
     Print(RenderChecks(lines, session.options.format == OutputFormat::Json));
     return DoctorExitStatus(lines);
 }

@@ -74,6 +74,63 @@ bool ProgramCovered(const std::string& app, const std::string& program) {
     return rule.find('%') != std::string::npos && FileName(rule) == Lower(FileName(program));
 }
 
+const char* CategoryName(NetworkCategory category) {
+    switch (category) {
+    case NetworkCategory::Public:
+        return "Public";
+    case NetworkCategory::Private:
+        return "Private";
+    case NetworkCategory::Domain:
+        return "Domain";
+    case NetworkCategory::Unknown:
+        break;
+    }
+    return "";
+}
+
+void ReadNetworks(const std::vector<InterfaceNetwork>& networks, std::vector<CheckLine>* lines) {
+    for (const InterfaceNetwork& network : networks) {
+        const std::string name = CategoryName(network.category);
+        lines->push_back(name.empty() ? CheckLine{CheckStatus::Unknown, "firewall",
+                                                  network.label + ": the profile (Public, Private or Domain) of its "
+                                                                  "network cannot be read",
+                                                  "see it in Settings > Network; a network without a gateway counts "
+                                                  "as Public"}
+                                      : CheckLine{CheckStatus::Ok, "firewall",
+                                                  network.label + ": a " + name + " network, so the " + name +
+                                                      " profile applies",
+                                                  ""});
+    }
+}
+
+// Whether the profile concerns this search: some interface searched is on
+// such a network, or on one whose category is not known.
+bool ProfileInUse(const std::vector<InterfaceNetwork>& networks, const char* profile) {
+    if (networks.empty())
+        return true;
+    for (const InterfaceNetwork& network : networks)
+        if (network.category == NetworkCategory::Unknown || CategoryName(network.category) == std::string(profile))
+            return true;
+    return false;
+}
+
+CheckLine ProfileLine(const FirewallProfile& profile, bool allowed, const std::string& program) {
+    const std::string name = std::string(profile.name) + " profile";
+    if (profile.enabled == Setting::Unknown)
+        return CheckLine{CheckStatus::Unknown, "firewall", name + ": its state cannot be read", ""};
+    if (profile.enabled == Setting::Off)
+        return CheckLine{CheckStatus::Ok, "firewall", name + ": the firewall is off", ""};
+    if (allowed)
+        return CheckLine{CheckStatus::Ok, "firewall",
+                         name + ": on; an inbound rule allows UDP port 65513 for " + FileName(program), ""};
+    const bool prohibited = profile.unicastRepliesProhibited == Setting::On;
+    return CheckLine{prohibited ? CheckStatus::Problem : CheckStatus::Warning, "firewall",
+                     name + ": on, and no inbound rule allows UDP port 65513 for " + FileName(program) +
+                         (prohibited ? "; the policy prohibits unicast replies to a broadcast, so every reply is dropped"
+                                     : "; replies get in only within 3 s of the query"),
+                     "allow " + FileName(program) + " inbound UDP on port 65513 (README.txt has the netsh lines)"};
+}
+
 }  // namespace
 
 bool RuleAllows(const std::string& rule, const std::string& program, unsigned port) {
@@ -86,7 +143,9 @@ bool RuleAllows(const std::string& rule, const std::string& program, unsigned po
     return PortCovered(Values(rule, "LPort"), port) && ProgramCovered(Value(rule, "App"), program);
 }
 
-void ReadFirewall(const FirewallFacts& facts, const std::string& program, std::vector<CheckLine>* lines) {
+void ReadFirewall(const FirewallFacts& facts, const std::string& program, const std::vector<InterfaceNetwork>& networks,
+                  std::vector<CheckLine>* lines) {
+    ReadNetworks(networks, lines);
     if (!facts.readable) {
         lines->push_back(facts.denied ? CheckLine{CheckStatus::Unknown, "firewall",
                                                   "Windows Defender Firewall: its settings cannot be read as this user",
@@ -99,28 +158,13 @@ void ReadFirewall(const FirewallFacts& facts, const std::string& program, std::v
     for (const std::string& rule : facts.rules)
         allowed = allowed || RuleAllows(rule, program, 65513);
     for (const FirewallProfile& profile : facts.profiles) {
-        const std::string name = std::string(profile.name) + " profile";
-        if (profile.enabled == Setting::Unknown) {
-            lines->push_back(CheckLine{CheckStatus::Unknown, "firewall", name + ": its state cannot be read", ""});
-            continue;
+        CheckLine line = ProfileLine(profile, allowed, program);
+        if (!ProfileInUse(networks, profile.name)) {
+            line.status = CheckStatus::Ok;
+            line.finding += std::string("; no interface searched is on a ") + profile.name + " network";
+            line.todo.clear();
         }
-        if (profile.enabled == Setting::Off) {
-            lines->push_back(CheckLine{CheckStatus::Ok, "firewall", name + ": the firewall is off", ""});
-            continue;
-        }
-        if (allowed) {
-            lines->push_back(CheckLine{CheckStatus::Ok, "firewall",
-                                       name + ": on; an inbound rule allows UDP port 65513 for " + FileName(program),
-                                       ""});
-            continue;
-        }
-        const bool prohibited = profile.unicastRepliesProhibited == Setting::On;
-        lines->push_back(CheckLine{
-            prohibited ? CheckStatus::Problem : CheckStatus::Warning, "firewall",
-            name + ": on, and no inbound rule allows UDP port 65513 for " + FileName(program) +
-                (prohibited ? "; the policy prohibits unicast replies to a broadcast, so every reply is dropped"
-                            : "; replies get in only within 3 s of the query"),
-            "allow " + FileName(program) + " inbound UDP on port 65513 (README.txt has the netsh lines)"});
+        lines->push_back(line);
     }
 }
 

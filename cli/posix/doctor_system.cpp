@@ -256,7 +256,7 @@ void CheckReceiveBuffer(std::vector<CheckLine>* lines) {
                                    "sysctl -w net.core.rmem_max=4194304, or run as root"});
 }
 
-void SystemChecks(std::vector<CheckLine>* lines) {
+void SystemChecks(const std::vector<LabelledInterface>&, std::vector<CheckLine>* lines) {
     CheckReceiveBuffer(lines);
     CheckNftables(lines);
     CheckIptables(lines);

@@ -1,18 +1,24 @@
 // What only Windows can tell scout-cli doctor: who holds a UDP port (the
-// extended UDP table, with the owner's process) and Windows Defender
+// extended UDP table, with the owner's process), the category of each
+// interface's network (the network list manager), and Windows Defender
 // Firewall's settings, as the registry holds them (their reading is
 // cli/firewall_reading, tested on recorded answers). Windows has no
 // reverse-path filter for these replies.
 #include <winsock2.h>
 #include <windows.h>
 #include <iphlpapi.h>
+#include <objbase.h>
+#include <netlistmgr.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "cli/cli_doctor.h"
 #include "cli/firewall_reading.h"
+#include "net/win32/adapters.h"
 
 namespace scout::cli {
 namespace {
@@ -130,14 +136,91 @@ FirewallFacts ReadFirewallFacts() {
     return facts;
 }
 
-void SystemChecks(std::vector<CheckLine>* lines) {
+// "{0D2B4C6E-...}", as GetAdaptersAddresses names an adapter.
+std::string GuidText(const GUID& id) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  static_cast<unsigned long>(id.Data1), id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2],
+                  id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
+    return text;
+}
+
+NetworkCategory CategoryOf(NLM_NETWORK_CATEGORY category) {
+    switch (category) {
+    case NLM_NETWORK_CATEGORY_PUBLIC:
+        return NetworkCategory::Public;
+    case NLM_NETWORK_CATEGORY_PRIVATE:
+        return NetworkCategory::Private;
+    case NLM_NETWORK_CATEGORY_DOMAIN_AUTHENTICATED:
+        return NetworkCategory::Domain;
+    }
+    return NetworkCategory::Unknown;
+}
+
+using AdapterCategory = std::pair<std::string, NetworkCategory>;
+
+// One connection of the network list: its adapter's name and its network's category.
+bool ReadConnection(INetworkConnection* connection, AdapterCategory* found) {
+    GUID adapter;
+    INetwork* network = nullptr;
+    if (FAILED(connection->GetAdapterId(&adapter)) || FAILED(connection->GetNetwork(&network)))
+        return false;
+    NLM_NETWORK_CATEGORY category = NLM_NETWORK_CATEGORY_PUBLIC;
+    const bool read = SUCCEEDED(network->GetCategory(&category));
+    network->Release();
+    *found = AdapterCategory{GuidText(adapter), CategoryOf(category)};
+    return read;
+}
+
+// The category of the network of each connected adapter, as the network list
+// manager tells it; none where it cannot be asked.
+std::vector<AdapterCategory> ReadAdapterCategories() {
+    std::vector<AdapterCategory> found;
+    const HRESULT started = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    INetworkListManager* manager = nullptr;
+    IEnumNetworkConnections* connections = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_NetworkListManager, nullptr, CLSCTX_ALL, IID_INetworkListManager,
+                                     reinterpret_cast<void**>(&manager))) &&
+        SUCCEEDED(manager->GetNetworkConnections(&connections))) {
+        INetworkConnection* connection = nullptr;
+        ULONG fetched = 0;
+        while (connections->Next(1, &connection, &fetched) == S_OK && fetched == 1) {
+            AdapterCategory one;
+            if (ReadConnection(connection, &one))
+                found.push_back(one);
+            connection->Release();
+        }
+    }
+    if (connections != nullptr)
+        connections->Release();
+    if (manager != nullptr)
+        manager->Release();
+    if (SUCCEEDED(started))
+        ::CoUninitialize();
+    return found;
+}
+
+// Each interface searched with the category of its adapter's network.
+std::vector<InterfaceNetwork> ReadInterfaceNetworks(const std::vector<LabelledInterface>& searched) {
+    const std::vector<AdapterCategory> categories = ReadAdapterCategories();
+    IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
+    std::vector<InterfaceNetwork> networks;
+    for (const LabelledInterface& each : searched) {
+        InterfaceNetwork network{each.label, NetworkCategory::Unknown};
+        for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next)
+            for (const AdapterCategory& known : categories)
+                if (AdapterHolds(*a, each.entry) && ::_stricmp(known.first.c_str(), a->AdapterName) == 0)
+                    network.category = known.second;
+        networks.push_back(network);
+    }
+    std::free(adapters);
+    return networks;
+}
+
+void SystemChecks(const std::vector<LabelledInterface>& searched, std::vector<CheckLine>* lines) {
     char program[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, program, sizeof program);
-    ReadFirewall(ReadFirewallFacts(), program, lines);
-    lines->push_back(CheckLine{CheckStatus::Unknown, "firewall",
-                               "the network profile (Public, Private, Domain) of each interface is not read by this "
-                               "version",
-                               "see it in Settings > Network; a network without a gateway counts as Public"});
+    ReadFirewall(ReadFirewallFacts(), program, ReadInterfaceNetworks(searched), lines);
 }
 
 const DoctorSystem g_system = {

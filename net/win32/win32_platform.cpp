@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "net/system_platform.h"
+#include "net/win32/adapters.h"
 #include "net/win32/forward_table_loader.h"
 
 namespace scout {
@@ -82,26 +83,6 @@ int SendTo(void*, SocketHandle socket, const std::uint8_t* data, std::size_t len
                            reinterpret_cast<const sockaddr*>(&remote), sizeof remote));
 }
 
-// The IPv4 adapters as GetAdaptersAddresses lists them, in a buffer of the
-// size it asks for (released with std::free); null when they cannot be had.
-IP_ADAPTER_ADDRESSES* LoadAdapters() {
-    constexpr ULONG Flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
-    ULONG size = 16 * 1024;
-    IP_ADAPTER_ADDRESSES* adapters = nullptr;
-    ULONG result = ERROR_BUFFER_OVERFLOW;
-    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
-        std::free(adapters);
-        adapters = static_cast<IP_ADAPTER_ADDRESSES*>(std::malloc(size));
-        if (adapters == nullptr)
-            return nullptr;
-        result = ::GetAdaptersAddresses(AF_INET, Flags, nullptr, adapters, &size);
-    }
-    if (result == NO_ERROR)
-        return adapters;
-    std::free(adapters);
-    return nullptr;
-}
-
 // The adapter that holds the address (or has the index) and its operational
 // state: an adapter that is not up (no carrier, disabled, unplugged) is a
 // network that is down. Where it cannot be read the link counts as up.
@@ -109,16 +90,7 @@ int CheckLink(void*, const BroadcastInterface& via) {
     IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
     int code = 0;
     for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next) {
-        bool holds = via.index != 0 && a->IfIndex == via.index;
-        for (const IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr && !holds; u = u->Next) {
-            const sockaddr* address = u->Address.lpSockaddr;
-            if (address == nullptr || address->sa_family != AF_INET)
-                continue;
-            sockaddr_in in;
-            std::memcpy(&in, address, sizeof in);
-            holds = in.sin_addr.s_addr == via.address;
-        }
-        if (holds) {
+        if (AdapterHolds(*a, via)) {
             code = a->OperStatus == IfOperStatusUp ? 0 : WSAENETDOWN;
             break;
         }

@@ -20,7 +20,11 @@ const DoctorSystem Scripted = {
             *byThis = g_byThis;
             *any = g_any;
         },
-    .systemChecks = [](std::vector<CheckLine>* lines) { lines->push_back({CheckStatus::Unknown, "firewall", "x", ""}); },
+    .systemChecks =
+        [](const std::vector<LabelledInterface>& searched, std::vector<CheckLine>* lines) {
+            for (const LabelledInterface& each : searched)
+                lines->push_back({CheckStatus::Unknown, "firewall", each.label, ""});
+        },
 };
 
 std::vector<std::pair<CheckStatus, std::string>> Of(const std::vector<CheckLine>& lines, const char* check) {
@@ -80,7 +84,9 @@ TEST(Doctor, APortThatCannotBeBoundIsAProblemWithItsHolder) {
                                           {CheckStatus::Warning, "if5 172.17.0.1: skipped, no carrier"}}));
     EXPECT_EQ(world.openSockets, 0);
     EXPECT_EQ(DoctorExitStatus(lines), 1);
-    EXPECT_EQ(Of(lines, "firewall").size(), 1u) << "the system's own checks follow";
+    EXPECT_EQ(Of(lines, "firewall"), (std::vector<std::pair<CheckStatus, std::string>>{
+                                         {CheckStatus::Unknown, "if2 10.1.0.1"}}))
+        << "the system's own checks follow, told the interfaces searched";
 }
 
 TEST(Doctor, TheSearchPerInterfaceAndTheExitStatus) {

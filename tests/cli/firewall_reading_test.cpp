@@ -39,9 +39,10 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"v2.30|Action=Allow|Active=TRUE|Dir=In|Protocol=17|App=C:\\Other\\scout-cli.exe|", false},
         RuleCase{"", false}, RuleCase{"||||", false}));
 
-std::vector<std::pair<CheckStatus, std::string>> Read(const FirewallFacts& facts) {
+std::vector<std::pair<CheckStatus, std::string>> Read(const FirewallFacts& facts,
+                                                      const std::vector<InterfaceNetwork>& networks = {}) {
     std::vector<CheckLine> lines;
-    ReadFirewall(facts, Program, &lines);
+    ReadFirewall(facts, Program, networks, &lines);
     std::vector<std::pair<CheckStatus, std::string>> out;
     for (const CheckLine& line : lines)
         out.emplace_back(line.status, line.finding);
@@ -66,6 +67,25 @@ TEST(FirewallProfiles, EachProfileAsItsSettingsAndTheRulesSay) {
                                   CheckStatus::Ok, "Public profile: on; an inbound rule allows UDP port 65513 for "
                                                    "scout-cli.exe"}));
     EXPECT_EQ(Read(FirewallFacts{false, true, {}, {}})[0].first, CheckStatus::Unknown);
+}
+
+TEST(FirewallProfiles, OnlyTheProfilesOfTheInterfacesNetworksConcernTheSearch) {
+    FirewallFacts facts;
+    facts.readable = true;
+    facts.profiles = {{"Domain", Setting::On, Setting::On}, {"Public", Setting::Off, Setting::Unknown}};
+    using Lines = std::vector<std::pair<CheckStatus, std::string>>;
+    EXPECT_EQ(Read(facts, {{"Ethernet 10.1.0.1", NetworkCategory::Public}}),
+              (Lines{{CheckStatus::Ok, "Ethernet 10.1.0.1: a Public network, so the Public profile applies"},
+                     {CheckStatus::Ok, "Domain profile: on, and no inbound rule allows UDP port 65513 for "
+                                       "scout-cli.exe; the policy prohibits unicast replies to a broadcast, so every "
+                                       "reply is dropped; no interface searched is on a Domain network"},
+                     {CheckStatus::Ok, "Public profile: the firewall is off"}}));
+    const Lines unknown =
+        Read(facts, {{"Ethernet 10.1.0.1", NetworkCategory::Public}, {"Wi-Fi 10.2.0.5", NetworkCategory::Unknown}});
+    EXPECT_EQ(unknown[1], (std::pair<CheckStatus, std::string>{
+                              CheckStatus::Unknown,
+                              "Wi-Fi 10.2.0.5: the profile (Public, Private or Domain) of its network cannot be read"}));
+    EXPECT_EQ(unknown[2].first, CheckStatus::Problem) << "it may be a Domain network";
 }
 
 }  // namespace

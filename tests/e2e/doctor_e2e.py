@@ -33,7 +33,8 @@ def found(result, check_name):
 def field_laptop(lab, front_for):
     """The offline laptop: the bridge without carrier is named as skipped; the
     reverse-path filter is read past as root and a warning (with its fix) as
-    nobody; a controller outside the subnet is heard as root only."""
+    nobody; a controller outside the subnet is heard as root only, and the
+    reply the kernel dropped for nobody is a problem (exit 1)."""
     net = build_topology(lab, "single", "laptop")
     front = front_for(net)
     lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1A2B version=2.14 revision=C"])
@@ -46,13 +47,13 @@ def field_laptop(lab, front_for):
           "root reads past the filter", root.lines)
     check(found(root, "search") == [("ok", "ws0 10.1.0.1: 1 reply")], "root hears the controller", root.lines)
     nobody = doctor(lab, net, front, "nobody")
-    check(nobody.returncode == 0, "a warning is no problem", nobody.returncode, nobody.stdout)
+    check(nobody.returncode == 1, "replies lost are a problem", nobody.returncode, nobody.stdout)
     filters = [line for line in nobody.lines if line["check"] == "rp_filter"]
     check(len(filters) == 1 and filters[0]["status"] == "warning" and "no route back" in filters[0]["finding"]
           and "net.ipv4.conf.ws0.rp_filter=0" in filters[0]["todo"], "nobody: the filter, and its fix", filters)
     searched = found(nobody, "search")
     check(len(searched) == 2 and searched[0] == ("warning", "ws0 10.1.0.1: nothing answered") and
-          searched[1][0] == "warning" and searched[1][1].startswith("the kernel dropped 1 reply "),
+          searched[1][0] == "problem" and searched[1][1].startswith("the kernel dropped 1 reply "),
           "nobody hears nothing, and what the kernel dropped is a line of its own", nobody.lines)
 
 
@@ -60,7 +61,8 @@ def field_laptop(lab, front_for):
 def port_held(lab, front_for):
     """Another program holds UDP port 65513: a problem, exit 1, with the
     holder named where the system tells (Linux: its name and pid; under Wine
-    the holder is a Linux process, which Windows' table shows without one)."""
+    the holder is a Linux process, which Windows' table shows without one).
+    On Windows the network list tells which firewall profile applies."""
     net = build_topology(lab, "single")
     front = front_for(net)
     holder = hold_port(lab, net)
@@ -75,6 +77,10 @@ def port_held(lab, front_for):
     holder.wait()
     free = doctor(lab, net, front)
     check(found(free, "port") == [("ok", "UDP 65513 on ws0 10.1.0.1: free")], "free once it is gone", free.lines)
+    if front.build != "linux":
+        check(any(re.fullmatch(r"ok: ws0 10\.1\.0\.1: a (Public|Private|Domain) network, so the \1 profile applies",
+                               "%s: %s" % line) for line in found(free, "firewall")),
+              "the network list tells the interface's profile", found(free, "firewall"))
 
 
 @case(builds=("linux",), sanitizer=False)
