@@ -10,6 +10,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_render.h"
 #include "net/address.h"
+#include "net/error_report.h"
 
 namespace scout::cli {
 namespace {
@@ -145,6 +146,13 @@ bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const cha
     if (matches.empty()) {
         *problem = "no broadcast interface has the address or name '" + QuoteOperand(choice) +
                    "' (scout-cli interfaces lists them)";
+        for (std::size_t i = 0; i < table.skippedCount; ++i) {
+            const SkippedInterface& skipped = table.skipped[i];
+            if ((byAddress && skipped.entry.address == address) ||
+                (!byAddress && InterfaceNameOf(names, skipped.entry) == choice))
+                *problem = "the interface '" + QuoteOperand(choice) + "' is not searched: " +
+                           SkipReasonText(skipped.reason) + " (scout-cli interfaces lists them)";
+        }
     } else {
         std::string labels;
         for (const BroadcastInterface& entry : matches)

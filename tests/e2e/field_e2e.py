@@ -131,8 +131,8 @@ def skipped_interfaces(lab, front_for):
             ("na1", "", "no IPv4 address"), ("ws0", "10.1.0.1", "")] and listed.rows[0]["name"] == "ws0",
             "interfaces: those skipped, with the reason", listed.stdout)
         chosen = cli(lab, net, front, "search", "--interface", "docker0", user=user)
-        check(chosen.returncode == 2 and stderr_lines(chosen)[0] == "scout-cli: no broadcast interface has the "
-              "address or name 'docker0' (scout-cli interfaces lists them)", "search: the bridge is none of its",
+        check(chosen.returncode == 2 and stderr_lines(chosen)[0] == "scout-cli: the interface 'docker0' is not "
+              "searched: no carrier (scout-cli interfaces lists them)", "search: the bridge is refused, with why",
               chosen.returncode, chosen.stderr)
 
 
