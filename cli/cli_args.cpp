@@ -217,13 +217,13 @@ constexpr const char* Help =
     "               commands.jsonl; Windows: %LOCALAPPDATA%\\Ethernet Scout\\...):\n"
     "               a JSON line before each command is sent and one with its\n"
     "               outcome; where it cannot be written, nothing is sent\n"
+    "  --no-search  send by --interface without looking first, for a controller\n"
+    "               whose replies this machine cannot receive; only the addresses\n"
+    "               are checked\n"
     "  --no-log     record nothing\n"
     "Options of watch and commission:\n"
     "  --interval SECONDS  from one search to the next, 1 to 3600 (default 2; at\n"
     "               least the window)\n"
-    "  --no-search  send by --interface without looking first, for a controller\n"
-    "               whose replies this machine cannot receive; only the addresses\n"
-    "               are checked\n"
     "Options of all:\n"
     "  --json       one JSON document (an array of rows; an object for a command)\n"
     "  --csv        RFC 4180 comma-separated values with a header line\n"
@@ -272,225 +272,236 @@ std::string QuoteOperand(const char* text) {
     return SafeText(text, QuotedCharacters);
 }
 
-bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    static_assert(static_cast<std::size_t>(OptionId::Count) + 1 == std::size(OptionTable), "one entry per option");
+namespace {
+
+// What a reading of argv has met so far.
+struct Reading {
     bool seen[std::size(OptionTable)] = {};  // by OptionId
     const OptionEntry* given[std::size(OptionTable)] = {};
     std::size_t givenCount = 0;
     const CommandEntry* command = nullptr;
-    bool optionsEnded = false;
+    bool optionsEnded = false;  // after "--"
     const char* extra = nullptr;  // the first operand too many
+};
 
+bool Seen(const Reading& reading, OptionId id) {
+    return reading.seen[static_cast<std::size_t>(id)];
+}
+
+// A value from min to max into *result, or the line that says what it takes.
+bool Bounded(const OptionEntry& entry, const char* takes, const char* value, std::uint32_t min, std::uint32_t max,
+             std::uint32_t* result, std::string* error) {
+    if (ParseBounded(value, min, max, result))
+        return true;
+    *error = std::string(entry.name) + " takes " + takes + " from " + std::to_string(min) + " to " +
+             std::to_string(max) + ", not " + Quoted(value);
+    return false;
+}
+
+// What one option (with its value, where it takes one) sets.
+bool SetOption(const OptionEntry& entry, const char* value, Options* options, std::string* error) {
+    switch (entry.id) {
+    case OptionId::Help:
+        options->help = true;
+        break;
+    case OptionId::Version:
+        options->version = true;
+        break;
+    case OptionId::Json:
+        options->format = OutputFormat::Json;
+        break;
+    case OptionId::Csv:
+        options->format = OutputFormat::Csv;
+        break;
+    case OptionId::NoWait:
+        options->noWait = true;
+        break;
+    case OptionId::DryRun:
+        options->dryRun = true;
+        break;
+    case OptionId::All:
+        options->all = true;
+        break;
+    case OptionId::NoSearch:
+        options->noSearch = true;
+        break;
+    case OptionId::Interface:
+        options->interfaceChoice = value;
+        break;
+    case OptionId::NoHeader:
+        options->noHeader = true;
+        break;
+    case OptionId::Quiet:
+        options->quiet = true;
+        break;
+    case OptionId::Parallel:
+        options->allAtOnce = true;
+        break;
+    case OptionId::Sequential:
+        options->allAtOnce = false;
+        break;
+    case OptionId::Window:
+        return Bounded(entry, "milliseconds", value, MinWindowMs, MaxWindowMs, &options->windowMs, error);
+    case OptionId::Timeout:
+        return Bounded(entry, "seconds", value, MinWaitSeconds, MaxWaitSeconds, &options->waitSeconds, error);
+    case OptionId::Interval:
+        return Bounded(entry, "seconds", value, MinWaitSeconds, MaxWaitSeconds, &options->intervalSeconds, error);
+    case OptionId::Count:
+        return Bounded(entry, "a number", value, 1, MaxCount, &options->count, error);
+    case OptionId::Log:
+        options->logPath = value;
+        break;
+    case OptionId::NoLog:
+        options->noLog = true;
+        break;
+    case OptionId::First:
+        options->first = value;
+        break;
+    case OptionId::Last:
+        options->last = value;
+        break;
+    case OptionId::Mask:
+        options->mask = value;
+        break;
+    case OptionId::Gateway:
+        options->gateway = value;
+        break;
+    case OptionId::Factory:
+        options->factory = value;
+        break;
+    case OptionId::Sort:
+        if (std::strcmp(value, "address") != 0) {
+            *error = "--sort takes 'address', not " + Quoted(value);
+            return false;
+        }
+        options->sortByAddress = true;
+        break;
+    }
+    return true;
+}
+
+// The option at argv[*i], given once, with its value ("--name=value", or the
+// next word) where it takes one.
+bool ReadOption(int argc, char** argv, int* i, Reading* reading, Options* options, std::string* error) {
+    const char* word = argv[*i];
+    const char* equals = std::strchr(word, '=');
+    const std::size_t nameLength = equals != nullptr ? static_cast<std::size_t>(equals - word) : std::strlen(word);
+    const OptionEntry* entry = FindOption(word, nameLength);
+    if (entry == nullptr) {
+        *error = "unknown option " + Quoted(word);
+        return false;
+    }
+    if (Seen(*reading, entry->id)) {
+        *error = std::string(entry->name) + " given twice";
+        return false;
+    }
+    reading->seen[static_cast<std::size_t>(entry->id)] = true;
+    reading->given[reading->givenCount++] = entry;
+    const char* value = nullptr;
+    if (entry->takesValue) {
+        if (equals != nullptr)
+            value = equals + 1;
+        else if (*i + 1 < argc)
+            value = argv[++*i];
+        if (value == nullptr || value[0] == '\0') {
+            *error = std::string(entry->name) + " needs a value";
+            return false;
+        }
+    } else if (equals != nullptr) {
+        *error = std::string(entry->name) + " takes no value";
+        return false;
+    }
+    return SetOption(*entry, value, options, error);
+}
+
+// The first word that is no option names the command; the words after it are its operands.
+bool ReadWord(const char* word, Reading* reading, Options* options, std::string* error) {
+    if (reading->command == nullptr) {
+        for (const CommandEntry& entry : CommandTable)
+            if (std::strcmp(word, entry.name) == 0)
+                reading->command = &entry;
+        if (reading->command == nullptr) {
+            *error = "unknown command " + Quoted(word);
+            return false;
+        }
+    } else if (options->operandCount < reading->command->operands) {
+        options->operands[options->operandCount++] = word;
+    } else if (reading->extra == nullptr) {
+        reading->extra = word;
+    }
+    return true;
+}
+
+// Options that exclude each other, whatever the command.
+bool CheckExclusions(const Reading& reading, std::string* error) {
+    if (Seen(reading, OptionId::Parallel) && Seen(reading, OptionId::Sequential))
+        *error = "--parallel and --sequential exclude each other";
+    else if (Seen(reading, OptionId::Json) && Seen(reading, OptionId::Csv))
+        *error = "--json and --csv exclude each other";
+    else if (Seen(reading, OptionId::Json) && Seen(reading, OptionId::NoHeader))
+        *error = "--no-header is for the table and CSV, not --json";
+    else if (Seen(reading, OptionId::Log) && Seen(reading, OptionId::NoLog))
+        *error = "--log and --no-log exclude each other";
+    return error->empty();
+}
+
+// The command's operands, and the options it takes and needs.
+bool CheckCommand(const Reading& reading, Options* options, std::string* error) {
+    const CommandEntry& command = *reading.command;
+    options->command = command.command;
+    options->commandName = command.name;
+    if (command.operands == 0 && reading.extra != nullptr) {
+        *error = std::string(command.name) + " takes no operand, not " + Quoted(reading.extra);
+        return false;
+    }
+    if (command.operands != 0 && (options->operandCount != command.operands || reading.extra != nullptr)) {
+        *error = std::string(command.name) + " needs " + command.operandText;
+        return false;
+    }
+    for (std::size_t i = 0; i < reading.givenCount; ++i) {
+        if ((reading.given[i]->scope & command.scope) == 0) {
+            *error = std::string(reading.given[i]->name) + " is not an option of " + command.name;
+            return false;
+        }
+    }
+    if (options->all && options->command == Command::Reconfigure)
+        *error = "--all is not an option of reconfigure (every controller there would get the one new address)";
+    else if (options->command == Command::Commission &&
+             (options->first == nullptr || options->mask == nullptr || options->gateway == nullptr))
+        *error = "commission needs --first IP, --mask MASK and --gateway GW";
+    else if ((options->command == Command::Watch || options->command == Command::Commission) &&
+             options->intervalSeconds * 1000u < options->windowMs)
+        *error = "--interval must be at least the window (" + std::to_string(options->windowMs) + " ms)";
+    else if (options->noSearch && options->interfaceChoice == nullptr)
+        *error = "--no-search needs --interface (the interface to send by)";
+    return error->empty();
+}
+
+}  // namespace
+
+bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
+    static_assert(static_cast<std::size_t>(OptionId::Count) + 1 == std::size(OptionTable), "one entry per option");
+    error->clear();
+    Reading reading;
     for (int i = 1; i < argc; ++i) {
         const char* word = argv[i];
-        if (!optionsEnded && std::strcmp(word, "--") == 0) {
-            optionsEnded = true;
-            continue;
-        }
-        if (!optionsEnded && word[0] == '-' && word[1] != '\0') {
-            const char* equals = std::strchr(word, '=');
-            const std::size_t nameLength = equals != nullptr ? static_cast<std::size_t>(equals - word) : std::strlen(word);
-            const OptionEntry* entry = FindOption(word, nameLength);
-            if (entry == nullptr) {
-                *error = "unknown option " + Quoted(word);
-                return false;
-            }
-            const std::size_t at = static_cast<std::size_t>(entry->id);
-            if (seen[at]) {
-                *error = std::string(entry->name) + " given twice";
-                return false;
-            }
-            seen[at] = true;
-            given[givenCount++] = entry;
-            const char* value = nullptr;
-            if (entry->takesValue) {
-                if (equals != nullptr)
-                    value = equals + 1;
-                else if (i + 1 < argc)
-                    value = argv[++i];
-                if (value == nullptr || value[0] == '\0') {
-                    *error = std::string(entry->name) + " needs a value";
-                    return false;
-                }
-            } else if (equals != nullptr) {
-                *error = std::string(entry->name) + " takes no value";
-                return false;
-            }
-            switch (entry->id) {
-            case OptionId::Help:
-                options->help = true;
-                break;
-            case OptionId::Version:
-                options->version = true;
-                break;
-            case OptionId::Json:
-                options->format = OutputFormat::Json;
-                break;
-            case OptionId::Csv:
-                options->format = OutputFormat::Csv;
-                break;
-            case OptionId::NoWait:
-                options->noWait = true;
-                break;
-            case OptionId::DryRun:
-                options->dryRun = true;
-                break;
-            case OptionId::All:
-                options->all = true;
-                break;
-            case OptionId::NoSearch:
-                options->noSearch = true;
-                break;
-            case OptionId::Interface:
-                options->interfaceChoice = value;
-                break;
-            case OptionId::NoHeader:
-                options->noHeader = true;
-                break;
-            case OptionId::Quiet:
-                options->quiet = true;
-                break;
-            case OptionId::Parallel:
-                options->allAtOnce = true;
-                break;
-            case OptionId::Sequential:
-                options->allAtOnce = false;
-                break;
-            case OptionId::Window:
-                if (!ParseBounded(value, MinWindowMs, MaxWindowMs, &options->windowMs)) {
-                    *error = "--window takes milliseconds from " + std::to_string(MinWindowMs) + " to " +
-                             std::to_string(MaxWindowMs) + ", not " + Quoted(value);
-                    return false;
-                }
-                break;
-            case OptionId::Timeout:
-                if (!ParseBounded(value, MinWaitSeconds, MaxWaitSeconds, &options->waitSeconds)) {
-                    *error = "--timeout takes seconds from " + std::to_string(MinWaitSeconds) + " to " +
-                             std::to_string(MaxWaitSeconds) + ", not " + Quoted(value);
-                    return false;
-                }
-                break;
-            case OptionId::Log:
-                if (value[0] == '\0') {
-                    *error = "--log needs a file";
-                    return false;
-                }
-                options->logPath = value;
-                break;
-            case OptionId::NoLog:
-                options->noLog = true;
-                break;
-            case OptionId::Interval:
-                if (!ParseBounded(value, MinWaitSeconds, MaxWaitSeconds, &options->intervalSeconds)) {
-                    *error = "--interval takes seconds from " + std::to_string(MinWaitSeconds) + " to " +
-                             std::to_string(MaxWaitSeconds) + ", not " + Quoted(value);
-                    return false;
-                }
-                break;
-            case OptionId::Count:
-                if (!ParseBounded(value, 1, MaxCount, &options->count)) {
-                    *error = "--count takes a number from 1 to " + std::to_string(MaxCount) + ", not " + Quoted(value);
-                    return false;
-                }
-                break;
-            case OptionId::First:
-                options->first = value;
-                break;
-            case OptionId::Last:
-                options->last = value;
-                break;
-            case OptionId::Mask:
-                options->mask = value;
-                break;
-            case OptionId::Gateway:
-                options->gateway = value;
-                break;
-            case OptionId::Factory:
-                options->factory = value;
-                break;
-            case OptionId::Sort:
-                if (std::strcmp(value, "address") != 0) {
-                    *error = "--sort takes 'address', not " + Quoted(value);
-                    return false;
-                }
-                options->sortByAddress = true;
-                break;
-            }
-            continue;
-        }
-        if (command == nullptr) {
-            for (const CommandEntry& entry : CommandTable)
-                if (std::strcmp(word, entry.name) == 0)
-                    command = &entry;
-            if (command == nullptr) {
-                *error = "unknown command " + Quoted(word);
-                return false;
-            }
-            continue;
-        }
-        if (options->operandCount < command->operands)
-            options->operands[options->operandCount++] = word;
-        else if (extra == nullptr)
-            extra = word;
+        const bool option = !reading.optionsEnded && word[0] == '-' && word[1] != '\0';
+        if (option && std::strcmp(word, "--") == 0)
+            reading.optionsEnded = true;
+        else if (option ? !ReadOption(argc, argv, &i, &reading, options, error)
+                        : !ReadWord(word, &reading, options, error))
+            return false;
     }
-    if (seen[static_cast<std::size_t>(OptionId::Parallel)] && seen[static_cast<std::size_t>(OptionId::Sequential)]) {
-        *error = "--parallel and --sequential exclude each other";
+    if (!CheckExclusions(reading, error))
         return false;
-    }
-    if (seen[static_cast<std::size_t>(OptionId::Json)] && seen[static_cast<std::size_t>(OptionId::Csv)]) {
-        *error = "--json and --csv exclude each other";
-        return false;
-    }
-    if (seen[static_cast<std::size_t>(OptionId::Json)] && seen[static_cast<std::size_t>(OptionId::NoHeader)]) {
-        *error = "--no-header is for the table and CSV, not --json";
-        return false;
-    }
     if (options->help || options->version)
         return true;
-    if (command == nullptr) {
+    if (reading.command == nullptr) {
         *error = "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, watch, commission, doctor "
                  "or history)";
         return false;
     }
-    options->command = command->command;
-    options->commandName = command->name;
-    if (command->operands == 0 && extra != nullptr) {
-        *error = std::string(command->name) + " takes no operand, not " + Quoted(extra);
-        return false;
-    }
-    if (command->operands != 0 && (options->operandCount != command->operands || extra != nullptr)) {
-        *error = std::string(command->name) + " needs " + command->operandText;
-        return false;
-    }
-    for (std::size_t i = 0; i < givenCount; ++i) {
-        if ((given[i]->scope & command->scope) == 0) {
-            *error = std::string(given[i]->name) + " is not an option of " + command->name;
-            return false;
-        }
-    }
-    if (options->all && options->command == Command::Reconfigure) {
-        *error = "--all is not an option of reconfigure (every controller there would get the one new address)";
-        return false;
-    }
-    if (options->noLog && options->logPath != nullptr) {
-        *error = "--log and --no-log exclude each other";
-        return false;
-    }
-    if (options->command == Command::Commission &&
-        (options->first == nullptr || options->mask == nullptr || options->gateway == nullptr)) {
-        *error = "commission needs --first IP, --mask MASK and --gateway GW";
-        return false;
-    }
-    if ((options->command == Command::Watch || options->command == Command::Commission) &&
-        options->intervalSeconds * 1000u < options->windowMs) {
-        *error = "--interval must be at least the window (" + std::to_string(options->windowMs) + " ms)";
-        return false;
-    }
-    if (options->noSearch && options->interfaceChoice == nullptr) {
-        *error = "--no-search needs --interface (the interface to send by)";
-        return false;
-    }
-    return true;
+    return CheckCommand(reading, options, error);
 }
 
 }  // namespace scout::cli
