@@ -28,6 +28,10 @@ std::string SkipAdvice(SkipReason reason) {
         return "give it an IPv4 address (a fixed one where no DHCP server answers) if controllers are behind it";
     case SkipReason::NoBroadcastRoute:
         return "check the adapter's address and that it is connected, if controllers are behind it";
+    case SkipReason::PointToPoint:
+        return "a broadcast does not cross it: search from a workstation on the controllers' network";
+    case SkipReason::Loopback:
+        break;
     }
     return "";
 }
@@ -39,7 +43,8 @@ void CheckInterfaces(InterfaceNames& names, const DoctorInterfaces& interfaces, 
     for (const BroadcastInterface& entry : interfaces.searched)
         lines->push_back(Line(CheckStatus::Ok, "interface", Label(names, entry) + ": searched"));
     for (const SkippedInterface& skipped : interfaces.skipped)
-        lines->push_back(Line(CheckStatus::Warning, "interface",
+        lines->push_back(Line(skipped.reason == SkipReason::Loopback ? CheckStatus::Ok : CheckStatus::Warning,
+                              "interface",
                               Label(names, skipped.entry) + ": skipped, " + SkipReasonText(skipped.reason),
                               SkipAdvice(skipped.reason)));
 }

@@ -162,6 +162,10 @@ const char* SkipReasonText(SkipReason reason) {
         return "no IPv4 address";
     case SkipReason::NoBroadcastRoute:
         return "no limited-broadcast route";
+    case SkipReason::Loopback:
+        return "loopback";
+    case SkipReason::PointToPoint:
+        return "point-to-point, no broadcast";
     }
     return "";
 }

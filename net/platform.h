@@ -69,6 +69,8 @@ enum class SkipReason {
     Down,              // set down
     NoAddress,         // up without an IPv4 address (its entry's address is AnyAddress)
     NoBroadcastRoute,  // an address, but no direct route for the limited broadcast (Windows)
+    Loopback,          // the machine's own loopback: nothing but itself is behind it
+    PointToPoint,      // a link without broadcast (a VPN tunnel): a broadcast reaches nobody there
 };
 
 struct SkippedInterface {

@@ -349,9 +349,18 @@ void AddSearched(TableBuilder& table, BroadcastInterface entry) {
 }
 
 // Why an interface with an IPv4 address is not searched; false: it is.
-// Down: set so; no carrier: up without a link (Windows drops such an
-// adapter's routes, and a broadcast there reaches nobody).
+// Loopback, or a link without broadcast (a tunnel); down: set so; no
+// carrier: up without a link (Windows drops such an adapter's routes, and a
+// broadcast there reaches nobody).
 bool SkipReasonOf(unsigned flags, SkipReason* reason) {
+    if ((flags & IFF_LOOPBACK) != 0) {
+        *reason = SkipReason::Loopback;
+        return true;
+    }
+    if ((flags & IFF_BROADCAST) == 0) {
+        *reason = SkipReason::PointToPoint;
+        return true;
+    }
     if ((flags & IFF_UP) == 0) {
         *reason = SkipReason::Down;
         return true;
@@ -376,10 +385,9 @@ bool UpWithoutAddress(const ifaddrs* entry) {
     return ::access(master, F_OK) != 0;
 }
 
-// Every IPv4 interface that is broadcast-capable and not loopback, by its
-// first (primary) address: searched when it is up with a link, else skipped
-// with the reason; and, skipped, each interface that is up without an IPv4
-// address.
+// Every IPv4 interface, by its first (primary) address: searched when it is
+// broadcast-capable, not loopback, and up with a link, else skipped with the
+// reason; and, skipped, each interface that is up without an IPv4 address.
 TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
     *table = InterfaceTable{};
     ifaddrs* list = nullptr;
@@ -403,8 +411,8 @@ TableStatus LoadInterfaces(void*, InterfaceTable* table, int* errorCode) {
             continue;
         const unsigned flags = entry->ifa_flags;
         const unsigned index = ::if_nametoindex(entry->ifa_name);
-        if ((flags & IFF_BROADCAST) == 0 || (flags & IFF_LOOPBACK) != 0 || index == 0 || Listed(built, index))
-            continue;  // a secondary address of an interface already listed, among others
+        if (index == 0 || Listed(built, index))
+            continue;  // a secondary address of an interface already listed
         sockaddr_in in;
         std::memcpy(&in, entry->ifa_addr, sizeof in);
         const BroadcastInterface found{in.sin_addr.s_addr, index};

@@ -211,13 +211,13 @@ bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails*
 }
 
 // Each IPv4 address of an adapter that has none of the table's limited-
-// broadcast routes: where its adapter is not up, no carrier; else no route.
+// broadcast routes: the loopback adapter's, loopback; where its adapter is
+// not up, no carrier; else no route.
 std::size_t FindSkipped(const InterfaceTable& table, SkippedInterface* skipped, std::size_t capacity) {
     IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
     std::size_t count = 0;
     for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next) {
-        if (a->IfType == IF_TYPE_SOFTWARE_LOOPBACK)
-            continue;
+        const bool loopback = a->IfType == IF_TYPE_SOFTWARE_LOOPBACK;
         for (const IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
             const sockaddr* address = u->Address.lpSockaddr;
             if (address == nullptr || address->sa_family != AF_INET || count == capacity)
@@ -229,8 +229,9 @@ std::size_t FindSkipped(const InterfaceTable& table, SkippedInterface* skipped, 
                 searched = table.entries[i].address == in.sin_addr.s_addr;
             if (!searched)
                 skipped[count++] = SkippedInterface{{in.sin_addr.s_addr, a->IfIndex},
-                                                    a->OperStatus == IfOperStatusUp ? SkipReason::NoBroadcastRoute
-                                                                                    : SkipReason::NoCarrier};
+                                                    loopback                          ? SkipReason::Loopback
+                                                    : a->OperStatus == IfOperStatusUp ? SkipReason::NoBroadcastRoute
+                                                                                      : SkipReason::NoCarrier};
         }
     }
     std::free(adapters);

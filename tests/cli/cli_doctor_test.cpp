@@ -74,14 +74,22 @@ TEST(Doctor, APortThatCannotBeBoundIsAProblemWithItsHolder) {
     const NetPlatform platform = test::MakeFakePlatform(&world);
     InterfaceNames names{&platform, {}};
     const auto lines = CheckBeforeSearch(platform, Scripted, names,
-                                         DoctorInterfaces{{If2}, {SkippedInterface{{MakeAddress(172, 17, 0, 1), 5},
-                                                                                   SkipReason::NoCarrier}}});
+                                         DoctorInterfaces{{If2},
+                                                          {SkippedInterface{{MakeAddress(172, 17, 0, 1), 5},
+                                                                            SkipReason::NoCarrier},
+                                                           SkippedInterface{{MakeAddress(127, 0, 0, 1), 1},
+                                                                            SkipReason::Loopback},
+                                                           SkippedInterface{{MakeAddress(10, 8, 0, 2), 6},
+                                                                            SkipReason::PointToPoint}}});
     EXPECT_EQ(Of(lines, "port"), (std::vector<std::pair<CheckStatus, std::string>>{
                                      {CheckStatus::Problem, "UDP 65513 on if2 10.1.0.1: cannot be bound (description "
                                                             "of 98), held by python3 (pid 812)"}}));
     EXPECT_EQ(Of(lines, "interface"), (std::vector<std::pair<CheckStatus, std::string>>{
                                           {CheckStatus::Ok, "if2 10.1.0.1: searched"},
-                                          {CheckStatus::Warning, "if5 172.17.0.1: skipped, no carrier"}}));
+                                          {CheckStatus::Warning, "if5 172.17.0.1: skipped, no carrier"},
+                                          {CheckStatus::Ok, "if1 127.0.0.1: skipped, loopback"},
+                                          {CheckStatus::Warning, "if6 10.8.0.2: skipped, point-to-point, no broadcast"}}))
+        << "the loopback is no cause of a controller not found";
     EXPECT_EQ(world.openSockets, 0);
     EXPECT_EQ(DoctorExitStatus(lines), 1);
     EXPECT_EQ(Of(lines, "firewall"), (std::vector<std::pair<CheckStatus, std::string>>{

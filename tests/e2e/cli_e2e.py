@@ -45,9 +45,11 @@ def names_and_formats(lab, front_for):
     check(interfaces == [{"name": "ws0", "address": "10.1.0.1", "prefix_length": 24, "index": interfaces[0]["index"],
                           "skipped": None},
                          {"name": "ws1", "address": "10.2.0.1", "prefix_length": 24, "index": interfaces[1]["index"],
-                          "skipped": None}]
-          and all(type(i["index"]) is int for i in interfaces), "interfaces: name, address, prefix, index",
-          interfaces)
+                          "skipped": None},
+                         {"name": "lo", "address": "127.0.0.1", "prefix_length": 8, "index": interfaces[2]["index"],
+                          "skipped": "loopback"}]
+          and all(type(i["index"]) is int for i in interfaces),
+          "interfaces: name, address, prefix, index; the loopback skipped", interfaces)
 
     rows = strict_json(front.cli("search", "--json").stdout)
     check([list(r) for r in rows] == [ROW_KEYS] * 4 and all(type(v) is str for r in rows for v in r.values()),

@@ -40,7 +40,7 @@ def field_laptop(lab, front_for):
     lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1A2B version=2.14 revision=C"])
     root = doctor(lab, net, front)
     check(root.returncode == 0, "nothing is a problem", root.returncode, root.stdout)
-    check(found(root, "interface") == [("ok", "ws0 10.1.0.1: searched"),
+    check(found(root, "interface") == [("ok", "ws0 10.1.0.1: searched"), ("ok", "lo 127.0.0.1: skipped, loopback"),
                                        ("warning", "docker0 172.17.0.1: skipped, no carrier")], "interfaces",
           root.lines)
     check(found(root, "rp_filter") == [("ok", "rp_filter 2 on ws0 10.1.0.1: replies are read past it (as root)")],

@@ -98,7 +98,8 @@ def large_forwarding_table(lab, front_for):
     lab.start_sim(net.segments[0], ["address=10.1.0.50 model=1 version=v revision=r"])
     front = front_for(net)
     interfaces = front.cli("interfaces", "--json")
-    check(interfaces.returncode == 0 and [i["address"] for i in json.loads(interfaces.stdout)] == ["10.1.0.1"],
+    check(interfaces.returncode == 0 and
+          [i["address"] for i in json.loads(interfaces.stdout) if i["skipped"] is None] == ["10.1.0.1"],
           "the table is read whole and its one broadcast interface found", interfaces.stdout, interfaces.stderr)
     result = front.search_json()
     check(result.returncode == 0 and [r["address"] for r in result.rows] == ["10.1.0.50"], "the search works",

@@ -114,21 +114,26 @@ def receive_buffer(lab, front_for):
 
 @case(builds=("linux",))
 def skipped_interfaces(lab, front_for):
-    """A container bridge that is up with no carrier, an adapter set down and
-    a link without an IPv4 address are not searched, and `interfaces` says why."""
+    """A container bridge that is up with no carrier, an adapter set down, a
+    link without an IPv4 address, a VPN's point-to-point tunnel and the
+    loopback are not searched, and `interfaces` says why."""
     net = build_topology(lab, "single", "laptop")
     front = front_for(net)
-    # Beside the bridge: an adapter set down with its address, and a link up without one.
+    # Beside the bridge: an adapter set down with its address, a link up without one, a tunnel.
     for command in (["ip", "link", "add", "dn0", "type", "veth", "peer", "name", "dn1"],
                     ["ip", "addr", "add", "10.9.0.1/24", "dev", "dn0"],
                     ["ip", "link", "add", "na0", "type", "veth", "peer", "name", "na1"],
-                    ["ip", "link", "set", "na1", "up"], ["ip", "link", "set", "na0", "up"]):
+                    ["ip", "link", "set", "na1", "up"], ["ip", "link", "set", "na0", "up"],
+                    ["ip", "tuntap", "add", "dev", "vpn0", "mode", "tun"],
+                    ["ip", "addr", "add", "10.8.0.2/24", "dev", "vpn0"], ["ip", "link", "set", "vpn0", "up"]):
         lab.configure(net.ws, command)
     for user in (None, "nobody"):
         listed = cli(lab, net, front, "interfaces", "--json", user=user)
         check(sorted((i["name"], i["address"], i["skipped"] or "") for i in listed.rows) == [
-            ("dn0", "10.9.0.1", "down"), ("docker0", "172.17.0.1", "no carrier"), ("na0", "", "no IPv4 address"),
-            ("na1", "", "no IPv4 address"), ("ws0", "10.1.0.1", "")] and listed.rows[0]["name"] == "ws0",
+            ("dn0", "10.9.0.1", "down"), ("docker0", "172.17.0.1", "no carrier"), ("lo", "127.0.0.1", "loopback"),
+            ("na0", "", "no IPv4 address"), ("na1", "", "no IPv4 address"),
+            ("vpn0", "10.8.0.2", "point-to-point, no broadcast"), ("ws0", "10.1.0.1", "")] and
+            listed.rows[0]["name"] == "ws0",
             "interfaces: those skipped, with the reason", listed.stdout)
         chosen = cli(lab, net, front, "search", "--interface", "docker0", user=user)
         check(chosen.returncode == 2 and stderr_lines(chosen)[0] == "scout-cli: the interface 'docker0' is not "
