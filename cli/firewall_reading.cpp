@@ -120,15 +120,20 @@ CheckLine ProfileLine(const FirewallProfile& profile, bool allowed, const std::s
         return CheckLine{CheckStatus::Unknown, "firewall", name + ": its state cannot be read", ""};
     if (profile.enabled == Setting::Off)
         return CheckLine{CheckStatus::Ok, "firewall", name + ": the firewall is off", ""};
-    if (allowed)
+    const bool shielded = profile.shielded == Setting::On;
+    if (allowed && !shielded)
         return CheckLine{CheckStatus::Ok, "firewall",
                          name + ": on; an inbound rule allows UDP port 65513 for " + FileName(program), ""};
     const bool prohibited = profile.unicastRepliesProhibited == Setting::On;
+    const std::string why = shielded ? ": on, blocking all incoming connections (the rules are set aside)"
+                                     : ": on, and no inbound rule allows UDP port 65513 for " + FileName(program);
     return CheckLine{prohibited ? CheckStatus::Problem : CheckStatus::Warning, "firewall",
-                     name + ": on, and no inbound rule allows UDP port 65513 for " + FileName(program) +
+                     name + why +
                          (prohibited ? "; the policy prohibits unicast replies to a broadcast, so every reply is dropped"
                                      : "; replies get in only within 3 s of the query"),
-                     "allow " + FileName(program) + " inbound UDP on port 65513 (README.txt has the netsh lines)"};
+                     shielded ? "turn off \"Block all incoming connections\" for the " + name
+                              : "allow " + FileName(program) + " inbound UDP on port 65513 (README.txt has the netsh "
+                                                               "lines)"};
 }
 
 }  // namespace

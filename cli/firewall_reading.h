@@ -19,6 +19,7 @@ struct FirewallProfile {
     const char* name;                             // "Domain", "Private", "Public"
     Setting enabled = Setting::Unknown;           // EnableFirewall
     Setting unicastRepliesProhibited = Setting::Unknown;  // DisableUnicastResponsesToMulticastBroadcast
+    Setting shielded = Setting::Unknown;  // DoNotAllowExceptions: every inbound connection blocked, rules set aside
 };
 
 struct FirewallFacts {

@@ -129,6 +129,7 @@ FirewallFacts ReadFirewallFacts() {
         FirewallProfile profile{p.name};
         profile.enabled = Effective(p.local, p.group, "EnableFirewall");
         profile.unicastRepliesProhibited = Effective(p.local, p.group, "DisableUnicastResponsesToMulticastBroadcast");
+        profile.shielded = Effective(p.local, p.group, "DoNotAllowExceptions");
         facts.profiles.push_back(profile);
     }
     ReadRules(std::string(PolicyKey) + "\\FirewallRules", &facts.rules);

@@ -66,6 +66,12 @@ TEST(FirewallProfiles, EachProfileAsItsSettingsAndTheRulesSay) {
     EXPECT_EQ(Read(facts)[2], (std::pair<CheckStatus, std::string>{
                                   CheckStatus::Ok, "Public profile: on; an inbound rule allows UDP port 65513 for "
                                                    "scout-cli.exe"}));
+    facts.profiles[2].shielded = Setting::On;
+    EXPECT_EQ(Read(facts)[2], (std::pair<CheckStatus, std::string>{
+                                  CheckStatus::Problem, "Public profile: on, blocking all incoming connections (the "
+                                                        "rules are set aside); the policy prohibits unicast replies to "
+                                                        "a broadcast, so every reply is dropped"}))
+        << "a rule does not let a reply in past the shield";
     EXPECT_EQ(Read(FirewallFacts{false, true, {}, {}})[0].first, CheckStatus::Unknown);
 }
 
