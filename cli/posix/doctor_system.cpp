@@ -3,6 +3,7 @@
 // iptables, ufw, firewalld), read where this user may and said as unknown
 // where not.
 #include "cli/cli_doctor.h"
+#include "cli/netfilter_reading.h"
 
 #include <sys/wait.h>
 
@@ -110,131 +111,29 @@ void RoutesBack(const BroadcastInterface& entry, bool* byThisInterface, bool* an
 
 // A fixed command line of this program's (never the user's text) through sh;
 // its output (cut at MaxCommandOutput) and its exit status, -1 where it could not run.
-int Run(const char* command, std::string* output) {
-    output->clear();
+CommandAnswer Run(const char* command) {
+    CommandAnswer answer;
     std::FILE* pipe = ::popen(command, "r");
     if (pipe == nullptr)
-        return -1;
+        return answer;
     char chunk[4096];
     std::size_t got = 0;
     while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        if (output->size() < MaxCommandOutput)
-            output->append(chunk, got);
+        if (answer.output.size() < MaxCommandOutput)
+            answer.output.append(chunk, got);
     const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    answer.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return answer;
 }
 
-bool Has(const std::string& text, const char* what) {
-    return text.find(what) != std::string::npos;
-}
-
-// A line of the rules that drops or rejects UDP to the tool's port.
-bool DropsToolPort(const std::string& rules) {
-    std::istringstream lines(rules);
-    std::string line;
-    while (std::getline(lines, line))
-        if (Has(line, "65513") && (Has(line, "drop") || Has(line, "DROP") || Has(line, "reject") || Has(line, "REJECT")))
-            return true;
-    return false;
-}
-
-// A line of the rules that accepts UDP to the tool's port.
-bool AcceptsToolPort(const std::string& rules) {
-    std::istringstream lines(rules);
-    std::string line;
-    while (std::getline(lines, line))
-        if (Has(line, "65513") && (Has(line, "accept") || Has(line, "ACCEPT")))
-            return true;
-    return false;
-}
-
-const char* const AllowPort = "allow inbound UDP to port 65513";
-
-// Where a firewall's command is not installed, that is said too.
-bool Installed(int status, const char* name, std::vector<CheckLine>* lines) {
-    if (status != 127 && status != -1)
-        return true;
-    lines->push_back(CheckLine{CheckStatus::Ok, "firewall", std::string(name) + ": not installed", ""});
-    return false;
-}
-
-void CheckNftables(std::vector<CheckLine>* lines) {
-    std::string out;
-    const int status = Run("nft list ruleset 2>&1", &out);
-    if (!Installed(status, "nftables", lines))
-        return;
-    if (status != 0) {
-        lines->push_back(CheckLine{CheckStatus::Unknown, "firewall",
-                                   "nftables: its rules cannot be read as this user", "run scout-cli doctor as root"});
-        return;
-    }
-    if (DropsToolPort(out))
-        lines->push_back(CheckLine{CheckStatus::Problem, "firewall", "nftables: a rule drops UDP to port 65513",
-                                   "remove that rule, or " + std::string(AllowPort) + " before it"});
-    else if (Has(out, "hook input") && Has(out, "policy drop") && !AcceptsToolPort(out))
-        lines->push_back(CheckLine{CheckStatus::Warning, "firewall",
-                                   "nftables: the input policy drops what no rule accepts, and no rule accepts UDP "
-                                   "to port 65513 (a reply to a broadcast is no established connection)",
-                                   AllowPort});
-    else
-        lines->push_back(CheckLine{CheckStatus::Ok, "firewall", "nftables: nothing drops UDP to port 65513", ""});
-}
-
-void CheckIptables(std::vector<CheckLine>* lines) {
-    std::string out;
-    const int status = Run("iptables -S INPUT 2>&1", &out);
-    if (!Installed(status, "iptables", lines))
-        return;
-    if (status != 0) {
-        lines->push_back(CheckLine{CheckStatus::Unknown, "firewall", "iptables: its rules cannot be read as this user",
-                                   "run scout-cli doctor as root"});
-        return;
-    }
-    if (DropsToolPort(out))
-        lines->push_back(CheckLine{CheckStatus::Problem, "firewall", "iptables: a rule drops UDP to port 65513",
-                                   "remove that rule, or " + std::string(AllowPort) + " before it"});
-    else if (Has(out, "-P INPUT DROP") && !AcceptsToolPort(out))
-        lines->push_back(CheckLine{CheckStatus::Warning, "firewall",
-                                   "iptables: the INPUT policy is DROP and no rule accepts UDP to port 65513",
-                                   AllowPort});
-    else
-        lines->push_back(CheckLine{CheckStatus::Ok, "firewall", "iptables: nothing drops UDP to port 65513", ""});
-}
-
-void CheckUfw(std::vector<CheckLine>* lines) {
-    std::string out;
-    const int status = Run("ufw status 2>&1", &out);
-    if (!Installed(status, "ufw", lines))
-        return;
-    if (status != 0)
-        lines->push_back(CheckLine{CheckStatus::Unknown, "firewall", "ufw: its state cannot be read as this user",
-                                   "run scout-cli doctor as root"});
-    else if (Has(out, "Status: active") && !Has(out, "65513"))
-        lines->push_back(CheckLine{CheckStatus::Warning, "firewall",
-                                   "ufw is active and does not allow UDP port 65513: it drops replies to a broadcast",
-                                   "ufw allow 65513/udp"});
-    else
-        lines->push_back(CheckLine{CheckStatus::Ok, "firewall",
-                                   Has(out, "Status: active") ? "ufw allows UDP port 65513" : "ufw: inactive", ""});
-}
-
-void CheckFirewalld(std::vector<CheckLine>* lines) {
-    std::string out;
-    const int status = Run("firewall-cmd --state 2>&1", &out);
-    if (!Installed(status, "firewalld", lines))
-        return;
-    if (status != 0 || !Has(out, "running")) {
-        lines->push_back(CheckLine{CheckStatus::Ok, "firewall", "firewalld: not running", ""});
-        return;
-    }
-    Run("firewall-cmd --list-ports 2>&1", &out);
-    if (Has(out, "65513/udp"))
-        lines->push_back(CheckLine{CheckStatus::Ok, "firewall", "firewalld opens UDP port 65513", ""});
-    else
-        lines->push_back(CheckLine{CheckStatus::Warning, "firewall",
-                                   "firewalld is running and does not open UDP port 65513: it drops replies to a "
-                                   "broadcast",
-                                   "firewall-cmd --add-port=65513/udp"});
+// The firewalls, each read from what its command prints (cli/netfilter_reading).
+void CheckFirewalls(std::vector<CheckLine>* lines) {
+    lines->push_back(ReadNftables(Run("nft list ruleset 2>&1")));
+    lines->push_back(ReadIptables(Run("iptables -S INPUT 2>&1")));
+    lines->push_back(ReadUfw(Run("ufw status 2>&1")));
+    const CommandAnswer state = Run("firewall-cmd --state 2>&1");
+    const bool running = state.status == 0 && state.output.find("running") != std::string::npos;
+    lines->push_back(ReadFirewalld(state, running ? Run("firewall-cmd --list-ports 2>&1") : CommandAnswer{}));
 }
 
 void CheckReceiveBuffer(std::vector<CheckLine>* lines) {
@@ -258,10 +157,7 @@ void CheckReceiveBuffer(std::vector<CheckLine>* lines) {
 
 void SystemChecks(const std::vector<LabelledInterface>&, std::vector<CheckLine>* lines) {
     CheckReceiveBuffer(lines);
-    CheckNftables(lines);
-    CheckIptables(lines);
-    CheckUfw(lines);
-    CheckFirewalld(lines);
+    CheckFirewalls(lines);
 }
 
 const DoctorSystem g_system = {

@@ -1,0 +1,25 @@
+// What Linux's firewalls say of the replies, read from what their commands
+// printed (so that this reading is tested natively on recorded answers):
+// `nft list ruleset`, `iptables -S INPUT`, `ufw status`, `firewall-cmd
+// --state` and `--list-ports`.
+#pragma once
+
+#include <string>
+
+#include "cli/cli_doctor.h"
+
+namespace scout::cli {
+
+// A command's exit status (127 or -1: not installed, or not run) and its output.
+struct CommandAnswer {
+    int status = -1;
+    std::string output;
+};
+
+CheckLine ReadNftables(const CommandAnswer& ruleset);
+CheckLine ReadIptables(const CommandAnswer& input);
+CheckLine ReadUfw(const CommandAnswer& status);
+// ports is read only where the state says firewalld is running.
+CheckLine ReadFirewalld(const CommandAnswer& state, const CommandAnswer& ports);
+
+}  // namespace scout::cli
