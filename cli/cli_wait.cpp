@@ -87,8 +87,14 @@ void AwaitEffects(Session& session, std::vector<Awaited>& awaited, const std::ve
     session.streamRows = streamed;
     list.interfaceBegins = announce;
     list.holdWarnings = false;
-    if (!list.warnings.empty())
-        Say("warning: " + list.warnings.back());
+    if (list.warnings.empty())
+        return;
+    Say("warning: " + list.warnings.back());
+    // The controller's own reply may be among those lost: "not seen" is then no proof.
+    for (Awaited& one : awaited)
+        if (one.verdict.exitCode == ExitNotAnswered)
+            one.verdict.message +=
+                "; but replies were lost on the way (the warning above), and the controller's may be among them";
 }
 
 }  // namespace scout::cli

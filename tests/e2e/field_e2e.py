@@ -65,16 +65,25 @@ def reverse_path_filter_by_wifi(lab, front_for):
 @case(builds=("linux",), sanitizer=False)
 def reconfigure_out_of_the_subnet(lab, front_for):
     """As root on the offline laptop, a controller moved into another subnet
-    is seen there after the command, as it is."""
+    is seen there after the command, as it is; as nobody it is not, and the
+    verdict says that its reply may be among those the kernel dropped."""
     net = build_topology(lab, "single", "laptop")
     front = front_for(net)
-    lab.start_sim(net.segments[0], [ON_SUBNET])
+    lab.start_sim(net.segments[0], [ON_SUBNET, "address=10.1.0.21 model=2 version=v revision=r"])
     result = cli(lab, net, front, "reconfigure", "10.1.0.20", "192.168.5.5", "255.255.255.0", "0.0.0.0", "--json")
     check(result.returncode == 0 and json.loads(result.stdout)["answering_at_new_address"] == 1,
           "the controller answers at its new address", result.returncode, result.stdout, result.stderr)
     check("scout-cli: warning: 192.168.5.5 lies outside the subnet of every interface of this workstation: after the "
           "command it reaches the controller only with a route to 192.168.5.0/24 or a second address there"
           in result.stderr, "warned before it was sent", result.stderr)
+    nobody = cli(lab, net, front, "reconfigure", "10.1.0.21", "192.168.5.6", "255.255.255.0", "0.0.0.0", "--json",
+                 "--timeout", "2", "--no-log", user="nobody")
+    lines = stderr_lines(nobody)
+    check(nobody.returncode == 3 and lines[-1].startswith(
+        "scout-cli: no controller answered at the new address 192.168.5.6 within ") and lines[-1].endswith(
+        "; but replies were lost on the way (the warning above), and the controller's may be among them") and
+        any(line.startswith("scout-cli: warning: the kernel dropped ") for line in lines),
+        "nobody: not seen, and not in silence", nobody.returncode, lines)
 
 
 @case(builds=("linux",), sanitizer=False)
