@@ -148,7 +148,7 @@ bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const cha
                    "' (scout-cli interfaces lists them)";
         for (std::size_t i = 0; i < table.skippedCount; ++i) {
             const SkippedInterface& skipped = table.skipped[i];
-            if ((byAddress && skipped.entry.address == address) ||
+            if ((byAddress && address != AnyAddress && skipped.entry.address == address) ||
                 (!byAddress && InterfaceNameOf(names, skipped.entry) == choice))
                 *problem = "the interface '" + QuoteOperand(choice) + "' is not searched: " +
                            SkipReasonText(skipped.reason) + " (scout-cli interfaces lists them)";

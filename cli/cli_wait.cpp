@@ -90,9 +90,10 @@ void AwaitEffects(Session& session, std::vector<Awaited>& awaited, const std::ve
     if (list.warnings.empty())
         return;
     Say("warning: " + list.warnings.back());
-    // The controller's own reply may be among those lost: "not seen" is then no proof.
+    // The controller's own reply may be among those lost: "not seen" is then
+    // no proof (a controller that still answers was seen all the same).
     for (Awaited& one : awaited)
-        if (one.verdict.exitCode == ExitNotAnswered)
+        if (one.verdict.exitCode == ExitNotAnswered && one.verdict.outcome != "still-answers")
             one.verdict.message +=
                 "; but replies were lost on the way (the warning above), and the controller's may be among them";
 }

@@ -96,10 +96,14 @@ CheckLine ReadUfw(const CommandAnswer& status) {
     return Line(CheckStatus::Ok, "ufw allows UDP port 65513");
 }
 
+bool FirewalldRunning(const CommandAnswer& state) {
+    return state.status == 0 && Has(state.output, "running");
+}
+
 CheckLine ReadFirewalld(const CommandAnswer& state, const CommandAnswer& ports) {
     if (NotInstalled(state))
         return NotInstalledLine("firewalld");
-    if (state.status != 0 || !Has(state.output, "running"))
+    if (!FirewalldRunning(state))
         return Line(CheckStatus::Ok, "firewalld: not running");
     if (Has(ports.output, "65513/udp"))
         return Line(CheckStatus::Ok, "firewalld opens UDP port 65513");

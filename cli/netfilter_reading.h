@@ -19,7 +19,8 @@ struct CommandAnswer {
 CheckLine ReadNftables(const CommandAnswer& ruleset);
 CheckLine ReadIptables(const CommandAnswer& input);
 CheckLine ReadUfw(const CommandAnswer& status);
-// ports is read only where the state says firewalld is running.
+// Whether `firewall-cmd --state` says it runs: only then are its ports asked and read.
+bool FirewalldRunning(const CommandAnswer& state);
 CheckLine ReadFirewalld(const CommandAnswer& state, const CommandAnswer& ports);
 
 }  // namespace scout::cli

@@ -132,8 +132,8 @@ void CheckFirewalls(std::vector<CheckLine>* lines) {
     lines->push_back(ReadIptables(Run("iptables -S INPUT 2>&1")));
     lines->push_back(ReadUfw(Run("ufw status 2>&1")));
     const CommandAnswer state = Run("firewall-cmd --state 2>&1");
-    const bool running = state.status == 0 && state.output.find("running") != std::string::npos;
-    lines->push_back(ReadFirewalld(state, running ? Run("firewall-cmd --list-ports 2>&1") : CommandAnswer{}));
+    lines->push_back(
+        ReadFirewalld(state, FirewalldRunning(state) ? Run("firewall-cmd --list-ports 2>&1") : CommandAnswer{}));
 }
 
 void CheckReceiveBuffer(std::vector<CheckLine>* lines) {
