@@ -39,6 +39,15 @@ class LabError(Exception):
     pass
 
 
+def namespace_prefix(pid):
+    """The first part of the names of a lab's namespaces: "sl" and the lab's
+    process, and where the lab is one of a test run's (SCOUT_LAB_RUN), "r" and
+    the run's mark, so that a run finds what it left behind and nothing that
+    another lab on the machine made."""
+    mark = os.environ.get("SCOUT_LAB_RUN", "")
+    return "sl%d%s" % (pid % 100000, "r" + mark if mark else "")
+
+
 class SimRefused(LabError):
     """scout-sim refused its options or its controller file (the message says why)."""
 
@@ -107,10 +116,11 @@ class Lab:
     def __init__(self, keep_logs=False):
         if os.geteuid() != 0:
             raise LabError("the lab needs root (it makes network namespaces)")
-        self.prefix = "sl%d" % (os.getpid() % 100000)
+        self.prefix = namespace_prefix(os.getpid())
         self.namespaces = []
         self.processes = []
         self.wine_prefixes = []
+        self.wine_mounts = []
         self.workdir = tempfile.mkdtemp(prefix="scout-lab-")
         self.keep_logs = keep_logs
         self._closed = False
@@ -144,6 +154,10 @@ class Lab:
         self._closing = True
         for wineprefix, ns in self.wine_prefixes:
             self._wineserver_kill(wineprefix, ns)
+        for mount in reversed(self.wine_mounts):
+            if subprocess.run(["umount", mount], capture_output=True).returncode != 0:
+                subprocess.run(["umount", "-l", mount], capture_output=True)
+        self.wine_mounts = []
         for proc in self.processes:
             if proc.poll() is None:
                 proc.terminate()
@@ -255,6 +269,29 @@ class Lab:
     def wine_env(self, wineprefix):
         return wine_env(wineprefix)
 
+    def own_wine_prefix(self, template):
+        """A Wine prefix of this lab's own, made from template (a prefix that
+        make_wine_prefix made) and gone with the lab, so that labs run side by
+        side each with its own server: an overlay over the template where the
+        system allows one (nothing copied), else a copy."""
+        if not os.path.isfile(os.path.join(template, WINE_PREFIX_MARK)):
+            raise LabError("no Wine prefix at %s (scripts/wine-prefix create)" % template)
+        own = os.path.join(self.workdir, "wineprefix")
+        if os.path.isfile(os.path.join(own, WINE_PREFIX_MARK)):
+            return own
+        upper, work = os.path.join(self.workdir, "wine-upper"), os.path.join(self.workdir, "wine-work")
+        for folder in (own, upper, work):
+            os.makedirs(folder)
+        mounted = subprocess.run(["mount", "-t", "overlay", "overlay", "-o",
+                                  "lowerdir=%s,upperdir=%s,workdir=%s" % (os.path.abspath(template), upper, work),
+                                  own], capture_output=True)
+        if mounted.returncode == 0:
+            self.wine_mounts.append(own)
+        else:
+            os.rmdir(own)
+            shutil.copytree(template, own, symlinks=True)
+        return own
+
     def _wineserver_kill(self, wineprefix, ns):
         if ns in self.namespaces:
             subprocess.run(["ip", "netns", "exec", ns, "wineserver", "-k"], env=self.wine_env(wineprefix),
@@ -324,23 +361,36 @@ WINE32_LOADER = "/usr/lib/wine/wine"
 WINE64_LOADER = "/usr/lib/wine/wine64"
 
 
-def runs_32bit_programs():
-    """Whether this machine runs Wine's 32-bit loader: a kernel built without
-    32-bit support (some virtual machines) refuses it with "Exec format error",
-    and then only 64-bit Windows programs run here."""
-    if not os.path.exists(WINE32_LOADER):
-        return True  # no Wine at all: nothing to choose
+def loader_runs(loader):
+    """Whether one of Wine's loaders starts here: it may be missing (Debian's
+    wine32:i386 not installed, as on a day its index cannot be fetched), or
+    refused by a kernel built without 32-bit support ("Exec format error")."""
+    if not os.path.exists(loader):
+        return False
     try:
-        return subprocess.run([WINE32_LOADER, "--version"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        return subprocess.run([loader, "--version"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL, timeout=60).returncode == 0
-    except OSError:
+    except (OSError, subprocess.TimeoutExpired):
         return False
 
 
+def windows_build_and_reason(wine32=WINE32_LOADER, wine64=WINE64_LOADER):
+    """The Windows build whose programs run here under Wine, and why when it is
+    not the shipped one: the 32-bit build where Wine's 32-bit loader runs, else
+    a 64-bit build of the same sources where the 64-bit loader does. Where
+    neither runs, the 32-bit one: its tests then fail and say that Wine is
+    missing."""
+    if loader_runs(wine32):
+        return "win32", ""
+    if not loader_runs(wine64):
+        return "win32", ""
+    if os.path.exists(wine32):
+        return "win64", "Wine's 32-bit loader does not run here"
+    return "win64", "the 32-bit Wine (wine32:i386) is not installed"
+
+
 def windows_build():
-    """The Windows build this machine tests: the shipped 32-bit one, or where
-    no 32-bit program runs, a 64-bit build of the same sources."""
-    return "win32" if runs_32bit_programs() else "win64"
+    return _windows_build_cached()
 
 
 def _wine64_commands():
@@ -367,7 +417,7 @@ def _wine64_commands():
 
 @functools.lru_cache(maxsize=None)
 def _windows_build_cached():
-    return "win32" if runs_32bit_programs() else "win64"
+    return windows_build_and_reason()[0]
 
 
 def wine_env(wineprefix):
@@ -429,7 +479,25 @@ class SimHandle:
             out.append(event)
         return out
 
+    def settle(self, timeout=10):
+        """Returns once the simulator has logged every datagram that reached it
+        before the call, however busy the machine: on SIGUSR1 it reads what is
+        queued and then logs "drained". One that has ended has logged all."""
+        if self.proc.poll() is not None:
+            return
+        drained = sum(1 for e in self.events() if e.get("event") == "drained")
+        self.proc.send_signal(signal.SIGUSR1)
+        deadline = time.monotonic() + timeout
+        while sum(1 for e in self.events() if e.get("event") == "drained") <= drained:
+            if self.proc.poll() is not None:
+                return
+            if time.monotonic() > deadline:
+                raise LabError("scout-sim did not read its queue within %d s" % timeout)
+            time.sleep(0.005)
+
     def datagrams(self):
+        """Every datagram the simulator received, up to this call."""
+        self.settle()
         return [e for e in self.events() if e.get("event") == "datagram"]
 
     def stop(self):
@@ -516,7 +584,8 @@ if __name__ == "__main__":
     # For the scripts:
     #   scoutlab.py make-wine-prefix PREFIX [--display]
     #   scoutlab.py wine-env PREFIX       the environment of Wine, as sh export lines
-    #   scoutlab.py windows-build         win32, or win64 where no 32-bit program runs
+    #   scoutlab.py windows-build         win32, or win64 where Wine runs no 32-bit program
+    #   scoutlab.py windows-build --why   the same, and after a tab why it is not win32
     import shlex
     import sys
     args = sys.argv[1:]
@@ -528,5 +597,7 @@ if __name__ == "__main__":
             print("export %s=%s" % (key, shlex.quote(env[key])))
     elif args == ["windows-build"]:
         print(windows_build())
+    elif args == ["windows-build", "--why"]:
+        print("%s\t%s" % windows_build_and_reason())
     else:
-        sys.exit("usage: scoutlab.py make-wine-prefix PREFIX [--display] | wine-env PREFIX | windows-build")
+        sys.exit("usage: scoutlab.py make-wine-prefix PREFIX [--display] | wine-env PREFIX | windows-build [--why]")

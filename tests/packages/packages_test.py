@@ -18,7 +18,7 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "lab"))
-from scoutlab import VERSION, runs_32bit_programs  # noqa: E402
+from scoutlab import VERSION, windows_build  # noqa: E402
 PACKAGES = os.path.join(ROOT, "build/packages")
 ZIP_TOP = "EthernetScout-%s-win32/" % VERSION
 failures = []
@@ -168,7 +168,7 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "ws2_3
                "winmm.dll", "msvcrt.dll", "advapi32.dll", "shell32.dll", "ole32.dll"}
 
 
-RUNS_32BIT = runs_32bit_programs()
+RUNS_32BIT = windows_build() == "win32"
 
 
 def utf16(text):
@@ -208,7 +208,7 @@ def test_zip(folder):
                     .splitlines() if "DLL Name:" in line}
             check(dlls and dlls <= SYSTEM_DLLS, "%s needs only system DLLs" % program, sorted(dlls))
         if not RUNS_32BIT:
-            print("packages: NOTE: this machine runs no 32-bit program; the ZIP's programs were not run under Wine")
+            print("packages: NOTE: Wine runs no 32-bit program here; the ZIP's programs were not run under Wine")
             return unpacked
         run([wine_prefix, "start", prefix])
         wine = [os.path.join(ROOT, "scripts/wine-run"), prefix]
