@@ -5,6 +5,7 @@
 // reset and reconfigure commands. Every datagram received is logged as one
 // JSON line, bytes in hex, so that tests can check what was on the wire.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -32,9 +33,30 @@ namespace {
 
 constexpr std::size_t MaxDatagram = 2048;
 volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_drain = 0;
+// Written by the signal handlers, watched by the loop's poll: a signal that
+// comes between the loop's test and its poll still wakes the poll.
+int g_wake[2] = {-1, -1};
+
+void Wake() {
+    const int saved = errno;
+    const char byte = 1;
+    if (write(g_wake[1], &byte, 1) < 0) {
+        // the pipe is full: the loop is woken already
+    }
+    errno = saved;
+}
 
 void OnSignal(int) {
     g_stop = 1;
+    Wake();
+}
+
+// SIGUSR1: read everything already queued, then log "drained", so that a test
+// knows that every datagram sent before its signal is in the log.
+void OnDrain(int) {
+    g_drain = 1;
+    Wake();
 }
 
 std::uint64_t NowMs() {
@@ -333,12 +355,22 @@ int Run(Simulator& sim) {
                 due = sim.pending.top().due;
             timeout = due <= now ? 0 : static_cast<int>(due - now);
         }
-        pollfd watch{sim.socket, POLLIN, 0};
-        const int ready = poll(&watch, 1, timeout);
+        pollfd watch[2] = {{sim.socket, POLLIN, 0}, {g_wake[0], POLLIN, 0}};
+        const int ready = poll(watch, 2, timeout);
         if (ready < 0 && errno != EINTR)
             return 1;
-        if (ready > 0)
+        if (ready > 0 && (watch[1].revents & POLLIN) != 0) {
+            char bytes[64];
+            while (read(g_wake[0], bytes, sizeof bytes) > 0) {
+            }
+        }
+        if (ready > 0 && (watch[0].revents & POLLIN) != 0)
             ReceiveAll(sim);
+        if (g_drain != 0) {
+            g_drain = 0;
+            ReceiveAll(sim);
+            LogLine(sim, "\"event\": \"drained\"");
+        }
         const std::uint64_t now = NowMs();
         while (!sim.pending.empty() && sim.pending.top().due <= now && g_stop == 0) {
             const Pending p = sim.pending.top();
@@ -392,10 +424,18 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "scout-sim: cannot listen on UDP %u: %s\n", ControllerPort, std::strerror(errno));
         return 1;
     }
+    if (pipe(g_wake) != 0 || fcntl(g_wake[0], F_SETFL, O_NONBLOCK) != 0 ||
+        fcntl(g_wake[1], F_SETFL, O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "scout-sim: cannot make its wake-up pipe: %s\n", std::strerror(errno));
+        return 1;
+    }
     struct sigaction action{};
     action.sa_handler = OnSignal;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    struct sigaction drain{};
+    drain.sa_handler = OnDrain;
+    sigaction(SIGUSR1, &drain, nullptr);
     sim.start = NowMs();
     // Controllers plugged in or switched off later, counted from now.
     for (ControllerState& state : sim.controllers) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The registry of every end-to-end case, as CTest reads it at test time:
-one line per case, "SUITE CASE BUILDS SANITIZER" (builds comma-separated;
-sanitizer 1 when the case also runs in the sanitizer build)."""
+one line per case, "SUITE CASE BUILDS SANITIZER ALONE" (builds
+comma-separated; sanitizer 1 when the case also runs in the sanitizer build;
+alone 1 when no other test may run beside it)."""
 
 import importlib
 import os
@@ -19,7 +20,8 @@ def main():
     for suite in SUITES:
         module = importlib.import_module(suite + "_e2e")
         for name, case in sorted(module.CASES.items()):
-            print("%s %s %s %d" % (suite, name, ",".join(case.builds), 1 if case.sanitizer else 0))
+            print("%s %s %s %d %d" % (suite, name, ",".join(case.builds), 1 if case.sanitizer else 0,
+                                      1 if case.alone else 0))
     return 0
 
 

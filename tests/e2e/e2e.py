@@ -40,7 +40,7 @@ class Front:
             self.program = os.path.join(paths.linux_bin, "scout-cli")
         else:
             self.program = os.path.join(paths.win32_bin, "scout-cli.exe")
-            self.wineprefix = paths.wineprefix
+            self.wineprefix = lab.own_wine_prefix(paths.wineprefix)
             lab.start_wine(net.ws, self.wineprefix)
 
     def cli(self, *args, timeout=120, text=True):
@@ -83,20 +83,23 @@ class Front:
 
 
 class Case:
-    def __init__(self, function, builds, sanitizer):
-        self.function, self.builds, self.sanitizer = function, builds, sanitizer
+    def __init__(self, function, builds, sanitizer, alone):
+        self.function, self.builds, self.sanitizer, self.alone = function, builds, sanitizer, alone
 
 
 def case_registry():
     """A table of a script's cases and the decorator that fills it: each case
     is named after its function, with dashes, and runs for both builds (and in
-    the sanitizer build) unless the decorator says otherwise. CTest learns the
-    cases from this table (tests/e2e/cases.py --list), nowhere else."""
+    the sanitizer build) unless the decorator says otherwise. Cases run side by
+    side, each in its own lab; alone=True runs one by itself: a case that
+    measures what this machine can produce (a flood, 1,000 replies at once) or
+    that changes a setting of the whole machine (net.core.rmem_max). CTest
+    learns the cases from this table (tests/e2e/cases.py --list), nowhere else."""
     cases = {}
 
-    def case(function=None, *, builds=("linux", "win32"), sanitizer=True):
+    def case(function=None, *, builds=("linux", "win32"), sanitizer=True, alone=False):
         def register(f):
-            cases[f.__name__.replace("_", "-")] = Case(f, tuple(builds), sanitizer)
+            cases[f.__name__.replace("_", "-")] = Case(f, tuple(builds), sanitizer, alone)
             return f
         return register(function) if function is not None else register
 

@@ -164,12 +164,12 @@ def flood_window(lab, front_for, flood_args, floor):
     check(held <= CLOSE_BOUND_MS, "the socket closed %.1f ms after the query, past %d ms" % (held, CLOSE_BOUND_MS))
 
 
-@case
+@case(alone=True)
 def junk_flood_window(lab, front_for):
     flood_window(lab, front_for, ["--flood", "200000", "--flood-ms", "3000"], floor=20000)
 
 
-@case
+@case(alone=True)
 def empty_flood(lab, front_for):
     """About 10,000 empty datagrams through the window (30,000 in 3 s): each is read
     and ignored."""

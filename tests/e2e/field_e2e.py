@@ -86,7 +86,7 @@ def reconfigure_out_of_the_subnet(lab, front_for):
         "nobody: not seen, and not in silence", nobody.returncode, lines)
 
 
-@case(builds=("linux",), sanitizer=False)
+@case(builds=("linux",), sanitizer=False, alone=True)
 def receive_buffer(lab, front_for):
     """1,000 controllers at once under Debian's receive buffer cap: root asks
     past the cap and lists every one; nobody is told exactly how many replies

@@ -11,7 +11,7 @@ import sys
 import time
 
 from e2e import ROOT, build_topology, case_registry, check
-from scoutlab import windows_build
+from scoutlab import namespace_prefix, windows_build
 
 CASES, case = case_registry()
 SCOUT_LAB = os.path.join(ROOT, "lab/scout-lab")
@@ -111,19 +111,23 @@ def mistakes(lab, front_for):
               "scout-sim mistake", args, result.returncode, result.stderr)
 
 
-def namespaces():
+def namespaces(pid):
+    """The namespaces of the lab that the scout-lab of process pid made (other
+    labs may come and go beside this case)."""
     out = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout
-    return sorted(line.split()[0] for line in out.splitlines() if line.strip())
+    prefix = namespace_prefix(pid) + "-"
+    return sorted(line.split()[0] for line in out.splitlines() if line.startswith(prefix))
 
 
-def started_lab(before):
+def started_lab():
     """scout-lab running `sleep 60` in a lab of its own (in a session of its
     own), once its namespaces are there."""
     proc = subprocess.Popen([sys.executable, SCOUT_LAB, "run", "single", "--sim", "0=" + DEMO, "--", "sleep", "60"],
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, start_new_session=True)
     deadline = time.time() + 30
-    while len(namespaces()) < len(before) + 2 and time.time() < deadline:
+    while len(namespaces(proc.pid)) < 2 and time.time() < deadline:
         time.sleep(0.05)
+    check(len(namespaces(proc.pid)) == 2, "scout-lab made its lab", namespaces(proc.pid))
     time.sleep(0.3)
     return proc
 
@@ -133,7 +137,6 @@ def run_on_the_terminal(lab, front_for):
     """The command gets scout-lab's own input and output and its exit status
     is scout-lab's; --timeout stops it; Ctrl-C ends the command and the lab,
     whose namespaces are all gone afterwards."""
-    before = namespaces()
     result = scout_lab("run", "single", "--sim", "0=" + DEMO, "--", "sh", "-c",
                        "read line; echo \"got $line\"; ip -brief address show ws0; exit 3", input="hello\n")
     check(result.returncode == 3 and result.stdout.startswith("got hello\nws0") and "10.1.0.1/24" in result.stdout,
@@ -141,11 +144,11 @@ def run_on_the_terminal(lab, front_for):
     timed = scout_lab("run", "single", "--timeout", "1", "--", "sleep", "60")
     check(timed.returncode == 124 and timed.stderr == "scout-lab: the command ran past --timeout 1 s; stopped\n",
           "--timeout", timed.returncode, timed.stderr)
-    proc = started_lab(before)
+    proc = started_lab()
     os.killpg(proc.pid, signal.SIGINT)  # what Ctrl-C does: the whole foreground group
     out, err = proc.communicate(timeout=30)
     check(proc.returncode == 130, "Ctrl-C: the command's status", proc.returncode, err)
-    check(namespaces() == before, "every namespace removed", namespaces(), before)
+    check(namespaces(proc.pid) == [], "every namespace removed", namespaces(proc.pid))
 
 
 @case(builds=("linux",), sanitizer=False)
@@ -153,9 +156,8 @@ def signals_clean_up(lab, front_for):
     """SIGTERM and SIGHUP (a closed terminal) sent to scout-lab alone end the
     command and the lab: its namespaces and its scout-sim are gone, and it
     exits with the signal's status."""
-    before = namespaces()
     for sig in (signal.SIGTERM, signal.SIGHUP):
-        proc = started_lab(before)
+        proc = started_lab()
         proc.send_signal(sig)
         try:
             out, err = proc.communicate(timeout=30)
@@ -164,7 +166,7 @@ def signals_clean_up(lab, front_for):
             proc.communicate()
             check(False, "scout-lab ended on %s" % sig.name)
         check(proc.returncode == 128 + sig, "%s: its status" % sig.name, proc.returncode, err)
-        check(namespaces() == before, "%s: every namespace removed" % sig.name, namespaces(), before)
+        check(namespaces(proc.pid) == [], "%s: every namespace removed" % sig.name, namespaces(proc.pid))
         left = subprocess.run(["pgrep", "-s", str(proc.pid)], capture_output=True, text=True).stdout.split()
         check(left == [], "%s: nothing of its session runs on" % sig.name, left)
 

@@ -1,23 +1,35 @@
 #!/usr/bin/env python3
-"""After the lab tests: no namespace of any lab is left behind, and no
-simulator or lab wineserver still runs."""
+"""After the lab tests: no namespace of this run's labs is left behind, and no
+simulator or Wine server of theirs still runs. A run's labs carry its mark
+(SCOUT_LAB_RUN, in their namespaces' names and their processes' environment),
+so that a lab another user runs beside the tests is none of this check's
+business; without a mark, every lab on the machine is looked at."""
 
 import os
 import re
 import subprocess
 import sys
 
+mark = os.environ.get("SCOUT_LAB_RUN", "")
+ours = re.compile(r"sl\d+r%s-" % re.escape(mark) if mark else r"sl\d+(r[0-9a-f]+)?-")
 namespaces = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout.split("\n")
-left = [line.split()[0] for line in namespaces if re.match(r"sl\d+-", line)]
-sims = []
+left = [line.split()[0] for line in namespaces if ours.match(line)]
+processes = []
 for pid in filter(str.isdigit, os.listdir("/proc")):
     try:
         with open("/proc/%s/comm" % pid) as f:
-            if f.read().strip() == "scout-sim":
-                sims.append(pid)
+            name = f.read().strip()
+        if name != "scout-sim" and not name.startswith("wineserver"):
+            continue
+        with open("/proc/%s/environ" % pid, "rb") as f:
+            env = f.read().split(b"\0")
     except OSError:
-        pass
-if left or sims:
-    print("left behind: namespaces %s, scout-sim processes %s" % (left, sims))
+        continue
+    if name != "scout-sim" and not any(e.startswith(b"WINEPREFIX=") and b"/scout-lab-" in e for e in env):
+        continue  # the prefix of a build's own Windows tests, not a lab's
+    if not mark or ("SCOUT_LAB_RUN=" + mark).encode() in env:
+        processes.append("%s %s" % (name, pid))
+if left or processes:
+    print("left behind: namespaces %s, processes %s" % (left, processes))
     sys.exit(1)
-print("nothing of the lab is left")
+print("nothing of the lab is left%s" % (" by run " + mark if mark else ""))

@@ -151,7 +151,7 @@ def short_replies_zero_filled(lab, front_for):
           "bytes beyond a short reply must count as zero", result.stdout)
 
 
-@case
+@case(alone=True)
 def junk_flood(lab, front_for):
     net = build_topology(lab, "single")
     # The reply comes early, as a real controller's does: it then has a few
@@ -170,7 +170,7 @@ def junk_flood(lab, front_for):
                                                                  result.elapsed))
 
 
-@case
+@case(alone=True)
 def thousand_controllers(lab, front_for):
     net = build_topology(lab, "large")
     lab.start_sim(net.segments[0], controller_lines(net.segments[0], 1000, first_host=1000))
