@@ -159,7 +159,7 @@ def main():
             new = os.path.join(work, "this.msi")
             subprocess.run([sys.executable, MAKE_MSI, "--build", os.path.join(ROOT, "build", build), "--out", new],
                            check=True, stdout=subprocess.DEVNULL)
-            print("msi: NOTE: Wine runs no 32-bit program here; the installer under Wine is the %s build's" % build)
+            print("msi: the installer tried under Wine is the %s build's: Wine runs no 32-bit program here" % build)
         subprocess.run([sys.executable, MAKE_MSI, "--build", os.path.join(ROOT, "build", build), "--out", old,
                         "--version", "0.9.0.1"], check=True, stdout=subprocess.DEVNULL)
         test_wine(new, old, "Program Files" if build == "win64" else "Program Files (x86)")

@@ -208,7 +208,7 @@ def test_zip(folder):
                     .splitlines() if "DLL Name:" in line}
             check(dlls and dlls <= SYSTEM_DLLS, "%s needs only system DLLs" % program, sorted(dlls))
         if not RUNS_32BIT:
-            print("packages: NOTE: Wine runs no 32-bit program here; the ZIP's programs were not run under Wine")
+            print("packages: the ZIP's 32-bit programs were not run: Wine runs no 32-bit program here")
             return unpacked
         run([wine_prefix, "start", prefix])
         wine = [os.path.join(ROOT, "scripts/wine-run"), prefix]
