@@ -214,8 +214,11 @@ def all_at_once(lab, front_for):
     before = [len(s.datagrams()) for s in sims]
     one_by_one = front.search_json("--sequential")
     sent = sorted(d["wall_ms"] for s, n in zip(sims, before) for d in s.datagrams()[n:] if d["action"] == "query")
+    # (The late reply to the search before comes in ws0's window too where this
+    # search began late enough, as on a busy machine: it is no row of this query.)
     check(len(sent) == 4 and all(b - a >= 900 for a, b in zip(sent, sent[1:])) and
-          [r["address"] for r in one_by_one.rows][:1] == ["10.1.0.20"], "--sequential: a window apart", sent)
+          [r["address"] for r in one_by_one.rows if r["address"] != "10.1.0.9"][:1] == ["10.1.0.20"],
+          "--sequential: a window apart", sent, one_by_one.stdout)
     # (The late reply to the search before may come in this window too.)
     longer = front.search_json("--window", "5000", "--interface", "ws0", "--sort", "address")
     # Numeric order puts the late 10.1.0.9 first (text order and arrival order would not).
