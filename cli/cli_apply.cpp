@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/cli_hints.h"
 #include "cli/cli_plan.h"
+#include "cli/cli_record.h"
 #include "cli/cli_render.h"
 #include "cli/cli_text.h"
 #include "cli/cli_wait.h"
@@ -19,18 +21,22 @@
 namespace scout::cli {
 namespace {
 
-// The plan's text, from its file or (for "-") standard input; a plan larger
-// than ReadPlan takes is read only so far as to say so.
+// The plan's text, from its file (a regular file only: a folder, device or
+// FIFO is refused without waiting on it) or (for "-") standard input; a plan
+// larger than ReadPlan takes is read only so far as to say so.
 bool ReadPlanFile(const char* path, std::string* text, std::string* problem) {
     const bool standardInput = std::strcmp(path, "-") == 0;
-    errno = 0;
-    std::FILE* file = standardInput ? stdin : std::fopen(path, "rb");
-    if (file == nullptr) {
-        *problem = "cannot read the plan " + SafeText(path) + ": " + std::strerror(errno);
-        return false;
+    std::FILE* file = stdin;
+    if (!standardInput) {
+        if (const FileError error = OpenRegularFile(path, &file); error.fault != FileFault::None) {
+            *problem = "cannot read the plan " + SafeText(path) + ": " +
+                       (error.fault == FileFault::Missing ? std::string(std::strerror(ENOENT)) : FileErrorText(error));
+            return false;
+        }
     }
     char chunk[65536];
     std::size_t got = 0;
+    errno = 0;
     while (text->size() <= MaxPlanBytes && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
         text->append(chunk, got);
     const bool failed = std::ferror(file) != 0;
@@ -76,7 +82,8 @@ int ShowPlan(Session& session, const std::vector<PlanStep>& steps) {
 
 // The plan's commands: every intent recorded before the first goes (where
 // one cannot be, none goes), each sent by its interface, then all awaited.
-int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked& looked, CliList& list) {
+int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked& looked, CliList& list,
+             NetAddress factory) {
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     std::vector<Recorder> recorders;
     for (const PlanStep& step : steps) {
@@ -87,11 +94,9 @@ int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked&
         recorder.line.datagram = HexText(datagram.data(), datagram.size());
         recorders.push_back(recorder);
     }
-    for (std::size_t i = 0; i < recorders.size(); ++i) {
-        if (RecordIntent(recorders[i]))
-            continue;
-        for (std::size_t j = 0; j < i; ++j)
-            RecordAfter(recorders[j], "outcome", "not-sent", "the record of a later plan line could not be written");
+    // Every intent in one write: all of them are recorded, or none is, and nothing goes.
+    if (const std::string problem = WriteIntents(recorders); !problem.empty()) {
+        Say(problem);
         return ExitFailure;
     }
     std::vector<PlanResult> results;
@@ -127,6 +132,12 @@ int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked&
             Say("line " + std::to_string(steps[i].row.line) + ": " + verdict.message);
     }
     Print(RenderPlanResults(results, false, session.options.format, session.render));
+    // A line reset to its factory defaults is a real job; the controllers
+    // that then share the factory address are not done with.
+    for (const std::string& warning : SharedFactoryAddress(session.names, steps, looked, factory)) {
+        Say("warning: " + warning);
+        status.push_back(ExitNotAnswered);
+    }
     return PlanExitStatus(status);
 }
 
@@ -135,6 +146,11 @@ int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked&
 int RunApply(Session& session) {
     const NetPlatform& platform = session.platform;
     const char* path = session.options.operands[0];
+    // Where factory-defaults leaves a controller: no reconfigure of the plan may go there too.
+    NetAddress factory = 0;
+    if (!ParseDottedAddress(session.options.factory, &factory) || !ControllerCanHold(factory))
+        return UsageError("--factory takes an address a controller can hold, not '" +
+                          QuoteOperand(session.options.factory) + "'");
     std::string text, problem;
     if (!ReadPlanFile(path, &text, &problem)) {
         Say(problem);
@@ -158,7 +174,7 @@ int RunApply(Session& session) {
                             " on every interface");
         Search(session, frontEnd, looked.searched, &looked.cutShort);
         looked.rows = list.rows;
-        check = CheckPlan(platform, session.names, interfaces.table, rows, looked);
+        check = CheckPlan(platform, session.names, interfaces.table, rows, looked, factory);
     }
     for (const std::string& line : check.problems)
         problems.push_back(line);
@@ -174,9 +190,19 @@ int RunApply(Session& session) {
         Say("the plan was refused (" + Count(problems.size(), "problem", "problems") + "); nothing was sent.");
         return check.exitCode == ExitNoTarget ? ExitNoTarget : ExitFailure;
     }
+    // A new address that this workstation will not reach afterwards, said per row as reconfigure says it.
+    const std::vector<BroadcastInterface> all(interfaces.table.entries, interfaces.table.entries + interfaces.table.count);
+    for (const PlanStep& step : check.steps) {
+        if (step.request.kind != CommandKind::Reconfigure)
+            continue;
+        const std::string hint =
+            UnreachableAfterwardsHint(platform, all, step.request.values.address, step.request.values.mask);
+        if (!hint.empty())
+            Say(PlanName(path) + ", line " + std::to_string(step.row.line) + ": " + hint);
+    }
     if (session.options.dryRun)
         return ShowPlan(session, check.steps);
-    return SendPlan(session, check.steps, looked, list);
+    return SendPlan(session, check.steps, looked, list, factory);
 }
 
 }  // namespace scout::cli

@@ -64,7 +64,7 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Last, "--last", nullptr, true, OfCommission},
     {OptionId::Mask, "--mask", nullptr, true, OfCommission},
     {OptionId::Gateway, "--gateway", nullptr, true, OfCommission},
-    {OptionId::Factory, "--factory", nullptr, true, OfCommission},
+    {OptionId::Factory, "--factory", nullptr, true, OfApply | OfCommission},
     {OptionId::Count, "--count", nullptr, true, OfCommission},
 };
 
@@ -82,6 +82,39 @@ bool ParseBounded(const char* text, std::uint32_t min, std::uint32_t max, std::u
     *result = value;
     return true;
 }
+
+}  // namespace
+
+bool ParseSeconds(const char* text, std::uint32_t minSeconds, std::uint32_t maxSeconds, std::uint32_t* ms) {
+    std::uint32_t whole = 0, fraction = 0;
+    int digits = 0, decimals = 0;
+    const char* p = text;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (++digits > 5)
+            return false;
+        whole = whole * 10 + static_cast<std::uint32_t>(*p - '0');
+    }
+    if (*p == '.') {
+        for (++p; *p >= '0' && *p <= '9'; ++p) {
+            if (++decimals > 3)
+                return false;
+            fraction = fraction * 10 + static_cast<std::uint32_t>(*p - '0');
+        }
+        if (decimals == 0)
+            return false;
+    }
+    if (*p != '\0' || digits == 0)
+        return false;
+    for (int d = decimals; d < 3; ++d)
+        fraction *= 10;
+    const std::uint32_t value = whole * 1000 + fraction;
+    if (value < minSeconds * 1000 || value > maxSeconds * 1000)
+        return false;
+    *ms = value;
+    return true;
+}
+
+namespace {
 
 struct CommandEntry {
     const char* name;
@@ -132,7 +165,7 @@ constexpr const char* Usage =
     "       scout-cli factory-defaults ADDRESS [--all] [OPTIONS]\n"
     "       scout-cli reconfigure ADDRESS IP MASK GATEWAY [OPTIONS]\n"
     "       scout-cli doctor [--interface ADDRESS|NAME] [--json]\n"
-    "       scout-cli apply PLAN [--dry-run] [--no-wait] [--timeout SECONDS]\n"
+    "       scout-cli apply PLAN [--dry-run] [--no-wait] [--timeout SECONDS] [--factory ADDRESS]\n"
     "                            [--log FILE|--no-log] [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli watch [--interface ADDRESS|NAME] [--interval SECONDS] [--window MS]\n"
     "                       [--json|--csv] [--no-header] [-q]\n"
@@ -299,6 +332,15 @@ bool Bounded(const OptionEntry& entry, const char* takes, const char* value, std
     return false;
 }
 
+// Seconds, with decimals, from MinWaitSeconds to MaxWaitSeconds, in ms.
+bool Seconds(const OptionEntry& entry, const char* value, std::uint32_t* ms, std::string* error) {
+    if (ParseSeconds(value, MinWaitSeconds, MaxWaitSeconds, ms))
+        return true;
+    *error = std::string(entry.name) + " takes seconds from " + std::to_string(MinWaitSeconds) + " to " +
+             std::to_string(MaxWaitSeconds) + ", not " + Quoted(value);
+    return false;
+}
+
 // What one option (with its value, where it takes one) sets.
 bool SetOption(const OptionEntry& entry, const char* value, Options* options, std::string* error) {
     switch (entry.id) {
@@ -344,9 +386,9 @@ bool SetOption(const OptionEntry& entry, const char* value, Options* options, st
     case OptionId::Window:
         return Bounded(entry, "milliseconds", value, MinWindowMs, MaxWindowMs, &options->windowMs, error);
     case OptionId::Timeout:
-        return Bounded(entry, "seconds", value, MinWaitSeconds, MaxWaitSeconds, &options->waitSeconds, error);
+        return Seconds(entry, value, &options->waitMs, error);
     case OptionId::Interval:
-        return Bounded(entry, "seconds", value, MinWaitSeconds, MaxWaitSeconds, &options->intervalSeconds, error);
+        return Seconds(entry, value, &options->intervalMs, error);
     case OptionId::Count:
         return Bounded(entry, "a number", value, 1, MaxCount, &options->count, error);
     case OptionId::Log:
@@ -471,7 +513,7 @@ bool CheckCommand(const Reading& reading, Options* options, std::string* error) 
              (options->first == nullptr || options->mask == nullptr || options->gateway == nullptr))
         *error = "commission needs --first IP, --mask MASK and --gateway GW";
     else if ((options->command == Command::Watch || options->command == Command::Commission) &&
-             options->intervalSeconds * 1000u < options->windowMs)
+             options->intervalMs < options->windowMs)
         *error = "--interval must be at least the window (" + std::to_string(options->windowMs) + " ms)";
     else if (options->noSearch && options->interfaceChoice == nullptr)
         *error = "--no-search needs --interface (the interface to send by)";

@@ -36,9 +36,9 @@ struct Options {
     bool allAtOnce = true;                   // every interface in one window; --sequential: one after another
     bool sortByAddress = false;              // --sort address
     std::uint32_t windowMs = ReplyWindowMs;  // --window MS
-    std::uint32_t waitSeconds = 30;          // --timeout SECONDS: how long a command's effect is awaited
+    std::uint32_t waitMs = 30000;            // --timeout SECONDS: how long a command's effect is awaited
     const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME
-    std::uint32_t intervalSeconds = 2;       // --interval: from one search of watch or commission to the next
+    std::uint32_t intervalMs = 2000;         // --interval SECONDS: from one search of watch or commission to the next
     // commission: the range it gives addresses from, the values each gets,
     // the factory address it waits at, and how many it commissions (0: no end).
     const char* first = nullptr;
@@ -58,6 +58,10 @@ const char* HelpText();
 // Reads argv. On bad usage returns false with one line in *error that names
 // the problem (without the program's name); nothing else is looked at then.
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error);
+
+// Seconds as people type them ("2", "1.5", "0.25": at most three decimals)
+// into milliseconds, from min to max seconds; false for anything else.
+bool ParseSeconds(const char* text, std::uint32_t minSeconds, std::uint32_t maxSeconds, std::uint32_t* ms);
 
 // A text the user gave, fit to quote in a one-line message: every control
 // character as \xNN, and cut at 64 characters (marked with "...").

@@ -149,8 +149,9 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
         while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
             line.pop_back();
         line += change.kind == ChangeKind::Duplicate
-                    ? "  (" + std::to_string(change.count) + " controllers answer here)\n"
-                    : "  (one controller again)\n";
+                    ? "  (" + std::to_string(change.count) +
+                          " replies: several controllers share this address, or one answers twice)\n"
+                    : "  (one reply again)\n";
     }
     return line;
 }

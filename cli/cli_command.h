@@ -20,6 +20,7 @@ constexpr int ExitUsage = 2;
 constexpr int ExitNotAnswered = 3;  // the command's effect was not seen
 constexpr int ExitNoTarget = 4;     // the target answered nowhere, ambiguously, or more than once
 constexpr int ExitSentUnreported = 5;  // the command went out, but its result could not be written
+constexpr int ExitNoAddressLeft = 6;   // commission: the range had no free address for a controller
 
 // After a command, its interface is looked at again and again, a short
 // window each, until its effect is seen or the wait's time is up.

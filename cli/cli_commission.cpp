@@ -36,6 +36,18 @@ bool ReadRange(const char* first, const char* last, NetAddress mask, AddressRang
         *problem = "--last " + AddressString(range->last) + " comes before --first " + AddressString(range->first);
         return false;
     }
+    // Every address given lies in the one subnet its mask makes: a range that
+    // runs past it would give addresses that no reconfigure gives.
+    const std::uint32_t bits = HostOrder(mask);
+    if ((HostOrder(range->last) & bits) != (HostOrder(range->first) & bits)) {
+        int prefix = 0;
+        for (std::uint32_t m = bits; (m & 0x80000000u) != 0; m <<= 1)
+            ++prefix;
+        *problem = "--last " + AddressString(range->last) + " lies outside the subnet " +
+                   AddressString(FromHostOrder(HostOrder(range->first) & bits)) + "/" + std::to_string(prefix) +
+                   " that --first and --mask make";
+        return false;
+    }
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/cli_commission.h"
 #include "cli/cli_command.h"
+#include "cli/cli_hints.h"
 #include "cli/cli_record.h"
 #include "cli/cli_text.h"
 #include "cli/cli_wait.h"
@@ -68,6 +69,15 @@ void SayOnce(Commissioning& c, const std::string& text) {
         return;
     c.lastSaid = text;
     Say(text);
+}
+
+// Whether any controller answered at the factory address in the last search.
+bool AtTheFactoryAddress(const Commissioning& c, const std::vector<CliRow>& rows) {
+    const std::string factory = AddressString(c.factory);
+    for (const CliRow& row : rows)
+        if (factory == row.address)
+            return true;
+    return false;
 }
 
 // The controllers at the factory address in the last search, and the one
@@ -166,10 +176,12 @@ bool Commission(Session& session, Commissioning& c, const CommandRequest& reques
     return true;
 }
 
-// Whether every address of the range from the next on was given or answers
-// (said); the controller that did not get one is then waiting in vain.
-bool RangeUsedUp(Commissioning& c, const Watcher& watcher) {
+// Whether every address of the range from the next on was given, answers or
+// is this workstation's own (said); the controller that did not get one is
+// then waiting in vain.
+bool RangeUsedUp(Commissioning& c, const Watcher& watcher, const std::vector<NetAddress>& own) {
     std::vector<NetAddress> taken = c.given;
+    taken.insert(taken.end(), own.begin(), own.end());
     for (const CliRow& row : watcher.list.rows) {
         NetAddress address = 0;
         if (ParseDottedAddress(row.address, &address))
@@ -193,13 +205,22 @@ int RunCommission(Session& session) {
     if (!StartWatcher(watcher, interfaces, &exitCode))
         return exitCode;
     const std::vector<NetAddress> own = OwnAddresses(interfaces.table);
+    const std::vector<BroadcastInterface> all(interfaces.table.entries, interfaces.table.entries + interfaces.table.count);
+    if (const std::string hint = UnreachableAfterwardsHint(session.platform, all, c.range.first, c.values.mask);
+        !hint.empty())
+        Say(hint);
     WatchInterrupts();
     Status(session, "waiting for a controller at " + AddressString(c.factory) + "; Ctrl-C ends it");
     bool recordFailed = false;
+    bool usedUp = false;   // the range has no free address left
+    bool waiting = false;  // and a controller waits at the factory address for one
     do {
         SearchOnce(watcher);
-        if (RangeUsedUp(c, watcher))
+        if (RangeUsedUp(c, watcher, own)) {
+            usedUp = true;
+            waiting = AtTheFactoryAddress(c, watcher.list.rows);
             break;
+        }
         CliRow one;
         if ((session.options.dryRun && c.shownDry) || !OneAtTheFactoryAddress(c, watcher.list.rows, &one))
             continue;
@@ -212,8 +233,10 @@ int RunCommission(Session& session) {
                 looked.rows.push_back(row);
         CommandRequest request;
         Decision decision;
-        if (!ChooseAddress(session, c, looked, &request, &decision))
+        if (!ChooseAddress(session, c, looked, &request, &decision)) {
+            usedUp = waiting = true;
             break;
+        }
         if (!Commission(session, c, request, decision, looked, watcher.list)) {
             recordFailed = true;
             break;
@@ -224,6 +247,8 @@ int RunCommission(Session& session) {
     Print(RenderCommissioned(c.done, session.options.format, session.render));
     if (recordFailed)
         return ExitFailure;
+    if (usedUp && (c.done.empty() || waiting))
+        return ExitNoAddressLeft;
     for (const Commissioned& done : c.done)
         if (!done.verified && done.outcome != "dry-run")
             return ExitNotAnswered;

@@ -137,22 +137,39 @@ bool ReadRequest(const Options& options, const SearchFrontEnd& reports, CommandR
     return false;
 }
 
+void PrintPiece(void*, const std::string& text) {
+    Print(text);
+}
+
+void SaySkipped(void* path, const std::string& why) {
+    Say(SafeText(static_cast<const std::string*>(path)->c_str()) + ", " + why + "; skipped");
+}
+
 // scout-cli history: the record as a table (newest last), CSV or JSON; a
-// line that is no record is named and skipped.
+// line that is no record is named and skipped. No record at the default
+// place is no history yet; a file named by --log must be there.
 int RunHistory(Session& session) {
-    const std::string path =
-        session.options.logPath != nullptr ? session.options.logPath : DefaultRecordPath();
-    std::string text;
-    std::string problem;
-    if (!ReadRecordFile(path, &text, &problem)) {
-        Say(problem);
+    const bool named = session.options.logPath != nullptr;
+    const std::string path = named ? session.options.logPath : DefaultRecordPath();
+    std::FILE* file = nullptr;
+    const FileError error = OpenRegularFile(path, &file);
+    if (error.fault == FileFault::Missing && !named) {
+        Print(EmptyHistory(session.options.format, session.render));
+        return ExitOk;
+    }
+    if (error.fault != FileFault::None) {
+        Say("cannot read the record of changes " + SafeText(path.c_str()) + ": " + FileErrorText(error));
         return ExitFailure;
     }
-    std::vector<std::string> bad;
-    const std::vector<RecordLine> lines = ReadRecords(text, &bad);
-    for (const std::string& line : bad)
-        Say(SafeText(path.c_str()) + ", " + line + "; skipped");
-    Print(RenderHistory(lines, session.options.format, session.render));
+    std::string shown = path;
+    const HistoryOutput out{&shown, PrintPiece, SaySkipped};
+    int code = 0;
+    const bool read = StreamHistory(file, session.options.format, session.render, out, &code);
+    std::fclose(file);
+    if (!read) {
+        Say("cannot read the record of changes " + SafeText(path.c_str()) + ": " + std::strerror(code));
+        return ExitFailure;
+    }
     return ExitOk;
 }
 
@@ -288,6 +305,9 @@ int RunDoctor(Session& session) {
 
 int Run(int argc, char** argv) {
     PrepareConsoleOutput();
+    // A reader that goes away ends no run in the middle: the write fails, the
+    // record is completed, and the status says that the output was lost.
+    SurviveClosedOutput();
     Options options;
     std::string problem;
     if (!ParseArguments(argc, argv, &options, &problem))

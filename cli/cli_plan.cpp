@@ -123,9 +123,15 @@ Looked OnlyOn(const Looked& looked, const BroadcastInterface& entry) {
     return only;
 }
 
-// Whether step asks what an earlier row asks already: the same target, or the
-// same new address; "" where it does not.
-std::string Clash(const std::vector<PlanStep>& earlier, const PlanStep& step) {
+// Whether step asks what an earlier row asks already: the same target, the
+// same new address, or the factory address that a factory-defaults row
+// gives its controller on the same interface; "" where it does not.
+std::string Clash(const std::vector<PlanStep>& earlier, const PlanStep& step, NetAddress factory) {
+    const auto takesFactory = [&](const PlanStep& s) {
+        return s.request.kind == CommandKind::FactoryDefaults ||
+               (s.request.kind == CommandKind::Reconfigure && s.request.values.address == factory);
+    };
+    const std::string factoryText = AddressString(factory);
     for (const PlanStep& other : earlier) {
         if (other.request.target == step.request.target)
             return step.row.address + " is the target of line " + std::to_string(other.row.line) + " too";
@@ -133,6 +139,14 @@ std::string Clash(const std::vector<PlanStep>& earlier, const PlanStep& step) {
             other.request.values.address == step.request.values.address)
             return "the new address " + AddressString(step.request.values.address) + " is that of line " +
                    std::to_string(other.row.line) + " too";
+        if (!SameInterface(other.decision.via, step.decision.via) || !takesFactory(other) || !takesFactory(step) ||
+            (other.request.kind == CommandKind::FactoryDefaults && step.request.kind == CommandKind::FactoryDefaults))
+            continue;
+        if (step.request.kind == CommandKind::Reconfigure)
+            return "the new address " + factoryText + " is the factory address, which the factory-defaults of line " +
+                   std::to_string(other.row.line) + " gives its controller";
+        return "factory-defaults gives its controller the factory address " + factoryText +
+               ", the new address of line " + std::to_string(other.row.line);
     }
     return "";
 }
@@ -232,8 +246,21 @@ bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* probl
 }
 
 PlanCheck CheckPlan(const NetPlatform& platform, InterfaceNames& names, const InterfaceTable& table,
-                    const std::vector<PlanRow>& rows, const Looked& looked) {
+                    const std::vector<PlanRow>& rows, const Looked& looked, NetAddress factory) {
     PlanCheck check;
+    // A window that did not finish could have listed any row's controller:
+    // the plan cannot be checked as a whole, which is said once.
+    for (std::size_t i = 0; i < looked.searched.size() && i < looked.cutShort.size(); ++i) {
+        if (!looked.cutShort[i])
+            continue;
+        const BroadcastInterface& entry = looked.searched[i];
+        check.problems.push_back("the search of " +
+                                 InterfaceLabel(InterfaceNameOf(names, entry).c_str(),
+                                                AddressString(entry.address).c_str()) +
+                                 " did not finish (the failure above), so no line of the plan could be checked");
+        check.exitCode = ExitFailure;
+        return check;
+    }
     bool notFound = false;
     for (const PlanRow& row : rows) {
         PlanStep step;
@@ -266,7 +293,7 @@ PlanCheck CheckPlan(const NetPlatform& platform, InterfaceNames& names, const In
                                                       ", not " + Quote(row.model) + " as the plan says"));
             continue;
         }
-        if (const std::string clash = Clash(check.steps, step); !clash.empty()) {
+        if (const std::string clash = Clash(check.steps, step, factory); !clash.empty()) {
             check.problems.push_back(At(row.line, clash));
             continue;
         }
@@ -323,6 +350,52 @@ std::string RenderPlanResults(const std::vector<PlanResult>& results, bool dryRu
     }
     const char* headers[] = {"Line", "Target", "Action", "Interface", "Outcome", "Answers at", "Seconds"};
     return RenderStrings(headers, 7, rows, format, options);
+}
+
+std::vector<std::string> SharedFactoryAddress(InterfaceNames& names, const std::vector<PlanStep>& steps,
+                                              const Looked& looked, NetAddress factory) {
+    const std::string factoryText = AddressString(factory);
+    std::vector<BroadcastInterface> where;
+    for (const PlanStep& step : steps) {
+        bool known = false;
+        for (const BroadcastInterface& entry : where)
+            known = known || SameInterface(entry, step.decision.via);
+        if (!known && step.request.kind == CommandKind::FactoryDefaults)
+            where.push_back(step.decision.via);
+    }
+    std::vector<std::string> warnings;
+    for (const BroadcastInterface& entry : where) {
+        std::string lines;
+        std::size_t count = 0;
+        for (const PlanStep& step : steps) {
+            if (step.request.kind != CommandKind::FactoryDefaults || !SameInterface(step.decision.via, entry))
+                continue;
+            lines += (lines.empty() ? "" : ", ") + std::to_string(step.row.line);
+            ++count;
+        }
+        // Those that answered there before and stay: no reconfigure moves
+        // them away, and no factory-defaults row counted them already.
+        std::size_t already = 0;
+        for (const CliRow& row : looked.rows) {
+            if (!SameInterface(row.via, entry) || factoryText != row.address)
+                continue;
+            bool moved = false;
+            for (const PlanStep& step : steps)
+                moved = moved || (step.request.target == factory && step.request.kind != CommandKind::Reset &&
+                                  SameInterface(step.decision.via, entry));
+            already += moved ? 0 : 1;
+        }
+        if (count + already < 2)
+            continue;
+        const std::string label =
+            InterfaceLabel(InterfaceNameOf(names, entry).c_str(), AddressString(entry.address).c_str());
+        warnings.push_back(std::to_string(count + already) + " controllers now share the factory address " +
+                           factoryText + " on " + label + " (the factory-defaults of line" +
+                           (count == 1 ? " " : "s ") + lines +
+                           (already != 0 ? ", and " + std::to_string(already) + " that answered there before" : "") +
+                           "): commission them one at a time (scout-cli commission)");
+    }
+    return warnings;
 }
 
 int PlanExitStatus(const std::vector<int>& rowStatus) {

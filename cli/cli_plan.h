@@ -50,8 +50,16 @@ struct PlanCheck {
     std::vector<std::string> problems;
     int exitCode = ExitOk;
 };
+// A factory-defaults row takes the factory address on its interface: a
+// reconfigure onto it there is refused.
 PlanCheck CheckPlan(const NetPlatform& platform, InterfaceNames& names, const InterfaceTable& table,
-                    const std::vector<PlanRow>& rows, const Looked& looked);
+                    const std::vector<PlanRow>& rows, const Looked& looked, NetAddress factory);
+
+// Where the plan leaves several controllers at the factory address of one
+// interface (its factory-defaults rows, and any that answered there before
+// and stay): one warning per interface, "" for none.
+std::vector<std::string> SharedFactoryAddress(InterfaceNames& names, const std::vector<PlanStep>& steps,
+                                              const Looked& looked, NetAddress factory);
 
 // What became of one row, for the table, CSV and JSON of apply.
 struct PlanResult {

@@ -1,6 +1,7 @@
 // The record of changes (see cli_record.h).
 #include "cli/cli_record.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,8 +79,10 @@ void SkipSpace(const std::string& text, std::size_t* at) {
         ++*at;
 }
 
+}  // namespace
+
 // One line as this program writes it: an object of string values.
-bool ParseRecord(const std::string& text, RecordLine* line, std::string* why) {
+bool ParseRecordLine(const std::string& text, RecordLine* line, std::string* why) {
     std::size_t at = 0;
     SkipSpace(text, &at);
     if (at >= text.size() || text[at++] != '{') {
@@ -130,8 +133,6 @@ bool ParseRecord(const std::string& text, RecordLine* line, std::string* why) {
     return true;
 }
 
-}  // namespace
-
 std::string RecordJson(const RecordLine& line) {
     std::string out = "{";
     bool first = true;
@@ -145,19 +146,71 @@ std::string RecordJson(const RecordLine& line) {
     return out + "}";
 }
 
-int AppendRecord(const std::string& path, const RecordLine& line) {
-    if (!MakeParentFolder(path))
-        return errno != 0 ? errno : EIO;
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (file == nullptr)
-        return errno != 0 ? errno : EIO;
-    const std::string text = RecordJson(line) + "\n";
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
-    const int code = errno;
-    if (std::fclose(file) != 0 || !written)
-        return code != 0 ? code : errno != 0 ? errno : EIO;
-    return 0;
+std::string FileErrorText(const FileError& error) {
+    switch (error.fault) {
+    case FileFault::None:
+        return "";
+    case FileFault::System:
+        return std::strerror(error.code);
+    case FileFault::Link:
+        return "it is a symbolic link (a record is written only into a file of its own)";
+    case FileFault::NotRegular:
+        return "it is no regular file";
+    case FileFault::Folder:
+        return "it is a folder";
+    case FileFault::OtherOwner:
+        return "it belongs to another user (uid " + std::to_string(error.owner) + ")";
+    case FileFault::UnsafeFolder:
+        return "its folder " + SafeText(error.folder.c_str()) +
+               " belongs to another user, or others may write to it";
+    case FileFault::Missing:
+        return "there is no such file";
+    }
+    return "";
+}
+
+FileError AppendRecords(const std::string& path, const std::vector<RecordLine>& lines) {
+    std::string text;
+    for (const RecordLine& line : lines)
+        text += RecordJson(line) + "\n";
+    return AppendRecordText(path, text);
+}
+
+bool ReadLine(LineReader& reader, std::string* line, bool* tooLong) {
+    line->clear();
+    *tooLong = false;
+    bool any = false;
+    for (;;) {
+        if (reader.at == reader.buffer.size()) {
+            if (reader.ended)
+                break;
+            reader.buffer.resize(65536);
+            errno = 0;
+            const std::size_t got = std::fread(&reader.buffer[0], 1, reader.buffer.size(), reader.file);
+            reader.buffer.resize(got);
+            reader.at = 0;
+            if (got == 0) {
+                reader.ended = true;
+                if (std::ferror(reader.file) != 0)
+                    reader.error = errno != 0 ? errno : EIO;
+                break;
+            }
+        }
+        any = true;
+        const std::size_t end = reader.buffer.find('\n', reader.at);
+        const std::size_t stop = end == std::string::npos ? reader.buffer.size() : end;
+        const std::size_t room = reader.limit > line->size() ? reader.limit - line->size() : 0;
+        line->append(reader.buffer, reader.at, std::min(room, stop - reader.at));
+        *tooLong = *tooLong || stop - reader.at > room;
+        reader.at = end == std::string::npos ? stop : end + 1;
+        if (end != std::string::npos)
+            break;
+    }
+    if (!any)
+        return false;
+    if (!*tooLong && !line->empty() && line->back() == '\r')
+        line->pop_back();
+    return true;
 }
 
 std::vector<RecordLine> ReadRecords(const std::string& text, std::vector<std::string>* bad) {
@@ -169,7 +222,7 @@ std::vector<RecordLine> ReadRecords(const std::string& text, std::vector<std::st
         std::string why;
         if (line.empty())
             why = "empty";
-        else if (ParseRecord(line, &record, &why)) {
+        else if (ParseRecordLine(line, &record, &why)) {
             lines.push_back(record);
             continue;
         }
@@ -205,14 +258,43 @@ Recorder MakeRecorder(const Options& options, InterfaceNames& names, const Comma
     return recorder;
 }
 
+namespace {
+
+std::string CannotWrite(const std::string& path, const FileError& error) {
+    return "cannot write the record of changes " + SafeText(path.c_str()) + ": " + FileErrorText(error);
+}
+
+}  // namespace
+
 std::string WriteIntent(Recorder& recorder) {
-    if (!recorder.on)
-        return "";
-    recorder.line.time = LocalTimeText();
-    recorder.line.event = "intent";
-    if (const int code = AppendRecord(recorder.path, recorder.line); code != 0)
-        return "cannot write the record of changes " + SafeText(recorder.path.c_str()) + ": " + std::strerror(code) +
-               "; nothing was sent (--log FILE records elsewhere, --no-log sends without a record)";
+    std::vector<Recorder> one{recorder};
+    const std::string problem = WriteIntents(one);
+    recorder = one[0];
+    return problem;
+}
+
+std::string WriteIntents(std::vector<Recorder>& recorders) {
+    // One write for every record file the recorders name (one, as a rule).
+    for (std::size_t i = 0; i < recorders.size(); ++i) {
+        if (!recorders[i].on)
+            continue;
+        bool written = false;
+        for (std::size_t j = 0; j < i; ++j)
+            written = written || (recorders[j].on && recorders[j].path == recorders[i].path);
+        if (written)
+            continue;
+        std::vector<RecordLine> lines;
+        for (Recorder& recorder : recorders) {
+            if (!recorder.on || recorder.path != recorders[i].path)
+                continue;
+            recorder.line.time = LocalTimeText();
+            recorder.line.event = "intent";
+            lines.push_back(recorder.line);
+        }
+        if (const FileError error = AppendRecords(recorders[i].path, lines); error.fault != FileFault::None)
+            return CannotWrite(recorders[i].path, error) +
+                   "; nothing was sent (--log FILE records elsewhere, --no-log sends without a record)";
+    }
     return "";
 }
 
@@ -223,46 +305,83 @@ std::string WriteAfter(Recorder& recorder, const char* event, const std::string&
     recorder.line.event = event;
     recorder.line.outcome = outcome;
     recorder.line.reason = reason;
-    if (const int code = AppendRecord(recorder.path, recorder.line); code != 0)
-        return "warning: cannot write the record of changes " + SafeText(recorder.path.c_str()) + ": " +
-               std::strerror(code);
+    if (const FileError error = AppendRecords(recorder.path, {recorder.line}); error.fault != FileFault::None)
+        return "warning: " + CannotWrite(recorder.path, error);
     return "";
 }
 
-bool ReadRecordFile(const std::string& path, std::string* text, std::string* problem) {
-    text->clear();
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        if (errno == ENOENT)
-            return true;
-        *problem = "cannot read the record of changes " + SafeText(path.c_str()) + ": " + std::strerror(errno);
-        return false;
-    }
-    char chunk[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        text->append(chunk, got);
-    std::fclose(file);
-    return true;
+namespace {
+
+constexpr const char* HistoryHeaders[] = {"Time", "Event", "Command", "Target", "Interface", "New address", "Outcome"};
+constexpr int HistoryColumns = 7;
+
+std::vector<std::string> HistoryCells(const RecordLine& line) {
+    const std::string where = InterfaceLabel(line.interfaceName.c_str(), line.interfaceAddress.c_str());
+    return {line.time, line.event, line.command, line.target, where, line.newAddress,
+            line.outcome.empty() ? line.reason : line.outcome};
 }
 
-std::string RenderHistory(const std::vector<RecordLine>& lines, OutputFormat format, const RenderOptions& options) {
-    std::string out;
+// One pass over the record: each record handed to use, each line that is no
+// record to skipped (where given) as "line N: why".
+template <typename Use>
+bool EachRecord(std::FILE* file, const HistoryOutput* out, int* error, Use use) {
+    LineReader reader;
+    reader.file = file;
+    std::string text;
+    bool tooLong = false;
+    for (int number = 1; ReadLine(reader, &text, &tooLong); ++number) {
+        RecordLine record;
+        std::string why;
+        if (tooLong)
+            why = "longer than " + std::to_string(MaxRecordLineBytes) + " bytes";
+        else if (text.empty())
+            why = "empty";
+        else if (ParseRecordLine(text, &record, &why)) {
+            use(record);
+            continue;
+        }
+        if (out != nullptr)
+            out->skipped(out->context, "line " + std::to_string(number) + ": " + why);
+    }
+    *error = reader.error;
+    return reader.error == 0;
+}
+
+}  // namespace
+
+std::string EmptyHistory(OutputFormat format, const RenderOptions& options) {
+    return format == OutputFormat::Json ? "[]\n" : RenderStrings(HistoryHeaders, HistoryColumns, {}, format, options);
+}
+
+bool StreamHistory(std::FILE* file, OutputFormat format, const RenderOptions& options, const HistoryOutput& out,
+                   int* error) {
     if (format == OutputFormat::Json) {
-        out = lines.empty() ? "[]\n" : "[\n";
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            out += "  " + RecordJson(lines[i]) + (i + 1 < lines.size() ? ",\n" : "\n]\n");
-        return out;
+        bool first = true;
+        const bool read = EachRecord(file, &out, error, [&](const RecordLine& line) {
+            out.write(out.context, (first ? "[\n  " : ",\n  ") + RecordJson(line));
+            first = false;
+        });
+        out.write(out.context, first ? "[]\n" : "\n]\n");
+        return read;
     }
-    const char* headers[] = {"Time", "Event", "Command", "Target", "Interface", "New address", "Outcome"};
-    std::vector<std::vector<std::string>> rows;
-    for (const RecordLine& line : lines) {
-        const std::string where = InterfaceLabel(line.interfaceName.c_str(), line.interfaceAddress.c_str());
-        rows.push_back({line.time, line.event, line.command, line.target, where, line.newAddress,
-                        line.outcome.empty() ? line.reason : line.outcome});
+    if (format == OutputFormat::Csv) {
+        if (options.header)
+            out.write(out.context, CsvStrings(std::vector<std::string>(HistoryHeaders, HistoryHeaders + HistoryColumns),
+                                              options.lineEnd));
+        return EachRecord(file, &out, error,
+                          [&](const RecordLine& line) { out.write(out.context, CsvStrings(HistoryCells(line), options.lineEnd)); });
     }
-    return RenderStrings(headers, 7, rows, format, options);
+    // The table: its widths over every line first, then the lines.
+    ColumnWidths columns;
+    if (options.header)
+        MeasureHeaders(columns, HistoryHeaders, HistoryColumns);
+    if (!EachRecord(file, &out, error, [&](const RecordLine& line) { MeasureStrings(columns, HistoryCells(line)); }))
+        return false;
+    std::rewind(file);
+    if (options.header)
+        out.write(out.context, AlignedHeaders(columns, HistoryHeaders, HistoryColumns));
+    return EachRecord(file, nullptr, error,
+                      [&](const RecordLine& line) { out.write(out.context, AlignedStrings(columns, HistoryCells(line))); });
 }
 
 }  // namespace scout::cli

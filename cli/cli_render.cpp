@@ -147,6 +147,53 @@ std::string JsonRows(const std::vector<CliRow>& rows, const char* indent) {
     return out;
 }
 
+namespace {
+
+std::vector<Cell> StringCells(const std::vector<std::string>& texts) {
+    std::vector<Cell> cells(texts.size());
+    for (std::size_t c = 0; c < texts.size(); ++c)
+        cells[c].width = AppendSafeText(cells[c].text, texts[c].c_str());
+    return cells;
+}
+
+void Measure(ColumnWidths& columns, const std::vector<Cell>& cells) {
+    if (columns.widths.size() < cells.size())
+        columns.widths.resize(cells.size(), 0);
+    for (std::size_t c = 0; c < cells.size(); ++c)
+        columns.widths[c] = std::max(columns.widths[c], cells[c].width);
+}
+
+}  // namespace
+
+void MeasureStrings(ColumnWidths& columns, const std::vector<std::string>& cells) {
+    Measure(columns, StringCells(cells));
+}
+
+void MeasureHeaders(ColumnWidths& columns, const char* const* headers, int count) {
+    Measure(columns, HeaderCells(headers, count));
+}
+
+std::string AlignedStrings(const ColumnWidths& columns, const std::vector<std::string>& cells) {
+    std::string out;
+    AppendAligned(out, StringCells(cells), columns.widths);
+    return out;
+}
+
+std::string AlignedHeaders(const ColumnWidths& columns, const char* const* headers, int count) {
+    std::string out;
+    AppendAligned(out, HeaderCells(headers, count), columns.widths);
+    return out;
+}
+
+std::string CsvStrings(const std::vector<std::string>& cells, const char* lineEnd) {
+    std::vector<std::string> fields;
+    for (const std::string& cell : cells)
+        fields.push_back(SafeText(cell.c_str()));
+    std::string out;
+    AppendCsvRecord(out, fields, lineEnd);
+    return out;
+}
+
 std::string RenderStrings(const char* const* headers, int count, const std::vector<std::vector<std::string>>& rows,
                           OutputFormat format, const RenderOptions& options) {
     std::string out;

@@ -22,6 +22,18 @@ std::string AddressString(NetAddress address);
 std::string InterfaceLabel(const char* name, const char* address);
 
 // Plain texts (of this machine) as an aligned table or CSV, safe for a terminal.
+// A table too long to hold, printed in two passes over its rows: every row
+// measured first, then each aligned as RenderStrings aligns it.
+struct ColumnWidths {
+    std::vector<std::size_t> widths;
+};
+void MeasureStrings(ColumnWidths& columns, const std::vector<std::string>& cells);
+void MeasureHeaders(ColumnWidths& columns, const char* const* headers, int count);
+std::string AlignedStrings(const ColumnWidths& columns, const std::vector<std::string>& cells);
+std::string AlignedHeaders(const ColumnWidths& columns, const char* const* headers, int count);
+// One CSV record of the texts given (each made safe for a terminal).
+std::string CsvStrings(const std::vector<std::string>& cells, const char* lineEnd);
+
 std::string RenderStrings(const char* const* headers, int count, const std::vector<std::vector<std::string>>& rows,
                           OutputFormat format, const RenderOptions& options);
 

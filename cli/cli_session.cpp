@@ -57,11 +57,18 @@ int FinishOutput(int status) {
         g_outputError = errno != 0 ? errno : EIO;
     if (g_outputError == 0)
         return status;
+    // A reader that went away after a command went out is said: the command's
+    // result is lost, and a script must not send it again.
     if (g_outputError != EPIPE) {
         std::fprintf(stderr, "scout-cli: cannot write the output: %s\n", std::strerror(g_outputError));
         std::fflush(stderr);
+    } else if (g_commandSent) {
+        std::fputs("scout-cli: cannot write the output: its reader went away; the command was sent\n", stderr);
+        std::fflush(stderr);
     }
-    return g_commandSent ? ExitSentUnreported : ExitFailure;
+    if (g_commandSent)
+        return ExitSentUnreported;
+    return ExitFailure;
 }
 
 bool OutputFailed() {

@@ -29,6 +29,12 @@ bool IsControl(std::uint32_t codePoint) {
     return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
 }
 
+// The embeddings, overrides and isolates that reorder what follows them on a
+// terminal ("Trojan Source"): escaped as the controls are.
+bool IsBidiControl(std::uint32_t codePoint) {
+    return (codePoint >= 0x202A && codePoint <= 0x202E) || (codePoint >= 0x2066 && codePoint <= 0x2069);
+}
+
 void AppendUtf8(std::string& out, std::uint32_t codePoint) {
     if (codePoint < 0x80) {
         out += static_cast<char>(codePoint);
@@ -116,6 +122,10 @@ std::size_t AppendSafeText(std::string& out, const char* text, std::size_t maxCh
         if (length == 0 || IsControl(codePoint)) {
             AppendHexEscape(out, "\\x", *p++, 2);
             width += 4;
+        } else if (IsBidiControl(codePoint)) {
+            AppendHexEscape(out, "\\u", codePoint, 4);
+            p += length;
+            width += 6;
         } else {
             out.append(reinterpret_cast<const char*>(p), length);
             p += length;
@@ -168,6 +178,11 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
             // A C1 control (U+0080-U+009F) is escaped too, so no consumer sees it raw.
             AppendHexEscape(out, "\\u", static_cast<unsigned char>(utf8[i + 1]), 4);
             ++i;
+        } else if (std::uint32_t codePoint = 0; byte == 0xE2 && i + 2 < utf8.size() &&
+                   DecodeUtf8(reinterpret_cast<const unsigned char*>(utf8.c_str() + i), &codePoint) == 3 &&
+                   IsBidiControl(codePoint)) {
+            AppendHexEscape(out, "\\u", codePoint, 4);
+            i += 2;
         } else {
             out += static_cast<char>(byte);
         }

@@ -51,9 +51,9 @@ void AwaitEffects(Session& session, std::vector<Awaited>& awaited, const std::ve
                 one.watch.answeredBefore.push_back(row.address);
     WatchInterrupts();
     Status(session, "sent; watching " + Watched(session, StillWatched(awaited)) + " for the effect (up to " +
-                        std::to_string(session.options.waitSeconds) + " s)");
+                        Seconds(session.options.waitMs) + ")");
     const std::uint32_t start = platform.now(platform.context);
-    const std::uint32_t limit = session.options.waitSeconds * 1000u;
+    const std::uint32_t limit = session.options.waitMs;
     // The looks are one search after another: no status line and no warning
     // for each; a warning is said once at the end.
     const bool streamed = session.streamRows;

@@ -25,7 +25,7 @@ void SearchOnce(Watcher& watcher) {
 
 bool AwaitNextSearch(Watcher& watcher) {
     const NetPlatform& platform = watcher.session.platform;
-    const std::uint32_t interval = watcher.session.options.intervalSeconds * 1000u;
+    const std::uint32_t interval = watcher.session.options.intervalMs;
     for (;;) {
         if (Interrupted() != 0 || StandardOutputGone())
             return false;
@@ -49,7 +49,7 @@ int RunWatch(Session& session) {
     WatchInterrupts();
     SurviveClosedOutput();
     Status(session, "watching " + Count(watcher.where.size(), "interface", "interfaces") + " every " +
-                        std::to_string(session.options.intervalSeconds) + " s; Ctrl-C ends it");
+                        Seconds(session.options.intervalMs) + "; Ctrl-C ends it");
     Print(WatchHeader(session.options.format, session.render));
     WatchState state;
     do {

@@ -120,7 +120,7 @@ class Lab:
         self.namespaces = []
         self.processes = []
         self.wine_prefixes = []
-        self.wine_mounts = []
+        self.mounts = []
         self.workdir = tempfile.mkdtemp(prefix="scout-lab-")
         self.keep_logs = keep_logs
         self._closed = False
@@ -154,10 +154,10 @@ class Lab:
         self._closing = True
         for wineprefix, ns in self.wine_prefixes:
             self._wineserver_kill(wineprefix, ns)
-        for mount in reversed(self.wine_mounts):
+        for mount in reversed(self.mounts):
             if subprocess.run(["umount", mount], capture_output=True).returncode != 0:
                 subprocess.run(["umount", "-l", mount], capture_output=True)
-        self.wine_mounts = []
+        self.mounts = []
         for proc in self.processes:
             if proc.poll() is None:
                 proc.terminate()
@@ -269,6 +269,18 @@ class Lab:
     def wine_env(self, wineprefix):
         return wine_env(wineprefix)
 
+    def mount_tmpfs(self, folder, size):
+        """A tmpfs of size (as mount takes it: "8k") at folder in the lab's own
+        folder, gone with the lab: a small disk that fills up. Mount it before
+        start_wine: Wine's server opens the files of its programs, and sees the
+        mounts of the moment it started."""
+        if not os.path.realpath(folder).startswith(os.path.realpath(self.workdir) + os.sep):
+            raise LabError("refusing to mount outside the lab's folder (asked for %r)" % folder)
+        os.makedirs(folder, exist_ok=True)
+        self._host(["mount", "-t", "tmpfs", "-o", "size=%s,mode=0755" % size, "tmpfs", folder])
+        self.mounts.append(folder)
+        return folder
+
     def own_wine_prefix(self, template):
         """A Wine prefix of this lab's own, made from template (a prefix that
         make_wine_prefix made) and gone with the lab, so that labs run side by
@@ -286,7 +298,7 @@ class Lab:
                                   "lowerdir=%s,upperdir=%s,workdir=%s" % (os.path.abspath(template), upper, work),
                                   own], capture_output=True)
         if mounted.returncode == 0:
-            self.wine_mounts.append(own)
+            self.mounts.append(own)
         else:
             os.rmdir(own)
             shutil.copytree(template, own, symlinks=True)

@@ -49,6 +49,13 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{{"reset", "--", "10.1.0.20"}, ""}, ArgsCase{{"-h"}, ""}, ArgsCase{{"-V"}, ""},
         ArgsCase{{"reset", "--help"}, ""}, ArgsCase{{"search", "--window", "5000"}, ""},
         ArgsCase{{"watch", "--window", "5000", "--interval", "5"}, ""},
+        ArgsCase{{"watch", "--interval", "1.5"}, ""}, ArgsCase{{"reset", "10.1.0.20", "--timeout", "2.25"}, ""},
+        ArgsCase{{"apply", "plan.csv", "--factory", "10.1.0.100"}, ""},
+        ArgsCase{{"reset", "10.1.0.20", "--timeout", "0.5"}, "--timeout takes seconds from 1 to 3600, not '0.5'"},
+        ArgsCase{{"reset", "10.1.0.20", "--timeout", "1,5"}, "--timeout takes seconds from 1 to 3600, not '1,5'"},
+        ArgsCase{{"watch", "--interval", "1.0"}, "--interval must be at least the window (1010 ms)"},
+        ArgsCase{{"watch", "--interval", "0.9", "--window", "500"}, "--interval takes seconds from 1 to 3600, not '0.9'"},
+        ArgsCase{{"reset", "10.1.0.20", "--factory", "10.1.0.100"}, "--factory is not an option of reset"},
         ArgsCase{{}, "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, watch, commission, "
                  "doctor or history)"},
         ArgsCase{{""}, "unknown command ''"},
@@ -83,6 +90,24 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{{"search", "--a\nb"}, "unknown option '--a\\x0Ab'"},
         ArgsCase{{"search", "--" + Huge}, "unknown option '--" + std::string(62, 'x') + "...'"}));
 
+TEST(ParseSeconds, DecimalSecondsAsPeopleTypeThemBoundedAsBefore) {
+    const struct {
+        const char* text;
+        std::uint32_t ms;  // 0: refused
+    } cases[] = {
+        {"1", 1000}, {"1.5", 1500}, {"2.25", 2250}, {"0.125", 0}, {"3600", 3600000}, {"3600.001", 0},
+        {"1.", 0},   {".5", 0},     {"1.0001", 0},  {"1e3", 0},   {"-1", 0},         {" 1", 0},
+        {"", 0},     {"99999", 0},  {"1.5s", 0},    {"1,5", 0},   {"0001.500", 1500},
+    };
+    for (const auto& c : cases) {
+        std::uint32_t ms = 0;
+        EXPECT_EQ(ParseSeconds(c.text, 1, 3600, &ms), c.ms != 0) << c.text;
+        if (c.ms != 0) {
+            EXPECT_EQ(ms, c.ms) << c.text;
+        }
+    }
+}
+
 TEST(QuoteOperand, ControlCharactersEscapedUtf8KeptLongTextsCut) {
     EXPECT_EQ(QuoteOperand("10.1.0.20"), "10.1.0.20");
     EXPECT_EQ(QuoteOperand("a\tb\x7F\x01"), "a\\x09b\\x7F\\x01");
@@ -90,6 +115,8 @@ TEST(QuoteOperand, ControlCharactersEscapedUtf8KeptLongTextsCut) {
     EXPECT_EQ(QuoteOperand("\xC2\x9B" "2J\xFF"), "\\xC2\\x9B2J\\xFF") << "C1 controls and stray bytes escaped";
     EXPECT_EQ(QuoteOperand(std::string(65, 'y').c_str()), std::string(64, 'y') + "...");
     EXPECT_EQ(QuoteOperand(std::string(64, 'y').c_str()), std::string(64, 'y'));
+    EXPECT_EQ(QuoteOperand("a\xE2\x80\xAE" "b\xE2\x81\xA6" "c\xE2\x80\xAF"), "a\\u202Eb\\u2066c\xE2\x80\xAF")
+        << "the reordering controls escaped, a narrow no-break space next to them kept";
 }
 
 }  // namespace

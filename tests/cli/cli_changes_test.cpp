@@ -72,7 +72,7 @@ TEST(WatchChanges, JsonLinesAndTableRows) {
     EXPECT_NE(json.find("\"count\": 2}"), std::string::npos);
     const std::string table = RenderChange(change, "", OutputFormat::Table, options);
     EXPECT_EQ(table.rfind("! 10.1.0.5 ", 0), 0u);
-    EXPECT_NE(table.find("(2 controllers answer here)\n"), std::string::npos);
+    EXPECT_NE(table.find("(2 replies: several controllers share this address, or one answers twice)\n"), std::string::npos);
 }
 
 }  // namespace

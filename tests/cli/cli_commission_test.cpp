@@ -31,6 +31,8 @@ TEST(CommissionRange, ToTheEndOfTheSubnetUnlessNamed) {
     };
     for (const Bad& bad : {Bad{"10.1.0.9", "10.1.0.8", "--last 10.1.0.8 comes before --first 10.1.0.9"},
                            Bad{"10.1.0.9", "224.0.0.1", "--last takes an address a controller can hold, not '224.0.0.1'"},
+                           Bad{"10.1.0.254", "10.1.1.1",
+                               "--last 10.1.1.1 lies outside the subnet 10.1.0.0/24 that --first and --mask make"},
                            Bad{"10.1.0.9\x1b", nullptr,
                                "--first takes an address a controller can hold, not '10.1.0.9\\x1B'"}}) {
         EXPECT_FALSE(ReadRange(bad.first, bad.last, A("255.255.255.0"), &range, &problem));

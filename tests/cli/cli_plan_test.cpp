@@ -76,6 +76,8 @@ CliRow Seen(const char* address, const BroadcastInterface& via, const char* mode
     return row;
 }
 
+constexpr NetAddress Factory = MakeAddress(192, 168, 1, 100);
+
 struct PlanCase {
     const char* name;
     std::vector<PlanRow> rows;
@@ -101,7 +103,7 @@ TEST_P(WholePlan, CheckedAgainstOneSearch) {
     looked.rows = {Seen("10.1.0.5", If2, "KRV-ETH1"), Seen("10.1.0.6", If2, "KRV-ETH2"),
                    Seen("10.2.0.5", If3, "KRV-ETH3"), Seen("10.9.0.9", If2, "KRV-ETH4"),
                    Seen("10.9.0.9", If3, "KRV-ETH4")};
-    const PlanCheck check = CheckPlan(platform, names, table, c.rows, looked);
+    const PlanCheck check = CheckPlan(platform, names, table, c.rows, looked, Factory);
     EXPECT_EQ(check.exitCode, c.exitCode);
     EXPECT_EQ(check.problems, c.problems);
     EXPECT_EQ(check.steps.size(), c.problems.empty() ? c.rows.size() : 0u);
@@ -123,6 +125,21 @@ INSTANTIATE_TEST_SUITE_P(
                  ExitFailure,
                  {"line 3: 10.1.0.5 is the target of line 2 too",
                   "line 4: the new address 10.1.0.77 is that of line 2 too"}},
+        PlanCase{"a_reconfigure_onto_the_address_a_factory_reset_gives",
+                 {Row(2, "10.1.0.5", "factory-defaults"), Row(3, "10.1.0.6", "reconfigure", "192.168.1.100")},
+                 ExitFailure,
+                 {"line 3: the new address 192.168.1.100 is the factory address, which the factory-defaults of line 2 "
+                  "gives its controller"}},
+        PlanCase{"a_factory_reset_onto_the_new_address_of_a_reconfigure",
+                 {Row(2, "10.1.0.6", "reconfigure", "192.168.1.100"), Row(3, "10.1.0.5", "factory-defaults")},
+                 ExitFailure,
+                 {"line 3: factory-defaults gives its controller the factory address 192.168.1.100, the new address "
+                  "of line 2"}},
+        PlanCase{"the_factory_address_on_another_segment",
+                 {Row(2, "10.2.0.5", "factory-defaults"), Row(3, "10.1.0.6", "reconfigure", "192.168.1.100")},
+                 ExitOk, {}},
+        PlanCase{"a_line_reset_to_its_factory_defaults",
+                 {Row(2, "10.1.0.5", "factory-defaults"), Row(3, "10.1.0.6", "factory-defaults")}, ExitOk, {}},
         PlanCase{"a_new_address_that_answers", {Row(2, "10.1.0.5", "reconfigure", "10.1.0.6")}, ExitFailure,
                  {"line 2: A controller already answers at 10.1.0.6"}},
         PlanCase{"not_found_and_ambiguous_exit_4",
@@ -146,6 +163,65 @@ INSTANTIATE_TEST_SUITE_P(
                   "line 4: new_address, mask and gateway are for reconfigure, not reset",
                   "line 5: The IP address \"300.1.0.9\" is not a dotted-decimal IPv4 address."}}),
     [](const ::testing::TestParamInfo<PlanCase>& p) { return p.param.name; });
+
+TEST(WholePlan, AWindowThatDidNotFinishIsSaidOnceForThePlan) {
+    test::FakeWorld world;
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    InterfaceNames names{&platform, {}};
+    const BroadcastInterface entries[] = {If2, If3};
+    InterfaceTable table;
+    table.entries = entries;
+    table.count = 2;
+    Looked looked;
+    looked.searched = {If2, If3};
+    looked.cutShort = {false, true};
+    const PlanCheck check = CheckPlan(platform, names, table,
+                                      {Row(2, "10.1.0.5", "reset"), Row(3, "10.1.0.6", "reset"),
+                                       Row(4, "10.2.0.5", "reset")},
+                                      looked, Factory);
+    EXPECT_EQ(check.exitCode, ExitFailure);
+    EXPECT_EQ(check.problems, std::vector<std::string>{"the search of if3 10.2.0.1 did not finish (the failure "
+                                                       "above), so no line of the plan could be checked"});
+    EXPECT_TRUE(check.steps.empty());
+}
+
+TEST(WholePlan, ControllersLeftAtTheFactoryAddressAreSaidPerInterface) {
+    test::FakeWorld world;
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    InterfaceNames names{&platform, {}};
+    const auto step = [](int line, const char* target, CommandKind kind, const BroadcastInterface& via) {
+        PlanStep s;
+        s.row.line = line;
+        ParseDottedAddress(target, &s.request.target);
+        s.request.kind = kind;
+        s.decision.via = via;
+        return s;
+    };
+    Looked looked;
+    looked.rows = {Seen("192.168.1.100", If3, "KRV-ETH9")};
+    const struct {
+        const char* name;
+        std::vector<PlanStep> steps;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {"one factory reset", {step(2, "10.1.0.5", CommandKind::FactoryDefaults, If2)}, {}},
+        {"two on one interface",
+         {step(2, "10.1.0.5", CommandKind::FactoryDefaults, If2), step(3, "10.1.0.6", CommandKind::Reset, If2),
+          step(4, "10.1.0.7", CommandKind::FactoryDefaults, If2)},
+         {"2 controllers now share the factory address 192.168.1.100 on if2 10.1.0.1 (the factory-defaults of "
+          "lines 2, 4): commission them one at a time (scout-cli commission)"}},
+        {"one beside a controller that answered there before",
+         {step(2, "10.2.0.5", CommandKind::FactoryDefaults, If3)},
+         {"2 controllers now share the factory address 192.168.1.100 on if3 10.2.0.1 (the factory-defaults of "
+          "line 2, and 1 that answered there before): commission them one at a time (scout-cli commission)"}},
+        {"one beside a controller the plan moves away",
+         {step(2, "10.2.0.5", CommandKind::FactoryDefaults, If3),
+          step(3, "192.168.1.100", CommandKind::Reconfigure, If3)},
+         {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SharedFactoryAddress(names, c.steps, looked, Factory), c.warnings) << c.name;
+}
 
 TEST(PlanExitStatus, TheWorstRowDecides) {
     EXPECT_EQ(PlanExitStatus({ExitOk, ExitOk}), ExitOk);

@@ -1,6 +1,12 @@
 // The record of changes: its lines written and read back, and what is no
-// line of it.
+// line of it; the file written whole or not at all, and read in bounded
+// pieces, on both platforms.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "cli/cli_record.h"
 
@@ -47,6 +53,155 @@ TEST(Record, WhatIsNoLineIsNamedAndSkipped) {
         const auto read = ReadRecords(good + "\n" + c.line + "\n" + good + "\n", &bad);
         EXPECT_EQ(read.size(), 2u) << c.line.substr(0, 40);
         EXPECT_EQ(bad, std::vector<std::string>{std::string("line 2: ") + c.why}) << c.line.substr(0, 40);
+    }
+}
+
+// A file of the test's own, in a folder of its own, gone afterwards.
+struct Scratch {
+    std::filesystem::path folder;
+    Scratch() {
+        folder = std::filesystem::temp_directory_path() /
+                 ("scout-record-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    ~Scratch() { std::filesystem::remove_all(folder); }
+    std::string Path(const char* name) const { return (folder / name).string(); }
+};
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+RecordLine Line(const char* event, const char* target) {
+    RecordLine line;
+    line.time = "2026-12-09T10:00:00+00:00";
+    line.event = event;
+    line.target = target;
+    return line;
+}
+
+TEST(RecordFile, LinesAreAppendedWholeAfterALineEndOfTheirOwn) {
+    Scratch scratch;
+    const std::string path = scratch.Path("sub/commands.jsonl");  // its folder is made
+    ASSERT_EQ(AppendRecords(path, {Line("intent", "10.1.0.20")}).fault, FileFault::None);
+    {
+        std::ofstream torn(path, std::ios::binary | std::ios::app);
+        torn << "{\"time\": \"cut off";  // a line an earlier program left without its end
+    }
+    ASSERT_EQ(AppendRecords(path, {Line("intent", "10.1.0.21"), Line("outcome", "10.1.0.21")}).fault,
+              FileFault::None);
+    std::vector<std::string> bad;
+    const auto read = ReadRecords(Contents(path), &bad);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[1].target, "10.1.0.21") << "the new lines start on a line of their own";
+    EXPECT_EQ(read[2].event, "outcome");
+    EXPECT_EQ(bad, std::vector<std::string>{"line 2: not a record of this program"}) << "only the torn line";
+}
+
+TEST(RecordFile, WhatIsNoFileOfItsOwnIsRefusedAndLeftAlone) {
+    Scratch scratch;
+    std::filesystem::create_directories(scratch.Path("folder"));
+    const FileError folder = AppendRecords(scratch.Path("folder"), {Line("intent", "10.1.0.20")});
+    EXPECT_EQ(folder.fault, FileFault::Folder) << FileErrorText(folder);
+    EXPECT_EQ(FileErrorText(folder), "it is a folder");
+}
+
+TEST(RecordFile, ReadingTakesRegularFilesOnly) {
+    Scratch scratch;
+    std::FILE* file = nullptr;
+    EXPECT_EQ(OpenRegularFile(scratch.Path("none.jsonl"), &file).fault, FileFault::Missing);
+    EXPECT_EQ(OpenRegularFile(scratch.folder.string(), &file).fault, FileFault::Folder);
+    EXPECT_EQ(file, nullptr);
+    ASSERT_EQ(AppendRecords(scratch.Path("c.jsonl"), {Line("intent", "10.1.0.20")}).fault, FileFault::None);
+    ASSERT_EQ(OpenRegularFile(scratch.Path("c.jsonl"), &file).fault, FileFault::None);
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+}
+
+TEST(RecordFile, LinesAreReadInBoundedPieces) {
+    Scratch scratch;
+    const std::string path = scratch.Path("lines.txt");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "first\r\n" << std::string(70000, 'x') << "\n\nlast without its end";
+    }
+    std::FILE* file = nullptr;
+    ASSERT_EQ(OpenRegularFile(path, &file).fault, FileFault::None);
+    LineReader reader;
+    reader.file = file;
+    std::vector<std::pair<std::size_t, bool>> seen;
+    std::string line;
+    bool tooLong = false;
+    std::string first, last;
+    while (ReadLine(reader, &line, &tooLong)) {
+        seen.emplace_back(line.size(), tooLong);
+        (first.empty() ? first : last) = line;
+    }
+    std::fclose(file);
+    const std::vector<std::pair<std::size_t, bool>> expected = {
+        {5, false}, {MaxRecordLineBytes, true}, {0, false}, {20, false}};
+    EXPECT_EQ(seen, expected) << "a CR LF line, one cut at the bound, an empty one, one without its end";
+    EXPECT_EQ(first, "first");
+    EXPECT_EQ(last, "last without its end");
+}
+
+struct Collected {
+    std::string text;
+    std::vector<std::string> skipped;
+};
+
+void Collect(void* context, const std::string& text) {
+    static_cast<Collected*>(context)->text += text;
+}
+
+void Skip(void* context, const std::string& why) {
+    static_cast<Collected*>(context)->skipped.push_back(why);
+}
+
+TEST(RecordFile, HistoryIsStreamedAsTheWholeRecordWouldBeRendered) {
+    Scratch scratch;
+    const std::string path = scratch.Path("c.jsonl");
+    RecordLine wide = Line("outcome", "10.1.0.200");
+    wide.outcome = "answers";
+    wide.command = "reconfigure";
+    wide.newAddress = "10.1.0.77";
+    ASSERT_EQ(AppendRecords(path, {Line("intent", "10.1.0.2"), wide}).fault, FileFault::None);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        out << "garbage\n";
+    }
+    const struct {
+        OutputFormat format;
+        const char* expected;
+    } cases[] = {
+        {OutputFormat::Table,
+         "Time                       Event    Command      Target      Interface  New address  Outcome\n"
+         "2026-12-09T10:00:00+00:00  intent                10.1.0.2\n"
+         "2026-12-09T10:00:00+00:00  outcome  reconfigure  10.1.0.200             10.1.0.77    answers\n"},
+        {OutputFormat::Csv,
+         "Time,Event,Command,Target,Interface,New address,Outcome\n"
+         "2026-12-09T10:00:00+00:00,intent,,10.1.0.2,,,\n"
+         "2026-12-09T10:00:00+00:00,outcome,reconfigure,10.1.0.200,,10.1.0.77,answers\n"},
+        {OutputFormat::Json,
+         "[\n  {\"time\": \"2026-12-09T10:00:00+00:00\", \"event\": \"intent\", \"target\": \"10.1.0.2\"},\n"
+         "  {\"time\": \"2026-12-09T10:00:00+00:00\", \"event\": \"outcome\", \"command\": \"reconfigure\", "
+         "\"target\": \"10.1.0.200\", \"new_address\": \"10.1.0.77\", \"outcome\": \"answers\"}\n]\n"},
+    };
+    for (const auto& c : cases) {
+        std::FILE* file = nullptr;
+        ASSERT_EQ(OpenRegularFile(path, &file).fault, FileFault::None);
+        Collected got;
+        RenderOptions options;
+        options.lineEnd = "\n";
+        int error = 0;
+        EXPECT_TRUE(StreamHistory(file, c.format, options, HistoryOutput{&got, Collect, Skip}, &error));
+        std::fclose(file);
+        EXPECT_EQ(got.text, c.expected);
+        EXPECT_EQ(got.skipped, std::vector<std::string>{"line 3: no JSON object"}) << "said once, in one pass";
     }
 }
 

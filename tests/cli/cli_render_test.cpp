@@ -82,6 +82,15 @@ TEST(CliJson, KeysTextsAndEscapes) {
               "]\n");
 }
 
+TEST(CliJson, ReorderingControlsOfThisMachinesTextsEscaped) {
+    // An interface name (or a plan's cell, a record's reason) with U+202E and U+2069 in it.
+    const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1", "v", "r", "10.1.0.1", "a\xE2\x80\xAE" "b\xE2\x81\xA9")};
+    const std::string json = RenderRows(rows, OutputFormat::Json, Plain);
+    EXPECT_NE(json.find("\"interface_name\": \"a\\u202Eb\\u2069\""), std::string::npos) << json;
+    const std::string table = RenderRows(rows, OutputFormat::Table, Plain);
+    EXPECT_NE(table.find("a\\u202Eb\\u2069 10.1.0.1"), std::string::npos) << table;
+}
+
 TEST(CliCsv, QuotedAsRfc4180AndNoControlCharacterRaw) {
     const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1", "1,2", "say \"hi\"", "10.1.0.1"),
                                       Row("10.1.0.51", "KRV-ETH2", "\x1B[31mRED", "a\r\nb", "10.1.0.1")};
