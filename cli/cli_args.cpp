@@ -213,7 +213,8 @@ constexpr const char* Help =
     "               verifies and records it, and waits for the next; with two\n"
     "               there at once it sends nothing until one is left. Ends on\n"
     "               Ctrl-C, after --count N, or when the range is used up, with a\n"
-    "               summary; exit 3 when one was not verified\n"
+    "               summary; exit 3 when one was not verified, 6 when the range had\n"
+    "               no free address for one\n"
     "  history      the record of every command sent (and refused), newest last\n"
     "  doctor       when a controller is not found: checks the interfaces, UDP\n"
     "               port 65513, the reverse-path filter, the receive buffer and\n"
@@ -289,7 +290,9 @@ constexpr const char* Help =
     "  4  no controller answered at ADDRESS, it answered on more than one\n"
     "     interface (choose one with --interface), or more than once there\n"
     "     (--all for a reset); nothing was sent; apply: so for some row of the plan\n"
-    "  5  the command was sent, but its result could not be written\n"
+    "  5  the command was sent, but its result could not be written (a full disk,\n"
+    "     or a reader that went away); the record holds it\n"
+    "  6  commission: the range had no free address for a controller\n"
     "  130, 143  interrupted while awaiting the effect (the result was written)\n";
 
 }  // namespace
