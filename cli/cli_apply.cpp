@@ -123,7 +123,7 @@ int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked&
     AwaitEffects(session, awaited, looked.rows, list);
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const WaitVerdict& verdict = awaited[i].verdict;
-        RecordVerdict(recorders[i], awaited[i]);
+        RecordVerdict(recorders[i], awaited[i], list);
         results[i].outcome = verdict.outcome;
         results[i].answersAt = verdict.answersAt;
         results[i].seconds = awaited[i].seconds;

@@ -389,7 +389,10 @@ bool SetOption(const OptionEntry& entry, const char* value, Options* options, st
     case OptionId::Window:
         return Bounded(entry, "milliseconds", value, MinWindowMs, MaxWindowMs, &options->windowMs, error);
     case OptionId::Timeout:
-        return Seconds(entry, value, &options->waitMs, error);
+        if (!Seconds(entry, value, &options->waitMs, error))
+            return false;
+        options->portWaitMs = options->waitMs;
+        break;
     case OptionId::Interval:
         return Seconds(entry, value, &options->intervalMs, error);
     case OptionId::Count:

@@ -37,6 +37,8 @@ struct Options {
     bool sortByAddress = false;              // --sort address
     std::uint32_t windowMs = ReplyWindowMs;  // --window MS
     std::uint32_t waitMs = 30000;            // --timeout SECONDS: how long a command's effect is awaited
+    std::uint32_t portWaitMs = 5000;         // how long a search waits for the port another scout-cli holds
+                                             // (--timeout too, where given)
     const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME
     std::uint32_t intervalMs = 2000;         // --interval SECONDS: from one search of watch or commission to the next
     // commission: the range it gives addresses from, the values each gets,

@@ -166,7 +166,7 @@ bool Commission(Session& session, Commissioning& c, const CommandRequest& reques
         awaited[0].verdict = NotSent();
     }
     const WaitVerdict& verdict = awaited[0].verdict;
-    RecordVerdict(recorder, awaited[0]);
+    RecordVerdict(recorder, awaited[0], list);
     done.outcome = verdict.outcome;
     done.message = verdict.message;
     done.seconds = awaited[0].seconds;

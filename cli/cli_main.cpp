@@ -213,7 +213,7 @@ int RunCommand(Session& session) {
     Recorder recorder = MakeRecorder(options, session.names, request, decision);
     if (!decision.send) {
         Say(decision.refusal);
-        RecordAfter(recorder, "refused", "", decision.refusal);
+        RecordAfter(recorder, "refused", "", OnItsOwn(decision.refusal, list));
         return decision.exitCode;
     }
     if (!decision.warning.empty())
@@ -263,7 +263,7 @@ int RunCommand(Session& session) {
     awaited[0].decision = decision;
     AwaitEffects(session, awaited, looked.rows, list);
     const WaitVerdict& verdict = awaited[0].verdict;
-    RecordVerdict(recorder, awaited[0]);
+    RecordVerdict(recorder, awaited[0], list);
     result.rows = &list.rows;
     result.outcome = verdict.outcome.c_str();
     result.seconds = awaited[0].seconds;

@@ -57,6 +57,14 @@ void BeginInterface(void* context, const BroadcastInterface& entry, std::size_t 
         list.interfaceBegins(list.observer, entry, position, count);
 }
 
+// The last texts said, as many as a run may point back to (a watch runs for days).
+void Keep(std::vector<std::string>& said, const char* text) {
+    constexpr std::size_t Kept = 64;
+    if (said.size() == Kept)
+        said.erase(said.begin());
+    said.push_back(text);
+}
+
 // A search again and again (watch) says each failure once.
 bool SaidBefore(CliList& list, const std::string& line) {
     if (!list.sayOnce)
@@ -69,6 +77,7 @@ bool SaidBefore(CliList& list, const std::string& line) {
 }
 
 void ShowError(void* context, const char* text) {
+    Keep(L(context).errors, text);
     const std::string line = FormatErrorLine(text);
     if (SaidBefore(L(context), line))
         return;
@@ -78,7 +87,7 @@ void ShowError(void* context, const char* text) {
 
 // A warning goes to standard error whatever -q says: something was lost.
 void ShowWarning(void* context, const char* text) {
-    L(context).warnings.push_back(text);
+    Keep(L(context).warnings, text);
     if (L(context).holdWarnings)
         return;
     const std::string line = FormatErrorLine((std::string("warning: ") + text).c_str());
@@ -88,7 +97,33 @@ void ShowWarning(void* context, const char* text) {
     std::fflush(stderr);
 }
 
+bool PortHeld(void* context, const BroadcastInterface& entry, std::uint32_t waitedMs) {
+    const CliList& list = L(context);
+    return list.portHeld != nullptr && list.portHeld(list.observer, entry, waitedMs);
+}
+
+// One line of a text: its line breaks folded, its end trimmed.
+std::string OneLine(const std::string& text) {
+    std::string line = FormatErrorLine(text.c_str());
+    line = line.substr(std::string("scout-cli: ").size());
+    while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
+        line.pop_back();
+    return line;
+}
+
 }  // namespace
+
+std::string OnItsOwn(const std::string& text, const CliList& list) {
+    std::string out = text;
+    const std::pair<const char*, const std::vector<std::string>*> pointers[] = {
+        {"(the failure above)", &list.errors}, {"(the warning above)", &list.warnings}};
+    for (const auto& [pointer, said] : pointers) {
+        const std::size_t at = out.find(pointer);
+        if (at != std::string::npos && !said->empty())
+            out.replace(at, std::strlen(pointer), "(" + OneLine(said->back()) + ")");
+    }
+    return out;
+}
 
 SearchFrontEnd MakeCliFrontEnd(CliList* list) {
     return SearchFrontEnd{
@@ -98,6 +133,7 @@ SearchFrontEnd MakeCliFrontEnd(CliList* list) {
         .showError = ShowError,
         .showWarning = ShowWarning,
         .beginInterface = BeginInterface,
+        .portHeld = PortHeld,
     };
 }
 

@@ -38,6 +38,10 @@ struct CliList {
     void (*rowAdded)(void* observer, const CliRow& row) = nullptr;
     void (*interfaceBegins)(void* observer, const BroadcastInterface& entry, std::size_t position,
                             std::size_t count) = nullptr;
+    // Another socket holds the tool's port on entry: whether to wait on (see
+    // SearchFrontEnd::portHeld); null: never.
+    bool (*portHeld)(void* observer, const BroadcastInterface& entry, std::uint32_t waitedMs) = nullptr;
+    std::vector<std::string> errors;    // every failure the search reported, as said
     std::vector<std::string> warnings;  // every warning of the search, as it was also said
     bool holdWarnings = false;          // keep them unsaid (the caller says them once)
     bool sayOnce = false;               // say each error and warning only the first time
@@ -48,5 +52,10 @@ SearchFrontEnd MakeCliFrontEnd(CliList* list);
 // One report as one line: "scout-cli: " and the text with every run of line
 // breaks folded into one space.
 std::string FormatErrorLine(const char* text);
+
+// A text said after the failure or warning it points to ("(the failure
+// above)", "(the warning above)"), made to stand on its own, as the record
+// of changes keeps it: the last of them in its place.
+std::string OnItsOwn(const std::string& text, const CliList& list);
 
 }  // namespace scout::cli

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "cli/cli_command.h"
+#include "cli/cli_doctor.h"
+#include "cli/cli_text.h"
 #include "cli/cli_render.h"
 #include "cli/console.h"
 #include "net/address.h"
@@ -27,6 +29,51 @@ void OnInterface(void* observer, const BroadcastInterface& entry, std::size_t po
     auto& session = *static_cast<Session*>(observer);
     Status(session, "searching " + Describe(session, entry) + " (" + std::to_string(position) + "/" +
                         std::to_string(count) + ")" + (session.options.allAtOnce ? ", all at once" : ""));
+}
+
+// The holders of the tool's port other than this process, as doctor names them.
+std::vector<std::string> OtherHolders(const BroadcastInterface& entry) {
+    std::vector<std::string> others;
+    const std::string own = "(pid " + std::to_string(CurrentProcessId()) + ")";
+    const std::string holders = SystemDoctor().portHolder(entry.address, ToolPort);
+    for (std::size_t start = 0; start < holders.size();) {
+        std::size_t end = holders.find(", ", start);
+        if (end == std::string::npos)
+            end = holders.size();
+        const std::string holder = holders.substr(start, end - start);
+        // This process's own sockets on other interfaces are none; a holder
+        // the system cannot name (pid 0: a socket of the Linux host under
+        // Wine) is left unnamed.
+        if (holder.find(own) == std::string::npos && holder.find("(pid 0)") == std::string::npos &&
+            holder.compare(0, 8, "unknown:") != 0)
+            others.push_back(holder);
+        start = end + 2;
+    }
+    return others;
+}
+
+// Another scout-cli (a watch between its windows, a command of another
+// terminal) holds the port only while it searches: it is waited for, up to
+// the bound, said once. Another program is named, and not waited for.
+bool OnPortHeld(void* observer, const BroadcastInterface& entry, std::uint32_t waitedMs) {
+    auto& session = *static_cast<Session*>(observer);
+    if (waitedMs == 0) {
+        const std::vector<std::string> others = OtherHolders(entry);
+        bool scout = others.empty();  // where none can be named, it may be one
+        for (const std::string& holder : others)
+            scout = scout || holder.compare(0, 9, "scout-cli") == 0;
+        const std::string named = others.empty() ? std::string("a program this user may not name") : others[0];
+        if (!scout) {
+            Say("port " + std::to_string(ToolPort) + " on " + Describe(session, entry) + " is held by " +
+                SafeText(named.c_str()) + ", another program");
+            return false;
+        }
+        if (!session.saidPortWait) {
+            session.saidPortWait = true;
+            Say("waiting for port " + std::to_string(ToolPort) + ", held by " + SafeText(named.c_str()));
+        }
+    }
+    return waitedMs < session.options.portWaitMs;
 }
 
 void OnRow(void* observer, const CliRow& row) {
@@ -114,6 +161,7 @@ void Observe(Session& session, CliList* list) {
     list->observer = &session;
     list->interfaceBegins = OnInterface;
     list->rowAdded = OnRow;
+    list->portHeld = OnPortHeld;
 }
 
 bool Interfaces::Load(const SearchFrontEnd& reports) {

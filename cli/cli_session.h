@@ -38,6 +38,7 @@ struct Session {
     bool status = false;      // progress lines on standard error (a terminal, not --quiet)
     bool streamRows = false;  // the table's rows printed as they arrive
     InterfaceNames names;     // of every list of the run
+    bool saidPortWait = false;  // "waiting for port 65513 ..." was said
 };
 
 // A progress line, where the session shows them.

@@ -37,9 +37,9 @@ WaitVerdict NotSent() {
     return WaitVerdict{true, ExitFailure, "send-failed", "it could not be sent", ""};
 }
 
-void RecordVerdict(Recorder& recorder, const Awaited& awaited) {
+void RecordVerdict(Recorder& recorder, const Awaited& awaited, const CliList& list) {
     recorder.line.seconds = SecondsText(awaited.seconds);
-    RecordAfter(recorder, "outcome", awaited.verdict.outcome, awaited.verdict.message);
+    RecordAfter(recorder, "outcome", awaited.verdict.outcome, OnItsOwn(awaited.verdict.message, list));
 }
 
 void AwaitEffects(Session& session, std::vector<Awaited>& awaited, const std::vector<CliRow>& before, CliList& list) {

@@ -25,7 +25,9 @@ struct Awaited {
 WaitVerdict NotSent();
 
 // What became of a command, in the record of changes.
-void RecordVerdict(Recorder& recorder, const Awaited& awaited);
+// What became of a command, in the record of changes, its reason standing on
+// its own (the warning it points to in its place).
+void RecordVerdict(Recorder& recorder, const Awaited& awaited, const CliList& list);
 
 // Waits for every command of awaited; before holds the rows the search before
 // the commands saw. On return every verdict is done, and list holds the last

@@ -28,6 +28,9 @@ void SurviveClosedOutput();
 // end), seen without writing; false where that cannot be told.
 bool StandardOutputGone();
 
+// This process's id, as the system's lists of sockets name it.
+unsigned long CurrentProcessId();
+
 // CSV records end in LF on Linux, CR LF on Windows.
 extern const char* const CsvLineEnd;
 

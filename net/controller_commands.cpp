@@ -1,6 +1,7 @@
 // Sending a command: its own socket with broadcast permission, bound to the
-// tool's port on the interface that listed the controller, one datagram,
-// closed again.
+// tool's port on the interface that listed the controller (another port of
+// it where a search of another program holds that one: no reply is awaited
+// on this socket), one datagram, closed again.
 #include "net/controller_commands.h"
 
 #include "net/broadcast_socket.h"
@@ -16,7 +17,7 @@ bool SendCommand(const NetPlatform& net, const SearchFrontEnd& reports, const Br
         return false;
     }
     SocketHandle socket = InvalidSocket;
-    if (!OpenAndBroadcast(net, reports, via, datagram, SocketFailure::SendCommand, 0, &socket))
+    if (!OpenAndBroadcast(net, reports, via, datagram, SocketFailure::SendCommand, 0, false, &socket))
         return false;
     // Once the datagram is out, a failure to close the socket changes nothing of the command.
     net.closeSocket(net.context, socket);

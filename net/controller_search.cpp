@@ -179,7 +179,7 @@ bool CloseListener(SearchState& state, Listener& listener) {
 bool SendQuery(SearchState& state, Listener& listener) {
     BuildQuery(state.datagram);
     listener.open = OpenAndBroadcast(state.platform, state.frontEnd, listener.via, state.datagram,
-                                     SocketFailure::SendQuery, SearchReceiveBufferBytes, &listener.socket);
+                                     SocketFailure::SendQuery, SearchReceiveBufferBytes, true, &listener.socket);
     if (!listener.open) {
         state.reportedFailure = true;
         CutShort(state, listener.position);

@@ -109,6 +109,9 @@ struct NetPlatform {
     // the one its index names, so two interfaces that hold the same address stay
     // apart. An address of AnyAddress binds to all local addresses.
     int (*bindSocket)(void* context, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port);
+    // Whether a code that bindSocket returned means that another socket holds
+    // the port (EADDRINUSE, WSAEADDRINUSE).
+    bool (*addressInUse)(void* context, int code);
     int (*sendTo)(void* context, SocketHandle socket, const std::uint8_t* data, std::size_t length,
                   NetAddress address, std::uint16_t port);
     // 0 when the interface's link is up (or the platform cannot tell), else the
@@ -183,6 +186,10 @@ struct SearchFrontEnd {
     // The window of an interface opens (position counts from 1, of count);
     // null where the front end does not show it.
     void (*beginInterface)(void* context, const BroadcastInterface& entry, std::size_t position, std::size_t count);
+    // Another socket holds the tool's port on entry, and the search has
+    // waited waitedMs for it so far: true to wait on (the bind is tried again
+    // shortly), false to report the failed bind. Null: never wait.
+    bool (*portHeld)(void* context, const BroadcastInterface& entry, std::uint32_t waitedMs);
 };
 
 }  // namespace scout

@@ -43,6 +43,14 @@ const NetPlatform& Platform() {
     return g_platform != nullptr ? *g_platform : SystemNetPlatform();
 }
 
+// Another search (a scout-cli watch between its windows) holds the port for
+// about a second at a time: the dialog's search waits for it a while, as the
+// window stands still anyway, before it reports the port as taken.
+constexpr std::uint32_t PortWaitMs = 3000;
+bool WaitForPort(void*, const BroadcastInterface&, std::uint32_t waitedMs) {
+    return waitedMs < PortWaitMs;
+}
+
 const SearchFrontEnd DialogFrontEnd = {
     .context = nullptr,
     .clearRows = ClearListRows,
@@ -50,6 +58,7 @@ const SearchFrontEnd DialogFrontEnd = {
     .showError = ShowErrorBox,
     .showWarning = nullptr,  // the Windows platform reports no losses
     .beginInterface = nullptr,
+    .portHeld = WaitForPort,
 };
 
 void ClearSelection() {

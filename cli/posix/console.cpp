@@ -45,6 +45,10 @@ bool StandardOutputGone() {
     return ::poll(&entry, 1, 0) == 1 && (entry.revents & (POLLERR | POLLHUP)) != 0;
 }
 
+unsigned long CurrentProcessId() {
+    return static_cast<unsigned long>(::getpid());
+}
+
 int Interrupted() {
     return g_interrupted;
 }

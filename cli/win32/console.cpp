@@ -61,4 +61,8 @@ int Interrupted() {
     return static_cast<int>(g_interrupted);
 }
 
+unsigned long CurrentProcessId() {
+    return ::GetCurrentProcessId();
+}
+
 }  // namespace scout::cli

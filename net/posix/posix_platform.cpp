@@ -105,13 +105,24 @@ void ReversePathFilterOf(void*, const BroadcastInterface& entry, ReversePathFilt
 
 // Bound to an interface, the socket is tied to the device its index names (not
 // to the first device found with its address: two may share one).
+bool AddressInUse(void*, int code) {
+    return code == EADDRINUSE;
+}
+
 int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
     const int fd = static_cast<int>(socket);
     if (where.address != AnyAddress) {
         char name[IF_NAMESIZE] = {};
         if (::if_indextoname(where.index, name) == nullptr)
             return errno;
-        if (::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, name, static_cast<socklen_t>(std::strlen(name) + 1)) != 0)
+        // A bind tried again keeps the device it has (a second setting may
+        // need privileges the first does not).
+        char bound[IF_NAMESIZE] = {};
+        socklen_t boundLength = sizeof bound;
+        const bool already = ::getsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, bound, &boundLength) == 0 &&
+                             std::strcmp(bound, name) == 0;
+        if (!already &&
+            ::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, name, static_cast<socklen_t>(std::strlen(name) + 1)) != 0)
             return errno;
     }
     sockaddr_in local{};
@@ -124,7 +135,7 @@ int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std:
     // where this process may; without that, the filter's counter tells.
     SocketExtras* extras = ExtrasOf(socket);
     ReversePathFilter filter;
-    if (extras != nullptr && where.address != AnyAddress) {
+    if (extras != nullptr && where.address != AnyAddress && port != 0) {
         ReversePathFilterOf(nullptr, where, &filter);
         if (filter.readPast)
             extras->link = OpenLinkListener(where.index, where.address, port);
@@ -449,6 +460,7 @@ const NetPlatform g_platform = {
     .setBroadcast = SetBroadcast,
     .setReceiveBuffer = SetReceiveBuffer,
     .bindSocket = BindSocket,
+    .addressInUse = AddressInUse,
     .sendTo = SendTo,
     .checkLink = CheckLink,
     .datagramWaiting = DatagramWaiting,

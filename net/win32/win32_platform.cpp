@@ -65,6 +65,10 @@ void SetReceiveBuffer(void*, SocketHandle socket, int bytes) {
 }
 
 // Winsock ties a socket bound to an interface's address to that interface.
+bool AddressInUse(void*, int code) {
+    return code == WSAEADDRINUSE;
+}
+
 int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -277,6 +281,7 @@ const NetPlatform g_platform = {
     .setBroadcast = SetBroadcast,
     .setReceiveBuffer = SetReceiveBuffer,
     .bindSocket = BindSocket,
+    .addressInUse = AddressInUse,
     .sendTo = SendTo,
     .checkLink = CheckLink,
     .datagramWaiting = DatagramWaiting,

@@ -205,8 +205,9 @@ def commands_by_the_rows_interface(lab, front_for):
 
 @case(builds=("win32",))
 def command_with_the_port_taken(lab, front_for):
-    """Port 65513 taken between the search and the press: the bind is reported
-    once, nothing is sent, no wait and no search follow."""
+    """Port 65513 taken between the search and the press: the command needs no
+    reply and goes out from another port of the interface; the search after
+    it waits a while for the port and then reports the bind, once."""
     net = build_topology(lab, "single")
     sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
     front = front_for(net)
@@ -224,12 +225,32 @@ def command_with_the_port_taken(lab, front_for):
     holder.kill()
     check(proc.returncode == 0, "the dialog probe failed", proc.returncode, out, err)
     run = ProbeRun(out)
+    sent = command_datagrams(sim)
+    check(len(sent) == 1 and sent[0]["action"] == "reset" and sent[0]["from"] != "10.1.0.1:65513",
+          "the reset went out from another port", sent)
     check(len(run.reports) == 1 and run.reports[0].startswith(
-        "Error attempting to bind to socket for address 10.1.0.1. "), "one bind message", run.reports)
-    check(int(run.presses[0]["ms"]) < 5000, "no settle time", run.presses)
-    check(run.addresses(0) == ["10.1.0.20"] and run.dumps[0][1] == {"search": 1, "group": 0, "selected": -1},
-          "Ready again with its rows", run.dumps)
-    check(len(sim.datagrams()) == 1, "the search's query only: nothing sent, nothing searched", sim.datagrams())
+        "Error attempting to bind to socket for address 10.1.0.1. "), "one bind message, of the search after", run.reports)
+    check(int(run.presses[1]["ms"]) >= 5000 + 3000, "the settle time, and the search after waited for the port",
+          run.presses)
+    check(run.dumps[0][1] == {"search": 1, "group": 0, "selected": -1}, "Ready again", run.dumps)
+
+
+@case(builds=("win32",))
+def commands_while_a_watch_runs(lab, front_for):
+    """A scout-cli watch on the same workstation holds the port during its
+    windows only: the dialog's search waits for it, and its command goes."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C offline-ms=500"])
+    front = front_for(net)
+    watch = lab.popen(net.ws, [os.path.join(os.environ["SCOUT_LINUX_BIN"], "scout-cli"), "watch", "--json",
+                               "--window", "1500", "--interval", "2"],
+                      stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    check(watch.stdout.readline() != "", "the watch saw the controller")
+    run = probe(front, "search", "dump", "click-row=10.1.0.20", "press=power-on-reset", "dump", timeout=120)
+    watch.terminate()
+    check(run.reports == [], "no message: each search waited for the watch's window to end", run.reports)
+    check(run.addresses(0) == ["10.1.0.20"], "the search listed it", run.dumps)
+    check([d["action"] for d in command_datagrams(sim)] == ["reset"], "the reset went out", command_datagrams(sim))
 
 
 if __name__ == "__main__":

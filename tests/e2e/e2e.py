@@ -140,6 +140,7 @@ def main(cases, description):
         print("%s is not a case of the %s build" % (paths.case, paths.build))
         return 2
     os.environ.setdefault("SCOUT_SIM", os.path.join(paths.linux_bin, "scout-sim"))
+    os.environ["SCOUT_LINUX_BIN"] = paths.linux_bin
     try:
         with Lab() as lab:
             # The record of changes of every command a case sends stays in the case's lab.

@@ -83,6 +83,10 @@ int Bind(void* context, SocketHandle socket, const BroadcastInterface& where, st
     return 0;
 }
 
+bool AddressInUse(void*, int code) {
+    return code == AddressInUseError;
+}
+
 int Send(void* context, SocketHandle socket, const std::uint8_t* data, std::size_t length, NetAddress address,
          std::uint16_t port) {
     FakeWorld& world = W(context);
@@ -249,6 +253,12 @@ void Begin(void* context, const BroadcastInterface& entry, std::size_t position,
                              std::to_string(count));
 }
 
+bool PortHeld(void* context, const BroadcastInterface&, std::uint32_t waitedMs) {
+    FakeWorld& world = W(context);
+    world.log.push_back("port held " + std::to_string(waitedMs));
+    return waitedMs < world.waitForPortMs;
+}
+
 void Show(void* context, const char* text) {
     FakeWorld& world = W(context);
     world.log.push_back(std::string("report ") + text);
@@ -265,6 +275,7 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .setBroadcast = SetBroadcast,
         .setReceiveBuffer = SetReceiveBuffer,
         .bindSocket = Bind,
+        .addressInUse = AddressInUse,
         .sendTo = Send,
         .checkLink = CheckLink,
         .datagramWaiting = Waiting,
@@ -291,6 +302,7 @@ SearchFrontEnd MakeFakeFrontEnd(FakeWorld* world) {
         .showError = Show,
         .showWarning = Warn,
         .beginInterface = Begin,
+        .portHeld = PortHeld,
     };
 }
 

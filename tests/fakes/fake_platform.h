@@ -40,6 +40,7 @@ constexpr int MessageTooLongError = 10040;
 constexpr int WouldBlockError = 10035;
 constexpr int ConnectionResetError = 10054;  // what a receive gives after an ICMP report
 constexpr int NetworkDownError = 10050;
+constexpr int AddressInUseError = 10048;  // another socket holds the port
 
 
 struct FakeWorld {
@@ -59,6 +60,9 @@ struct FakeWorld {
     // (none: it cannot be read).
     std::uint32_t droppedPerSocket = 0;
     std::vector<NetAddress> linksDown;  // interfaces with no carrier, by address
+    // The front end's answer while another socket holds the port: wait up to
+    // this long (0: not at all); each call is logged as "port held <ms>".
+    std::uint32_t waitForPortMs = 0;
 
     std::vector<std::pair<std::uint32_t, ReversePathFilter>> filters;
     std::vector<std::uint64_t> filterReadings;

@@ -31,6 +31,25 @@ TEST(ControllerCommands, OneSocketBoundToTheRowsInterfaceOneBroadcastThenClosed)
     EXPECT_TRUE(world.reports.empty());
 }
 
+// A command needs no reply: where another socket holds the tool's port, it
+// goes out from another port of the same interface, and nobody is asked to wait.
+TEST(ControllerCommands, APortHeldElsewhereSendsFromAnotherPortOfTheInterface) {
+    FakeWorld world;
+    world.failures.push_back({Op::Bind, 1, test::AddressInUseError});
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    EXPECT_TRUE(SendResetCommand(platform, test::MakeFakeFrontEnd(&world), Second, MakeAddress(192, 168, 1, 50), false));
+    EXPECT_EQ(world.log, (std::vector<std::string>{"link 10.2.0.1", "open", "broadcast", "bind 10.2.0.1:65513 if3",
+                                                   "bind 10.2.0.1:0 if3", "send 255.255.255.255:65515", "close"}));
+    EXPECT_TRUE(world.reports.empty());
+    // Any other failure of the bind is still one.
+    FakeWorld other;
+    other.failures.push_back({Op::Bind, 1, 24});
+    const NetPlatform otherPlatform = test::MakeFakePlatform(&other);
+    EXPECT_FALSE(SendResetCommand(otherPlatform, test::MakeFakeFrontEnd(&other), Second, MakeAddress(192, 168, 1, 50),
+                                  false));
+    EXPECT_EQ(other.reports.size(), 1u);
+}
+
 TEST(ControllerCommands, ReconfigureAndFactoryDefaultsCarryTheirFields) {
     FakeWorld world;
     const NetPlatform platform = test::MakeFakePlatform(&world);

@@ -76,6 +76,40 @@ TEST(ControllerSearch, OneInterfaceRunsTwentyTwoPassesThenCloses) {
     EXPECT_EQ(world.openSockets, 0);
 }
 
+// Another search holds the tool's port: the front end says how long to wait,
+// the bind is tried again every 50 ms meanwhile, and the search goes on once
+// the port is free; or the failed bind is reported once.
+TEST(ControllerSearch, APortHeldByAnotherSearchIsWaitedForAsTheFrontEndSays) {
+    const struct {
+        const char* name;
+        std::uint32_t frontEndWaitsMs;
+        int heldForBinds;     // the first binds that find the port held
+        bool listed;
+        std::vector<std::string> askedAt;  // the front end's calls
+    } cases[] = {
+        {"freed while waited for", 1000, 3, true, {"port held 0", "port held 50", "port held 100"}},
+        {"not waited for", 0, 1, false, {"port held 0"}},
+        {"held past the wait", 100, 10, false, {"port held 0", "port held 50", "port held 100"}},
+    };
+    for (const auto& c : cases) {
+        FakeWorld world;
+        world.interfaces = {{IfA, 2}};
+        world.waitForPortMs = c.frontEndWaitsMs;
+        for (int call = 1; call <= c.heldForBinds; ++call)
+            world.failures.push_back({Op::Bind, call, test::AddressInUseError});
+        world.datagrams = {{IfA, 20, Ctl1, ReplyBytes(1, "v", "r")}};
+        const SearchOutcome outcome = RunSearch(world);
+        std::vector<std::string> asked;
+        for (const std::string& line : world.log)
+            if (line.rfind("port held", 0) == 0)
+                asked.push_back(line);
+        EXPECT_EQ(asked, c.askedAt) << c.name;
+        EXPECT_EQ(outcome.rows, c.listed ? 1 : 0) << c.name;
+        EXPECT_EQ(world.reports.size(), c.listed ? 0u : 1u) << c.name;
+        EXPECT_EQ(world.openSockets, 0) << c.name;
+    }
+}
+
 TEST(ControllerSearch, WrapOfTheClockKeepsTheSchedule) {
     FakeWorld world;
     world.clock = 0xFFFFFFFFu - 255u;
