@@ -74,6 +74,8 @@ SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std
 void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
           std::uint32_t windowMs);
 
+// A setting of seconds as given: "30 s", "1.5 s".
+std::string SecondsSetting(std::uint32_t ms);
 // "1.2 s"; "3 controllers".
 std::string Seconds(std::uint32_t ms);
 std::string Count(std::size_t n, const char* one, const char* many);

@@ -51,7 +51,7 @@ void AwaitEffects(Session& session, std::vector<Awaited>& awaited, const std::ve
                 one.watch.answeredBefore.push_back(row.address);
     WatchInterrupts();
     Status(session, "sent; watching " + Watched(session, StillWatched(awaited)) + " for the effect (up to " +
-                        Seconds(session.options.waitMs) + ")");
+                        SecondsSetting(session.options.waitMs) + ")");
     const std::uint32_t start = platform.now(platform.context);
     const std::uint32_t limit = session.options.waitMs;
     // The looks are one search after another: no status line and no warning

@@ -49,7 +49,7 @@ int RunWatch(Session& session) {
     WatchInterrupts();
     SurviveClosedOutput();
     Status(session, "watching " + Count(watcher.where.size(), "interface", "interfaces") + " every " +
-                        Seconds(session.options.intervalMs) + "; Ctrl-C ends it");
+                        SecondsSetting(session.options.intervalMs) + "; Ctrl-C ends it");
     Print(WatchHeader(session.options.format, session.render));
     WatchState state;
     do {
