@@ -69,8 +69,10 @@ NetAddress AddressAfter(const AddressRange& range, NetAddress address) {
 }
 
 std::string CommissionedLine(const Commissioned& done, std::uint32_t count) {
+    // A dry run plans the controllers after the one it saw, not yet seen.
+    const std::string who = done.before.model[0] != '\0' ? Texts(done.before) : std::string("the next controller");
     std::string line = std::to_string(done.number) + (count != 0 ? "/" + std::to_string(count) : std::string()) +
-                       " " + Texts(done.before) + " \xE2\x86\x92 " + done.newAddress + ", ";
+                       " " + who + " \xE2\x86\x92 " + done.newAddress + ", ";
     if (done.outcome == "dry-run")
         return line + "not sent (dry run)";
     if (done.verified)
@@ -97,7 +99,8 @@ std::string RenderCommissioned(const std::vector<Commissioned>& done, OutputForm
     for (const Commissioned& d : done)
         rows.push_back({std::to_string(d.number), DecodeWindows1252(d.before.model),
                         DecodeWindows1252(d.before.version), DecodeWindows1252(d.before.revision),
-                        d.before.interfaceAddress, d.newAddress, d.outcome, SecondsText(d.seconds)});
+                        InterfaceLabel(d.before.interfaceName, d.before.interfaceAddress), d.newAddress, d.outcome,
+                        SecondsText(d.seconds)});
     const char* headers[] = {"#", "Model", "Version", "Revision", "Interface", "New address", "Outcome", "Seconds"};
     return RenderStrings(headers, 8, rows, format, options);
 }

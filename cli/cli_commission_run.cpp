@@ -133,6 +133,40 @@ bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, Com
     return false;
 }
 
+// "waiting for controller 2 of 3 at 192.168.1.100" (no "of" without --count).
+std::string WaitingLine(const Session& session, const Commissioning& c) {
+    const std::string number = std::to_string(c.done.size() + 1);
+    return "waiting for controller " + number +
+           (session.options.count != 0 ? " of " + std::to_string(session.options.count) : std::string()) + " at " +
+           AddressString(c.factory);
+}
+
+// --dry-run with --count: the addresses the controllers after the one shown
+// would get, each as the checks of reconfigure allow, until --count or the
+// range's end.
+void PlanTheRest(Session& session, Commissioning& c, const Looked& looked) {
+    while (c.done.size() < session.options.count) {
+        CommandRequest request;
+        Decision decision;
+        std::vector<NetAddress> taken = c.given;
+        for (const CliRow& row : looked.rows) {
+            NetAddress address = 0;
+            if (ParseDottedAddress(row.address, &address))
+                taken.push_back(address);
+        }
+        if (NextFree(c.range, c.next, taken) == 0 || !ChooseAddress(session, c, looked, &request, &decision))
+            return;
+        Commissioned next;
+        next.number = static_cast<int>(c.done.size()) + 1;
+        next.newAddress = AddressString(request.values.address);
+        next.outcome = "dry-run";
+        c.given.push_back(request.values.address);
+        c.next = AddressAfter(c.range, request.values.address);
+        Tell(session, CommissionedLine(next, session.options.count));
+        c.done.push_back(next);
+    }
+}
+
 // One controller given its address: recorded, sent, awaited, said.
 bool Commission(Session& session, Commissioning& c, const CommandRequest& request, const Decision& decision,
                 const Looked& looked, CliList& list) {
@@ -210,7 +244,7 @@ int RunCommission(Session& session) {
         !hint.empty())
         Say(hint);
     WatchInterrupts();
-    Status(session, "waiting for a controller at " + AddressString(c.factory) + "; Ctrl-C ends it");
+    Status(session, WaitingLine(session, c) + "; Ctrl-C ends it");
     bool recordFailed = false;
     bool usedUp = false;   // the range has no free address left
     bool waiting = false;  // and a controller waits at the factory address for one
@@ -243,6 +277,13 @@ int RunCommission(Session& session) {
         }
         if (session.options.count != 0 && c.done.size() >= session.options.count)
             break;
+        // A dry run's controller stays at the factory address: what the
+        // others of --count would get is planned from here, and said.
+        if (session.options.dryRun && session.options.count != 0) {
+            PlanTheRest(session, c, looked);
+            break;
+        }
+        Status(session, WaitingLine(session, c));
     } while (AwaitNextSearch(watcher));
     Print(RenderCommissioned(c.done, session.options.format, session.render));
     if (recordFailed)

@@ -25,8 +25,11 @@ constexpr Field Fields[] = {
     {"gateway", &RecordLine::gateway},     {"model", &RecordLine::model},
     {"version", &RecordLine::version},     {"revision", &RecordLine::revision},
     {"datagram", &RecordLine::datagram},   {"outcome", &RecordLine::outcome},
-    {"seconds", &RecordLine::seconds},     {"reason", &RecordLine::reason},
+    {"answers_at", &RecordLine::answersAt}, {"seconds", &RecordLine::seconds},
+    {"reason", &RecordLine::reason},
 };
+// The one key whose value is a number, as in every other output.
+constexpr const char* NumberKey = "seconds";
 
 // A JSON string at text[*at] (after its opening quote) up to its closing quote;
 // false where it is not one this program writes.
@@ -79,6 +82,23 @@ void SkipSpace(const std::string& text, std::size_t* at) {
         ++*at;
 }
 
+// Digits, and a point with digits after it: a number JSON takes as it stands.
+bool IsDecimal(const std::string& text) {
+    std::size_t i = 0, digits = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i, ++digits;
+    if (digits == 0 || digits > 9)
+        return false;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t point = ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        if (i == point)
+            return false;
+    }
+    return i == text.size();
+}
+
 }  // namespace
 
 // One line as this program writes it: an object of string values.
@@ -117,7 +137,11 @@ bool ParseRecordLine(const std::string& text, RecordLine* line, std::string* why
             return false;
         }
         SkipSpace(text, &at);
-        if (at >= text.size() || text[at++] != '"' || !ReadString(text, &at, &value)) {
+        if (key == NumberKey && at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            // The seconds are a number (a text in records of earlier versions).
+            while (at < text.size() && ((text[at] >= '0' && text[at] <= '9') || text[at] == '.'))
+                value += text[at++];
+        } else if (at >= text.size() || text[at++] != '"' || !ReadString(text, &at, &value)) {
             *why = "not a record of this program";
             return false;
         }
@@ -140,7 +164,11 @@ std::string RecordJson(const RecordLine& line) {
         const std::string& value = line.*field.member;
         if (value.empty() && first == false && std::strcmp(field.key, "event") != 0)
             continue;  // only what the line has
-        AppendJsonKey(out, field.key, ValidUtf8(value.c_str()), first);
+        if (std::strcmp(field.key, NumberKey) == 0 && IsDecimal(value)) {
+            out += std::string(first ? "" : ", ") + "\"" + NumberKey + "\": " + value;
+        } else {
+            AppendJsonKey(out, field.key, ValidUtf8(value.c_str()), first);
+        }
         first = false;
     }
     return out + "}";
@@ -312,13 +340,18 @@ std::string WriteAfter(Recorder& recorder, const char* event, const std::string&
 
 namespace {
 
-constexpr const char* HistoryHeaders[] = {"Time", "Event", "Command", "Target", "Interface", "New address", "Outcome"};
-constexpr int HistoryColumns = 7;
+// What a handover needs of each line: who did what to which controller,
+// where it answers now, and how long that took.
+constexpr const char* HistoryHeaders[] = {"Time",      "User",       "Event",      "Command", "Target",
+                                          "Model",     "Version",    "Revision",   "Interface", "New address",
+                                          "Answers at", "Outcome",   "Seconds"};
+constexpr int HistoryColumns = 13;
 
 std::vector<std::string> HistoryCells(const RecordLine& line) {
     const std::string where = InterfaceLabel(line.interfaceName.c_str(), line.interfaceAddress.c_str());
-    return {line.time, line.event, line.command, line.target, where, line.newAddress,
-            line.outcome.empty() ? line.reason : line.outcome};
+    return {line.time,   line.user,       line.event,     line.command,   line.target,
+            line.model,  line.version,    line.revision,  where,          line.newAddress,
+            line.answersAt, line.outcome.empty() ? line.reason : line.outcome, line.seconds};
 }
 
 // One pass over the record: each record handed to use, each line that is no

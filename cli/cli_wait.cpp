@@ -39,6 +39,7 @@ WaitVerdict NotSent() {
 
 void RecordVerdict(Recorder& recorder, const Awaited& awaited, const CliList& list) {
     recorder.line.seconds = SecondsText(awaited.seconds);
+    recorder.line.answersAt = awaited.verdict.answersAt;
     RecordAfter(recorder, "outcome", awaited.verdict.outcome, OnItsOwn(awaited.verdict.message, list));
 }
 

@@ -64,6 +64,11 @@ TEST(CommissionLine, SaysWhatEachGot) {
     done.message = "no controller answered at the new address 10.1.0.101 within 30.0 s";
     EXPECT_EQ(CommissionedLine(done, 0), "1 KRV-ETH1A2B 2.14 C \xE2\x86\x92 10.1.0.101, not verified: no controller "
                                          "answered at the new address 10.1.0.101 within 30.0 s");
+    Commissioned planned;  // a dry run's next, not yet seen
+    planned.number = 2;
+    planned.newAddress = "10.1.0.102";
+    planned.outcome = "dry-run";
+    EXPECT_EQ(CommissionedLine(planned, 3), "2/3 the next controller \xE2\x86\x92 10.1.0.102, not sent (dry run)");
 }
 
 }  // namespace

@@ -32,6 +32,23 @@ TEST(Record, ALineReadsBackAsItWasWritten) {
     EXPECT_EQ(read[1].version, line.version) << "UTF-8 kept, escapes undone";
 }
 
+TEST(Record, SecondsAreANumberAndRecordsOfEarlierVersionsStillRead) {
+    RecordLine line;
+    line.time = "t";
+    line.event = "outcome";
+    line.seconds = "1.5";
+    EXPECT_EQ(RecordJson(line), R"({"time": "t", "event": "outcome", "seconds": 1.5})");
+    line.seconds = "1.5\", \"event\": \"x";  // no number: written as a text, never as JSON of its own
+    EXPECT_EQ(RecordJson(line), R"({"time": "t", "event": "outcome", "seconds": "1.5\", \"event\": \"x"})");
+    std::vector<std::string> bad;
+    const auto read = ReadRecords(R"({"time": "t", "event": "outcome", "seconds": "2.0"})" "\n"
+                                  R"({"time": "t", "event": "outcome", "seconds": 3.5})" "\n", &bad);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].seconds, "2.0");
+    EXPECT_EQ(read[1].seconds, "3.5");
+    EXPECT_TRUE(bad.empty());
+}
+
 TEST(Record, WhatIsNoLineIsNamedAndSkipped) {
     const std::string good = R"({"time": "t", "event": "intent"})";
     const struct {
@@ -169,6 +186,12 @@ TEST(RecordFile, HistoryIsStreamedAsTheWholeRecordWouldBeRendered) {
     wide.outcome = "answers";
     wide.command = "reconfigure";
     wide.newAddress = "10.1.0.77";
+    wide.user = "ann";
+    wide.model = "KRV-ETH1";
+    wide.version = "2.14";
+    wide.revision = "C";
+    wide.answersAt = "10.1.0.77";
+    wide.seconds = "0.4";
     ASSERT_EQ(AppendRecords(path, {Line("intent", "10.1.0.2"), wide}).fault, FileFault::None);
     {
         std::ofstream out(path, std::ios::binary | std::ios::app);
@@ -179,17 +202,21 @@ TEST(RecordFile, HistoryIsStreamedAsTheWholeRecordWouldBeRendered) {
         const char* expected;
     } cases[] = {
         {OutputFormat::Table,
-         "Time                       Event    Command      Target      Interface  New address  Outcome\n"
-         "2026-12-09T10:00:00+00:00  intent                10.1.0.2\n"
-         "2026-12-09T10:00:00+00:00  outcome  reconfigure  10.1.0.200             10.1.0.77    answers\n"},
+         "Time                       User  Event    Command      Target      Model     Version  Revision  Interface  "
+         "New address  Answers at  Outcome  Seconds\n"
+         "2026-12-09T10:00:00+00:00        intent                10.1.0.2\n"
+         "2026-12-09T10:00:00+00:00  ann   outcome  reconfigure  10.1.0.200  KRV-ETH1  2.14     C                    "
+         "10.1.0.77    10.1.0.77   answers  0.4\n"},
         {OutputFormat::Csv,
-         "Time,Event,Command,Target,Interface,New address,Outcome\n"
-         "2026-12-09T10:00:00+00:00,intent,,10.1.0.2,,,\n"
-         "2026-12-09T10:00:00+00:00,outcome,reconfigure,10.1.0.200,,10.1.0.77,answers\n"},
+         "Time,User,Event,Command,Target,Model,Version,Revision,Interface,New address,Answers at,Outcome,Seconds\n"
+         "2026-12-09T10:00:00+00:00,,intent,,10.1.0.2,,,,,,,,\n"
+         "2026-12-09T10:00:00+00:00,ann,outcome,reconfigure,10.1.0.200,KRV-ETH1,2.14,C,,10.1.0.77,10.1.0.77,answers,0.4\n"},
         {OutputFormat::Json,
          "[\n  {\"time\": \"2026-12-09T10:00:00+00:00\", \"event\": \"intent\", \"target\": \"10.1.0.2\"},\n"
-         "  {\"time\": \"2026-12-09T10:00:00+00:00\", \"event\": \"outcome\", \"command\": \"reconfigure\", "
-         "\"target\": \"10.1.0.200\", \"new_address\": \"10.1.0.77\", \"outcome\": \"answers\"}\n]\n"},
+         "  {\"time\": \"2026-12-09T10:00:00+00:00\", \"event\": \"outcome\", \"user\": \"ann\", "
+         "\"command\": \"reconfigure\", \"target\": \"10.1.0.200\", \"new_address\": \"10.1.0.77\", "
+         "\"model\": \"KRV-ETH1\", \"version\": \"2.14\", \"revision\": \"C\", \"outcome\": \"answers\", "
+         "\"answers_at\": \"10.1.0.77\", \"seconds\": 0.4}\n]\n"},
     };
     for (const auto& c : cases) {
         std::FILE* file = nullptr;

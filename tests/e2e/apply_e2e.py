@@ -68,6 +68,14 @@ def a_good_plan(lab, front_for):
           [("outcome", a, t) for a, t in (("reset", "10.1.0.21"), ("reconfigure", "10.1.0.22"),
                                           ("factory-defaults", "10.1.0.23"), ("reconfigure", "10.2.0.31"))],
           "every intent before the first send, then every outcome", lines)
+    outcomes = [(l.get("answers_at"), type(l.get("seconds"))) for l in lines if l["event"] == "outcome"]
+    check(outcomes == [("10.1.0.21", float), ("10.1.0.77", float), ("10.1.0.100", float), ("10.2.0.78", float)],
+          "where each answers after it (a factory reset too), and its seconds a number", outcomes)
+    history = front_for(net).cli("history", "--log", record, "--csv")
+    check(history.returncode == 0 and history.stdout.splitlines()[0] ==
+          "Time,User,Event,Command,Target,Model,Version,Revision,Interface,New address,Answers at,Outcome,Seconds" and
+          ",factory-defaults,10.1.0.23,KRV-ETH3,v,r,ws0 10.1.0.1,,10.1.0.100,back," in history.stdout,
+          "history has what a handover needs", history.stdout)
 
 
 @case

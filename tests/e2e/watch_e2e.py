@@ -120,6 +120,25 @@ def commission_one_at_a_time(lab, front_for):
 
 
 @case
+def a_dry_run_of_commission_ends_with_its_count(lab, front_for):
+    """--dry-run --count 3 with one new controller there: what it and the two
+    after it would get, said and summed up by interface, and it ends."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1A2B version=2.14 revision=C",
+                                          "address=10.1.0.102 model=2 version=v revision=r"])
+    result = front_for(net).cli("commission", "--first", "10.1.0.101", "--mask", "255.255.255.0", "--gateway",
+                                "0.0.0.0", "--dry-run", "--count", "3", timeout=60)
+    check(result.returncode == 0 and stderr_lines(result) == [
+        "1/3 KRV-ETH1A2B 2.14 C \u2192 10.1.0.101, not sent (dry run)",
+        "2/3 the next controller \u2192 10.1.0.103, not sent (dry run)",
+        "3/3 the next controller \u2192 10.1.0.104, not sent (dry run)"], "three, the one that answers passed over",
+        result.returncode, result.stderr)
+    check(result.stdout.splitlines()[1].split()[4:6] == ["ws0", "10.1.0.1"], "the interface as everywhere",
+          result.stdout)
+    check(command_datagrams(sim) == [], "nothing sent")
+
+
+@case
 def commission_waits_for_one(lab, front_for):
     """Two at the factory address get nothing until one is switched off; the
     range running out ends it."""

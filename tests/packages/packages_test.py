@@ -183,16 +183,21 @@ def test_zip(folder):
         return None
     names = sorted(zipfile.ZipFile(zips[0]).namelist())
     check(names == sorted(ZIP_TOP + n for n in ("scout.exe", "scout-cli.exe", "README.txt", "LICENSE.txt",
-                                                "scout.lua")),
-          "the ZIP holds the two programs, the README, the licence and the dissector", names)
+                                                "scout.lua", "add-firewall-rules.cmd", "remove-firewall-rules.cmd")),
+          "the ZIP holds the two programs, the README, the licence, the dissector and the firewall scripts", names)
     zipfile.ZipFile(zips[0]).extractall(folder)
     unpacked = os.path.join(folder, ZIP_TOP)
     with open(os.path.join(unpacked, "README.txt"), "rb") as f:
         readme = f.read()
     check(readme.count(b"\n") == readme.count(b"\r\n") > 100, "README.txt has Windows' line ends")
     text = readme.decode("ascii", "replace")
-    check("netsh advfirewall firewall add rule" in text and "localport=65513" in text and "remoteport=65515" in text
-          and "scout.lua" in text, "README.txt: the firewall rules and the dissector", text[:200])
+    check("add-firewall-rules.cmd" in text and "65513" in text and "65515" in text and "scout.lua" in text,
+          "README.txt: the firewall script and the dissector", text[:200])
+    with open(os.path.join(unpacked, "add-firewall-rules.cmd"), "rb") as f:
+        script = f.read()
+    check(script.count(b"\n") == script.count(b"\r\n") and b"localport=65513" in script and
+          b"remoteport=65515" in script and b"%~dp0" in script,
+          "add-firewall-rules.cmd: Windows' line ends, the two rules, for its own folder")
     check(not any(mark in text for mark in ("```", "**", "](", "cmake", "scripts/")),
           "README.txt is for operators: no Markdown, no build instructions")
     with open(os.path.join(unpacked, "scout-cli.exe"), "rb") as f:
@@ -208,11 +213,20 @@ def test_zip(folder):
                     for line in run(["i686-w64-mingw32-objdump", "-p", os.path.join(unpacked, program)]).stdout
                     .splitlines() if "DLL Name:" in line}
             check(dlls and dlls <= SYSTEM_DLLS, "%s needs only system DLLs" % program, sorted(dlls))
+        run([wine_prefix, "start", prefix])
+        wine = [os.path.join(ROOT, "scripts/wine-run"), prefix]
+        # The script adds the rules of the folder it sits in, wherever that is
+        # (a name with spaces and parentheses too); Wine's netsh takes them.
+        moved = os.path.join(folder, "Ethernet Scout (x86)")
+        shutil.copytree(unpacked, moved)
+        added = run(wine + ["cmd", "/c", "add-firewall-rules.cmd"], cwd=moved, timeout=120)
+        windows = "Z:" + moved.replace("/", "\\") + "\\"
+        check(added.returncode == 0 and [l.strip() for l in added.stdout.splitlines()] ==
+              ["allowed %s%s: UDP port 65513 in, UDP port 65515 out" % (windows, p) for p in ("scout.exe", "scout-cli.exe")],
+              "add-firewall-rules.cmd allows both programs of its folder", added.returncode, added.stdout, added.stderr)
         if not RUNS_32BIT:
             print("packages: the ZIP's 32-bit programs were not run: Wine runs no 32-bit program here")
             return unpacked
-        run([wine_prefix, "start", prefix])
-        wine = [os.path.join(ROOT, "scripts/wine-run"), prefix]
         version = run(wine + [os.path.join(unpacked, "scout-cli.exe"), "--version"], timeout=120)
         check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION,
               "scout-cli.exe --version under Wine", version.stdout, version.stderr)
