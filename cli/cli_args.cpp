@@ -503,8 +503,13 @@ bool CheckCommand(const Reading& reading, Options* options, std::string* error) 
         *error = std::string(command.name) + " takes no operand, not " + Quoted(reading.extra);
         return false;
     }
-    if (command.operands != 0 && (options->operandCount != command.operands || reading.extra != nullptr)) {
+    if (command.operands != 0 && options->operandCount != command.operands) {
         *error = std::string(command.name) + " needs " + command.operandText;
+        return false;
+    }
+    if (command.operands != 0 && reading.extra != nullptr) {
+        *error = std::string(command.name) + " takes " + (command.operands == 1 ? "one " : "") + command.operandText +
+                 ", not " + Quoted(reading.extra) + " too";
         return false;
     }
     for (std::size_t i = 0; i < reading.givenCount; ++i) {

@@ -109,7 +109,7 @@ std::string WatchHeader(OutputFormat format, const RenderOptions& options) {
     if (!options.header || format == OutputFormat::Json)
         return "";
     if (format == OutputFormat::Table)
-        return "  " + StreamHeader();
+        return "Time        " + StreamHeader();
     std::vector<std::string> headers = {"Event", "Time"};
     for (const std::string& header : CsvRowHeaders())
         headers.push_back(header);
@@ -143,7 +143,9 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
     case OutputFormat::Table:
         break;
     }
-    std::string line = std::string(ChangeSign(change.kind)) + " " + StreamRow(change.row);
+    // The time of day of the change (the date is the day's, seen in --json).
+    const std::string clock = time.size() >= 19 ? time.substr(11, 8) : std::string(8, ' ');
+    std::string line = clock + "  " + ChangeSign(change.kind) + " " + StreamRow(change.row);
     if (change.kind == ChangeKind::Duplicate || change.kind == ChangeKind::DuplicateEnded) {
         // The note after the row's columns, on its line.
         while (!line.empty() && (line.back() == '\n' || line.back() == ' '))

@@ -36,17 +36,25 @@ std::string SkipAdvice(SkipReason reason) {
     return "";
 }
 
-void CheckInterfaces(InterfaceNames& names, const DoctorInterfaces& interfaces, std::vector<CheckLine>* lines) {
+void CheckInterfaces(const DoctorSystem& system, InterfaceNames& names, const DoctorInterfaces& interfaces,
+                     std::vector<CheckLine>* lines) {
     if (interfaces.searched.empty())
         lines->push_back(Line(CheckStatus::Problem, "interface", "no interface to search",
                               "give an adapter an IPv4 address and plug in its cable"));
     for (const BroadcastInterface& entry : interfaces.searched)
         lines->push_back(Line(CheckStatus::Ok, "interface", Label(names, entry) + ": searched"));
-    for (const SkippedInterface& skipped : interfaces.skipped)
+    for (const SkippedInterface& skipped : interfaces.skipped) {
+        const std::string finding = Label(names, skipped.entry) + ": skipped, " + SkipReasonText(skipped.reason);
+        // A bridge has no cable: one with no carrier has nothing on it (a
+        // container bridge with no container), which is no cause.
+        if (skipped.reason == SkipReason::NoCarrier && system.isBridge != nullptr && system.isBridge(skipped.entry)) {
+            lines->push_back(Line(CheckStatus::Ok, "interface",
+                                  finding + " (a bridge with nothing on it, such as a container bridge)"));
+            continue;
+        }
         lines->push_back(Line(skipped.reason == SkipReason::Loopback ? CheckStatus::Ok : CheckStatus::Warning,
-                              "interface",
-                              Label(names, skipped.entry) + ": skipped, " + SkipReasonText(skipped.reason),
-                              SkipAdvice(skipped.reason)));
+                              "interface", finding, SkipAdvice(skipped.reason)));
+    }
 }
 
 // The tool's port on each interface, tried as the search binds it.
@@ -129,7 +137,7 @@ const char* StatusText(CheckStatus status) {
 std::vector<CheckLine> CheckBeforeSearch(const NetPlatform& platform, const DoctorSystem& system, InterfaceNames& names,
                                          const DoctorInterfaces& interfaces) {
     std::vector<CheckLine> lines;
-    CheckInterfaces(names, interfaces, &lines);
+    CheckInterfaces(system, names, interfaces, &lines);
     CheckPorts(platform, system, names, interfaces.searched, &lines);
     CheckReversePathFilters(platform, system, names, interfaces.searched, &lines);
     std::vector<LabelledInterface> labelled;

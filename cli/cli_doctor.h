@@ -40,6 +40,9 @@ struct DoctorSystem {
     // The checks of the system itself (the firewall, the receive buffer cap),
     // some of them per interface searched.
     void (*systemChecks)(const std::vector<LabelledInterface>& searched, std::vector<CheckLine>* lines);
+    // Whether the interface is a bridge (a container's or a virtual machine's,
+    // with no carrier while nothing is on it); null where the system has none.
+    bool (*isBridge)(const BroadcastInterface& entry);
 };
 const DoctorSystem& SystemDoctor();
 

@@ -172,7 +172,15 @@ std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<std::string>*
         }
         if (number == 1) {
             if (line != PlanHeader) {
-                problems->push_back(At(1, "the header is " + Quote(line) + ", not " + PlanHeader));
+                // A spreadsheet set to a European locale saves "CSV" with semicolons.
+                std::string commas = line;
+                for (char& c : commas)
+                    c = c == ';' ? ',' : c;
+                const std::string hint = commas == PlanHeader && commas != line
+                                             ? "; the separator is a comma, not a semicolon (save the sheet as "
+                                               "\"CSV UTF-8 (comma delimited)\")"
+                                             : "";
+                problems->push_back(At(1, "the header is " + Quote(line) + ", not " + PlanHeader + hint));
                 return rows;
             }
             continue;

@@ -88,6 +88,14 @@ std::string PortHolder(NetAddress, std::uint16_t port) {
     return holders;
 }
 
+bool IsBridge(const BroadcastInterface& entry) {
+    InterfaceDetails details;
+    if (!SystemNetPlatform().describeInterface(nullptr, entry, &details) || details.name[0] == '\0' ||
+        std::strchr(details.name, '/') != nullptr)
+        return false;
+    return ::access((std::string("/sys/class/net/") + details.name + "/bridge").c_str(), F_OK) == 0;
+}
+
 void RoutesBack(const BroadcastInterface& entry, bool* byThisInterface, bool* anyRoute) {
     *byThisInterface = false;
     *anyRoute = false;
@@ -164,6 +172,7 @@ const DoctorSystem g_system = {
     .portHolder = PortHolder,
     .routesBack = RoutesBack,
     .systemChecks = SystemChecks,
+    .isBridge = IsBridge,
 };
 
 }  // namespace

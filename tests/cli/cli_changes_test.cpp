@@ -70,8 +70,9 @@ TEST(WatchChanges, JsonLinesAndTableRows) {
     EXPECT_EQ(json.rfind("{\"time\": \"2026-12-09T12:00:00+00:00\", \"event\": \"duplicate\", \"address\": "
                          "\"10.1.0.5\"", 0), 0u);
     EXPECT_NE(json.find("\"count\": 2}"), std::string::npos);
-    const std::string table = RenderChange(change, "", OutputFormat::Table, options);
-    EXPECT_EQ(table.rfind("! 10.1.0.5 ", 0), 0u);
+    const std::string table = RenderChange(change, "2026-12-09T12:00:07+00:00", OutputFormat::Table, options);
+    EXPECT_EQ(table.rfind("12:00:07  ! 10.1.0.5 ", 0), 0u) << "the time of day first";
+    EXPECT_EQ(WatchHeader(OutputFormat::Table, options).find("IP ADDR"), table.find("10.1.0.5"));
     EXPECT_NE(table.find("(2 replies: several controllers share this address, or one answers twice)\n"), std::string::npos);
 }
 

@@ -25,6 +25,7 @@ const DoctorSystem Scripted = {
             for (const LabelledInterface& each : searched)
                 lines->push_back({CheckStatus::Unknown, "firewall", each.label, ""});
         },
+    .isBridge = [](const BroadcastInterface& entry) { return entry.index == 7; },
 };
 
 std::vector<std::pair<CheckStatus, std::string>> Of(const std::vector<CheckLine>& lines, const char* check) {
@@ -80,7 +81,9 @@ TEST(Doctor, APortThatCannotBeBoundIsAProblemWithItsHolder) {
                                                            SkippedInterface{{MakeAddress(127, 0, 0, 1), 1},
                                                                             SkipReason::Loopback},
                                                            SkippedInterface{{MakeAddress(10, 8, 0, 2), 6},
-                                                                            SkipReason::PointToPoint}}});
+                                                                            SkipReason::PointToPoint},
+                                                           SkippedInterface{{MakeAddress(172, 18, 0, 1), 7},
+                                                                            SkipReason::NoCarrier}}});
     EXPECT_EQ(Of(lines, "port"), (std::vector<std::pair<CheckStatus, std::string>>{
                                      {CheckStatus::Problem, "UDP 65513 on if2 10.1.0.1: cannot be bound (description "
                                                             "of 98), held by python3 (pid 812)"}}));
@@ -88,8 +91,10 @@ TEST(Doctor, APortThatCannotBeBoundIsAProblemWithItsHolder) {
                                           {CheckStatus::Ok, "if2 10.1.0.1: searched"},
                                           {CheckStatus::Warning, "if5 172.17.0.1: skipped, no carrier"},
                                           {CheckStatus::Ok, "if1 127.0.0.1: skipped, loopback"},
-                                          {CheckStatus::Warning, "if6 10.8.0.2: skipped, point-to-point, no broadcast"}}))
-        << "the loopback is no cause of a controller not found";
+                                          {CheckStatus::Warning, "if6 10.8.0.2: skipped, point-to-point, no broadcast"},
+                                          {CheckStatus::Ok, "if7 172.18.0.1: skipped, no carrier (a bridge with nothing "
+                                                            "on it, such as a container bridge)"}}))
+        << "the loopback and an empty bridge are no cause of a controller not found";
     EXPECT_EQ(world.openSockets, 0);
     EXPECT_EQ(DoctorExitStatus(lines), 1);
     EXPECT_EQ(Of(lines, "firewall"), (std::vector<std::pair<CheckStatus, std::string>>{

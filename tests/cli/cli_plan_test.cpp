@@ -33,6 +33,25 @@ TEST(ReadPlan, FieldsAsRfc4180QuotesThem) {
     EXPECT_EQ(rows[1].action, "reset");
 }
 
+TEST(ReadPlan, AHeaderOfSemicolonsIsToldItsSeparator) {
+    const struct {
+        const char* header;
+        const char* problem;
+    } cases[] = {
+        {"address;action;new_address;mask;gateway;model;interface",
+         "line 1: the header is 'address;action;new_address;mask;gateway;model;interface', not "
+         "address,action,new_address,mask,gateway,model,interface; the separator is a comma, not a semicolon (save "
+         "the sheet as \"CSV UTF-8 (comma delimited)\")"},
+        {"address,action", "line 1: the header is 'address,action', not "
+                           "address,action,new_address,mask,gateway,model,interface"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> problems;
+        ReadPlan(std::string(c.header) + "\n10.1.0.7;reset;;;;;\n", &problems);
+        EXPECT_EQ(problems, std::vector<std::string>{c.problem});
+    }
+}
+
 TEST(ReadPlan, EveryBadLineNamedAndTheGoodOnesKept) {
     std::vector<std::string> problems;
     const std::vector<PlanRow> rows =

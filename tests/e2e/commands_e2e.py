@@ -214,7 +214,7 @@ def refusals(lab, front_for):
 # nothing searched: the lab's simulator hears no datagram at all).
 BAD_COMMANDS = [
     (("reset",), "reset needs ADDRESS"),
-    (("reset", "10.1.0.50", "10.1.0.51"), "reset needs ADDRESS"),
+    (("reset", "10.1.0.50", "10.1.0.51"), "reset takes one ADDRESS, not '10.1.0.51' too"),
     (("reconfigure", "10.1.0.50", "10.1.0.77"), "reconfigure needs ADDRESS IP MASK GATEWAY"),
     (("reset", ""), "the controller address '' is not a dotted-decimal unicast address"),
     (("reset", "10.1.0"), "the controller address '10.1.0' is not a dotted-decimal unicast address"),

@@ -4,6 +4,7 @@ against virtual controllers plugged in and switched off as time goes on."""
 
 import json
 import os
+import re
 import select
 import signal
 import sys
@@ -76,8 +77,10 @@ def watch_ends_cleanly(lab, front_for):
     front = front_for(net)
     for sig in (signal.SIGINT, signal.SIGTERM):
         proc = front.start("watch", "--window", "200", "--interval", "1")
-        check(proc.stdout.readline().strip().startswith("IP ADDR"), "the header first")
-        check(proc.stdout.readline().startswith("+ 10.1.0.21 "), "a controller appears")
+        check(proc.stdout.readline().startswith("Time        IP ADDR"), "the header first")
+        line = proc.stdout.readline()
+        check(re.match(r"^\d\d:\d\d:\d\d  \+ 10\.1\.0\.21 ", line) is not None, "a controller appears, with its time",
+              line)
         proc.send_signal(sig)
         out, err = proc.communicate(timeout=10)
         check(proc.returncode == 0 and out == "" and err == "", "ended cleanly", sig, proc.returncode, out, err)
