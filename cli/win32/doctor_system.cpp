@@ -228,6 +228,7 @@ const DoctorSystem g_system = {
     .portHolder = PortHolder,
     .routesBack = RoutesBack,
     .systemChecks = SystemChecks,
+    .isBridge = nullptr,  // Windows skips a bridge with no carrier as any adapter
 };
 
 }  // namespace

@@ -159,7 +159,7 @@ def commission_waits_for_one(lab, front_for):
           "but one" and lines[1].startswith("1 KRV-ETH1 v r \u2192 10.1.0.101, verified") and
           lines[2:] == ["scout-cli: no free address left from 10.1.0.101 to 10.1.0.102"],
           "said once, then the one that remained, then the end", result.returncode, lines)
-    check(result.stdout.split(",")[:6] == ["1", "KRV-ETH1", "v", "r", "10.1.0.1", "10.1.0.101"], "the summary",
+    check(result.stdout.split(",")[:6] == ["1", "KRV-ETH1", "v", "r", "ws0 10.1.0.1", "10.1.0.101"], "the summary",
           result.stdout)
     sent = command_datagrams(sim)
     check(len(sent) == 1, "one command, once one controller remained", sent)
