@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/cli_hints.h"
+#include "cli/cli_words.h"
 #include "cli/cli_plan.h"
 #include "cli/cli_record.h"
 #include "cli/cli_render.h"
-#include "cli/cli_text.h"
-#include "cli/cli_wait.h"
+#include "ops/text.h"
+#include "cli/cli_words.h"
 #include "net/controller_commands.h"
 
 namespace scout::cli {
@@ -56,13 +56,13 @@ std::string PlanName(const char* path) {
 
 PlanResult ResultOf(Session& session, const PlanStep& step) {
     PlanResult result;
-    result.line = step.row.line;
-    result.target = AddressString(step.request.target);
-    result.action = step.row.action;
+    result.line = step.entry.line;
+    result.target = AddressString(step.entry.request.target);
+    result.action = CommandName(step.entry.request.kind);
     result.interfaceName = InterfaceNameOf(session.names, step.decision.via);
     result.interfaceAddress = AddressString(step.decision.via.address);
-    if (step.request.kind == CommandKind::Reconfigure)
-        result.newAddress = AddressString(step.request.values.address);
+    if (step.entry.request.kind == CommandKind::Reconfigure)
+        result.newAddress = AddressString(step.entry.request.values.address);
     return result;
 }
 
@@ -72,7 +72,7 @@ int ShowPlan(Session& session, const std::vector<PlanStep>& steps) {
     for (const PlanStep& step : steps) {
         PlanResult result = ResultOf(session, step);
         QueryDatagram datagram;
-        BuildDatagram(step.request, datagram);
+        BuildDatagram(step.entry.request, datagram);
         result.datagramHex = HexText(datagram.data(), datagram.size());
         results.push_back(result);
     }
@@ -84,58 +84,35 @@ int ShowPlan(Session& session, const std::vector<PlanStep>& steps) {
 // one cannot be, none goes), each sent by its interface, then all awaited.
 int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked& looked, CliList& list,
              NetAddress factory) {
-    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
-    std::vector<Recorder> recorders;
-    for (const PlanStep& step : steps) {
-        Recorder recorder = MakeRecorder(session.options, session.names, step.request, step.decision);
-        recorder.line.command = step.row.action;
-        QueryDatagram datagram;
-        BuildDatagram(step.request, datagram);
-        recorder.line.datagram = HexText(datagram.data(), datagram.size());
-        recorders.push_back(recorder);
+    std::vector<Outgoing> commands(steps.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        commands[i].recorder = MakeRecorder(session.options, session.names, steps[i].entry.request, steps[i].decision);
+        commands[i].recorder.line.command = CommandName(steps[i].entry.request.kind);
+        commands[i].awaited.request = steps[i].entry.request;
+        commands[i].awaited.decision = steps[i].decision;
     }
     // Every intent in one write: all of them are recorded, or none is, and nothing goes.
-    if (const std::string problem = WriteIntents(recorders); !problem.empty()) {
-        Say(problem);
+    if (!SendAndAwait(session, list, commands, looked.rows))
         return ExitFailure;
-    }
     std::vector<PlanResult> results;
-    std::vector<Awaited> awaited;
     std::vector<int> status;
     for (std::size_t i = 0; i < steps.size(); ++i) {
-        QueryDatagram datagram;
-        BuildDatagram(steps[i].request, datagram);
-        Status(session, "sending " + steps[i].row.action + " to " + AddressString(steps[i].request.target) + " by " +
-                            Describe(session, steps[i].decision.via));
-        results.push_back(ResultOf(session, steps[i]));
-        const bool sent = SendCommand(session.platform, frontEnd, steps[i].decision.via, datagram);
-        if (sent)
-            NoteCommandSent();
-        Awaited one;
-        one.request = steps[i].request;
-        one.decision = steps[i].decision;
-        if (!sent)
-            one.verdict = NotSent();
-        else if (session.options.noWait)
-            one.verdict = WaitVerdict{true, ExitOk, "sent", "", ""};
-        awaited.push_back(one);
-    }
-    AwaitEffects(session, awaited, looked.rows, list);
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        const WaitVerdict& verdict = awaited[i].verdict;
-        RecordVerdict(recorders[i], awaited[i], list);
-        results[i].outcome = verdict.outcome;
-        results[i].answersAt = verdict.answersAt;
-        results[i].seconds = awaited[i].seconds;
-        status.push_back(verdict.exitCode);
-        if (verdict.exitCode != ExitOk && !verdict.message.empty())
-            Say("line " + std::to_string(steps[i].row.line) + ": " + verdict.message);
+        const WaitVerdict& verdict = commands[i].awaited.verdict;
+        PlanResult result = ResultOf(session, steps[i]);
+        result.outcome = OutcomeName(verdict.kind);
+        result.answersAt = verdict.answersAt;
+        result.seconds = verdict.seconds;
+        results.push_back(result);
+        status.push_back(VerdictExit(verdict));
+        const std::string said = VerdictText(commands[i].awaited);
+        if (VerdictExit(verdict) != ExitOk && !said.empty())
+            Say("line " + std::to_string(steps[i].entry.line) + ": " + said);
     }
     Print(RenderPlanResults(results, false, session.options.format, session.render));
     // A line reset to its factory defaults is a real job; the controllers
     // that then share the factory address are not done with.
-    for (const std::string& warning : SharedFactoryAddress(session.names, steps, looked, factory)) {
-        Say("warning: " + warning);
+    for (const SharedAddress& shared : SharedFactoryAddress(steps, looked, factory)) {
+        Say("warning: " + SharedFactoryText(session.names, shared, factory));
         status.push_back(ExitNotAnswered);
     }
     return PlanExitStatus(status);
@@ -168,16 +145,17 @@ int RunApply(Session& session) {
     if (!ChooseInterfaces(session, frontEnd, interfaces, &looked.searched, &exitCode))
         return exitCode;
     looked.ownAddresses = OwnAddresses(interfaces.table);
+    const std::vector<PlanEntry> entries = PlanEntries(rows, session.names, interfaces.table, &problems);
     PlanCheck check;
     if (!rows.empty()) {
         Status(session, "looking for the plan's " + Count(rows.size(), "controller", "controllers") +
                             " on every interface");
         Search(session, frontEnd, looked.searched, &looked.cutShort);
         looked.rows = list.rows;
-        check = CheckPlan(platform, session.names, interfaces.table, rows, looked, factory);
+        check = CheckPlan(platform, entries, looked, factory);
     }
-    for (const std::string& line : check.problems)
-        problems.push_back(line);
+    for (const PlanProblem& found : check.problems)
+        problems.push_back(PlanProblemText(session.names, entries, found, factory));
     if (!problems.empty()) {
         // Every problem in the order of the plan's lines.
         auto lineOf = [](const std::string& said) {
@@ -188,17 +166,17 @@ int RunApply(Session& session) {
         for (const std::string& line : problems)
             Say(PlanName(path) + ", " + line);
         Say("the plan was refused (" + Count(problems.size(), "problem", "problems") + "); nothing was sent.");
-        return check.exitCode == ExitNoTarget ? ExitNoTarget : ExitFailure;
+        return PlanRefusalExit(check.problems);
     }
     // A new address that this workstation will not reach afterwards, said per row as reconfigure says it.
     const std::vector<BroadcastInterface> all(interfaces.table.entries, interfaces.table.entries + interfaces.table.count);
     for (const PlanStep& step : check.steps) {
-        if (step.request.kind != CommandKind::Reconfigure)
+        const CommandRequest& request = step.entry.request;
+        if (request.kind != CommandKind::Reconfigure)
             continue;
-        const std::string hint =
-            UnreachableAfterwardsHint(platform, all, step.request.values.address, step.request.values.mask);
+        const std::string hint = UnreachableAfterwardsHint(platform, all, request.values.address, request.values.mask);
         if (!hint.empty())
-            Say(PlanName(path) + ", line " + std::to_string(step.row.line) + ": " + hint);
+            Say(PlanName(path) + ", line " + std::to_string(step.entry.line) + ": " + hint);
     }
     if (session.options.dryRun)
         return ShowPlan(session, check.steps);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/cli_text.h"
+#include "ops/text.h"
 
 namespace scout::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/cli_row.h"
+#include "cli/cli_render.h"
 #include "net/controller_search.h"
 
 namespace scout::cli {

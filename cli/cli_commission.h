@@ -9,32 +9,22 @@
 #include <vector>
 
 #include "cli/cli_render.h"
-#include "cli/cli_row.h"
+#include "ops/commission.h"
 #include "net/address.h"
 
 namespace scout::cli {
 
 struct Session;
 
-// The addresses commission gives, first to last (host order ascending).
-struct AddressRange {
-    NetAddress first = 0;
-    NetAddress last = 0;
-};
 // --first and --last (where given; else the last host of first's subnet by
-// mask); false with one line that names the problem.
+// mask) as a range inside that subnet; false with one line that names the
+// problem.
 bool ReadRange(const char* first, const char* last, NetAddress mask, AddressRange* range, std::string* problem);
-
-// The first address from from on (within range) that none of taken is; 0
-// where none is left.
-NetAddress NextFree(const AddressRange& range, NetAddress from, const std::vector<NetAddress>& taken);
-// The address after one (0 after the range's last).
-NetAddress AddressAfter(const AddressRange& range, NetAddress address);
 
 // One controller commissioned (or, with --dry-run, what it would get).
 struct Commissioned {
     int number = 0;
-    CliRow before;           // as it answered at the factory address
+    Reply before;           // as it answered at the factory address
     std::string newAddress;
     std::string outcome;     // "answers", "not-seen", "dry-run", "send-failed", "interrupted"
     std::string message;     // what the wait saw, where it was not verified

@@ -6,11 +6,12 @@
 #include <cstring>
 
 #include "cli/cli_commission.h"
-#include "cli/cli_command.h"
-#include "cli/cli_hints.h"
+#include "cli/cli_words.h"
+#include "ops/answers.h"
+#include "ops/commission.h"
+#include "cli/cli_words.h"
 #include "cli/cli_record.h"
-#include "cli/cli_text.h"
-#include "cli/cli_wait.h"
+#include "ops/text.h"
 #include "cli/cli_watch.h"
 #include "cli/console.h"
 #include "net/controller_commands.h"
@@ -72,39 +73,30 @@ void SayOnce(Commissioning& c, const std::string& text) {
 }
 
 // Whether any controller answered at the factory address in the last search.
-bool AtTheFactoryAddress(const Commissioning& c, const std::vector<CliRow>& rows) {
-    const std::string factory = AddressString(c.factory);
-    for (const CliRow& row : rows)
-        if (factory == row.address)
-            return true;
-    return false;
+bool AtTheFactoryAddress(const Commissioning& c, const std::vector<Reply>& rows) {
+    return !InterfacesAnswering(rows, AddressString(c.factory)).empty();
 }
 
-// The controllers at the factory address in the last search, and the one
-// interface they answer on; false (said once) unless exactly one answers.
-bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<CliRow>& rows, CliRow* one) {
+// The controller at the factory address in the last search; false (what
+// there is said once) unless exactly one answers there.
+bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<Reply>& rows, Reply* one) {
     const std::string factory = AddressString(c.factory);
-    std::vector<const CliRow*> there;
-    for (const CliRow& row : rows)
-        if (factory == row.address)
-            there.push_back(&row);
-    if (there.empty()) {
+    std::size_t count = 0;
+    switch (WhoIsAtFactory(rows, c.factory, one, &count)) {
+    case AtFactory::Nobody:
         c.lastSaid.clear();
         c.shownDry = false;
         return false;
-    }
-    for (const CliRow* row : there) {
-        if (!SameInterface(row->via, there[0]->via)) {
-            SayOnce(c, "controllers answer at " + factory + " on more than one interface; choose one with --interface");
-            return false;
-        }
-    }
-    if (there.size() > 1) {
-        SayOnce(c, std::to_string(there.size()) + " controllers answer at " + factory + "; power off all but one");
+    case AtFactory::SeveralInterfaces:
+        SayOnce(c, "controllers answer at " + factory + " on more than one interface; choose one with --interface");
         return false;
+    case AtFactory::Several:
+        SayOnce(c, std::to_string(count) + " controllers answer at " + factory + "; power off all but one");
+        return false;
+    case AtFactory::One:
+        break;
     }
     c.lastSaid.clear();
-    *one = *there[0];
     return true;
 }
 
@@ -112,23 +104,8 @@ bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<CliRow>& rows, C
 // it there; false where the range has none left (said).
 bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, CommandRequest* request,
                    Decision* decision) {
-    std::vector<NetAddress> taken = c.given;
-    for (const CliRow& row : looked.rows) {
-        NetAddress address = 0;
-        if (ParseDottedAddress(row.address, &address))
-            taken.push_back(address);
-    }
-    for (NetAddress candidate = NextFree(c.range, c.next, taken); candidate != 0;
-         candidate = NextFree(c.range, AddressAfter(c.range, candidate), taken)) {
-        request->kind = CommandKind::Reconfigure;
-        request->target = c.factory;
-        request->values = c.values;
-        request->values.address = candidate;
-        *decision = DecideCommand(session.platform, session.names, *request, looked);
-        if (decision->send)
-            return true;
-        taken.push_back(candidate);  // this machine's own, or its subnet's edge
-    }
+    if (ChooseAddress(session.platform, c.range, c.next, c.given, c.factory, c.values, looked, request, decision))
+        return true;
     SayRangeUsedUp(c);
     return false;
 }
@@ -149,11 +126,8 @@ void PlanTheRest(Session& session, Commissioning& c, const Looked& looked) {
         CommandRequest request;
         Decision decision;
         std::vector<NetAddress> taken = c.given;
-        for (const CliRow& row : looked.rows) {
-            NetAddress address = 0;
-            if (ParseDottedAddress(row.address, &address))
-                taken.push_back(address);
-        }
+        for (const NetAddress address : AnsweringAddresses(looked.rows))
+            taken.push_back(address);
         if (NextFree(c.range, c.next, taken) == 0 || !ChooseAddress(session, c, looked, &request, &decision))
             return;
         Commissioned next;
@@ -183,28 +157,18 @@ bool Commission(Session& session, Commissioning& c, const CommandRequest& reques
         c.done.push_back(done);
         return true;
     }
-    Recorder recorder = MakeRecorder(session.options, session.names, request, decision);
-    recorder.line.command = "reconfigure";
-    QueryDatagram datagram;
-    BuildDatagram(request, datagram);
-    recorder.line.datagram = HexText(datagram.data(), datagram.size());
-    if (!RecordIntent(recorder))
+    std::vector<Outgoing> commands(1);
+    commands[0].recorder = MakeRecorder(session.options, session.names, request, decision);
+    commands[0].recorder.line.command = "reconfigure";
+    commands[0].awaited.request = request;
+    commands[0].awaited.decision = decision;
+    if (!SendAndAwait(session, list, commands, looked.rows))
         return false;
-    std::vector<Awaited> awaited(1);
-    awaited[0].request = request;
-    awaited[0].decision = decision;
-    if (SendCommand(session.platform, MakeCliFrontEnd(&list), decision.via, datagram)) {
-        NoteCommandSent();
-        AwaitEffects(session, awaited, looked.rows, list);
-    } else {
-        awaited[0].verdict = NotSent();
-    }
-    const WaitVerdict& verdict = awaited[0].verdict;
-    RecordVerdict(recorder, awaited[0], list);
-    done.outcome = verdict.outcome;
-    done.message = verdict.message;
-    done.seconds = awaited[0].seconds;
-    done.verified = verdict.exitCode == ExitOk;
+    const WaitVerdict& verdict = commands[0].awaited.verdict;
+    done.outcome = OutcomeName(verdict.kind);
+    done.message = VerdictText(commands[0].awaited);
+    done.seconds = verdict.seconds;
+    done.verified = VerdictExit(verdict) == ExitOk;
     Tell(session, CommissionedLine(done, session.options.count));
     c.done.push_back(done);
     return true;
@@ -216,11 +180,8 @@ bool Commission(Session& session, Commissioning& c, const CommandRequest& reques
 bool RangeUsedUp(Commissioning& c, const Watcher& watcher, const std::vector<NetAddress>& own) {
     std::vector<NetAddress> taken = c.given;
     taken.insert(taken.end(), own.begin(), own.end());
-    for (const CliRow& row : watcher.list.rows) {
-        NetAddress address = 0;
-        if (ParseDottedAddress(row.address, &address))
-            taken.push_back(address);
-    }
+    for (const NetAddress address : AnsweringAddresses(watcher.list.rows))
+        taken.push_back(address);
     if (NextFree(c.range, c.next, taken) != 0)
         return false;
     SayRangeUsedUp(c);
@@ -255,14 +216,14 @@ int RunCommission(Session& session) {
             waiting = AtTheFactoryAddress(c, watcher.list.rows);
             break;
         }
-        CliRow one;
+        Reply one;
         if ((session.options.dryRun && c.shownDry) || !OneAtTheFactoryAddress(c, watcher.list.rows, &one))
             continue;
         Looked looked;
         looked.searched = {one.via};
         looked.cutShort = {false};
         looked.ownAddresses = own;
-        for (const CliRow& row : watcher.list.rows)
+        for (const Reply& row : watcher.list.rows)
             if (SameInterface(row.via, one.via))
                 looked.rows.push_back(row);
         CommandRequest request;

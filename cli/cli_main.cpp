@@ -11,16 +11,15 @@
 #include "cli/cli_apply.h"
 #include "cli/cli_args.h"
 #include "cli/cli_commission.h"
-#include "cli/cli_command.h"
 #include "cli/cli_doctor.h"
-#include "cli/cli_hints.h"
+#include "cli/cli_words.h"
 #include "cli/cli_record.h"
 #include "cli/cli_render.h"
 #include "cli/cli_search.h"
 #include "cli/cli_session.h"
-#include "cli/cli_wait.h"
+#include "cli/cli_words.h"
 #include "cli/cli_watch.h"
-#include "cli/cli_text.h"
+#include "ops/text.h"
 #include "cli/console.h"
 #include "net/address.h"
 #include "net/controller_commands.h"
@@ -35,13 +34,13 @@ namespace {
 
 constexpr const char* VersionText = "scout-cli " SCOUT_VERSION_TEXT;
 
-void SortByAddress(std::vector<CliRow>* rows) {
-    auto key = [](const CliRow& row) {
+void SortByAddress(std::vector<Reply>* rows) {
+    auto key = [](const Reply& row) {
         NetAddress address = 0;
         ParseDottedAddress(row.address, &address);
         return HostOrder(address);
     };
-    std::stable_sort(rows->begin(), rows->end(), [&](const CliRow& a, const CliRow& b) { return key(a) < key(b); });
+    std::stable_sort(rows->begin(), rows->end(), [&](const Reply& a, const Reply& b) { return key(a) < key(b); });
 }
 
 int RunSearch(Session& session) {
@@ -77,7 +76,7 @@ int RunSearch(Session& session) {
         Print(RenderRows(list.rows, session.options.format, session.render));
     }
     Status(session, Count(list.rows.size(), "controller", "controllers") + " on " +
-                        Count(where.size(), "interface", "interfaces") + ", " + Seconds(took));
+                        Count(where.size(), "interface", "interfaces") + ", " + SecondsOf(took / 1000.0) + " s");
     if (!session.options.quiet)
         for (const std::string& hint : NothingAnsweredHints(session.names, where, cutShort, list.rows))
             Say(hint);
@@ -180,15 +179,42 @@ void LookBeforeSending(Session& session, const SearchFrontEnd& frontEnd, CliList
     looked->cutShort.assign(looked->searched.size(), false);
     if (session.options.noSearch)
         return;
-    Status(session, "looking for " + targetText + (looked->searched.size() == 1 ? " on " + Describe(session,
-                    looked->searched[0]) : std::string(" on every interface")));
+    Status(session, "looking for " + targetText +
+                        (looked->searched.size() == 1 ? " on " + LabelOf(session.names, looked->searched[0])
+                                                      : std::string(" on every interface")));
     Search(session, frontEnd, looked->searched, &looked->cutShort);
     looked->rows = list.rows;
 }
 
+// A refused command: said, and recorded with its reason standing on its own.
+int Refuse(Session& session, const CliList& list, const CommandRequest& request, const Decision& decision) {
+    const std::string refusal = RefusalText(session.names, request, decision.refusal);
+    Say(refusal);
+    Recorder recorder = MakeRecorder(session.options, session.names, request, decision);
+    RecordAfter(recorder, "refused", "", OnItsOwn(refusal, list));
+    return RefusalExit(decision.refusal);
+}
+
+// What the command is, where it goes, for its result.
+CommandResult ResultOf(Session& session, const CommandRequest& request, const Decision& decision,
+                       std::string* texts) {
+    texts[0] = AddressString(request.target);
+    texts[1] = AddressString(decision.via.address);
+    texts[2] = InterfaceNameOf(session.names, decision.via);
+    texts[3] = AddressString(request.values.address);
+    CommandResult result;
+    result.command = session.options.commandName;
+    result.target = texts[0].c_str();
+    result.interfaceAddress = texts[1].c_str();
+    result.interfaceName = texts[2].c_str();
+    result.checked = !request.noSearch;
+    return result;
+}
+
 // One command: the request read, the look before (a search of every
-// interface, or of the one --interface names), the checks, the send and
-// (unless --no-wait) the wait, the new search and what it shows.
+// interface, or of the one --interface names), the checks, then the one path
+// of every command (recorded, sent, awaited unless --no-wait), and what the
+// last look shows.
 int RunCommand(Session& session) {
     const NetPlatform& platform = session.platform;
     const Options& options = session.options;
@@ -199,81 +225,57 @@ int RunCommand(Session& session) {
     int exitCode = ExitOk;
     if (!ReadRequest(options, frontEnd, &request, &exitCode))
         return exitCode;
-    const std::string targetText = AddressString(request.target);
-    const bool reconfigure = request.kind == CommandKind::Reconfigure;
-    const std::string newAddress = AddressString(request.values.address);
 
     Interfaces interfaces(platform);
     Looked looked;
     if (!ChooseInterfaces(session, frontEnd, interfaces, &looked.searched, &exitCode))
         return exitCode;
     looked.ownAddresses = OwnAddresses(interfaces.table);
-    LookBeforeSending(session, frontEnd, list, &looked, targetText);
-    const Decision decision = DecideCommand(platform, session.names, request, looked);
-    Recorder recorder = MakeRecorder(options, session.names, request, decision);
-    if (!decision.send) {
-        Say(decision.refusal);
-        RecordAfter(recorder, "refused", "", OnItsOwn(decision.refusal, list));
-        return decision.exitCode;
-    }
-    if (!decision.warning.empty())
-        Say(decision.warning);
-    if (reconfigure) {
+    LookBeforeSending(session, frontEnd, list, &looked, AddressString(request.target));
+    const Decision decision = DecideCommand(platform, request, looked);
+    if (!decision.send)
+        return Refuse(session, list, request, decision);
+    if (const std::string note = NoteText(session.names, request, decision); !note.empty())
+        Say(note);
+    if (request.kind == CommandKind::Reconfigure) {
         const std::vector<BroadcastInterface> all(interfaces.table.entries,
                                                   interfaces.table.entries + interfaces.table.count);
         const std::string hint = UnreachableAfterwardsHint(platform, all, request.values.address, request.values.mask);
         if (!hint.empty())
             Say(hint);
     }
-    const BroadcastInterface via = decision.via;
-
-    QueryDatagram datagram;
-    BuildDatagram(request, datagram);
-    const std::string interfaceText = AddressString(via.address);
-    CommandResult result;
-    result.command = options.commandName;
-    result.target = targetText.c_str();
-    result.interfaceAddress = interfaceText.c_str();
-    const std::string interfaceName = InterfaceNameOf(session.names, via);
-    result.interfaceName = interfaceName.c_str();
-    result.checked = !request.noSearch;
+    std::string texts[4];
+    CommandResult result = ResultOf(session, request, decision, texts);
     if (options.dryRun) {
+        QueryDatagram datagram;
+        BuildDatagram(request, datagram);
         result.dryRun = true;
         result.datagramHex = HexText(datagram.data(), datagram.size());
         Print(RenderCommandResult(result, options.format, session.render));
         return ExitOk;
     }
-    // Nothing goes out that the record does not hold first.
-    recorder.line.datagram = HexText(datagram.data(), datagram.size());
-    if (!RecordIntent(recorder))
+    std::vector<Outgoing> commands(1);
+    commands[0].recorder = MakeRecorder(options, session.names, request, decision);
+    commands[0].awaited.request = request;
+    commands[0].awaited.decision = decision;
+    if (!SendAndAwait(session, list, commands, looked.rows))
         return ExitFailure;
-    Status(session, "sending " + std::string(options.commandName) + " to " + targetText + " by " +
-                        Describe(session, via));
-    result.sent = SendCommand(platform, frontEnd, via, datagram);
-    if (result.sent)
-        NoteCommandSent();
-    if (!result.sent || options.noWait) {
-        RecordAfter(recorder, "outcome", result.sent ? "sent" : "send-failed", "");
+    const WaitVerdict& verdict = commands[0].awaited.verdict;
+    result.sent = verdict.kind != OutcomeKind::SendFailed;
+    if (verdict.kind == OutcomeKind::Sent || verdict.kind == OutcomeKind::SendFailed) {
         Print(RenderCommandResult(result, options.format, session.render));
-        return result.sent ? ExitOk : ExitFailure;
+        return VerdictExit(verdict);
     }
-
-    std::vector<Awaited> awaited(1);
-    awaited[0].request = request;
-    awaited[0].decision = decision;
-    AwaitEffects(session, awaited, looked.rows, list);
-    const WaitVerdict& verdict = awaited[0].verdict;
-    RecordVerdict(recorder, awaited[0], list);
     result.rows = &list.rows;
-    result.outcome = verdict.outcome.c_str();
-    result.seconds = awaited[0].seconds;
-    if (reconfigure) {
-        result.newAddress = newAddress.c_str();
+    result.outcome = OutcomeName(verdict.kind);
+    result.seconds = verdict.seconds;
+    if (request.kind == CommandKind::Reconfigure) {
+        result.newAddress = texts[3].c_str();
         result.answeringAtNewAddress = VerifyReconfigure(decision, request.values.address, list.rows).answering;
     }
     Print(RenderCommandResult(result, options.format, session.render));
-    Say(verdict.message);
-    return verdict.exitCode;
+    Say(VerdictText(commands[0].awaited));
+    return VerdictExit(verdict);
 }
 
 // Every check this machine allows, then one search of every interface (or the

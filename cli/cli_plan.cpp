@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cli/cli_args.h"
-#include "cli/cli_text.h"
+#include "ops/text.h"
 #include "net/address.h"
 #include "net/error_report.h"
 
@@ -80,75 +80,8 @@ std::string LineFault(const std::string& line) {
     return "";
 }
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::string Quote(const std::string& text) {
     return "'" + QuoteOperand(text.c_str()) + "'";
-}
-
-// A refusal of the one-command checks, said for a plan line: the plan names
-// an interface in its column, and says once that nothing was sent.
-std::string AsPlanProblem(std::string refusal) {
-    const std::string tail = "; nothing was sent.";
-    if (refusal.size() >= tail.size() && refusal.compare(refusal.size() - tail.size(), tail.size(), tail) == 0)
-        refusal.resize(refusal.size() - tail.size());
-    const std::string option = "--interface";
-    for (std::size_t at = refusal.find(option); at != std::string::npos; at = refusal.find(option, at))
-        refusal.replace(at, option.size(), "the interface column");
-    return refusal;
-}
-
-// What the search saw, as the one-command checks see it for a row bound to one interface.
-Looked OnlyOn(const Looked& looked, const BroadcastInterface& entry) {
-    Looked only;
-    only.ownAddresses = looked.ownAddresses;
-    for (std::size_t i = 0; i < looked.searched.size(); ++i) {
-        if (!SameInterface(looked.searched[i], entry))
-            continue;
-        only.searched.push_back(looked.searched[i]);
-        only.cutShort.push_back(i < looked.cutShort.size() && looked.cutShort[i]);
-    }
-    for (const CliRow& row : looked.rows)
-        if (SameInterface(row.via, entry))
-            only.rows.push_back(row);
-    return only;
-}
-
-// Whether step asks what an earlier row asks already: the same target, the
-// same new address, or the factory address that a factory-defaults row
-// gives its controller on the same interface; "" where it does not.
-std::string Clash(const std::vector<PlanStep>& earlier, const PlanStep& step, NetAddress factory) {
-    const auto takesFactory = [&](const PlanStep& s) {
-        return s.request.kind == CommandKind::FactoryDefaults ||
-               (s.request.kind == CommandKind::Reconfigure && s.request.values.address == factory);
-    };
-    const std::string factoryText = AddressString(factory);
-    for (const PlanStep& other : earlier) {
-        if (other.request.target == step.request.target)
-            return step.row.address + " is the target of line " + std::to_string(other.row.line) + " too";
-        if (step.request.kind == CommandKind::Reconfigure && other.request.kind == CommandKind::Reconfigure &&
-            other.request.values.address == step.request.values.address)
-            return "the new address " + AddressString(step.request.values.address) + " is that of line " +
-                   std::to_string(other.row.line) + " too";
-        if (!SameInterface(other.decision.via, step.decision.via) || !takesFactory(other) || !takesFactory(step) ||
-            (other.request.kind == CommandKind::FactoryDefaults && step.request.kind == CommandKind::FactoryDefaults))
-            continue;
-        if (step.request.kind == CommandKind::Reconfigure)
-            return "the new address " + factoryText + " is the factory address, which the factory-defaults of line " +
-                   std::to_string(other.row.line) + " gives its controller";
-        return "factory-defaults gives its controller the factory address " + factoryText +
-               ", the new address of line " + std::to_string(other.row.line);
-    }
-    return "";
 }
 
 }  // namespace
@@ -253,65 +186,83 @@ bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* probl
     return true;
 }
 
-PlanCheck CheckPlan(const NetPlatform& platform, InterfaceNames& names, const InterfaceTable& table,
-                    const std::vector<PlanRow>& rows, const Looked& looked, NetAddress factory) {
-    PlanCheck check;
-    // A window that did not finish could have listed any row's controller:
-    // the plan cannot be checked as a whole, which is said once.
-    for (std::size_t i = 0; i < looked.searched.size() && i < looked.cutShort.size(); ++i) {
-        if (!looked.cutShort[i])
-            continue;
-        const BroadcastInterface& entry = looked.searched[i];
-        check.problems.push_back("the search of " +
-                                 InterfaceLabel(InterfaceNameOf(names, entry).c_str(),
-                                                AddressString(entry.address).c_str()) +
-                                 " did not finish (the failure above), so no line of the plan could be checked");
-        check.exitCode = ExitFailure;
-        return check;
-    }
-    bool notFound = false;
+std::vector<PlanEntry> PlanEntries(const std::vector<PlanRow>& rows, InterfaceNames& names,
+                                   const InterfaceTable& table, std::vector<std::string>* problems) {
+    std::vector<PlanEntry> entries;
     for (const PlanRow& row : rows) {
-        PlanStep step;
-        step.row = row;
+        PlanEntry entry;
+        entry.line = row.line;
+        entry.model = row.model;
         std::string problem;
-        if (!PlanRequest(row, &step.request, &problem)) {
-            check.problems.push_back(problem);
+        if (!PlanRequest(row, &entry.request, &problem)) {
+            problems->push_back(problem);
             continue;
         }
-        const Looked* where = &looked;
-        Looked bound;
         if (!row.interfaceChoice.empty()) {
-            BroadcastInterface entry{};
-            if (!FindInterface(names, table, row.interfaceChoice.c_str(), &entry, &problem)) {
-                check.problems.push_back(At(row.line, AsPlanProblem(problem)));
+            if (!FindInterface(names, table, row.interfaceChoice.c_str(), &entry.where, &problem)) {
+                problems->push_back(At(row.line, problem));
                 continue;
             }
-            bound = OnlyOn(looked, entry);
-            where = &bound;
+            entry.bound = true;
         }
-        step.decision = DecideCommand(platform, names, step.request, *where);
-        if (!step.decision.send) {
-            notFound = notFound || step.decision.exitCode == ExitNoTarget;
-            check.problems.push_back(At(row.line, AsPlanProblem(step.decision.refusal)));
-            continue;
-        }
-        const std::string seen = DecodeWindows1252(step.decision.targetRows[0].model);
-        if (!row.model.empty() && !SameIgnoringCase(seen, row.model)) {
-            check.problems.push_back(At(row.line, "the controller at " + row.address + " is a " + SafeText(seen.c_str()) +
-                                                      ", not " + Quote(row.model) + " as the plan says"));
-            continue;
-        }
-        if (const std::string clash = Clash(check.steps, step, factory); !clash.empty()) {
-            check.problems.push_back(At(row.line, clash));
-            continue;
-        }
-        check.steps.push_back(step);
+        entries.push_back(entry);
     }
-    if (!check.problems.empty()) {
-        check.exitCode = notFound ? ExitNoTarget : ExitFailure;
-        check.steps.clear();
+    return entries;
+}
+
+std::string PlanProblemText(InterfaceNames& names, const std::vector<PlanEntry>& entries, const PlanProblem& problem,
+                            NetAddress factory) {
+    const PlanEntry* entry = nullptr;
+    for (const PlanEntry& each : entries)
+        if (each.line == problem.line)
+            entry = &each;
+    if (problem.kind == PlanProblemKind::CutShort || entry == nullptr)
+        return "the search of " + LabelOf(names, problem.where) +
+               " did not finish (the failure above), so no line of the plan could be checked";
+    const CommandRequest& request = entry->request;
+    const std::string other = std::to_string(problem.otherLine);
+    switch (problem.kind) {
+    case PlanProblemKind::Refused:
+        return At(problem.line, RefusalText(names, request, problem.refusal, Reader::Plan));
+    case PlanProblemKind::ModelMismatch:
+        return At(problem.line, "the controller at " + AddressString(request.target) + " is a " +
+                                    SafeText(problem.seen.c_str()) + ", not " + Quote(entry->model) +
+                                    " as the plan says");
+    case PlanProblemKind::TargetTwice:
+        return At(problem.line, AddressString(request.target) + " is the target of line " + other + " too");
+    case PlanProblemKind::NewAddressTwice:
+        return At(problem.line, "the new address " + AddressString(request.values.address) + " is that of line " +
+                                    other + " too");
+    case PlanProblemKind::FactoryTaken:
+        if (request.kind == CommandKind::Reconfigure)
+            return At(problem.line, "the new address " + AddressString(factory) +
+                                        " is the factory address, which the factory-defaults of line " + other +
+                                        " gives its controller");
+        return At(problem.line, "factory-defaults gives its controller the factory address " + AddressString(factory) +
+                                    ", the new address of line " + other);
+    case PlanProblemKind::CutShort:
+        break;
     }
-    return check;
+    return "";
+}
+
+int PlanRefusalExit(const std::vector<PlanProblem>& problems) {
+    for (const PlanProblem& problem : problems)
+        if (problem.kind == PlanProblemKind::Refused && RefusalExit(problem.refusal) == ExitNoTarget)
+            return ExitNoTarget;
+    return ExitFailure;
+}
+
+std::string SharedFactoryText(InterfaceNames& names, const SharedAddress& shared, NetAddress factory) {
+    std::string lines;
+    for (const int line : shared.lines)
+        lines += (lines.empty() ? "" : ", ") + std::to_string(line);
+    const std::size_t count = shared.lines.size() + shared.already;
+    return std::to_string(count) + " controllers now share the factory address " + AddressString(factory) + " on " +
+           LabelOf(names, shared.where) + " (the factory-defaults of line" + (shared.lines.size() == 1 ? " " : "s ") +
+           lines +
+           (shared.already != 0 ? ", and " + std::to_string(shared.already) + " that answered there before" : "") +
+           "): commission them one at a time (scout-cli commission)";
 }
 
 }  // namespace scout::cli
@@ -337,7 +288,7 @@ std::string RenderPlanResults(const std::vector<PlanResult>& results, bool dryRu
             } else {
                 AppendJsonKey(out, "outcome", r.outcome);
                 AppendJsonKey(out, "answers_at", r.answersAt);
-                out += ", \"seconds\": " + SecondsText(r.seconds);
+                out += ", \"seconds\": " + SecondsOf(r.seconds);
             }
             out += i + 1 < results.size() ? "},\n" : "}\n]\n";
         }
@@ -350,7 +301,7 @@ std::string RenderPlanResults(const std::vector<PlanResult>& results, bool dryRu
             rows.push_back({std::to_string(r.line), r.target, r.action, where, r.newAddress, r.datagramHex});
         else
             rows.push_back({std::to_string(r.line), r.target, r.action, where, r.outcome, r.answersAt,
-                            SecondsText(r.seconds)});
+                            SecondsOf(r.seconds)});
     }
     if (dryRun) {
         const char* headers[] = {"Line", "Target", "Action", "Interface", "New address", "Datagram"};
@@ -358,52 +309,6 @@ std::string RenderPlanResults(const std::vector<PlanResult>& results, bool dryRu
     }
     const char* headers[] = {"Line", "Target", "Action", "Interface", "Outcome", "Answers at", "Seconds"};
     return RenderStrings(headers, 7, rows, format, options);
-}
-
-std::vector<std::string> SharedFactoryAddress(InterfaceNames& names, const std::vector<PlanStep>& steps,
-                                              const Looked& looked, NetAddress factory) {
-    const std::string factoryText = AddressString(factory);
-    std::vector<BroadcastInterface> where;
-    for (const PlanStep& step : steps) {
-        bool known = false;
-        for (const BroadcastInterface& entry : where)
-            known = known || SameInterface(entry, step.decision.via);
-        if (!known && step.request.kind == CommandKind::FactoryDefaults)
-            where.push_back(step.decision.via);
-    }
-    std::vector<std::string> warnings;
-    for (const BroadcastInterface& entry : where) {
-        std::string lines;
-        std::size_t count = 0;
-        for (const PlanStep& step : steps) {
-            if (step.request.kind != CommandKind::FactoryDefaults || !SameInterface(step.decision.via, entry))
-                continue;
-            lines += (lines.empty() ? "" : ", ") + std::to_string(step.row.line);
-            ++count;
-        }
-        // Those that answered there before and stay: no reconfigure moves
-        // them away, and no factory-defaults row counted them already.
-        std::size_t already = 0;
-        for (const CliRow& row : looked.rows) {
-            if (!SameInterface(row.via, entry) || factoryText != row.address)
-                continue;
-            bool moved = false;
-            for (const PlanStep& step : steps)
-                moved = moved || (step.request.target == factory && step.request.kind != CommandKind::Reset &&
-                                  SameInterface(step.decision.via, entry));
-            already += moved ? 0 : 1;
-        }
-        if (count + already < 2)
-            continue;
-        const std::string label =
-            InterfaceLabel(InterfaceNameOf(names, entry).c_str(), AddressString(entry.address).c_str());
-        warnings.push_back(std::to_string(count + already) + " controllers now share the factory address " +
-                           factoryText + " on " + label + " (the factory-defaults of line" +
-                           (count == 1 ? " " : "s ") + lines +
-                           (already != 0 ? ", and " + std::to_string(already) + " that answered there before" : "") +
-                           "): commission them one at a time (scout-cli commission)");
-    }
-    return warnings;
 }
 
 int PlanExitStatus(const std::vector<int>& rowStatus) {

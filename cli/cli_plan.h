@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_command.h"
+#include "cli/cli_words.h"
+#include "ops/plan.h"
 #include "cli/cli_render.h"
 #include "cli/cli_search.h"
 
@@ -35,31 +36,20 @@ std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<std::string>*
 // is wrong.
 bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* problem);
 
-// A row of the plan that may go: where and how.
-struct PlanStep {
-    PlanRow row;
-    CommandRequest request;
-    Decision decision;
-};
+// The rows as the whole-plan check (ops/plan) takes them: each field read,
+// the interface column found; what cannot be is a problem, "line N: why".
+std::vector<PlanEntry> PlanEntries(const std::vector<PlanRow>& rows, InterfaceNames& names,
+                                   const InterfaceTable& table, std::vector<std::string>* problems);
 
-// The whole plan checked against one search of every interface: every step
-// that may go, or every problem, one per plan line, and the exit status of the
-// refusal (ExitNoTarget where a target was not found or is ambiguous).
-struct PlanCheck {
-    std::vector<PlanStep> steps;
-    std::vector<std::string> problems;
-    int exitCode = ExitOk;
-};
-// A factory-defaults row takes the factory address on its interface: a
-// reconfigure onto it there is refused.
-PlanCheck CheckPlan(const NetPlatform& platform, InterfaceNames& names, const InterfaceTable& table,
-                    const std::vector<PlanRow>& rows, const Looked& looked, NetAddress factory);
+// A problem of the whole-plan check as said: "line N: why" (the plan as a
+// whole: why alone); and the exit status of a refused plan (ExitNoTarget
+// where a target was not found or is ambiguous).
+std::string PlanProblemText(InterfaceNames& names, const std::vector<PlanEntry>& entries, const PlanProblem& problem,
+                            NetAddress factory);
+int PlanRefusalExit(const std::vector<PlanProblem>& problems);
 
-// Where the plan leaves several controllers at the factory address of one
-// interface (its factory-defaults rows, and any that answered there before
-// and stay): one warning per interface, "" for none.
-std::vector<std::string> SharedFactoryAddress(InterfaceNames& names, const std::vector<PlanStep>& steps,
-                                              const Looked& looked, NetAddress factory);
+// Where a plan leaves several controllers at the factory address of one interface.
+std::string SharedFactoryText(InterfaceNames& names, const SharedAddress& shared, NetAddress factory);
 
 // What became of one row, for the table, CSV and JSON of apply.
 struct PlanResult {

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/cli_text.h"
+#include "ops/text.h"
 
 namespace scout::cli {
 namespace {
@@ -31,7 +31,7 @@ struct Cell {
     std::size_t width;
 };
 
-std::vector<Cell> TableCells(const CliRow& row) {
+std::vector<Cell> TableCells(const Reply& row) {
     std::vector<Cell> cells(RowColumns);
     const char* device[] = {row.address, row.model, row.version, row.revision};
     for (int c = 0; c < RowColumns - 1; ++c)
@@ -92,25 +92,14 @@ void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields, c
 
 }  // namespace
 
-std::string SecondsText(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", seconds);
-    return text;
+
+std::string DeviceTexts(const Reply& row) {
+    return SafeText(DecodeWindows1252(row.model).c_str()) + " " + SafeText(DecodeWindows1252(row.version).c_str()) +
+           " " + SafeText(DecodeWindows1252(row.revision).c_str());
 }
 
-std::string AddressString(NetAddress address) {
-    char text[AddressTextCapacity];
-    FormatAddress(address, text, sizeof text);
-    return text;
-}
 
-std::string InterfaceLabel(const char* name, const char* address) {
-    if (name[0] == '\0')
-        return address;
-    return address[0] != '\0' ? SafeText(name) + " " + address : SafeText(name);
-}
-
-std::string JsonRowKeys(const CliRow& row) {
+std::string JsonRowKeys(const Reply& row) {
     const std::string values[] = {DecodeWindows1252(row.address), DecodeWindows1252(row.model),
                                   DecodeWindows1252(row.version), DecodeWindows1252(row.revision),
                                   row.interfaceAddress,           ValidUtf8(row.interfaceName)};
@@ -124,7 +113,7 @@ std::vector<std::string> CsvRowHeaders() {
     return std::vector<std::string>(std::begin(CsvHeaders), std::end(CsvHeaders));
 }
 
-std::vector<std::string> CsvRowFields(const CliRow& row) {
+std::vector<std::string> CsvRowFields(const Reply& row) {
     return {DeviceText(row.address), DeviceText(row.model), DeviceText(row.version),
             DeviceText(row.revision), row.interfaceAddress, SafeText(row.interfaceName)};
 }
@@ -133,7 +122,7 @@ void AppendCsvFields(std::string& out, const std::vector<std::string>& fields, c
     AppendCsvRecord(out, fields, lineEnd);
 }
 
-std::string JsonRows(const std::vector<CliRow>& rows, const char* indent) {
+std::string JsonRows(const std::vector<Reply>& rows, const char* indent) {
     if (rows.empty())
         return "[]";
     std::string out = "[\n";
@@ -220,14 +209,14 @@ std::string RenderStrings(const char* const* headers, int count, const std::vect
     return RenderTable(table);
 }
 
-std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options) {
+std::string RenderRows(const std::vector<Reply>& rows, OutputFormat format, const RenderOptions& options) {
     std::string out;
     switch (format) {
     case OutputFormat::Table: {
         std::vector<std::vector<Cell>> lines;
         if (options.header)
             lines.push_back(HeaderCells(TableHeaders, RowColumns));
-        for (const CliRow& row : rows)
+        for (const Reply& row : rows)
             lines.push_back(TableCells(row));
         return RenderTable(lines);
     }
@@ -236,7 +225,7 @@ std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, con
     case OutputFormat::Csv:
         if (options.header)
             AppendCsvRecord(out, CsvRowHeaders(), options.lineEnd);
-        for (const CliRow& row : rows)
+        for (const Reply& row : rows)
             AppendCsvRecord(out, CsvRowFields(row), options.lineEnd);
         return out;
     }
@@ -250,7 +239,7 @@ std::string StreamHeader() {
     return out;
 }
 
-std::string StreamRow(const CliRow& row) {
+std::string StreamRow(const Reply& row) {
     std::string out;
     AppendAligned(out, TableCells(row), std::vector<std::size_t>(std::begin(StreamWidths), std::end(StreamWidths)));
     return out;
@@ -331,7 +320,7 @@ std::string RenderCommandResult(const CommandResult& result, OutputFormat format
         }
         if (result.outcome[0] != '\0') {
             AppendJsonKey(out, "outcome", result.outcome);
-            out += ", \"seconds\": " + SecondsText(result.seconds);
+            out += ", \"seconds\": " + SecondsOf(result.seconds);
         }
         if (result.rows != nullptr) {
             out += ",\n \"rows\": ";

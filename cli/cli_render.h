@@ -7,19 +7,26 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_row.h"
+#include "ops/names.h"
+#include "ops/reply.h"
 #include "net/platform.h"
 
 namespace scout::cli {
 
-// Seconds with one decimal ("1.2"), as every output and the record give them.
-std::string SecondsText(double seconds);
+using namespace scout::ops;  // the rules' facts and texts, as every part of scout-cli words and shows them
 
-// An address as dotted text.
-std::string AddressString(NetAddress address);
+enum class OutputFormat { Table, Json, Csv };
 
-// "ws0 10.1.0.1", or the address alone, or the name alone where the address is "".
-std::string InterfaceLabel(const char* name, const char* address);
+struct RenderOptions {
+    bool header = true;          // false: --no-header, for the table and CSV
+    const char* lineEnd = "\n";  // of CSV records: CR LF on Windows
+};
+
+
+
+// "KRV-ETH1A2B 2.14 C": a controller's texts, fit for a terminal.
+std::string DeviceTexts(const Reply& row);
+
 
 // Plain texts (of this machine) as an aligned table or CSV, safe for a terminal.
 // A table too long to hold, printed in two passes over its rows: every row
@@ -37,22 +44,22 @@ std::string CsvStrings(const std::vector<std::string>& cells, const char* lineEn
 std::string RenderStrings(const char* const* headers, int count, const std::vector<std::vector<std::string>>& rows,
                           OutputFormat format, const RenderOptions& options);
 
-std::string RenderRows(const std::vector<CliRow>& rows, OutputFormat format, const RenderOptions& options);
+std::string RenderRows(const std::vector<Reply>& rows, OutputFormat format, const RenderOptions& options);
 // The rows as one JSON array, its lines after the first indented by indent.
-std::string JsonRows(const std::vector<CliRow>& rows, const char* indent);
+std::string JsonRows(const std::vector<Reply>& rows, const char* indent);
 // One row's keys and values as in that array, without the braces.
-std::string JsonRowKeys(const CliRow& row);
+std::string JsonRowKeys(const Reply& row);
 // One row's CSV fields and their headers, as search --csv writes them; a
 // record of fields (each quoted as RFC 4180 needs) with its line end.
 std::vector<std::string> CsvRowHeaders();
-std::vector<std::string> CsvRowFields(const CliRow& row);
+std::vector<std::string> CsvRowFields(const Reply& row);
 void AppendCsvFields(std::string& out, const std::vector<std::string>& fields, const char* lineEnd);
 
 // The table row by row as the replies arrive: columns of a fixed width, wide
 // enough for every row whose texts are printable, so that no row that comes
 // later changes the layout.
 std::string StreamHeader();
-std::string StreamRow(const CliRow& row);
+std::string StreamRow(const Reply& row);
 
 // One line of `scout-cli interfaces`.
 struct InterfaceLine {
@@ -74,7 +81,7 @@ struct CommandResult {
     bool dryRun = false;
     bool checked = true;  // false: sent with --no-search, nothing looked at first
     std::string datagramHex;
-    const std::vector<CliRow>* rows = nullptr;  // null: no search followed
+    const std::vector<Reply>* rows = nullptr;  // null: no search followed
     const char* newAddress = "";
     int answeringAtNewAddress = -1;             // -1: not a reconfigure, or no search followed
     const char* outcome = "";                   // of the wait after it: "back", "answers", "gone", ...; "": none

@@ -35,7 +35,7 @@ void CopyText(char* target, std::size_t capacity, const char* text) {
 // A row at its index; the observer hears of it as it arrives.
 void AddRow(void* context, int index, const FoundRow& found) {
     CliList& list = L(context);
-    CliRow row;
+    Reply row;
     CopyText(row.address, sizeof row.address, found.texts[static_cast<int>(ListColumn::Address)]);
     CopyText(row.model, sizeof row.model, found.texts[static_cast<int>(ListColumn::Model)]);
     CopyText(row.version, sizeof row.version, found.texts[static_cast<int>(ListColumn::Version)]);
@@ -135,17 +135,6 @@ SearchFrontEnd MakeCliFrontEnd(CliList* list) {
         .beginInterface = BeginInterface,
         .portHeld = PortHeld,
     };
-}
-
-std::string InterfaceNameOf(InterfaceNames& names, const BroadcastInterface& entry) {
-    for (const auto& [known, name] : names.known)
-        if (SameInterface(known, entry))
-            return name;
-    InterfaceDetails details;
-    const bool named =
-        names.platform != nullptr && names.platform->describeInterface(names.platform->context, entry, &details);
-    names.known.emplace_back(entry, named ? details.name : "");
-    return names.known.back().second;
 }
 
 std::string FormatErrorLine(const char* text) {

@@ -7,19 +7,12 @@
 #include <utility>
 #include <vector>
 
-#include "cli/cli_row.h"
+#include "cli/cli_render.h"
 #include "net/platform.h"
+#include "ops/names.h"
 
 namespace scout::cli {
 
-// The names of the interfaces, asked of the platform once per interface.
-struct InterfaceNames {
-    const NetPlatform* platform = nullptr;  // null: no names
-    std::vector<std::pair<BroadcastInterface, std::string>> known;
-};
-
-// The name of an interface as the platform gives it ("" where it has none).
-std::string InterfaceNameOf(InterfaceNames& names, const BroadcastInterface& entry);
 
 // The interface a text names among those of table: by its address, else by
 // its name. Two interfaces with the one address need their name. false with
@@ -32,10 +25,10 @@ bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const cha
 // and, where the caller wants them, a call as each row arrives and as each
 // interface's window opens. showError and showWarning go to standard error.
 struct CliList {
-    std::vector<CliRow> rows;
+    std::vector<Reply> rows;
     InterfaceNames* names = nullptr;
     void* observer = nullptr;
-    void (*rowAdded)(void* observer, const CliRow& row) = nullptr;
+    void (*rowAdded)(void* observer, const Reply& row) = nullptr;
     void (*interfaceBegins)(void* observer, const BroadcastInterface& entry, std::size_t position,
                             std::size_t count) = nullptr;
     // Another socket holds the tool's port on entry: whether to wait on (see

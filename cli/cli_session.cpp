@@ -6,9 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "cli/cli_command.h"
-#include "cli/cli_doctor.h"
-#include "cli/cli_text.h"
+#include "cli/cli_words.h"
+#include "ops/command_path.h"
+#include "ops/doctor.h"
+#include "ops/text.h"
 #include "cli/cli_render.h"
 #include "cli/console.h"
 #include "net/address.h"
@@ -27,7 +28,7 @@ bool g_outputGone = false;
 
 void OnInterface(void* observer, const BroadcastInterface& entry, std::size_t position, std::size_t count) {
     auto& session = *static_cast<Session*>(observer);
-    Status(session, "searching " + Describe(session, entry) + " (" + std::to_string(position) + "/" +
+    Status(session, "searching " + LabelOf(session.names, entry) + " (" + std::to_string(position) + "/" +
                         std::to_string(count) + ")" + (session.options.allAtOnce ? ", all at once" : ""));
 }
 
@@ -64,7 +65,7 @@ bool OnPortHeld(void* observer, const BroadcastInterface& entry, std::uint32_t w
             scout = scout || holder.compare(0, 9, "scout-cli") == 0;
         const std::string named = others.empty() ? std::string("a program this user may not name") : others[0];
         if (!scout) {
-            Say("port " + std::to_string(ToolPort) + " on " + Describe(session, entry) + " is held by " +
+            Say("port " + std::to_string(ToolPort) + " on " + LabelOf(session.names, entry) + " is held by " +
                 SafeText(named.c_str()) + ", another program");
             return false;
         }
@@ -76,7 +77,7 @@ bool OnPortHeld(void* observer, const BroadcastInterface& entry, std::uint32_t w
     return waitedMs < session.options.portWaitMs;
 }
 
-void OnRow(void* observer, const CliRow& row) {
+void OnRow(void* observer, const Reply& row) {
     if (static_cast<Session*>(observer)->streamRows)
         Print(StreamRow(row));
 }
@@ -152,10 +153,6 @@ void Status(const Session& session, const std::string& line) {
     std::fflush(stderr);
 }
 
-std::string Describe(Session& session, const BroadcastInterface& entry) {
-    return InterfaceLabel(InterfaceNameOf(session.names, entry).c_str(), AddressString(entry.address).c_str());
-}
-
 void Observe(Session& session, CliList* list) {
     list->names = &session.names;
     list->observer = &session;
@@ -195,15 +192,6 @@ bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interface
     return true;
 }
 
-std::vector<NetAddress> OwnAddresses(const InterfaceTable& table) {
-    std::vector<NetAddress> own;
-    for (std::size_t i = 0; i < table.count; ++i)
-        own.push_back(table.entries[i].address);
-    for (std::size_t i = 0; i < table.skippedCount; ++i)
-        own.push_back(table.skipped[i].entry.address);
-    return own;
-}
-
 SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
                      std::vector<bool>* cutShort) {
     std::unique_ptr<bool[]> flags(new bool[where.size() + 1]());
@@ -229,12 +217,6 @@ void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std
     SearchInterfaces(platform, frontEnd, plan);
 }
 
-std::string Seconds(std::uint32_t ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", ms / 1000.0);
-    return text;
-}
-
 std::string SecondsSetting(std::uint32_t ms) {
     if (ms % 1000 == 0)
         return std::to_string(ms / 1000) + " s";
@@ -248,16 +230,135 @@ std::string Count(std::size_t n, const char* one, const char* many) {
 }
 
 bool RecordIntent(Recorder& recorder) {
-    const std::string problem = WriteIntent(recorder);
-    if (!problem.empty())
-        Say(problem);
-    return problem.empty();
+    std::vector<Recorder> one{recorder};
+    std::string path;
+    const FileError error = WriteIntents(one, &path);
+    recorder = one[0];
+    if (error.fault == FileFault::None)
+        return true;
+    Say(NothingSentWithoutRecord(path, error));
+    return false;
+}
+
+std::string NothingSentWithoutRecord(const std::string& path, const FileError& error) {
+    return CannotWriteRecord(path, error) +
+           "; nothing was sent (--log FILE records elsewhere, --no-log sends without a record)";
 }
 
 void RecordAfter(Recorder& recorder, const char* event, const std::string& outcome, const std::string& reason) {
-    const std::string problem = WriteAfter(recorder, event, outcome, reason);
-    if (!problem.empty())
-        Say(problem);
+    const FileError error = WriteAfter(recorder, event, outcome, reason);
+    if (error.fault != FileFault::None)
+        Say("warning: " + CannotWriteRecord(recorder.path, error));
+}
+
+namespace {
+
+// --- the command path's front end: scout-cli's looks, words and lines ---
+
+struct PathFront {
+    Session& session;
+    CliList& list;
+};
+
+PathFront& F(void* context) {
+    return *static_cast<PathFront*>(context);
+}
+
+void PathLook(void* context, const std::vector<BroadcastInterface>& where, std::uint32_t windowMs,
+              std::vector<Reply>* rows) {
+    PathFront& front = F(context);
+    Look(front.session.platform, MakeCliFrontEnd(&front.list), where, windowMs);
+    *rows = front.list.rows;
+}
+
+int PathInterrupted(void*) {
+    return Interrupted();
+}
+
+void PathWentAway(void* context, const Awaited& one, std::uint32_t ms) {
+    Status(F(context).session, AddressString(one.request.target) + " went away after " + SecondsOf(ms / 1000.0) + " s");
+}
+
+void PathSending(void* context, const Outgoing& command) {
+    PathFront& front = F(context);
+    Status(front.session, "sending " + command.recorder.line.command + " to " +
+                              AddressString(command.awaited.request.target) + " by " +
+                              LabelOf(front.session.names, command.awaited.decision.via));
+}
+
+void PathSent(void*) {
+    NoteCommandSent();
+}
+
+void PathWaiting(void* context, const std::vector<Awaited>& awaited) {
+    PathFront& front = F(context);
+    std::string where;
+    for (const BroadcastInterface& entry : StillWatched(awaited))
+        where += (where.empty() ? "" : ", ") + LabelOf(front.session.names, entry);
+    Status(front.session, "sent; watching " + where + " for the effect (up to " +
+                              SecondsSetting(front.session.options.waitMs) + ")");
+    WatchInterrupts();
+    // The looks are one search after another: no status line and no warning
+    // for each; a warning is said once at the end.
+    front.list.interfaceBegins = nullptr;
+    front.list.holdWarnings = true;
+    front.list.warnings.clear();
+    front.session.streamRows = false;
+}
+
+bool PathLostReplies(void* context) {
+    PathFront& front = F(context);
+    front.list.holdWarnings = false;
+    if (front.list.warnings.empty())
+        return false;
+    Say("warning: " + front.list.warnings.back());
+    return true;
+}
+
+std::string PathReason(void* context, const Awaited& awaited) {
+    const CliList& list = F(context).list;
+    return OnItsOwn(VerdictText(awaited, list.warnings.empty() ? "" : list.warnings.back()), list);
+}
+
+void PathNotRecorded(void*, const std::string& path, const FileError& error) {
+    Say("warning: " + CannotWriteRecord(path, error));
+}
+
+}  // namespace
+
+bool SendAndAwait(Session& session, CliList& list, std::vector<Outgoing>& commands, const std::vector<Reply>& before) {
+    PathFront front{session, list};
+    const SearchFrontEnd reports = MakeCliFrontEnd(&list);
+    PathHooks hooks;
+    hooks.context = &front;
+    hooks.reports = &reports;
+    hooks.sending = PathSending;
+    hooks.sent = PathSent;
+    hooks.waiting = PathWaiting;
+    hooks.looks = Looks{&front, PathLook, PathInterrupted, PathWentAway};
+    hooks.lostReplies = PathLostReplies;
+    hooks.reason = PathReason;
+    hooks.notRecorded = PathNotRecorded;
+    PathPlan plan;
+    plan.wait = !session.options.noWait;
+    plan.limitMs = session.options.waitMs;
+    plan.before = before;
+    // Where the streamed rows and the interfaces' lines were on, they are after.
+    const bool streamed = session.streamRows;
+    const auto announce = list.interfaceBegins;
+    std::vector<Reply> last;
+    FileError error;
+    std::string path;
+    const bool went = RunCommandPath(session.platform, commands, plan, hooks, &last, &error, &path);
+    session.streamRows = streamed;
+    list.interfaceBegins = announce;
+    list.holdWarnings = false;
+    if (!went) {
+        Say(NothingSentWithoutRecord(path, error));
+        return false;
+    }
+    list.rows = last;
+    return true;
 }
 
 }  // namespace scout::cli

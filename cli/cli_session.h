@@ -9,6 +9,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_record.h"
+#include "ops/command_path.h"
 #include "cli/cli_search.h"
 #include "net/controller_search.h"
 #include "net/platform.h"
@@ -43,8 +44,6 @@ struct Session {
 
 // A progress line, where the session shows them.
 void Status(const Session& session, const std::string& line);
-// "ws0 10.1.0.1", or the address alone where the platform has no name.
-std::string Describe(Session& session, const BroadcastInterface& entry);
 // A list whose progress the session shows.
 void Observe(Session& session, CliList* list);
 
@@ -63,8 +62,6 @@ struct Interfaces {
 // --interface names, or all. On false, *exitCode says how the run ends.
 bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
                       std::vector<BroadcastInterface>* chosen, int* exitCode);
-// Every address of the workstation's interfaces, searched or skipped.
-std::vector<NetAddress> OwnAddresses(const InterfaceTable& table);
 
 // The search of the interfaces given, as the options ask; *cutShort (where
 // given) says which windows a failure cut short.
@@ -76,13 +73,20 @@ void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std
 
 // A setting of seconds as given: "30 s", "1.5 s".
 std::string SecondsSetting(std::uint32_t ms);
-// "1.2 s"; "3 controllers".
-std::string Seconds(std::uint32_t ms);
+// "3 controllers".
 std::string Count(std::size_t n, const char* one, const char* many);
 
 // The record of changes: the intent before a command goes (false: it may
-// not go; the reason was said), then what became of it.
+// not go; the reason was said), then what became of it; and what is said
+// where an intent could not be written.
 bool RecordIntent(Recorder& recorder);
 void RecordAfter(Recorder& recorder, const char* event, const std::string& outcome, const std::string& reason);
+std::string NothingSentWithoutRecord(const std::string& path, const FileError& error);
+
+// The commands' one path (ops/command_path) with scout-cli's looks, lines
+// and words: every intent recorded (false, said, and nothing sent where
+// they cannot be), each sent, all awaited unless --no-wait, every verdict
+// recorded. list then holds the last look's rows.
+bool SendAndAwait(Session& session, CliList& list, std::vector<Outgoing>& commands, const std::vector<Reply>& before);
 
 }  // namespace scout::cli

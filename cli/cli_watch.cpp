@@ -1,6 +1,8 @@
 // scout-cli watch (see cli_watch.h).
 #include "cli/cli_watch.h"
 
+#include "cli/cli_words.h"
+
 #include "cli/cli_record.h"
 #include "cli/console.h"
 

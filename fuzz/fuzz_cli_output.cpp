@@ -12,11 +12,11 @@
 
 #include "cli/cli_render.h"
 #include "cli/cli_search.h"
-#include "cli/cli_text.h"
+#include "ops/text.h"
 
 namespace {
 
-using scout::cli::CliRow;
+using scout::cli::Reply;
 using scout::cli::OutputFormat;
 
 void Require(bool condition, const char* what) {
@@ -279,9 +279,9 @@ std::vector<std::string> Texts(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::string> texts = Texts(data, size);
-    std::vector<CliRow> rows;
+    std::vector<Reply> rows;
     for (std::size_t i = 0; i < texts.size() && rows.size() < 64; i += 2) {
-        CliRow row;
+        Reply row;
         std::snprintf(row.address, sizeof row.address, "10.1.%u.%u", static_cast<unsigned>(rows.size() / 256),
                       static_cast<unsigned>(rows.size() % 256));
         std::snprintf(row.model, sizeof row.model, "KRV-ETH%X", static_cast<unsigned>(i));
@@ -310,7 +310,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The table, aligned and streamed: UTF-8 with no control character but the line ends.
     RequireNoControl(scout::cli::RenderRows(rows, OutputFormat::Table, options), rows.size() + 1,
                      "control character in the table, or not UTF-8");
-    for (const CliRow& row : rows)
+    for (const Reply& row : rows)
         RequireNoControl(scout::cli::StreamRow(row), 1, "control character in a streamed row");
 
     // CSV: a header and one record of six fields per row, the texts as the table shows them.

@@ -43,6 +43,19 @@ std::uint32_t HostOrder(NetAddress address) {
            static_cast<std::uint32_t>(b[2]) << 8 | b[3];
 }
 
+NetAddress FromHostOrder(std::uint32_t value) {
+    return MakeAddress(static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+                       static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value));
+}
+
+std::uint32_t MaskOf(int prefixLength) {
+    return prefixLength <= 0 ? 0 : prefixLength >= 32 ? 0xFFFFFFFFu : 0xFFFFFFFFu << (32 - prefixLength);
+}
+
+int PrefixLengthOf(NetAddress mask) {
+    return ContiguousPrefix(HostOrder(mask));
+}
+
 bool ControllerCanHold(NetAddress address) {
     return UnicastRange(HostOrder(address));
 }

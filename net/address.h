@@ -34,6 +34,14 @@ bool ParseDottedAddress(const char* text, NetAddress* address);
 // arithmetic and ordering).
 std::uint32_t HostOrder(NetAddress address);
 
+// The address of a number of HostOrder's kind.
+NetAddress FromHostOrder(std::uint32_t value);
+
+// A prefix length's mask as a HostOrder number (0 for 0 or less, all ones
+// for 32 or more); a mask's prefix length where it is contiguous, else -1.
+std::uint32_t MaskOf(int prefixLength);
+int PrefixLengthOf(NetAddress mask);
+
 // An address a controller can hold: not in 0.0.0.0/8, loopback, multicast or
 // 240.0.0.0/4 (the limited broadcast among them).
 bool ControllerCanHold(NetAddress address);

@@ -1,6 +1,4 @@
-// What watch says from one search to the next: each change once, a controller
-// gone only after two searches without it, and none for an interface whose
-// search failed.
+// How watch words a change: a JSON line, a table row under its header.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,58 +6,16 @@
 #include <vector>
 
 #include "cli/cli_changes.h"
+#include "tests/fakes/rows.h"
 
 namespace scout::cli {
 namespace {
 
-const BroadcastInterface If2{MakeAddress(10, 1, 0, 1), 2};
-const BroadcastInterface If3{MakeAddress(10, 2, 0, 1), 3};
+using test::If2;
 
-CliRow Row(const char* address, const char* model = "KRV-ETH1", const BroadcastInterface& via = If2) {
-    CliRow row;
-    std::snprintf(row.address, sizeof row.address, "%s", address);
-    std::snprintf(row.model, sizeof row.model, "%s", model);
-    row.via = via;
-    return row;
-}
-
-// The changes of each search as "+10.1.0.5" and the like.
-std::vector<std::string> Said(WatchState& state, const std::vector<CliRow>& rows,
-                              const std::vector<BroadcastInterface>& failed = {}) {
-    std::vector<std::string> said;
-    for (const Change& change : CompareSearch(state, rows, failed))
-        said.push_back(ChangeSign(change.kind) + std::string(change.row.address) +
-                       (change.kind == ChangeKind::Duplicate ? "x" + std::to_string(change.count) : ""));
-    return said;
-}
-
-TEST(WatchChanges, EachChangeOnceAsItHappens) {
-    WatchState state;
-    EXPECT_EQ(Said(state, {Row("10.1.0.5"), Row("10.1.0.6"), Row("10.1.0.5", "KRV-ETH1", If3)}),
-              (std::vector<std::string>{"+10.1.0.5", "+10.1.0.6", "+10.1.0.5"}));
-    EXPECT_EQ(Said(state, {Row("10.1.0.5"), Row("10.1.0.6"), Row("10.1.0.5", "KRV-ETH1", If3)}),
-              std::vector<std::string>{});
-    // Missing once is no change; missing twice is gone.
-    EXPECT_EQ(Said(state, {Row("10.1.0.5"), Row("10.1.0.5", "KRV-ETH1", If3)}), std::vector<std::string>{});
-    EXPECT_EQ(Said(state, {Row("10.1.0.5"), Row("10.1.0.5", "KRV-ETH1", If3)}),
-              std::vector<std::string>{"-10.1.0.6"});
-    // Another model at a known address; then two answer there, then one again.
-    EXPECT_EQ(Said(state, {Row("10.1.0.5", "KRV-ETH2"), Row("10.1.0.5", "KRV-ETH1", If3)}),
-              std::vector<std::string>{"~10.1.0.5"});
-    EXPECT_EQ(Said(state, {Row("10.1.0.5", "KRV-ETH2"), Row("10.1.0.5", "KRV-ETH7"),
-                           Row("10.1.0.5", "KRV-ETH1", If3)}),
-              std::vector<std::string>{"!10.1.0.5x2"});
-    EXPECT_EQ(Said(state, {Row("10.1.0.5", "KRV-ETH2"), Row("10.1.0.5", "KRV-ETH1", If3)}),
-              std::vector<std::string>{"!10.1.0.5"});
-}
-
-TEST(WatchChanges, NothingGoneBehindAFailedSearch) {
-    WatchState state;
-    Said(state, {Row("10.1.0.5"), Row("10.2.0.5", "KRV-ETH1", If3)});
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(Said(state, {Row("10.1.0.5")}, {If3}), std::vector<std::string>{});
-    Said(state, {Row("10.1.0.5")});
-    EXPECT_EQ(Said(state, {Row("10.1.0.5")}), std::vector<std::string>{"-10.2.0.5"});
+// As watch is given them: the model where it changes.
+Reply Row(const char* address, const char* model = "KRV-ETH1", const BroadcastInterface& via = If2) {
+    return test::Row(address, via, model);
 }
 
 TEST(WatchChanges, JsonLinesAndTableRows) {

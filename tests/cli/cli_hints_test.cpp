@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "cli/cli_hints.h"
+#include "cli/cli_words.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace scout::cli {
@@ -17,7 +17,7 @@ TEST(CliHints, NothingAnsweredIsSaidPerInterfaceUnlessItsWindowFailed) {
     test::FakeWorld world;
     const NetPlatform platform = test::MakeFakePlatform(&world);
     InterfaceNames names{&platform, {}};
-    CliRow row;
+    Reply row;
     std::snprintf(row.address, sizeof row.address, "10.1.0.20");
     row.via = If2;
     EXPECT_EQ(NothingAnsweredHints(names, {If2, If3}, {false, false}, {row}),

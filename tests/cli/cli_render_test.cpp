@@ -4,17 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_doctor.h"
 #include "cli/cli_render.h"
 #include "cli/cli_search.h"
-#include "cli/cli_text.h"
+#include "ops/text.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace scout::cli {
 namespace {
 
-CliRow Row(const char* address, const char* model, const char* version, const char* revision,
+Reply Row(const char* address, const char* model, const char* version, const char* revision,
            const char* interfaceAddress, const char* interfaceName = "ws0") {
-    CliRow row;
+    Reply row;
     snprintf(row.address, sizeof row.address, "%s", address);
     snprintf(row.model, sizeof row.model, "%s", model);
     snprintf(row.version, sizeof row.version, "%s", version);
@@ -27,7 +28,7 @@ CliRow Row(const char* address, const char* model, const char* version, const ch
 const RenderOptions Plain;
 
 TEST(CliTable, AlignedColumnsWithHeaderAndWithout) {
-    const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1A2B", "1.2", "B", "10.1.0.1"),
+    const std::vector<Reply> rows = {Row("10.1.0.50", "KRV-ETH1A2B", "1.2", "B", "10.1.0.1"),
                                       Row("10.1.0.100", "KRV-ETH0", "VERSION8rev", "rev", "10.1.0.1", "")};
     EXPECT_EQ(RenderRows(rows, OutputFormat::Table, Plain),
               "IP ADDR     Model        Version      Revision  Interface\n"
@@ -40,7 +41,7 @@ TEST(CliTable, AlignedColumnsWithHeaderAndWithout) {
 }
 
 TEST(CliTable, ControlBytesAreEscapedAndHighBytesDecoded) {
-    const std::vector<CliRow> rows = {Row("1.1.1.1", "M", "\x1B[2J\x7F", "\xE9\x80\x9B\x81", "2.2.2.2", "e\x1B" "0")};
+    const std::vector<Reply> rows = {Row("1.1.1.1", "M", "\x1B[2J\x7F", "\xE9\x80\x9B\x81", "2.2.2.2", "e\x1B" "0")};
     const std::string table = RenderRows(rows, OutputFormat::Table, Plain);
     EXPECT_NE(table.find("\\x1B[2J\\x7F"), std::string::npos) << table;
     // é and € decoded; the undefined 0x81 and nothing else escaped; 0x9B is › in 1252.
@@ -71,7 +72,7 @@ TEST(CliTable, StreamedRowsHaveFixedColumns) {
 
 TEST(CliJson, KeysTextsAndEscapes) {
     EXPECT_EQ(RenderRows({}, OutputFormat::Json, Plain), "[]\n");
-    const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1", "a\"b\\c\x01", "\x80\x8D\xFF", "10.1.0.1"),
+    const std::vector<Reply> rows = {Row("10.1.0.50", "KRV-ETH1", "a\"b\\c\x01", "\x80\x8D\xFF", "10.1.0.1"),
                                       Row("10.1.0.51", "KRV-ETH2", "2", "B", "10.1.0.1", "eth\xFF")};
     EXPECT_EQ(RenderRows(rows, OutputFormat::Json, Plain),
               "[\n"
@@ -84,7 +85,7 @@ TEST(CliJson, KeysTextsAndEscapes) {
 
 TEST(CliJson, ReorderingControlsOfThisMachinesTextsEscaped) {
     // An interface name (or a plan's cell, a record's reason) with U+202E and U+2069 in it.
-    const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1", "v", "r", "10.1.0.1", "a\xE2\x80\xAE" "b\xE2\x81\xA9")};
+    const std::vector<Reply> rows = {Row("10.1.0.50", "KRV-ETH1", "v", "r", "10.1.0.1", "a\xE2\x80\xAE" "b\xE2\x81\xA9")};
     const std::string json = RenderRows(rows, OutputFormat::Json, Plain);
     EXPECT_NE(json.find("\"interface_name\": \"a\\u202Eb\\u2069\""), std::string::npos) << json;
     const std::string table = RenderRows(rows, OutputFormat::Table, Plain);
@@ -92,7 +93,7 @@ TEST(CliJson, ReorderingControlsOfThisMachinesTextsEscaped) {
 }
 
 TEST(CliCsv, QuotedAsRfc4180AndNoControlCharacterRaw) {
-    const std::vector<CliRow> rows = {Row("10.1.0.50", "KRV-ETH1", "1,2", "say \"hi\"", "10.1.0.1"),
+    const std::vector<Reply> rows = {Row("10.1.0.50", "KRV-ETH1", "1,2", "say \"hi\"", "10.1.0.1"),
                                       Row("10.1.0.51", "KRV-ETH2", "\x1B[31mRED", "a\r\nb", "10.1.0.1")};
     EXPECT_EQ(RenderRows(rows, OutputFormat::Csv, Plain),
               "IP ADDR,Model,Version,Revision,Interface,Interface Name\n"
@@ -150,10 +151,10 @@ TEST(CliFrontEnd, RowsKeptNamedAndToldAsTheyArrive) {
     list.names = &names;
     std::vector<std::string> arrived;
     list.observer = &arrived;
-    list.rowAdded = [](void* observer, const CliRow& row) {
+    list.rowAdded = [](void* observer, const Reply& row) {
         static_cast<std::vector<std::string>*>(observer)->push_back(std::string(row.address) + " " + row.revision);
     };
-    list.rows.push_back(CliRow{});
+    list.rows.push_back(Reply{});
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     frontEnd.clearRows(frontEnd.context);
     // An all-at-once search: the second reply goes before the first.
@@ -170,6 +171,15 @@ TEST(CliFrontEnd, RowsKeptNamedAndToldAsTheyArrive) {
     EXPECT_STREQ(list.rows[1].interfaceName, "if2");
     EXPECT_EQ(names.known.size(), 1u);
     EXPECT_EQ(arrived, (std::vector<std::string>{"10.2.0.60 r", "10.1.0.50 r"})) << "in arrival order";
+}
+
+TEST(DoctorLines, JsonAsAnArrayOfObjects) {
+    const CheckLine line{CheckStatus::Warning, "search", "if3 10.2.0.1: nothing \"answered\"",
+                         "check the warnings above, the controllers' power and cables"};
+    EXPECT_EQ(RenderChecks({line}, true),
+              "[\n  {\"check\": \"search\", \"status\": \"warning\", \"finding\": \"if3 10.2.0.1: nothing "
+              "\\\"answered\\\"\", \"todo\": \"check the warnings above, the controllers' power and cables\"}\n]\n");
+    EXPECT_EQ(RenderChecks({}, true), "[]\n");
 }
 
 }  // namespace

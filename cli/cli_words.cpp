@@ -1,0 +1,243 @@
+// scout-cli's words for the rules' facts (see cli_words.h).
+#include "cli/cli_words.h"
+
+#include <cstring>
+
+#include "cli/cli_render.h"
+#include "ops/text.h"
+
+namespace scout::cli {
+namespace {
+
+std::string SeveralReplies(std::size_t count, const std::string& target, const std::string& label) {
+    return std::to_string(count) + " replies came from " + target + " on " + label +
+           ": several controllers share that address, or one answers twice";
+}
+
+const char* Whose(Subject subject) {
+    return subject == Subject::Target ? "The controller address" : "The new address";
+}
+
+// The words of a refusal, before "; nothing was sent." (and with the option
+// that chooses an interface, which a plan words as its column).
+std::string RefusalWords(InterfaceNames& names, const CommandRequest& request, const Refusal& refusal,
+                         Reader reader) {
+    const char* choose = reader == Reader::Plan ? "the interface column" : "--interface";
+    const std::string address = AddressString(refusal.address);
+    switch (refusal.kind) {
+    case RefusalKind::None:
+        return "";
+    case RefusalKind::OwnAddress:
+        return std::string(Whose(refusal.subject)) + " " + address + " is an address of this workstation";
+    case RefusalKind::SubnetEdge:
+        return std::string(Whose(refusal.subject)) + " " + address +
+               " is the network or broadcast address of the subnet of " + LabelOf(names, refusal.where) + "/" +
+               std::to_string(refusal.prefix) + "; no controller can hold it";
+    case RefusalKind::NotFound:
+        return "No controller answered at " + address;
+    case RefusalKind::SeveralInterfaces: {
+        std::string labels;
+        for (const BroadcastInterface& entry : refusal.interfaces)
+            labels += (labels.empty() ? "" : ", ") + LabelOf(names, entry);
+        return "Controllers answer at " + address + " on " + std::to_string(refusal.interfaces.size()) +
+               " interfaces (" + labels + "); choose one with " + choose;
+    }
+    case RefusalKind::CutShort:
+        return "the search of " + LabelOf(names, refusal.where) + " did not finish (the failure above), and it could list " +
+               address;
+    case RefusalKind::SeveralReplies: {
+        const std::string several = SeveralReplies(refusal.count, address, LabelOf(names, refusal.where));
+        if (request.kind == CommandKind::Reconfigure)
+            return several + "; each would get the one new address. Power them up one at a time and give each its "
+                             "address";
+        if (reader == Reader::Plan)
+            return several + "; a plan's line goes to one controller";
+        return several + "; --all sends the command to every one of them";
+    }
+    case RefusalKind::NewAddressTaken:
+        return "A controller already answers at " + address;
+    }
+    return "";
+}
+
+std::string After(double seconds) {
+    return SecondsOf(seconds) + " s";
+}
+
+}  // namespace
+
+const char* CommandName(CommandKind kind) {
+    switch (kind) {
+    case CommandKind::Reset: return "reset";
+    case CommandKind::FactoryDefaults: return "factory-defaults";
+    case CommandKind::Reconfigure: return "reconfigure";
+    }
+    return "";
+}
+
+std::string RefusalText(InterfaceNames& names, const CommandRequest& request, const Refusal& refusal, Reader reader) {
+    if (reader == Reader::Plan)
+        return RefusalWords(names, request, refusal, reader);
+    return RefusalWords(names, request, refusal, reader) + "; nothing was sent.";
+}
+
+int RefusalExit(const Refusal& refusal) {
+    switch (refusal.kind) {
+    case RefusalKind::NotFound:
+    case RefusalKind::SeveralInterfaces:
+    case RefusalKind::SeveralReplies:
+        return ExitNoTarget;
+    default:
+        return ExitFailure;
+    }
+}
+
+std::string NoteText(InterfaceNames& names, const CommandRequest& request, const Decision& decision) {
+    switch (decision.note) {
+    case DecisionNote::None:
+        return "";
+    case DecisionNote::Unchecked:
+        return "nothing was checked: the command goes without a search (--no-search)";
+    case DecisionNote::SeveralRepliesAll:
+        return SeveralReplies(decision.replies, AddressString(request.target), LabelOf(names, decision.via)) +
+               "; with --all, every one of them gets the command.";
+    }
+    return "";
+}
+
+std::string VerificationText(NetAddress newAddress, const Verification& verification) {
+    const std::string wanted = AddressString(newAddress);
+    switch (verification.seen) {
+    case AtNewAddress::TheTarget:
+        return "a controller answers at the new address " + wanted;
+    case AtNewAddress::Nobody:
+        return "no controller answered at the new address " + wanted;
+    case AtNewAddress::Several:
+        return std::to_string(verification.count) + " controllers answer at the new address " + wanted + ", not one";
+    case AtNewAddress::Another:
+        return "the controller at the new address " + wanted + " is a " + DeviceTexts(verification.found) +
+               ", not the " + DeviceTexts(verification.expected) + " that was sent the command";
+    }
+    return "";
+}
+
+std::string VerdictText(const Awaited& awaited, const std::string& lostWarning) {
+    const CommandRequest& request = awaited.request;
+    const WaitVerdict& verdict = awaited.verdict;
+    const std::string target = AddressString(request.target);
+    std::string text;
+    switch (verdict.kind) {
+    case OutcomeKind::Pending:
+    case OutcomeKind::Sent:
+        return "";
+    case OutcomeKind::SendFailed:
+        return "it could not be sent";
+    case OutcomeKind::Interrupted:
+        return "the wait was interrupted after " + After(verdict.seconds) + "; the command was sent";
+    case OutcomeKind::Back:
+        if (request.kind == CommandKind::Reset)
+            return target + " is back after " + After(verdict.seconds);
+        return target + " answers at " + verdict.answersAt + " after " + After(verdict.seconds);
+    case OutcomeKind::Answers:
+        return target + " answers at " + AddressString(request.values.address) + " after " + After(verdict.seconds);
+    case OutcomeKind::StillAnswers:
+        return target + " still answers; " +
+               (request.kind == CommandKind::Reset ? "the reset" : "the factory defaults") +
+               " may not have taken effect";
+    case OutcomeKind::Gone:
+        text = target + " went away and nothing with its model, version and revision answered " +
+               (request.kind == CommandKind::Reset ? "at it again " : "at its address or a new one ") + "within " +
+               After(verdict.seconds);
+        break;
+    case OutcomeKind::NotSeen:
+        text = VerificationText(request.values.address, verdict.verification) + " within " + After(verdict.seconds);
+        break;
+    }
+    if (verdict.repliesLost)
+        text += "; but replies were lost on the way (" + (lostWarning.empty() ? "the warning above" : lostWarning) +
+                "), and the controller's may be among them";
+    return text;
+}
+
+int VerdictExit(const WaitVerdict& verdict) {
+    switch (verdict.kind) {
+    case OutcomeKind::Pending:
+    case OutcomeKind::Back:
+    case OutcomeKind::Answers:
+    case OutcomeKind::Sent:
+        return ExitOk;
+    case OutcomeKind::StillAnswers:
+    case OutcomeKind::Gone:
+    case OutcomeKind::NotSeen:
+        return ExitNotAnswered;
+    case OutcomeKind::Interrupted:
+        return verdict.interruptedBy;
+    case OutcomeKind::SendFailed:
+        return ExitFailure;
+    }
+    return ExitFailure;
+}
+
+std::string NoInterfaceHint() {
+    return "no interface to search: none is up with an IPv4 address and a link. Check the cable and the "
+           "adapter's address; `scout-cli interfaces` lists what is there and why each is skipped";
+}
+
+std::vector<std::string> NothingAnsweredHints(InterfaceNames& names, const std::vector<BroadcastInterface>& searched,
+                                              const std::vector<bool>& cutShort, const std::vector<Reply>& rows) {
+    std::vector<std::string> hints;
+    for (std::size_t i = 0; i < searched.size(); ++i) {
+        if (i < cutShort.size() && cutShort[i])
+            continue;
+        bool answered = false;
+        for (const Reply& row : rows)
+            answered = answered || SameInterface(row.via, searched[i]);
+        if (answered)
+            continue;
+        const std::string name = InterfaceNameOf(names, searched[i]);
+        const std::string label = InterfaceLabel(name.c_str(), AddressString(searched[i].address).c_str());
+        hints.push_back("nothing answered on " + label + "; `scout-cli doctor --interface " +
+                        (name.empty() ? AddressString(searched[i].address) : SafeText(name.c_str())) +
+                        "` looks for the cause");
+    }
+    return hints;
+}
+
+std::string UnreachableAfterwardsHint(const NetPlatform& platform, const std::vector<BroadcastInterface>& interfaces,
+                                      NetAddress newAddress, NetAddress newMask) {
+    NetAddress subnet = 0;
+    int prefix = 0;
+    if (!LeavesEverySubnet(platform, interfaces, newAddress, newMask, &subnet, &prefix))
+        return "";
+    return "warning: " + AddressString(newAddress) + " lies outside the subnet of every interface of this workstation: "
+           "after the command it reaches the controller only with a route to " + AddressString(subnet) + "/" +
+           std::to_string(prefix) + " or a second address there";
+}
+
+std::string FileErrorText(const FileError& error) {
+    switch (error.fault) {
+    case FileFault::None:
+        return "";
+    case FileFault::System:
+        return std::strerror(error.code);
+    case FileFault::Link:
+        return "it is a symbolic link (a record is written only into a file of its own)";
+    case FileFault::NotRegular:
+        return "it is no regular file";
+    case FileFault::Folder:
+        return "it is a folder";
+    case FileFault::OtherOwner:
+        return "it belongs to another user (uid " + std::to_string(error.owner) + ")";
+    case FileFault::UnsafeFolder:
+        return "its folder " + SafeText(error.folder.c_str()) + " belongs to another user, or others may write to it";
+    case FileFault::Missing:
+        return "there is no such file";
+    }
+    return "";
+}
+
+std::string CannotWriteRecord(const std::string& path, const FileError& error) {
+    return "cannot write the record of changes " + SafeText(path.c_str()) + ": " + FileErrorText(error);
+}
+
+}  // namespace scout::cli

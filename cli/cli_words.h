@@ -1,0 +1,65 @@
+// scout-cli's words for what the rules below it decide (ops/): why a command
+// may not go and what goes with it, what the wait after it saw, where a new
+// address will not be reached, why a file could not be read or written; and
+// the exit status each stands for. Its option names live here, nowhere in
+// ops/. The man page and the operator's guide quote these texts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_search.h"
+#include "ops/await.h"
+#include "ops/command.h"
+#include "ops/record.h"
+
+namespace scout::cli {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailure = 1;         // a failure reported, a check refused, a send failed
+constexpr int ExitUsage = 2;
+constexpr int ExitNotAnswered = 3;     // the command's effect was not seen
+constexpr int ExitNoTarget = 4;        // the target answered nowhere, ambiguously, or more than once
+constexpr int ExitSentUnreported = 5;  // the command went out, but its result could not be written
+constexpr int ExitNoAddressLeft = 6;   // commission: the range had no free address for a controller
+
+// The command's name, as scout-cli and a plan's action column name it.
+const char* CommandName(CommandKind kind);
+
+// Who reads a refusal: a command's line ("...; nothing was sent."), or a line
+// of a plan (which names the interface in its column, and says once that
+// nothing was sent).
+enum class Reader { Command, Plan };
+std::string RefusalText(InterfaceNames& names, const CommandRequest& request, const Refusal& refusal,
+                        Reader reader = Reader::Command);
+int RefusalExit(const Refusal& refusal);
+// What is said with a command that goes ("" for nothing).
+std::string NoteText(InterfaceNames& names, const CommandRequest& request, const Decision& decision);
+
+// What the last look shows at a reconfigure's new address.
+std::string VerificationText(NetAddress newAddress, const Verification& verification);
+// What the wait saw ("10.1.0.21 is back after 0.8 s"); with lost replies it
+// says that the controller's may be among them, the warning pointed to as
+// "(the warning above)" or, for the record, given in its place.
+std::string VerdictText(const Awaited& awaited, const std::string& lostWarning = "");
+int VerdictExit(const WaitVerdict& verdict);
+
+// With no broadcast interface at all.
+std::string NoInterfaceHint();
+
+// One line for each searched interface that listed no row, unless a failure
+// already cut its window short (and was said).
+std::vector<std::string> NothingAnsweredHints(InterfaceNames& names, const std::vector<BroadcastInterface>& searched,
+                                              const std::vector<bool>& cutShort, const std::vector<Reply>& rows);
+
+// A new address this workstation reaches afterwards only with a route or a
+// second address: the warning, or "".
+std::string UnreachableAfterwardsHint(const NetPlatform& platform, const std::vector<BroadcastInterface>& interfaces,
+                                      NetAddress newAddress, NetAddress newMask);
+
+// "No space left on device", "it is a symbolic link", ...
+std::string FileErrorText(const FileError& error);
+// "cannot write the record of changes PATH: why".
+std::string CannotWriteRecord(const std::string& path, const FileError& error);
+
+}  // namespace scout::cli

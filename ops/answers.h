@@ -1,0 +1,29 @@
+// Who answers at an address on an interface: the one question every rule asks
+// of what a search saw (a command's target, a new address that is taken, the
+// controller at its new address, a duplicate address in watch, the one new
+// controller at the factory address, the dialog's rows).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ops/reply.h"
+
+namespace scout::ops {
+
+// Every reply from address on the interface via, in the order listed.
+std::vector<const Reply*> AnswersAt(const std::vector<Reply>& rows, const std::string& address,
+                                    const BroadcastInterface& via);
+std::vector<const Reply*> AnswersAt(const std::vector<Reply>& rows, NetAddress address, const BroadcastInterface& via);
+
+// The interfaces on which address answers, each once, in the order listed.
+std::vector<BroadcastInterface> InterfacesAnswering(const std::vector<Reply>& rows, const std::string& address);
+
+// The same model, version and revision: the same controller as far as its
+// replies tell.
+bool SameTexts(const Reply& a, const Reply& b);
+
+// Every address that answers on the interface (or on any, where via is null).
+std::vector<NetAddress> AnsweringAddresses(const std::vector<Reply>& rows, const BroadcastInterface* via = nullptr);
+
+}  // namespace scout::ops

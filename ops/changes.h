@@ -1,0 +1,37 @@
+// What changed from one search to the next, for a watch (and the wait of
+// commission): the controllers that appeared, those gone (missing from two
+// searches in a row), those answering at a known address with other texts,
+// and addresses that more than one controller answers at on one interface
+// (and when that ends). Pure, over the rows each search listed.
+#pragma once
+
+#include <vector>
+
+#include "ops/reply.h"
+
+namespace scout::ops {
+
+enum class ChangeKind { Appeared, Gone, Changed, Duplicate, DuplicateEnded };
+
+struct Change {
+    ChangeKind kind = ChangeKind::Appeared;
+    Reply row;      // as the search saw it (as last seen, for Gone)
+    int count = 1;  // Duplicate: how many answer there
+};
+
+// The controllers known so far, by address and interface.
+struct KnownController {
+    Reply row;
+    int misses = 0;          // searches in a row that did not list it
+    bool duplicate = false;  // more than one answers there
+};
+struct WatchState {
+    std::vector<KnownController> known;
+};
+
+// The changes one search brings; failed lists the interfaces whose window a
+// failure cut short (their controllers are not counted missing).
+std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& rows,
+                                  const std::vector<BroadcastInterface>& failed);
+
+}  // namespace scout::ops

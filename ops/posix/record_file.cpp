@@ -1,0 +1,198 @@
+// Where the record of changes lives on Linux, and what it says of the time,
+// this machine and its user.
+#include "ops/record.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+namespace scout::ops {
+namespace {
+
+FileError Failed(FileFault fault, int code = 0) {
+    FileError error;
+    error.fault = fault;
+    error.code = code != 0 ? code : EIO;
+    return error;
+}
+
+// Whether the folder (its nearest part that exists) is the effective
+// user's, or the system's: a folder of another user's is not, whoever set
+// $HOME or $XDG_STATE_HOME to it.
+bool OwnFolder(const std::string& path) {
+    std::string folder = path;
+    struct stat st{};
+    while (::stat(folder.c_str(), &st) != 0) {
+        const std::string up = FolderOf(folder);
+        if (up == folder)
+            return false;
+        folder = up;
+    }
+    return st.st_uid == ::geteuid() || st.st_uid == 0;
+}
+
+// The folder a record may be written in: the effective user's or the
+// system's, and, where others may write to it, with the sticky bit (as /tmp).
+FileError CheckFolder(const std::string& folder) {
+    struct stat st{};
+    if (::stat(folder.c_str(), &st) != 0)
+        return Failed(FileFault::System, errno);
+    const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0;
+    if ((st.st_uid != ::geteuid() && st.st_uid != 0) || othersWrite) {
+        FileError error = Failed(FileFault::UnsafeFolder);
+        error.folder = folder;
+        return error;
+    }
+    return FileError{};
+}
+
+FileError CheckOwnRegularFile(int fd) {
+    struct stat st{};
+    if (::fstat(fd, &st) != 0)
+        return Failed(FileFault::System, errno);
+    if (S_ISDIR(st.st_mode))
+        return Failed(FileFault::Folder);
+    if (!S_ISREG(st.st_mode))
+        return Failed(FileFault::NotRegular);
+    if (st.st_uid != ::geteuid()) {
+        FileError error = Failed(FileFault::OtherOwner);
+        error.owner = st.st_uid;
+        return error;
+    }
+    return FileError{};
+}
+
+// One write of the whole text at the end of the locked file, after a line
+// end where the file does not end in one; a write that is cut short, or that
+// does not reach the disk, is undone.
+FileError WriteWhole(int fd, const std::string& text) {
+    struct stat st{};
+    if (::fstat(fd, &st) != 0)
+        return Failed(FileFault::System, errno);
+    const off_t before = st.st_size;
+    std::string out;
+    char last = '\n';
+    if (before > 0 && ::pread(fd, &last, 1, before - 1) == 1 && last != '\n')
+        out = "\n";
+    out += text;
+    ssize_t written = 0;
+    do
+        written = ::write(fd, out.data(), out.size());
+    while (written < 0 && errno == EINTR);
+    int code = written < 0 ? errno : static_cast<std::size_t>(written) != out.size() ? ENOSPC : 0;
+    if (code == 0 && ::fdatasync(fd) != 0 && errno != EINVAL)
+        code = errno;
+    if (code == 0)
+        return FileError{};
+    if (::ftruncate(fd, before) != 0) {
+        // the file keeps what was written of it; the reader names that line
+    }
+    return Failed(FileFault::System, code);
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string DefaultRecordPath() {
+    // The record is the effective user's own: a $XDG_STATE_HOME or $HOME of
+    // another user's (root run with a user's environment) is not used, and
+    // the password database names the home folder instead.
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/' && OwnFolder(state))
+        return std::string(state) + "/ethernet-scout/commands.jsonl";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/' || !OwnFolder(home)) {
+        const passwd* entry = ::getpwuid(::geteuid());
+        home = entry != nullptr ? entry->pw_dir : "/";
+    }
+    return std::string(home) + "/.local/state/ethernet-scout/commands.jsonl";
+}
+
+FileError AppendRecordText(const std::string& path, const std::string& text) {
+    if (!MakeParentFolder(path))
+        return Failed(FileFault::System, errno);
+    if (const FileError folder = CheckFolder(FolderOf(path)); folder.fault != FileFault::None)
+        return folder;
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return Failed(errno == ELOOP ? FileFault::Link : errno == EISDIR ? FileFault::Folder : FileFault::System,
+                      errno);
+    FileError error = CheckOwnRegularFile(fd);
+    if (error.fault == FileFault::None && ::flock(fd, LOCK_EX) != 0)
+        error = Failed(FileFault::System, errno);
+    if (error.fault == FileFault::None)
+        error = WriteWhole(fd, text);
+    ::close(fd);
+    return error;
+}
+
+FileError OpenRegularFile(const std::string& path, std::FILE** file) {
+    *file = nullptr;
+    // Not blocking: a FIFO with no writer would hold the open for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Failed(errno == ENOENT ? FileFault::Missing : FileFault::System, errno);
+    struct stat st{};
+    FileError error;
+    if (::fstat(fd, &st) != 0)
+        error = Failed(FileFault::System, errno);
+    else if (S_ISDIR(st.st_mode))
+        error = Failed(FileFault::Folder);
+    else if (!S_ISREG(st.st_mode))
+        error = Failed(FileFault::NotRegular);
+    if (error.fault == FileFault::None && ::fcntl(fd, F_SETFL, 0) == 0)
+        *file = ::fdopen(fd, "rb");
+    if (*file == nullptr) {
+        if (error.fault == FileFault::None)
+            error = Failed(FileFault::System, errno);
+        ::close(fd);
+    }
+    return error;
+}
+
+std::string LocalTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    // ISO 8601's zone has a colon: +0100 becomes +01:00.
+    std::string iso = text;
+    if (iso.size() >= 5)
+        iso.insert(iso.size() - 2, ":");
+    return iso;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+std::string UserName() {
+    const passwd* entry = ::getpwuid(::geteuid());
+    return entry != nullptr ? entry->pw_name : std::to_string(::geteuid());
+}
+
+bool MakeParentFolder(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
+    }
+    errno = 0;
+    return true;
+}
+
+}  // namespace scout::ops
