@@ -129,25 +129,38 @@ void ReportSettingsNotSaved(const SearchFrontEnd& frontEnd, const NetPlatform& p
     ReportError(frontEnd, "Unable to save the address settings. %s.", description);
 }
 
-void ReportReconfigureRefusal(const SearchFrontEnd& frontEnd, ReconfigureRefusal refusal, NetAddress address,
-                              NetAddress interfaceAddress) {
+void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal, NetAddress address,
+                          NetAddress interfaceAddress, int prefix) {
     char addressText[AddressTextCapacity];
     char interfaceText[AddressTextCapacity];
     FormatAddress(address, addressText, sizeof addressText);
     FormatAddress(interfaceAddress, interfaceText, sizeof interfaceText);
     switch (refusal) {
-    case ReconfigureRefusal::TargetListedTwice:
+    case CommandRefusal::TargetListedTwice:
         ReportError(frontEnd,
                     "The IP address %s is listed more than once on the interface %s: several controllers answer "
                     "there, or one answers twice, and each would get the new address. Power them up one at a time.",
                     addressText, interfaceText);
         return;
-    case ReconfigureRefusal::NewAddressListed:
+    case CommandRefusal::NewAddressListed:
         ReportError(frontEnd, "The IP address %s is already used by a controller listed on the interface %s.",
                     addressText, interfaceText);
         return;
-    case ReconfigureRefusal::NewAddressOwn:
+    case CommandRefusal::NewAddressOwn:
         ReportError(frontEnd, "The IP address %s is an address of this workstation.", addressText);
+        return;
+    case CommandRefusal::TargetOwn:
+        ReportError(frontEnd, "The IP address %s is an address of this workstation, not a controller's.",
+                    addressText);
+        return;
+    case CommandRefusal::SubnetEdge:
+        ReportError(frontEnd,
+                    "The IP address %s is the network or broadcast address of the subnet of the interface %s/%d; no "
+                    "controller can hold it.",
+                    addressText, interfaceText, prefix);
+        return;
+    case CommandRefusal::TargetNotListed:
+        ReportError(frontEnd, "No controller is listed at %s on the interface %s.", addressText, interfaceText);
         return;
     }
 }

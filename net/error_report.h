@@ -66,14 +66,18 @@ void FormatFieldRefusal(FieldRefusal refusal, char* message, std::size_t capacit
 // OK could write the address settings nowhere: "Unable to save the address settings. %s."
 void ReportSettingsNotSaved(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code);
 
-// Why the dialog refuses a Reconfigure IP with what its list already shows.
-enum class ReconfigureRefusal {
+// Why the dialog refuses a command with what its list already shows.
+enum class CommandRefusal {
     TargetListedTwice,   // "The IP address %s is listed more than once on the interface %s: ..."
     NewAddressListed,    // "The IP address %s is already used by a controller listed on the interface %s."
     NewAddressOwn,       // "The IP address %s is an address of this workstation."
+    TargetOwn,           // "The IP address %s is an address of this workstation, not a controller's."
+    SubnetEdge,          // "The IP address %s is the network or broadcast address of the subnet of ..."
+    TargetNotListed,     // "No controller is listed at %s on the interface %s."
 };
-void ReportReconfigureRefusal(const SearchFrontEnd& frontEnd, ReconfigureRefusal refusal, NetAddress address,
-                              NetAddress interfaceAddress);
+// prefix: the interface's prefix length, for SubnetEdge.
+void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal, NetAddress address,
+                          NetAddress interfaceAddress, int prefix = -1);
 
 // Why an interface is not searched, as the operator reads it ("no carrier").
 const char* SkipReasonText(SkipReason reason);

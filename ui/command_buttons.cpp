@@ -3,15 +3,27 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "app/resource.h"
 #include "net/address.h"
 #include "net/controller_commands.h"
 #include "net/controller_search.h"
 #include "net/error_report.h"
+#include "ops/command.h"
 #include "ui/result_list.h"
 
 namespace scout::ui {
 namespace {
+
+using ops::CommandKind;
+using ops::CommandRequest;
+using ops::Decision;
+using ops::Looked;
+using ops::Refusal;
+using ops::RefusalKind;
+using ops::Reply;
+using ops::Subject;
 
 // The controller of the selected row, as the search wrote its address, and
 // the interface that read it. A click on the empty part of the list arms the
@@ -42,80 +54,103 @@ bool ReadReconfigureFields(HWND dialog, const SearchFrontEnd& list, ReconfigureV
     return false;
 }
 
-// How many rows list address on the interface.
-int CountListed(NetAddress address, NetAddress interfaceAddress) {
-    const int rows = static_cast<int>(SendMessageA(g_resultList, LVM_GETITEMCOUNT, 0, 0));
-    int count = 0;
-    for (int row = 0; row < rows; ++row) {
-        const ListedRow listed = ReadListedRow(row);
-        NetAddress parsed = 0;
-        if (listed.interfaceAddress == interfaceAddress && ParseDottedAddress(listed.address, &parsed) &&
-            parsed == address)
-            ++count;
-    }
-    return count;
-}
-
-bool IsOwnAddress(const NetPlatform& platform, NetAddress address) {
+// The workstation as the list shows it, as the decision sees it: the rows
+// that the selected row's interface listed, and every address of this
+// workstation. The interface is found again by its address for its index
+// (its prefix is asked by it); where it is gone, it keeps the address alone.
+Looked ListedLook(const NetPlatform& platform, NetAddress interfaceAddress, BroadcastInterface* via) {
+    Looked looked;
+    *via = BroadcastInterface{interfaceAddress, 0};
     InterfaceTable table;
     int code = 0;
-    bool own = false;
     if (platform.loadInterfaces(platform.context, &table, &code) == TableStatus::Ok) {
+        looked.ownAddresses = ops::OwnAddresses(table);
         for (std::size_t i = 0; i < table.count; ++i)
-            own = own || table.entries[i].address == address;
-        for (std::size_t i = 0; i < table.skippedCount; ++i)
-            own = own || table.skipped[i].entry.address == address;
+            if (table.entries[i].address == interfaceAddress)
+                *via = table.entries[i];
     }
     platform.releaseInterfaces(platform.context, &table);
-    return own;
+    looked.searched = {*via};
+    looked.cutShort = {false};
+    const int rows = static_cast<int>(SendMessageA(g_resultList, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        const ListedRow listed = ReadListedRow(row);
+        if (listed.interfaceAddress != interfaceAddress)
+            continue;
+        Reply reply;
+        std::snprintf(reply.address, sizeof reply.address, "%s", listed.address);
+        reply.via = *via;
+        looked.rows.push_back(reply);
+    }
+    return looked;
 }
 
-// With what the list already shows: a reconfigure that would give several
-// controllers one address, or a controller an address that another one or
-// this workstation holds, is refused with one message, and nothing is sent.
-bool ReconfigureRefused(const NetPlatform& platform, const SearchFrontEnd& list, NetAddress target,
-                        const BroadcastInterface& via, NetAddress newAddress) {
-    if (CountListed(target, via.address) > 1) {
-        ReportReconfigureRefusal(list, ReconfigureRefusal::TargetListedTwice, target, via.address);
-        return true;
+// The dialog's message for a refusal, nothing sent.
+void ReportRefusal(const SearchFrontEnd& list, const Refusal& refusal, NetAddress interfaceAddress) {
+    switch (refusal.kind) {
+    case RefusalKind::SeveralReplies:
+        ReportCommandRefusal(list, CommandRefusal::TargetListedTwice, refusal.address, interfaceAddress);
+        return;
+    case RefusalKind::NewAddressTaken:
+        ReportCommandRefusal(list, CommandRefusal::NewAddressListed, refusal.address, interfaceAddress);
+        return;
+    case RefusalKind::OwnAddress:
+        ReportCommandRefusal(list,
+                             refusal.subject == Subject::Target ? CommandRefusal::TargetOwn
+                                                                : CommandRefusal::NewAddressOwn,
+                             refusal.address, interfaceAddress);
+        return;
+    case RefusalKind::SubnetEdge:
+        ReportCommandRefusal(list, CommandRefusal::SubnetEdge, refusal.address, interfaceAddress, refusal.prefix);
+        return;
+    default:  // the selected row's interface listed it, and only that interface is looked at
+        ReportCommandRefusal(list, CommandRefusal::TargetNotListed, refusal.address, interfaceAddress);
+        return;
     }
-    if (newAddress != target && CountListed(newAddress, via.address) > 0) {
-        ReportReconfigureRefusal(list, ReconfigureRefusal::NewAddressListed, newAddress, via.address);
-        return true;
-    }
-    if (IsOwnAddress(platform, newAddress)) {
-        ReportReconfigureRefusal(list, ReconfigureRefusal::NewAddressOwn, newAddress, via.address);
-        return true;
-    }
-    return false;
+}
+
+// Whether the command may go, by the rule scout-cli follows too, over what
+// the list shows; a refusal is reported. A reset goes to every controller
+// that answers at the address, as the one datagram reaches them all.
+bool Decided(const NetPlatform& platform, const SearchFrontEnd& list, const CommandRequest& request,
+             NetAddress interfaceAddress, BroadcastInterface* via) {
+    const Looked looked = ListedLook(platform, interfaceAddress, via);
+    const Decision decision = ops::DecideCommand(platform, request, looked);
+    if (!decision.send)
+        ReportRefusal(list, decision.refusal, interfaceAddress);
+    return decision.send;
 }
 
 }  // namespace
 
 void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const SearchFrontEnd& list) {
     NetAddress target = 0;
-    BroadcastInterface via{};
-    if (!SelectedTarget(&target, &via))
+    BroadcastInterface listedBy{};
+    if (!SelectedTarget(&target, &listedBy))
         return;
-    bool sent = false;
+    CommandRequest request;
+    request.target = target;
+    request.all = true;
     switch (id) {
-    case IDC_POWER_ON_RESET:
-        sent = SendResetCommand(platform, list, via, target, false);
-        break;
-    case IDC_FACTORY_DEFAULTS:
-        sent = SendResetCommand(platform, list, via, target, true);
-        break;
-    case IDC_RECONFIGURE_IP: {
-        ReconfigureValues values;
-        if (!ReadReconfigureFields(dialog, list, &values) ||
-            ReconfigureRefused(platform, list, target, via, values.address))
+    case IDC_POWER_ON_RESET: request.kind = CommandKind::Reset; break;
+    case IDC_FACTORY_DEFAULTS: request.kind = CommandKind::FactoryDefaults; break;
+    case IDC_RECONFIGURE_IP:
+        request.kind = CommandKind::Reconfigure;
+        if (!ReadReconfigureFields(dialog, list, &request.values))
             return;
-        sent = SendReconfigureCommand(platform, list, via, target, values.address, values.mask, values.gateway);
         break;
-    }
     default:
         return;
     }
+    BroadcastInterface via{};
+    if (!Decided(platform, list, request, listedBy.address, &via))
+        return;
+    const ReconfigureValues& values = request.values;
+    const bool sent = request.kind == CommandKind::Reconfigure
+                          ? SendReconfigureCommand(platform, list, via, target, values.address, values.mask,
+                                                   values.gateway)
+                          : SendResetCommand(platform, list, via, target,
+                                             request.kind == CommandKind::FactoryDefaults);
     // A command that did not go out was reported; waiting and searching would
     // look like success.
     if (!sent)

@@ -97,14 +97,16 @@ TEST_F(CommandButtons, PowerOnResetSendsThenWaitsThenSearchesAgain) {
     const int searchesBefore = world.searches;
     Press(dialog, IDC_POWER_ON_RESET);
 
-    const std::vector<std::string> command = {"link 10.0.0.1", "open", "broadcast", "bind 10.0.0.1:65513",
+    // The interfaces read for the decision (this workstation's addresses), then the command.
+    const std::vector<std::string> command = {"load",       "release", "link 10.0.0.1",
+                                              "open",       "broadcast", "bind 10.0.0.1:65513 if2",
                                               "send 255.255.255.255:65515", "close", "sleep 5000", "load"};
     ASSERT_GE(world.log.size(), command.size());
-    EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 8), command);
+    EXPECT_EQ(std::vector<std::string>(world.log.begin(), world.log.begin() + 10), command);
     ASSERT_EQ(world.sent.size(), 2u) << "the reset, then the query of the new search";
     EXPECT_EQ(world.sent[0], ResetBytes(Second, false)) << "the selected row's controller is the target";
     EXPECT_TRUE(busyDuringWait);
-    EXPECT_EQ(world.searches, searchesBefore + 1);
+    EXPECT_EQ(world.searches, searchesBefore + 2) << "the decision's reading, then the search";
 
     // Ready again: the list refilled, the selection gone, the group disabled.
     EXPECT_TRUE(Enabled(dialog, IDC_SEARCH));
@@ -185,8 +187,8 @@ TEST_F(CommandButtons, TheCommandLeavesByTheInterfaceThatListedTheRow) {
                        {other, 10, First, test::ReplyBytes(0x1A2B, "1.2", "B")}};
     const HWND dialog = SearchedAndArmed(1);
     Press(dialog, IDC_POWER_ON_RESET);
-    ASSERT_GE(world.log.size(), 4u);
-    EXPECT_EQ(world.log[3], "bind 10.2.0.1:65513");
+    ASSERT_GE(world.log.size(), 6u);
+    EXPECT_EQ(world.log[5], "bind 10.2.0.1:65513 if3");
     ASSERT_FALSE(world.sent.empty());
     EXPECT_EQ(world.sent[0], ResetBytes(First, false));
     DestroyWindow(dialog);
@@ -245,7 +247,7 @@ TEST_F(CommandButtons, ACommandThatCouldNotBeSentIsReportedAndNothingFollows) {
     EXPECT_EQ(texts, std::vector<std::string>{"Error attempting to bind to socket for address 10.0.0.1. description of 98."});
     EXPECT_EQ(world.sent.size(), sentBefore) << "nothing went out";
     EXPECT_EQ(test::CountLog(world, "sleep 5000"), 0);
-    EXPECT_EQ(test::CountLog(world, "load"), 0) << "no search after a command that was not sent";
+    EXPECT_EQ(test::CountLog(world, "load"), 1) << "the decision's reading alone: no search after a command that was not sent";
     EXPECT_EQ(rowsAfter, 2);
     EXPECT_TRUE(ready);
 }
@@ -288,6 +290,10 @@ const Refusal Refusals[] = {
     {"10.0.0.6", "255.255.255.0", "0.0.0.0",
      "The IP address 10.0.0.6 is already used by a controller listed on the interface 10.0.0.1."},
     {"10.0.0.1", "255.255.255.0", "0.0.0.0", "The IP address 10.0.0.1 is an address of this workstation."},
+    // A host address with the mask typed, but the edge of the interface's own subnet.
+    {"10.0.0.255", "255.255.0.0", "0.0.0.0",
+     "The IP address 10.0.0.255 is the network or broadcast address of the subnet of the interface 10.0.0.1/24; no "
+     "controller can hold it."},
 };
 
 // Several replies from the selected row's address on its interface: several
@@ -316,6 +322,38 @@ TEST_F(CommandButtons, ReconfigureOfAnAddressListedTwiceIsRefused) {
                     "answer there, or one answers twice, and each would get the new address. Power them up one at a "
                     "time.");
     EXPECT_EQ(sent, 0u);
+}
+
+// A row listed at this workstation's own address (its own reply, as a
+// misconfigured bench can give): no button sends anything to it.
+TEST_F(CommandButtons, ARowAtTheWorkstationsOwnAddressIsRefusedByEveryButton) {
+    world.datagrams.push_back({Interface, 30, Interface, test::ReplyBytes(0x1A2B, "1.2", "B")});
+    std::vector<std::string> texts;
+    std::vector<std::size_t> sent;
+    test::RunModalWith([&](HWND dialog) {
+        for (const int id : {IDC_POWER_ON_RESET, IDC_FACTORY_DEFAULTS, IDC_RECONFIGURE_IP}) {
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SEARCH, BN_CLICKED), 0);
+            const int rows = static_cast<int>(SendMessageA(ui::g_resultList, LVM_GETITEMCOUNT, 0, 0));
+            for (int row = 0; row < rows; ++row)
+                if (ItemText(ui::g_resultList, row, 0) == "10.0.0.1")
+                    SelectRow(ui::g_resultList, row);
+            ClickList(dialog);
+            SetFields(dialog, "10.0.0.9", "255.255.255.0", "0.0.0.0");
+            world.sent.clear();
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+            const HWND box = test::WaitForWindow("Scout Error");
+            texts.push_back(box != nullptr ? test::MessageBoxText(box) : "(no report)");
+            if (box != nullptr)
+                test::CloseMessageBox(box);
+            for (int i = 0; i < 1000 && ui::DialogBusy(); ++i)
+                Sleep(10);
+            sent.push_back(world.sent.size());
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    const std::string refused = "The IP address 10.0.0.1 is an address of this workstation, not a controller's.";
+    EXPECT_EQ(texts, std::vector<std::string>(3, refused));
+    EXPECT_EQ(sent, std::vector<std::size_t>(3, 0));
 }
 
 TEST_F(CommandButtons, RefusedFieldsAreReportedAndNothingIsSent) {
