@@ -10,6 +10,7 @@
 // caller depends on fetching a last error in the right order.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,6 +56,37 @@ struct ReversePathFilter {
     int mode = 0;
     bool hostWide = false;
     bool readPast = false;
+};
+
+// A link-layer (Ethernet) address.
+using MacAddress = std::array<std::uint8_t, 6>;
+
+// How this workstation asks the link whether a host holds an address.
+enum class NeighbourWay {
+    None,    // it cannot (the platform has no way, or the way failed)
+    Probe,   // an ARP probe of its own (sender address 0.0.0.0), read at the link layer
+    System,  // a datagram that makes the system resolve the address; its neighbour table says
+};
+
+// What the link said about an address since the asking began.
+enum class NeighbourAnswer {
+    Holder,       // a host answered: its MAC
+    Nobody,       // nothing answered
+    OlderEntry,   // the system holds an entry from before (its MAC) that has not answered again
+    OffLink,      // the address is outside the interface's subnet: only a probe asks there
+    Unsupported,  // the system cannot be asked (the code says why, where it has one)
+    Failed,       // the asking failed (the code)
+};
+
+// One asking in progress: what askNeighbour began, for readNeighbour.
+struct NeighbourAsking {
+    NeighbourWay way = NeighbourWay::None;
+    BroadcastInterface via{};
+    NetAddress address = 0;
+    SocketHandle socket = -1;     // the probe's link-layer socket, open until read
+    std::uint32_t since = 0;      // the clock when it began
+    NeighbourAnswer early = NeighbourAnswer::Nobody;  // way None: why
+    int code = 0;
 };
 
 enum class TableStatus {
@@ -154,6 +186,15 @@ struct NetPlatform {
     // holds the platform's code for errorText.
     TableStatus (*loadInterfaces)(void* context, InterfaceTable* table, int* errorCode);
     void (*releaseInterfaces)(void* context, InterfaceTable* table);
+
+    // Asks the link of via whether a host holds address (before a controller
+    // is given it): by a probe where this process may send one, else, for an
+    // address of via's subnet (onLink), by the system's own resolution. Never
+    // blocks; readNeighbour, once the link had time to answer, says what did
+    // and ends the asking. Null where the platform cannot ask at all.
+    void (*askNeighbour)(void* context, const BroadcastInterface& via, NetAddress address, bool onLink,
+                         NeighbourAsking* asking);
+    NeighbourAnswer (*readNeighbour)(void* context, NeighbourAsking* asking, MacAddress* mac);
 };
 
 // The four columns of the result list, in the order the list shows them; each

@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include "net/posix/link_listener.h"
+#include "net/posix/neighbour.h"
 
 namespace scout {
 namespace {
@@ -476,6 +477,8 @@ const NetPlatform g_platform = {
     .reversePathDrops = ReversePathDrops,
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
+    .askNeighbour = AskNeighbour,
+    .readNeighbour = ReadNeighbour,
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // NetPlatform over Winsock 2, the IP Helper forwarding table and the multimedia clock.
 #include <winsock2.h>
+#include <ws2ipdef.h>
 #include <windows.h>
 #include <iphlpapi.h>
 #include <mmsystem.h>
@@ -184,6 +185,86 @@ void Sleep(void*, std::uint32_t milliseconds) {
 
 // The adapter's friendly name ("Ethernet 2", "Wi-Fi") and the prefix of its
 // address, from the adapter list by the forwarding table's interface index.
+// Windows resolves an address for a datagram to it: an empty one to the
+// discard port, from the interface's address. Its neighbour table (Vista and
+// later: GetIpNetTable2, looked up at run time) then says who answered.
+void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool onLink, NeighbourAsking* asking) {
+    *asking = NeighbourAsking{};
+    asking->via = via;
+    asking->address = address;
+    asking->since = ::timeGetTime();
+    if (!onLink) {
+        asking->early = NeighbourAnswer::OffLink;
+        return;
+    }
+    const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        asking->code = ::WSAGetLastError();
+        asking->early = NeighbourAnswer::Failed;
+        return;
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = via.address;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = ::htons(9);
+    to.sin_addr.s_addr = address;
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
+        ::sendto(s, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR) {
+        asking->code = ::WSAGetLastError();
+        asking->early = NeighbourAnswer::Failed;
+    } else {
+        asking->way = NeighbourWay::System;
+    }
+    ::closesocket(s);
+}
+
+using GetTableFunction = NETIO_STATUS(WINAPI*)(ADDRESS_FAMILY, PMIB_IPNET_TABLE2*);
+using FreeTableFunction = VOID(WINAPI*)(PVOID);
+
+NeighbourAnswer ReadNeighbour(void*, NeighbourAsking* asking, MacAddress* mac) {
+    if (asking->way != NeighbourWay::System)
+        return asking->early;
+    const HMODULE helper = ::GetModuleHandleA("iphlpapi.dll");
+    const auto getTable = helper == nullptr ? nullptr
+                                            : reinterpret_cast<GetTableFunction>(
+                                                  reinterpret_cast<void*>(::GetProcAddress(helper, "GetIpNetTable2")));
+    const auto freeTable = helper == nullptr ? nullptr
+                                             : reinterpret_cast<FreeTableFunction>(
+                                                   reinterpret_cast<void*>(::GetProcAddress(helper, "FreeMibTable")));
+    if (getTable == nullptr || freeTable == nullptr) {
+        asking->code = ERROR_NOT_SUPPORTED;
+        return NeighbourAnswer::Unsupported;
+    }
+    MIB_IPNET_TABLE2* table = nullptr;
+    const NETIO_STATUS status = getTable(AF_INET, &table);
+    if (status != NO_ERROR) {
+        asking->code = static_cast<int>(status);
+        return NeighbourAnswer::Failed;
+    }
+    NeighbourAnswer answer = NeighbourAnswer::Nobody;
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+        const MIB_IPNET_ROW2& row = table->Table[i];
+        if (row.InterfaceIndex != asking->via.index || row.Address.Ipv4.sin_addr.s_addr != asking->address ||
+            row.PhysicalAddressLength != 6)
+            continue;
+        // An entry still resolving has no MAC yet (Wine shows it as zeros).
+        static const UCHAR none[6] = {};
+        if (std::memcmp(row.PhysicalAddress, none, 6) == 0)
+            continue;
+        std::memcpy(mac->data(), row.PhysicalAddress, 6);
+        // Reachable: confirmed within the system's reachable time (by this
+        // asking, or seconds before); stale, delay, probe: from before.
+        if (row.State == NlnsPermanent || row.State == NlnsReachable)
+            answer = NeighbourAnswer::Holder;
+        else if (row.State == NlnsStale || row.State == NlnsDelay || row.State == NlnsProbe)
+            answer = NeighbourAnswer::OlderEntry;
+    }
+    freeTable(table);
+    return answer;
+}
+
 bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails* details) {
     *details = InterfaceDetails{};
     IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
@@ -297,6 +378,8 @@ const NetPlatform g_platform = {
     .reversePathDrops = nullptr,
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
+    .askNeighbour = AskNeighbour,
+    .readNeighbour = ReadNeighbour,
 };
 
 }  // namespace

@@ -267,6 +267,32 @@ void Show(void* context, const char* text) {
 
 }  // namespace
 
+void AskNeighbour(void* context, const BroadcastInterface& via, NetAddress address, bool onLink,
+                  NeighbourAsking* asking) {
+    FakeWorld& world = W(context);
+    char text[AddressTextCapacity];
+    FormatAddress(address, text, sizeof text);
+    world.log.push_back(std::string("ask ") + text + " if" + std::to_string(via.index));
+    *asking = NeighbourAsking{};
+    asking->via = via;
+    asking->address = address;
+    asking->since = world.clock;
+    asking->way = world.probes ? NeighbourWay::Probe : onLink ? NeighbourWay::System : NeighbourWay::None;
+    asking->early = NeighbourAnswer::OffLink;
+}
+
+NeighbourAnswer ReadNeighbour(void* context, NeighbourAsking* asking, MacAddress* mac) {
+    if (asking->way == NeighbourWay::None)
+        return asking->early;
+    for (const FakeWorld::Neighbour& n : W(context).neighbours) {
+        if (n.index == asking->via.index && n.address == asking->address) {
+            *mac = n.mac;
+            return n.answer;
+        }
+    }
+    return NeighbourAnswer::Nobody;
+}
+
 NetPlatform MakeFakePlatform(FakeWorld* world) {
     return NetPlatform{
         .context = world,
@@ -291,6 +317,8 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .reversePathDrops = FilterDrops,
         .loadInterfaces = Load,
         .releaseInterfaces = Release,
+        .askNeighbour = AskNeighbour,
+        .readNeighbour = ReadNeighbour,
     };
 }
 

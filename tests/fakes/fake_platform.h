@@ -67,6 +67,18 @@ struct FakeWorld {
     std::vector<std::pair<std::uint32_t, ReversePathFilter>> filters;
     std::vector<std::uint64_t> filterReadings;
 
+    // The link's hosts, as asking for an address finds them (by interface
+    // index; anything else: Nobody). Without probes, an address off the
+    // interface's /24 is OffLink. Each asking is logged as "ask <address> if<n>".
+    struct Neighbour {
+        std::uint32_t index;
+        NetAddress address;
+        NeighbourAnswer answer;
+        MacAddress mac;
+    };
+    std::vector<Neighbour> neighbours;
+    bool probes = false;
+
     // What happened, in order: "open", "bind 10.0.0.1:65513 if2", "send", "waiting", "recv",
     // "close", "sleep 50", "report <text>", "clear", "release".
     std::vector<std::string> log;

@@ -1,0 +1,241 @@
+// Asking the link whether a host holds an address, on Linux (see neighbour.h).
+#include "net/posix/neighbour.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <linux/neighbour.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <net/ethernet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <netpacket/packet.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace scout {
+namespace {
+
+std::uint32_t Milliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint32_t>(now.tv_sec * 1000u + now.tv_nsec / 1000000);
+}
+
+bool MacOf(int fd, std::uint32_t index, MacAddress* mac) {
+    ifreq request{};
+    if (::if_indextoname(index, request.ifr_name) == nullptr || ::ioctl(fd, SIOCGIFHWADDR, &request) != 0)
+        return false;
+    std::memcpy(mac->data(), request.ifr_hwaddr.sa_data, mac->size());
+    return true;
+}
+
+// An ARP probe from a link-layer socket of the interface; false (and *code)
+// where this process may not open one or the probe could not be sent.
+bool SendProbe(const BroadcastInterface& via, NetAddress address, int* fd, int* code) {
+    *fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ARP));
+    if (*fd < 0) {
+        *code = errno;
+        return false;
+    }
+    sockaddr_ll link{};
+    link.sll_family = AF_PACKET;
+    link.sll_protocol = htons(ETH_P_ARP);
+    link.sll_ifindex = static_cast<int>(via.index);
+    MacAddress own{};
+    std::uint8_t packet[ArpPacketSize];
+    if (::bind(*fd, reinterpret_cast<const sockaddr*>(&link), sizeof link) != 0 || !MacOf(*fd, via.index, &own)) {
+        *code = errno;
+        ::close(*fd);
+        return false;
+    }
+    BuildArpProbe(own, address, packet);
+    link.sll_halen = 6;
+    std::memset(link.sll_addr, 0xFF, 6);
+    if (::sendto(*fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&link), sizeof link) < 0) {
+        *code = errno;
+        ::close(*fd);
+        return false;
+    }
+    return true;
+}
+
+// An empty datagram to the discard port: the kernel resolves the address first.
+int SendResolving(const BroadcastInterface& via, NetAddress address) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0)
+        return errno;
+    char name[IF_NAMESIZE] = {};
+    int code = 0;
+    if (::if_indextoname(via.index, name) == nullptr ||
+        ::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, name, static_cast<socklen_t>(std::strlen(name) + 1)) != 0)
+        code = errno;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    to.sin_addr.s_addr = address;
+    if (code == 0 && ::sendto(fd, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0)
+        code = errno;
+    ::close(fd);
+    return code;
+}
+
+NeighbourAnswer ReadProbe(NeighbourAsking* asking, MacAddress* mac) {
+    std::uint8_t packet[64];
+    NeighbourAnswer answer = NeighbourAnswer::Nobody;
+    for (;;) {
+        const ssize_t got = ::recv(static_cast<int>(asking->socket), packet, sizeof packet, 0);
+        if (got < 0)
+            break;
+        if (ArpFrom(packet, static_cast<std::size_t>(got), asking->address, mac)) {
+            answer = NeighbourAnswer::Holder;
+            break;
+        }
+    }
+    ::close(static_cast<int>(asking->socket));
+    asking->socket = -1;
+    return answer;
+}
+
+// The kernel's entry for the address on the interface, from a dump of its
+// neighbour table: its state and MAC.
+struct Entry {
+    bool found = false;
+    std::uint16_t state = 0;
+    bool hasMac = false;
+    MacAddress mac{};
+};
+
+void ReadEntry(const nlmsghdr* message, const NeighbourAsking& asking, Entry* entry) {
+    const auto* neighbour = static_cast<const ndmsg*>(NLMSG_DATA(message));
+    if (neighbour->ndm_family != AF_INET || neighbour->ndm_ifindex != static_cast<int>(asking.via.index))
+        return;
+    Entry seen;
+    bool same = false;
+    int left = static_cast<int>(RTM_PAYLOAD(message));
+    for (const rtattr* a = RTM_RTA(neighbour); RTA_OK(a, left); a = RTA_NEXT(a, left)) {
+        if (a->rta_type == NDA_DST && RTA_PAYLOAD(a) == 4)
+            same = std::memcmp(RTA_DATA(a), &asking.address, 4) == 0;
+        if (a->rta_type == NDA_LLADDR && RTA_PAYLOAD(a) == 6) {
+            seen.hasMac = true;
+            std::memcpy(seen.mac.data(), RTA_DATA(a), 6);
+        }
+    }
+    if (!same)
+        return;
+    seen.found = true;
+    seen.state = neighbour->ndm_state;
+    *entry = seen;
+}
+
+int DumpNeighbours(const NeighbourAsking& asking, Entry* entry) {
+    const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (fd < 0)
+        return errno;
+    struct {
+        nlmsghdr header;
+        ndmsg body;
+    } request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_GETNEIGH;
+    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    request.body.ndm_family = AF_INET;
+    if (::send(fd, &request, sizeof request, 0) < 0) {
+        const int code = errno;
+        ::close(fd);
+        return code;
+    }
+    alignas(nlmsghdr) char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0) {
+            const int code = got < 0 ? errno : EIO;
+            ::close(fd);
+            return code;
+        }
+        int left = static_cast<int>(got);
+        for (const auto* m = reinterpret_cast<const nlmsghdr*>(buffer); NLMSG_OK(m, left); m = NLMSG_NEXT(m, left)) {
+            if (m->nlmsg_type == NLMSG_DONE || m->nlmsg_type == NLMSG_ERROR) {
+                ::close(fd);
+                return 0;
+            }
+            if (m->nlmsg_type == RTM_NEWNEIGH)
+                ReadEntry(m, asking, entry);
+        }
+    }
+}
+
+NeighbourAnswer ReadSystem(NeighbourAsking* asking, MacAddress* mac) {
+    Entry entry;
+    asking->code = DumpNeighbours(*asking, &entry);
+    if (asking->code != 0)
+        return NeighbourAnswer::Failed;
+    if (!entry.found || !entry.hasMac || (entry.state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) != 0)
+        return NeighbourAnswer::Nobody;
+    *mac = entry.mac;
+    // Reachable: the host confirmed it within the kernel's reachable time (by
+    // this asking, or seconds before it); set by hand: the administrator says
+    // a host is there. Stale, delay, probe: an entry from before that has not
+    // answered again, and will not within the look.
+    if ((entry.state & (NUD_REACHABLE | NUD_PERMANENT)) != 0)
+        return NeighbourAnswer::Holder;
+    return NeighbourAnswer::OlderEntry;
+}
+
+}  // namespace
+
+void BuildArpProbe(const MacAddress& mac, NetAddress address, std::uint8_t* packet) {
+    const std::uint8_t head[8] = {0x00, 0x01, 0x08, 0x00, 6, 4, 0x00, 0x01};  // Ethernet, IPv4, request
+    std::memcpy(packet, head, sizeof head);
+    std::memcpy(packet + 8, mac.data(), 6);
+    std::memset(packet + 14, 0, 4 + 6);  // sender address 0.0.0.0, target MAC unknown
+    std::memcpy(packet + 24, &address, 4);
+}
+
+bool ArpFrom(const std::uint8_t* packet, std::size_t length, NetAddress address, MacAddress* sender) {
+    if (length < ArpPacketSize || packet[0] != 0x00 || packet[1] != 0x01 || packet[2] != 0x08 || packet[3] != 0x00 ||
+        packet[4] != 6 || packet[5] != 4 || packet[6] != 0x00 || (packet[7] != 1 && packet[7] != 2))
+        return false;
+    if (std::memcmp(packet + 14, &address, 4) != 0)
+        return false;
+    std::memcpy(sender->data(), packet + 8, 6);
+    return true;
+}
+
+void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool onLink, NeighbourAsking* asking) {
+    *asking = NeighbourAsking{};
+    asking->via = via;
+    asking->address = address;
+    asking->since = Milliseconds();
+    int fd = -1;
+    int probeCode = 0;
+    if (SendProbe(via, address, &fd, &probeCode)) {
+        asking->way = NeighbourWay::Probe;
+        asking->socket = fd;
+        return;
+    }
+    if (!onLink) {
+        asking->early = NeighbourAnswer::OffLink;
+        asking->code = probeCode;
+        return;
+    }
+    asking->code = SendResolving(via, address);
+    if (asking->code != 0) {
+        asking->early = NeighbourAnswer::Failed;
+        return;
+    }
+    asking->way = NeighbourWay::System;
+}
+
+NeighbourAnswer ReadNeighbour(void*, NeighbourAsking* asking, MacAddress* mac) {
+    switch (asking->way) {
+    case NeighbourWay::Probe: return ReadProbe(asking, mac);
+    case NeighbourWay::System: return ReadSystem(asking, mac);
+    case NeighbourWay::None: break;
+    }
+    return asking->early;
+}
+
+}  // namespace scout

@@ -1,0 +1,21 @@
+// Asking the link whether a host holds an address, on Linux: an ARP probe at
+// the link layer where this process may (CAP_NET_RAW), else the kernel's own
+// resolution, read back from its neighbour table (netlink RTM_GETNEIGH).
+#pragma once
+
+#include "net/platform.h"
+
+namespace scout {
+
+void AskNeighbour(void* context, const BroadcastInterface& via, NetAddress address, bool onLink,
+                  NeighbourAsking* asking);
+NeighbourAnswer ReadNeighbour(void* context, NeighbourAsking* asking, MacAddress* mac);
+
+// The 28 bytes of an ARP probe for address from mac (sender address 0.0.0.0),
+// and whether packet is an ARP packet that address sends (a reply, or its own
+// request); then *sender holds its MAC.
+constexpr std::size_t ArpPacketSize = 28;
+void BuildArpProbe(const MacAddress& mac, NetAddress address, std::uint8_t* packet);
+bool ArpFrom(const std::uint8_t* packet, std::size_t length, NetAddress address, MacAddress* sender);
+
+}  // namespace scout
