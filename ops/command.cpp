@@ -88,6 +88,8 @@ Decision Unchecked(const NetPlatform& platform, const CommandRequest& request, c
 Looked OnlyOn(const Looked& looked, const BroadcastInterface& entry) {
     Looked only;
     only.ownAddresses = looked.ownAddresses;
+    only.hostsAsked = looked.hostsAsked;
+    only.hosts = looked.hosts;
     for (std::size_t i = 0; i < looked.searched.size(); ++i) {
         if (!SameInterface(looked.searched[i], entry))
             continue;
@@ -156,6 +158,19 @@ Decision DecideCommand(const NetPlatform& platform, const CommandRequest& reques
         Decision taken = Refused(RefusalKind::NewAddressTaken, request.values.address, Subject::NewAddress);
         taken.refusal.where = decision.via;
         return taken;
+    }
+    if (request.kind == CommandKind::Reconfigure && looked.hostsAsked && request.values.address != request.target) {
+        const HostAnswer* host = HostAnswerOn(looked.hosts, request.values.address, decision.via);
+        if (host != nullptr && host->answer == NeighbourAnswer::Holder) {
+            Decision held = Refused(RefusalKind::HeldByHost, request.values.address, Subject::NewAddress);
+            held.refusal.where = decision.via;
+            held.refusal.mac = host->mac;
+            return held;
+        }
+        decision.hostsChecked = true;
+        decision.hosts = host != nullptr ? *host
+                                         : HostAnswer{request.values.address, decision.via,
+                                                      NeighbourAnswer::Unsupported, {}, 0, -1};
     }
     decision.send = true;
     return decision;

@@ -11,6 +11,7 @@
 #include "net/address.h"
 #include "net/platform.h"
 #include "net/query_datagram.h"
+#include "ops/hosts.h"
 #include "ops/reply.h"
 
 namespace scout::ops {
@@ -31,6 +32,8 @@ struct Looked {
     std::vector<bool> cutShort;                // per searched interface: its window did not finish
     std::vector<Reply> rows;                   // every reply, in arrival order
     std::vector<NetAddress> ownAddresses;      // every address of the workstation's interfaces
+    bool hostsAsked = false;                   // the links were asked for the new address (hosts)
+    std::vector<HostAnswer> hosts;             // per interface asked
 };
 
 // What the search saw, as the decision sees it for a command bound to one
@@ -49,6 +52,7 @@ enum class RefusalKind {
     CutShort,           // where's window did not finish, and it could list the target
     SeveralReplies,     // count replies came from the target on where (a reconfigure, or no "all")
     NewAddressTaken,    // a controller already answers at address on where
+    HeldByHost,         // a host that does not answer as a controller holds address on where (mac)
 };
 // Which address a refusal is about.
 enum class Subject { Target, NewAddress };
@@ -61,6 +65,7 @@ struct Refusal {
     int prefix = -1;
     std::vector<BroadcastInterface> interfaces;
     std::size_t count = 0;
+    MacAddress mac{};
 };
 
 // What goes with a command that may go.
@@ -77,6 +82,10 @@ struct Decision {
     std::size_t replies = 0;        // SeveralRepliesAll: how many
     BroadcastInterface via{};       // where it goes
     std::vector<Reply> targetRows;  // the target as the search saw it on via
+    // A reconfigure's new address, as the link of via answered for it where it
+    // was asked (hostsAsked): anything but Nobody is said beside the command.
+    bool hostsChecked = false;
+    HostAnswer hosts;
 };
 
 // Whether and where the command goes; platform gives the interfaces'
