@@ -150,8 +150,19 @@ int RunApply(Session& session) {
     if (!rows.empty()) {
         Status(session, "looking for the plan's " + Count(rows.size(), "controller", "controllers") +
                             " on every interface");
+        // The links are asked who holds each new address while the look runs.
+        HostAsking hosts;
+        for (const PlanEntry& entry : entries) {
+            if (entry.request.kind != CommandKind::Reconfigure)
+                continue;
+            HostAsking one = AskForHosts(platform, looked.searched, entry.request.values.address);
+            hosts.askings.insert(hosts.askings.end(), one.askings.begin(), one.askings.end());
+            hosts.unasked.insert(hosts.unasked.end(), one.unasked.begin(), one.unasked.end());
+        }
         Search(session, frontEnd, looked.searched, &looked.cutShort);
         looked.rows = list.rows;
+        looked.hosts = HostsAnswered(platform, hosts);
+        looked.hostsAsked = true;
         check = CheckPlan(platform, entries, looked, factory);
     }
     for (const PlanProblem& found : check.problems)
@@ -175,8 +186,11 @@ int RunApply(Session& session) {
         if (request.kind != CommandKind::Reconfigure)
             continue;
         const std::string hint = UnreachableAfterwardsHint(platform, all, request.values.address, request.values.mask);
+        const std::string at = PlanName(path) + ", line " + std::to_string(step.entry.line) + ": ";
         if (!hint.empty())
-            Say(PlanName(path) + ", line " + std::to_string(step.entry.line) + ": " + hint);
+            Say(at + hint);
+        if (const std::string unchecked = HostsText(session.names, platform, step.decision); !unchecked.empty())
+            Say(at + unchecked);
     }
     if (session.options.dryRun)
         return ShowPlan(session, check.steps);

@@ -34,6 +34,7 @@ struct Commissioning {
     ReconfigureValues values;  // mask and gateway; the address per controller
     NetAddress next = 0;       // where the search for a free address begins
     std::vector<NetAddress> given;
+    std::vector<NetAddress> heldByHosts;  // skipped: a host that is no controller holds it
     std::vector<Commissioned> done;
     std::string lastSaid;      // of the factory address, said once until it changes
     bool shownDry = false;     // --dry-run: the controller there was shown
@@ -102,12 +103,32 @@ bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<Reply>& rows, Re
 
 // The next free address the controller may get, and the decision to send
 // it there; false where the range has none left (said).
-bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, CommandRequest* request,
+// The link of the interface is asked for each address first: one that a
+// host holds (no controller answers there) is skipped, said once.
+bool ChooseAddress(Session& session, Commissioning& c, Looked looked, CommandRequest* request,
                    Decision* decision) {
-    if (ChooseAddress(session.platform, c.range, c.next, c.given, c.factory, c.values, looked, request, decision))
-        return true;
-    SayRangeUsedUp(c);
-    return false;
+    const NetPlatform& platform = session.platform;
+    for (;;) {
+        std::vector<NetAddress> taken = c.given;
+        taken.insert(taken.end(), c.heldByHosts.begin(), c.heldByHosts.end());
+        if (!ChooseAddress(platform, c.range, c.next, taken, c.factory, c.values, looked, request, decision)) {
+            SayRangeUsedUp(c);
+            return false;
+        }
+        HostAsking asking = AskForHosts(platform, {decision->via}, request->values.address);
+        platform.sleep(platform.context, HostAnswerMs);
+        looked.hosts = HostsAnswered(platform, asking);
+        looked.hostsAsked = true;
+        *decision = DecideCommand(platform, *request, looked);
+        if (decision->send) {
+            if (const std::string unchecked = HostsText(session.names, platform, *decision); !unchecked.empty())
+                Say(unchecked);
+            return true;
+        }
+        Say("skipping " + AddressString(request->values.address) + ": " +
+            RefusalText(session.names, *request, decision->refusal, Reader::Plan));
+        c.heldByHosts.push_back(request->values.address);
+    }
 }
 
 // "waiting for controller 2 of 3 at 192.168.1.100" (no "of" without --count).

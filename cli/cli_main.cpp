@@ -231,12 +231,23 @@ int RunCommand(Session& session) {
     if (!ChooseInterfaces(session, frontEnd, interfaces, &looked.searched, &exitCode))
         return exitCode;
     looked.ownAddresses = OwnAddresses(interfaces.table);
+    // The links are asked who holds the new address while the look runs.
+    const bool askHosts = request.kind == CommandKind::Reconfigure && !options.noSearch;
+    HostAsking hosts;
+    if (askHosts)
+        hosts = AskForHosts(platform, looked.searched, request.values.address);
     LookBeforeSending(session, frontEnd, list, &looked, AddressString(request.target));
+    if (askHosts) {
+        looked.hosts = HostsAnswered(platform, hosts);
+        looked.hostsAsked = true;
+    }
     const Decision decision = DecideCommand(platform, request, looked);
     if (!decision.send)
         return Refuse(session, list, request, decision);
     if (const std::string note = NoteText(session.names, request, decision); !note.empty())
         Say(note);
+    if (const std::string unchecked = HostsText(session.names, platform, decision); !unchecked.empty())
+        Say(unchecked);
     if (request.kind == CommandKind::Reconfigure) {
         const std::vector<BroadcastInterface> all(interfaces.table.entries,
                                                   interfaces.table.entries + interfaces.table.count);

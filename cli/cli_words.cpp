@@ -56,6 +56,9 @@ std::string RefusalWords(InterfaceNames& names, const CommandRequest& request, c
     }
     case RefusalKind::NewAddressTaken:
         return "A controller already answers at " + address;
+    case RefusalKind::HeldByHost:
+        return "The IP address " + address + " is in use by a host that does not answer as a controller (MAC " +
+               MacText(refusal.mac) + ") on " + LabelOf(names, refusal.where);
     }
     return "";
 }
@@ -103,6 +106,40 @@ std::string NoteText(InterfaceNames& names, const CommandRequest& request, const
                "; with --all, every one of them gets the command.";
     }
     return "";
+}
+
+std::string HostsText(InterfaceNames& names, const NetPlatform& platform, const Decision& decision) {
+    if (!decision.hostsChecked)
+        return "";
+    const HostAnswer& host = decision.hosts;
+    const std::string address = AddressString(host.address);
+    const std::string label = LabelOf(names, host.via);
+    std::string why;
+    switch (host.answer) {
+    case NeighbourAnswer::Holder:
+    case NeighbourAnswer::Nobody:
+        return "";
+    case NeighbourAnswer::OffLink:
+        why = address + " is outside the subnet of " + label +
+              (host.prefix >= 0 ? "/" + std::to_string(host.prefix) : std::string()) +
+              ", where only an ARP probe asks, and " +
+              (host.code != 0 ? "this process may not send one" : "scout-cli sends one only as root on Linux");
+        break;
+    case NeighbourAnswer::OlderEntry:
+        why = "this workstation knows " + address + " from before (MAC " + MacText(host.mac) + ") on " + label +
+              ", and it did not answer again during the look";
+        break;
+    case NeighbourAnswer::Unsupported:
+        why = "this system cannot be asked who holds an address on " + label;
+        break;
+    case NeighbourAnswer::Failed:
+        why = "asking the link of " + label + " failed";
+        break;
+    }
+    char text[256] = {};
+    if (host.code != 0 && platform.errorText(platform.context, host.code, text, sizeof text))
+        why += " (" + SafeText(text) + ")";
+    return "not checked against other hosts: " + why;
 }
 
 std::string VerificationText(NetAddress newAddress, const Verification& verification) {

@@ -36,6 +36,10 @@ int RefusalExit(const Refusal& refusal);
 // What is said with a command that goes ("" for nothing).
 std::string NoteText(InterfaceNames& names, const CommandRequest& request, const Decision& decision);
 
+// Beside a reconfigure that goes: "not checked against other hosts: ..." where
+// the link of its interface could not say whether a host holds the new
+// address; "" where it said nobody does, or was not asked.
+std::string HostsText(InterfaceNames& names, const NetPlatform& platform, const Decision& decision);
 // What the last look shows at a reconfigure's new address.
 std::string VerificationText(NetAddress newAddress, const Verification& verification);
 // What the wait saw ("10.1.0.21 is back after 0.8 s"); with lost replies it

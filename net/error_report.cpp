@@ -130,7 +130,7 @@ void ReportSettingsNotSaved(const SearchFrontEnd& frontEnd, const NetPlatform& p
 }
 
 void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal, NetAddress address,
-                          NetAddress interfaceAddress, int prefix) {
+                          NetAddress interfaceAddress, int prefix, const char* mac) {
     char addressText[AddressTextCapacity];
     char interfaceText[AddressTextCapacity];
     FormatAddress(address, addressText, sizeof addressText);
@@ -158,6 +158,12 @@ void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal
                     "The IP address %s is the network or broadcast address of the subnet of the interface %s/%d; no "
                     "controller can hold it.",
                     addressText, interfaceText, prefix);
+        return;
+    case CommandRefusal::NewAddressHeld:
+        ReportError(frontEnd,
+                    "The IP address %s is in use by a host that does not answer as a controller (MAC %s) on the "
+                    "interface %s.",
+                    addressText, mac, interfaceText);
         return;
     case CommandRefusal::TargetNotListed:
         ReportError(frontEnd, "No controller is listed at %s on the interface %s.", addressText, interfaceText);

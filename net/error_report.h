@@ -74,10 +74,11 @@ enum class CommandRefusal {
     TargetOwn,           // "The IP address %s is an address of this workstation, not a controller's."
     SubnetEdge,          // "The IP address %s is the network or broadcast address of the subnet of ..."
     TargetNotListed,     // "No controller is listed at %s on the interface %s."
+    NewAddressHeld,      // "The IP address %s is in use by a host that does not answer as a controller (MAC %s) ..."
 };
-// prefix: the interface's prefix length, for SubnetEdge.
+// prefix: the interface's prefix length, for SubnetEdge; mac: the holder's, for NewAddressHeld.
 void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal, NetAddress address,
-                          NetAddress interfaceAddress, int prefix = -1);
+                          NetAddress interfaceAddress, int prefix = -1, const char* mac = "");
 
 // Why an interface is not searched, as the operator reads it ("no carrier").
 const char* SkipReasonText(SkipReason reason);

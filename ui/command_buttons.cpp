@@ -103,6 +103,10 @@ void ReportRefusal(const SearchFrontEnd& list, const Refusal& refusal, NetAddres
     case RefusalKind::SubnetEdge:
         ReportCommandRefusal(list, CommandRefusal::SubnetEdge, refusal.address, interfaceAddress, refusal.prefix);
         return;
+    case RefusalKind::HeldByHost:
+        ReportCommandRefusal(list, CommandRefusal::NewAddressHeld, refusal.address, interfaceAddress, -1,
+                             ops::MacText(refusal.mac).c_str());
+        return;
     default:  // the selected row's interface listed it, and only that interface is looked at
         ReportCommandRefusal(list, CommandRefusal::TargetNotListed, refusal.address, interfaceAddress);
         return;
@@ -114,7 +118,15 @@ void ReportRefusal(const SearchFrontEnd& list, const Refusal& refusal, NetAddres
 // that answers at the address, as the one datagram reaches them all.
 bool Decided(const NetPlatform& platform, const SearchFrontEnd& list, const CommandRequest& request,
              NetAddress interfaceAddress, BroadcastInterface* via) {
-    const Looked looked = ListedLook(platform, interfaceAddress, via);
+    Looked looked = ListedLook(platform, interfaceAddress, via);
+    if (request.kind == CommandKind::Reconfigure && request.values.address != request.target) {
+        // The dialog has no look of its own before a command: the link gets a
+        // moment to say whether a host holds the new address.
+        ops::HostAsking asking = ops::AskForHosts(platform, looked.searched, request.values.address);
+        platform.sleep(platform.context, ops::HostAnswerMs);
+        looked.hosts = ops::HostsAnswered(platform, asking);
+        looked.hostsAsked = true;
+    }
     const Decision decision = ops::DecideCommand(platform, request, looked);
     if (!decision.send)
         ReportRefusal(list, decision.refusal, interfaceAddress);

@@ -49,6 +49,11 @@ Refusal Counted(Refusal refusal, std::size_t count, int prefix = -1) {
     return refusal;
 }
 
+Refusal Held(Refusal refusal) {
+    refusal.mac = {0x02, 0x00, 0x5e, 0x10, 0x00, 0x01};
+    return refusal;
+}
+
 struct RefusalCase {
     const char* name;
     CommandRequest request;
@@ -93,6 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ExitNoTarget,
                     "2 replies came from 192.168.1.100 on if2 10.1.0.1: several controllers share that address, or "
                     "one answers twice; --all sends the command to every one of them"},
+        RefusalCase{"NewAddressHeldByAHost", Request(Reconfigure),
+                    Held(Facts(RefusalKind::HeldByHost, "10.1.0.77", NewAddress)), ExitFailure,
+                    "The IP address 10.1.0.77 is in use by a host that does not answer as a controller (MAC "
+                    "02:00:5e:10:00:01) on if2 10.1.0.1"},
         RefusalCase{"NewAddressTaken", Request(Reconfigure),
                     Facts(RefusalKind::NewAddressTaken, "10.1.0.21", NewAddress), ExitFailure,
                     "A controller already answers at 10.1.0.21"},
@@ -170,6 +179,40 @@ TEST(FileWords, EachFaultSaysWhatIsWrong) {
     for (const auto& c : cases)
         EXPECT_EQ(FileErrorText(c.error), c.says);
     EXPECT_EQ(CannotWriteRecord("/r/c.jsonl", cases[3].error), "cannot write the record of changes /r/c.jsonl: it is a folder");
+}
+
+TEST(HostsWords, SaidWhereTheLinkCouldNotSay) {
+    test::FakeWorld world;
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    InterfaceNames names{&platform, {}};
+    const struct {
+        NeighbourAnswer answer;
+        int code;
+        const char* says;  // after "not checked against other hosts: "; "" for nothing
+    } cases[] = {
+        {NeighbourAnswer::Nobody, 0, ""},
+        {NeighbourAnswer::OffLink, 1,
+         "10.1.0.77 is outside the subnet of if2 10.1.0.1/24, where only an ARP probe asks, and this process may not "
+         "send one (description of 1)"},
+        {NeighbourAnswer::OffLink, 0,
+         "10.1.0.77 is outside the subnet of if2 10.1.0.1/24, where only an ARP probe asks, and scout-cli sends one "
+         "only as root on Linux"},
+        {NeighbourAnswer::OlderEntry, 0,
+         "this workstation knows 10.1.0.77 from before (MAC 02:00:5e:10:00:01) on if2 10.1.0.1, and it did not "
+         "answer again during the look"},
+        {NeighbourAnswer::Unsupported, 0, "this system cannot be asked who holds an address on if2 10.1.0.1"},
+        {NeighbourAnswer::Failed, 0, "asking the link of if2 10.1.0.1 failed"},
+    };
+    for (const auto& c : cases) {
+        Decision decision;
+        decision.hostsChecked = true;
+        decision.hosts = HostAnswer{MakeAddress(10, 1, 0, 77), If2, c.answer, {0x02, 0x00, 0x5e, 0x10, 0x00, 0x01},
+                                    c.code, 24};
+        EXPECT_EQ(HostsText(names, platform, decision),
+                  *c.says == '\0' ? std::string() : std::string("not checked against other hosts: ") + c.says);
+    }
+    Decision unasked;
+    EXPECT_EQ(HostsText(names, platform, unasked), "");
 }
 
 }  // namespace

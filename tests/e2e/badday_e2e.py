@@ -290,11 +290,16 @@ def a_plan_says_what_it_leaves_unreachable(lab, front_for):
     plan = write(os.path.join(lab.workdir, "plan.csv"), HEADER +
                  "10.1.0.20,reconfigure,10.9.0.5,255.255.255.0,0.0.0.0,,\n"
                  "10.1.0.21,reconfigure,10.1.0.77,255.255.255.0,0.0.0.0,,\n")
-    result = front_for(net).cli("apply", plan, "--dry-run")
+    front = front_for(net)
+    result = front.cli("apply", plan, "--dry-run")
+    # Windows sends no ARP probe of its own: off the subnet, no host was asked, and that is said too.
+    unasked = [] if front.build == "linux" else [
+        "scout-cli: %s, line 2: not checked against other hosts: 10.9.0.5 is outside the subnet of ws0 10.1.0.1/24, "
+        "where only an ARP probe asks, and scout-cli sends one only as root on Linux" % plan]
     check(result.returncode == 0 and stderr_lines(result) == [
         "scout-cli: %s, line 2: warning: 10.9.0.5 lies outside the subnet of every interface of this workstation: "
         "after the command it reaches the controller only with a route to 10.9.0.0/24 or a second address there"
-        % plan], "one warning, for the row that leaves", result.stderr)
+        % plan] + unasked, "one warning, for the row that leaves", result.stderr)
 
 
 @case

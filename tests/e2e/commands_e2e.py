@@ -477,5 +477,58 @@ def while_another_scout_cli_searches(lab, front_for):
           command_datagrams(sim))
 
 
+
+@case
+def a_host_that_is_no_controller(lab, front_for):
+    """A host of the line that answers ARP but not the protocol (a PLC, an
+    HMI) holds 10.1.0.77: a reconfigure or a plan's row that would give its
+    address is refused and nothing is sent, as root and (on Linux) as an
+    unprivileged user; a free address still goes, and an address the link
+    cannot be asked about is said, not passed in silence."""
+    net = build_topology(lab, "single")
+    segment = net.segments[0]
+    lab.configure(segment.ns, ["ip", "addr", "add", "10.1.0.77/24", "dev", "br0"])
+    link = json.loads(lab.run(segment.ns, ["ip", "-j", "link", "show", "br0"]).stdout)
+    mac = link[0]["address"]
+    sim = lab.start_sim(segment, ["address=10.1.0.20 model=1 version=v revision=r",
+                                  "address=10.1.0.21 model=2 version=v revision=r",
+                                  "address=10.1.0.22 model=3 version=v revision=r"])
+    front = front_for(net)
+    refused = ("scout-cli: The IP address 10.1.0.77 is in use by a host that does not answer as a controller "
+               "(MAC %s) on ws0 10.1.0.1; nothing was sent." % mac)
+    nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+    runs = [("root", front.cli)]
+    if front.build == "linux":
+        runs.append(("nobody", lambda *args: lab.run(net.ws, nobody + [front.program] + list(args))))
+    plan = os.path.join(lab.workdir, "plan.csv")
+    with open(plan, "w") as out:
+        out.write("address,action,new_address,mask,gateway,model,interface\n"
+                  "10.1.0.20,reconfigure,10.1.0.77,255.255.255.0,0.0.0.0,,\n")
+    os.chmod(lab.workdir, 0o755)
+    os.chmod(plan, 0o644)
+    for who, run in runs:
+        result = run("reconfigure", "10.1.0.20", "10.1.0.77", "255.255.255.0", "0.0.0.0", "--no-log")
+        check(result.returncode == 1 and stderr_lines(result) == [refused], who + ": refused, naming the host's MAC",
+              result.returncode, result.stderr)
+        result = run("apply", plan, "--no-log")
+        check(result.returncode == 1 and stderr_lines(result)[0] == "scout-cli: %s, line 2: %s" % (
+            plan, refused[len("scout-cli: "):-len("; nothing was sent.")]), who + ": the plan's line refused",
+            result.returncode, result.stderr)
+    check(not [d for d in command_datagrams(sim) if d["action"] == "reconfigure"], "nothing was sent",
+          command_datagrams(sim))
+    for who, run in runs:
+        target = "10.1.0.21" if who == "root" else "10.1.0.22"
+        result = run("reconfigure", target, "10.1.0.%d" % (78 if who == "root" else 79), "255.255.255.0", "0.0.0.0",
+                     "--no-log")
+        check(result.returncode == 0 and not any("not checked" in line for line in stderr_lines(result)),
+              who + ": a free address goes, checked", result.returncode, result.stderr)
+    # Outside the interface's subnet only a probe asks: Linux as root sends one, Windows never.
+    offlink = runs[-1][1]("reconfigure", "10.1.0.20", "192.168.5.6", "255.255.255.0", "0.0.0.0", "--no-log",
+                          "--no-wait")
+    said = [line for line in stderr_lines(offlink) if "not checked" in line]
+    check(offlink.returncode == 0 and len(said) == 1 and said[0].startswith(
+          "scout-cli: not checked against other hosts: 192.168.5.6 is outside the subnet of ws0 10.1.0.1/24, where "
+          "only an ARP probe asks, and "), "off the subnet: said once, and sent", offlink.returncode, offlink.stderr)
+
 if __name__ == "__main__":
     sys.exit(main(CASES, __doc__))

@@ -2,6 +2,7 @@
 """End-to-end tests of the real dialog under Wine in the lab: its search, its
 command buttons and what they put on the wire."""
 
+import json
 import os
 import subprocess
 import sys
@@ -154,22 +155,31 @@ def refusals(lab, front_for):
 
 @case(builds=("win32",))
 def reconfigure_refused_by_what_the_list_shows(lab, front_for):
-    """Reconfigure IP gives no controller an address another listed one holds
-    or the workstation's own, and gives no address that three new controllers
-    share."""
+    """Reconfigure IP gives no controller an address another listed one holds,
+    a host of the line holds, the workstation's own or its subnet's edge, and
+    gives no address that three new controllers share."""
     net = build_topology(lab, "single")
+    # A host of the line that is no controller holds 10.1.0.88.
+    lab.configure(net.segments[0].ns, ["ip", "addr", "add", "10.1.0.88/24", "dev", "br0"])
+    mac = json.loads(lab.run(net.segments[0].ns, ["ip", "-j", "link", "show", "br0"]).stdout)[0]["address"]
     sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=a revision=1 delay=5",
                                           "address=10.1.0.21 model=2 version=b revision=2 delay=10"] +
                         ["address=192.168.1.100 model=1A2B version=2.14 revision=C delay=%d" % d for d in (15, 20, 25)])
     run = probe(front_for(net), "search",
                 "click-row=10.1.0.20", "fields=10.1.0.21,255.255.255.0,0.0.0.0", "press=reconfigure-ip",
                 "click-row=10.1.0.20", "fields=10.1.0.1,255.255.255.0,0.0.0.0", "press=reconfigure-ip",
-                "click-row=192.168.1.100", "fields=10.1.0.77,255.255.255.0,0.0.0.0", "press=reconfigure-ip", "dump")
+                "click-row=192.168.1.100", "fields=10.1.0.77,255.255.255.0,0.0.0.0", "press=reconfigure-ip",
+                "click-row=10.1.0.20", "fields=10.1.0.88,255.255.255.0,0.0.0.0", "press=reconfigure-ip",
+                "click-row=10.1.0.20", "fields=10.1.0.255,255.255.0.0,0.0.0.0", "press=reconfigure-ip", "dump")
     check(run.reports == [
         "The IP address 10.1.0.21 is already used by a controller listed on the interface 10.1.0.1.",
         "The IP address 10.1.0.1 is an address of this workstation.",
         "The IP address 192.168.1.100 is listed more than once on the interface 10.1.0.1: several controllers "
-        "answer there, or one answers twice, and each would get the new address. Power them up one at a time."],
+        "answer there, or one answers twice, and each would get the new address. Power them up one at a time.",
+        "The IP address 10.1.0.88 is in use by a host that does not answer as a controller (MAC %s) on the "
+        "interface 10.1.0.1." % mac,
+        "The IP address 10.1.0.255 is the network or broadcast address of the subnet of the interface 10.1.0.1/24; "
+        "no controller can hold it."],
         "one message per refusal", run.reports)
     check(len(run.addresses(0)) == 5, "the list is left as it was", run.dumps[0])
     check(command_datagrams(sim) == [] and len(sim.datagrams()) == 1, "nothing but the query went on the wire",

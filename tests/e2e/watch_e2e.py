@@ -123,6 +123,27 @@ def commission_one_at_a_time(lab, front_for):
 
 
 @case
+def commission_passes_over_a_hosts_address(lab, front_for):
+    """A host of the line (no controller) holds the first address of the
+    range: it is skipped, said once with the host's MAC, and the controller
+    gets the next."""
+    net = build_topology(lab, "single")
+    segment = net.segments[0]
+    lab.configure(segment.ns, ["ip", "addr", "add", "10.1.0.101/24", "dev", "br0"])
+    mac = json.loads(lab.run(segment.ns, ["ip", "-j", "link", "show", "br0"]).stdout)[0]["address"]
+    sim = lab.start_sim(segment, ["address=192.168.1.100 model=1 version=v revision=r"])
+    result = front_for(net).cli("commission", "--first", "10.1.0.101", "--mask", "255.255.255.0", "--gateway",
+                                "0.0.0.0", "--count", "1", "--window", "500", "--interval", "1", "--json",
+                                "--no-log", timeout=60)
+    check(result.returncode == 0 and [d["new_address"] for d in json.loads(result.stdout)] == ["10.1.0.102"],
+          "the next address given", result.returncode, result.stdout, result.stderr)
+    skipped = [line for line in stderr_lines(result) if line.startswith("scout-cli: skipping ")]
+    check(skipped == ["scout-cli: skipping 10.1.0.101: The IP address 10.1.0.101 is in use by a host that does not "
+                      "answer as a controller (MAC %s) on ws0 10.1.0.1" % mac], "said once, with the MAC", skipped)
+    check([d["action"] for d in command_datagrams(sim)] == ["reconfigure"], "one command", command_datagrams(sim))
+
+
+@case
 def a_dry_run_of_commission_ends_with_its_count(lab, front_for):
     """--dry-run --count 3 with one new controller there: what it and the two
     after it would get, said and summed up by interface, and it ends."""
