@@ -32,31 +32,65 @@ bool MacOf(int fd, std::uint32_t index, MacAddress* mac) {
     return true;
 }
 
-// An ARP probe from a link-layer socket of the interface; false (and *code)
-// where this process may not open one or the probe could not be sent.
-bool SendProbe(const BroadcastInterface& via, NetAddress address, int* fd, int* code) {
-    *fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, htons(ETH_P_ARP));
-    if (*fd < 0) {
+// One link-layer socket for every probe of the process, for ARP on every
+// interface, opened at the first and kept to the end: opening, binding and
+// closing one waits for the kernel each time (10 to 30 ms, measured), and the
+// probes of several interfaces go at once. What it read is kept for every
+// asking, since one asking's read may take another's answer.
+struct ArpSeen {
+    int index;
+    NetAddress sender;
+    MacAddress mac;
+    std::uint32_t readAt;  // the clock when it was read: only what came after an asking began counts for it
+};
+int g_arpSocket = -1;
+int g_arpCode = 0;
+constexpr std::size_t ArpSeenCapacity = 512;
+ArpSeen g_arpSeen[ArpSeenCapacity];
+std::size_t g_arpSeenCount = 0;  // read so far; the newest ArpSeenCapacity are kept
+
+int ArpSocket(int* code) {
+    if (g_arpSocket >= 0 || g_arpCode != 0) {
+        *code = g_arpCode;
+        return g_arpSocket;
+    }
+    // Opened for no protocol, then bound to ARP: bound once, with nothing to let go of.
+    const int fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_ll link{};
+    link.sll_family = AF_PACKET;
+    link.sll_protocol = htons(ETH_P_ARP);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&link), sizeof link) != 0) {
+        g_arpCode = errno;
+        if (fd >= 0)
+            ::close(fd);
+    } else {
+        g_arpSocket = fd;
+    }
+    *code = g_arpCode;
+    return g_arpSocket;
+}
+
+// An ARP probe by the interface; false (and *code) where this process may not
+// send one.
+bool SendProbe(const BroadcastInterface& via, NetAddress address, int* code) {
+    const int fd = ArpSocket(code);
+    if (fd < 0)
+        return false;
+    MacAddress own{};
+    if (!MacOf(fd, via.index, &own)) {
         *code = errno;
         return false;
     }
+    std::uint8_t packet[ArpPacketSize];
+    BuildArpProbe(own, address, packet);
     sockaddr_ll link{};
     link.sll_family = AF_PACKET;
     link.sll_protocol = htons(ETH_P_ARP);
     link.sll_ifindex = static_cast<int>(via.index);
-    MacAddress own{};
-    std::uint8_t packet[ArpPacketSize];
-    if (::bind(*fd, reinterpret_cast<const sockaddr*>(&link), sizeof link) != 0 || !MacOf(*fd, via.index, &own)) {
-        *code = errno;
-        ::close(*fd);
-        return false;
-    }
-    BuildArpProbe(own, address, packet);
     link.sll_halen = 6;
     std::memset(link.sll_addr, 0xFF, 6);
-    if (::sendto(*fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&link), sizeof link) < 0) {
+    if (::sendto(fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&link), sizeof link) < 0) {
         *code = errno;
-        ::close(*fd);
         return false;
     }
     return true;
@@ -84,19 +118,29 @@ int SendResolving(const BroadcastInterface& via, NetAddress address) {
 
 NeighbourAnswer ReadProbe(NeighbourAsking* asking, MacAddress* mac) {
     std::uint8_t packet[64];
-    NeighbourAnswer answer = NeighbourAnswer::Nobody;
     for (;;) {
-        const ssize_t got = ::recv(static_cast<int>(asking->socket), packet, sizeof packet, 0);
+        sockaddr_ll from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t got = ::recvfrom(g_arpSocket, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&from),
+                                       &fromLength);
         if (got < 0)
             break;
-        if (ArpFrom(packet, static_cast<std::size_t>(got), asking->address, mac)) {
-            answer = NeighbourAnswer::Holder;
-            break;
+        ArpSeen seen{from.sll_ifindex, 0, {}, Milliseconds()};
+        if (got >= static_cast<ssize_t>(ArpPacketSize)) {
+            std::memcpy(&seen.sender, packet + 14, 4);
+            if (seen.sender != 0 && ArpFrom(packet, static_cast<std::size_t>(got), seen.sender, &seen.mac))
+                g_arpSeen[g_arpSeenCount++ % ArpSeenCapacity] = seen;
         }
     }
-    ::close(static_cast<int>(asking->socket));
-    asking->socket = -1;
-    return answer;
+    const std::size_t kept = g_arpSeenCount < ArpSeenCapacity ? g_arpSeenCount : ArpSeenCapacity;
+    for (std::size_t i = 0; i < kept; ++i) {
+        if (g_arpSeen[i].index == static_cast<int>(asking->via.index) && g_arpSeen[i].sender == asking->address &&
+            static_cast<std::int32_t>(g_arpSeen[i].readAt - asking->since) >= 0) {
+            *mac = g_arpSeen[i].mac;
+            return NeighbourAnswer::Holder;
+        }
+    }
+    return NeighbourAnswer::Nobody;
 }
 
 // The kernel's entry for the address on the interface, from a dump of its
@@ -209,11 +253,9 @@ void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool
     asking->via = via;
     asking->address = address;
     asking->since = Milliseconds();
-    int fd = -1;
     int probeCode = 0;
-    if (SendProbe(via, address, &fd, &probeCode)) {
+    if (SendProbe(via, address, &probeCode)) {
         asking->way = NeighbourWay::Probe;
-        asking->socket = fd;
         return;
     }
     if (!onLink) {
