@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ops/answers.h"
+#include "ops/hosts.h"
 #include "ops/text.h"
 
 namespace scout::cli {
@@ -18,10 +20,12 @@ namespace {
 
 constexpr int RowColumns = 5;
 constexpr const char* TableHeaders[RowColumns] = {"IP ADDR", "Model", "Version", "Revision", "Interface"};
-constexpr const char* CsvHeaders[RowColumns + 1] = {"IP ADDR",   "Model",     "Version",
-                                                    "Revision", "Interface", "Interface Name"};
-constexpr const char* JsonKeys[RowColumns + 1] = {"address",   "model",     "version",
-                                                  "revision", "interface", "interface_name"};
+constexpr const char* CsvHeaders[RowColumns + 2] = {"IP ADDR",   "Model",          "Version", "Revision",
+                                                    "Interface", "Interface Name", "MAC"};
+constexpr const char* JsonKeys[RowColumns + 2] = {"address",   "model",          "version", "revision",
+                                                  "interface", "interface_name", "mac"};
+// The table's MAC column, where a row has one.
+constexpr const char* MacHeader = "MAC";
 // The streamed table's widths: an address, "KRV-ETH" and eight hex digits, a
 // version field running on into the revision, a revision field.
 constexpr std::size_t StreamWidths[RowColumns - 1] = {15, 15, 16, 8};
@@ -99,12 +103,17 @@ std::string DeviceTexts(const Reply& row) {
 }
 
 
+std::string RowMacText(const Reply& row) {
+    return row.macSource == MacSource::None ? std::string() : MacText(row.mac);
+}
+
 std::string JsonRowKeys(const Reply& row) {
     const std::string values[] = {DecodeWindows1252(row.address), DecodeWindows1252(row.model),
                                   DecodeWindows1252(row.version), DecodeWindows1252(row.revision),
-                                  row.interfaceAddress,           ValidUtf8(row.interfaceName)};
+                                  row.interfaceAddress,           ValidUtf8(row.interfaceName),
+                                  RowMacText(row)};
     std::string out;
-    for (int c = 0; c < RowColumns + 1; ++c)
+    for (int c = 0; c < RowColumns + 2; ++c)
         AppendJsonKey(out, JsonKeys[c], values[c], c == 0);
     return out;
 }
@@ -114,15 +123,17 @@ std::vector<std::string> CsvRowHeaders() {
 }
 
 std::vector<std::string> CsvRowFields(const Reply& row) {
-    return {DeviceText(row.address), DeviceText(row.model), DeviceText(row.version),
-            DeviceText(row.revision), row.interfaceAddress, SafeText(row.interfaceName)};
+    return {DeviceText(row.address),  DeviceText(row.model), DeviceText(row.version),       DeviceText(row.revision),
+            row.interfaceAddress,     SafeText(row.interfaceName), RowMacText(row)};
 }
 
 void AppendCsvFields(std::string& out, const std::vector<std::string>& fields, const char* lineEnd) {
     AppendCsvRecord(out, fields, lineEnd);
 }
 
-std::string JsonRows(const std::vector<Reply>& rows, const char* indent) {
+std::string JsonRows(const std::vector<Reply>& listed, const char* indent) {
+    std::vector<Reply> rows = listed;
+    ForgetSharedNeighbourMacs(rows);
     if (rows.empty())
         return "[]";
     std::string out = "[\n";
@@ -209,15 +220,27 @@ std::string RenderStrings(const char* const* headers, int count, const std::vect
     return RenderTable(table);
 }
 
-std::string RenderRows(const std::vector<Reply>& rows, OutputFormat format, const RenderOptions& options) {
+std::string RenderRows(const std::vector<Reply>& listed, OutputFormat format, const RenderOptions& options) {
+    std::vector<Reply> rows = listed;
+    ForgetSharedNeighbourMacs(rows);
     std::string out;
     switch (format) {
     case OutputFormat::Table: {
+        const bool macs = std::any_of(rows.begin(), rows.end(),
+                                      [](const Reply& row) { return row.macSource != MacSource::None; });
         std::vector<std::vector<Cell>> lines;
-        if (options.header)
+        if (options.header) {
             lines.push_back(HeaderCells(TableHeaders, RowColumns));
-        for (const Reply& row : rows)
+            if (macs)
+                lines.back().push_back(Cell{MacHeader, std::strlen(MacHeader)});
+        }
+        for (const Reply& row : rows) {
             lines.push_back(TableCells(row));
+            if (macs) {
+                const std::string mac = RowMacText(row);
+                lines.back().push_back(Cell{mac, mac.size()});
+            }
+        }
         return RenderTable(lines);
     }
     case OutputFormat::Json:

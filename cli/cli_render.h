@@ -49,6 +49,8 @@ std::string RenderRows(const std::vector<Reply>& rows, OutputFormat format, cons
 std::string JsonRows(const std::vector<Reply>& rows, const char* indent);
 // One row's keys and values as in that array, without the braces.
 std::string JsonRowKeys(const Reply& row);
+// The row's MAC as shown ("02:00:5e:10:00:01"), "" where it is not known.
+std::string RowMacText(const Reply& row);
 // One row's CSV fields and their headers, as search --csv writes them; a
 // record of fields (each quoted as RFC 4180 needs) with its line end.
 std::vector<std::string> CsvRowHeaders();

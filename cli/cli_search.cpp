@@ -44,6 +44,8 @@ void AddRow(void* context, int index, const FoundRow& found) {
     if (list.names != nullptr)
         CopyText(row.interfaceName, sizeof row.interfaceName, InterfaceNameOf(*list.names, found.via).c_str());
     row.via = found.via;
+    row.mac = found.mac;
+    row.macSource = found.macSource;
     const std::size_t at = index < 0 ? 0 : static_cast<std::size_t>(index);
     list.rows.insert(list.rows.begin() + static_cast<std::ptrdiff_t>(at < list.rows.size() ? at : list.rows.size()),
                      row);

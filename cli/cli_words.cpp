@@ -14,6 +14,16 @@ std::string SeveralReplies(std::size_t count, const std::string& target, const s
            ": several controllers share that address, or one answers twice";
 }
 
+// The same, where the replies' frames tell the controllers apart.
+std::string ControllersShare(std::size_t count, const std::string& target, const std::string& label,
+                             const std::vector<MacAddress>& macs) {
+    std::string listed;
+    for (const MacAddress& mac : macs)
+        listed += (listed.empty() ? "" : ", ") + MacText(mac);
+    return std::to_string(count) + " replies came from " + target + " on " + label + ": " +
+           std::to_string(macs.size()) + " controllers share that address (MAC " + listed + ")";
+}
+
 const char* Whose(Subject subject) {
     return subject == Subject::Target ? "The controller address" : "The new address";
 }
@@ -46,7 +56,9 @@ std::string RefusalWords(InterfaceNames& names, const CommandRequest& request, c
         return "the search of " + LabelOf(names, refusal.where) + " did not finish (the failure above), and it could list " +
                address;
     case RefusalKind::SeveralReplies: {
-        const std::string several = SeveralReplies(refusal.count, address, LabelOf(names, refusal.where));
+        const std::string several =
+            refusal.macs.size() > 1 ? ControllersShare(refusal.count, address, LabelOf(names, refusal.where), refusal.macs)
+                                    : SeveralReplies(refusal.count, address, LabelOf(names, refusal.where));
         if (request.kind == CommandKind::Reconfigure)
             return several + "; each would get the one new address. Power them up one at a time and give each its "
                              "address";
@@ -104,6 +116,10 @@ std::string NoteText(InterfaceNames& names, const CommandRequest& request, const
     case DecisionNote::SeveralRepliesAll:
         return SeveralReplies(decision.replies, AddressString(request.target), LabelOf(names, decision.via)) +
                "; with --all, every one of them gets the command.";
+    case DecisionNote::AnsweredTwice:
+        return std::to_string(decision.replies) + " replies came from " + AddressString(request.target) + " on " +
+               LabelOf(names, decision.via) + ", every one from MAC " + MacText(decision.mac) +
+               ": one controller answered more than once, and the command goes to it.";
     }
     return "";
 }

@@ -47,9 +47,13 @@ void Report(SearchState& state, SocketFailure failure, NetAddress interfaceAddre
     state.reportedFailure = true;
 }
 
-void AddRow(SearchState& state, int index, NetAddress sender, const BroadcastInterface& via) {
+void AddRow(SearchState& state, int index, NetAddress sender, const Listener& listener) {
     const ReplyFields reply = ReadReply(state.datagram);
+    const NetPlatform& net = state.platform;
+    const BroadcastInterface& via = listener.via;
     FoundRow row;
+    if (net.senderMac != nullptr)
+        row.macSource = net.senderMac(net.context, listener.socket, &row.mac);
     FormatAddress(sender, row.texts[static_cast<int>(ListColumn::Address)], TextBufferCapacity);
     FormatModelText(reply.model, row.texts[static_cast<int>(ListColumn::Model)], TextBufferCapacity);
     std::snprintf(row.texts[static_cast<int>(ListColumn::Version)], TextBufferCapacity, "%s", reply.version);
@@ -105,7 +109,7 @@ ReadResult ReadOne(SearchState& state, Listener& listener, int row, bool* listed
     if (received < state.datagram.size())
         std::memset(state.datagram.data() + received, 0, state.datagram.size() - received);
     if (AcceptReply(state.datagram)) {
-        AddRow(state, row, sender, listener.via);
+        AddRow(state, row, sender, listener);
         *listed = true;
     }
     return ReadResult::Read;

@@ -61,6 +61,14 @@ struct ReversePathFilter {
 // A link-layer (Ethernet) address.
 using MacAddress = std::array<std::uint8_t, 6>;
 
+// Where a reply's MAC came from.
+enum class MacSource {
+    None,       // not known
+    Frame,      // the Ethernet frame that carried that very datagram, read at the link layer
+    Neighbour,  // the system's neighbour table: the MAC it knows for the sender's address, which
+                // need not be the device that sent that datagram (several may share the address)
+};
+
 // How this workstation asks the link whether a host holds an address.
 enum class NeighbourWay {
     None,    // it cannot (the platform has no way, or the way failed)
@@ -157,6 +165,10 @@ struct NetPlatform {
     // discarded and fails with the platform's message-too-long code.
     int (*receiveFrom)(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
                        std::size_t* received, NetAddress* sender);
+    // The MAC of the sender of the datagram that the last receiveFrom on socket
+    // gave, and where it came from (MacSource::None where it is not known).
+    // Null where the platform can never tell.
+    MacSource (*senderMac)(void* context, SocketHandle socket, MacAddress* mac);
     // What a code that receiveFrom returned means (never 0).
     ReceiveFailure (*classifyReceiveFailure)(void* context, int code);
     // Datagrams for this socket that were lost before it could read them,
@@ -209,6 +221,8 @@ constexpr int ListColumnCount = 4;
 struct FoundRow {
     char texts[ListColumnCount][TextBufferCapacity];
     BroadcastInterface via;
+    MacAddress mac{};  // the sender's, where macSource says it is known
+    MacSource macSource = MacSource::None;
 };
 
 struct SearchFrontEnd {

@@ -1,6 +1,7 @@
 // Who answers at an address on an interface (see answers.h).
 #include "ops/answers.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace scout::ops {
@@ -47,6 +48,54 @@ std::vector<NetAddress> AnsweringAddresses(const std::vector<Reply>& rows, const
             addresses.push_back(address);
     }
     return addresses;
+}
+
+SharedAnswers WhoShares(const std::vector<const Reply*>& answers) {
+    SharedAnswers shared;
+    bool allFramed = !answers.empty();
+    for (const Reply* answer : answers) {
+        if (answer->macSource != MacSource::Frame) {
+            allFramed = false;
+            continue;
+        }
+        bool known = false;
+        for (const MacAddress& mac : shared.macs)
+            known = known || mac == answer->mac;
+        if (!known)
+            shared.macs.push_back(answer->mac);
+    }
+    if (shared.macs.size() > 1)
+        shared.who = WhoAnswers::SeveralControllers;
+    else if (allFramed)
+        shared.who = WhoAnswers::OneController;
+    return shared;
+}
+
+void ForgetSharedNeighbourMacs(std::vector<Reply>& rows) {
+    // Grouped by interface and address, so that a search of thousands costs no more than a sort.
+    std::vector<Reply*> order;
+    for (Reply& row : rows)
+        order.push_back(&row);
+    const auto before = [](const Reply* a, const Reply* b) {
+        if (a->via.index != b->via.index)
+            return a->via.index < b->via.index;
+        if (a->via.address != b->via.address)
+            return a->via.address < b->via.address;
+        return std::strcmp(a->address, b->address) < 0;
+    };
+    std::sort(order.begin(), order.end(), before);
+    for (std::size_t first = 0; first < order.size();) {
+        std::size_t end = first + 1;
+        while (end < order.size() && !before(order[first], order[end]))
+            ++end;
+        for (std::size_t i = first; end - first > 1 && i < end; ++i) {
+            if (order[i]->macSource == MacSource::Neighbour) {
+                order[i]->macSource = MacSource::None;
+                order[i]->mac = MacAddress{};
+            }
+        }
+        first = end;
+    }
 }
 
 }  // namespace scout::ops

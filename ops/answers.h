@@ -26,4 +26,20 @@ bool SameTexts(const Reply& a, const Reply& b);
 // Every address that answers on the interface (or on any, where via is null).
 std::vector<NetAddress> AnsweringAddresses(const std::vector<Reply>& rows, const BroadcastInterface* via = nullptr);
 
+// What the MACs of the replies from one address on one interface say of who
+// sent them: nothing (no two MACs read from their own frames differ, and one
+// at least is not known so), one controller that answered more than once (each
+// reply's frame came from one MAC), or several controllers that share the
+// address (two frames came from different MACs).
+enum class WhoAnswers { Unknown, OneController, SeveralControllers };
+struct SharedAnswers {
+    WhoAnswers who = WhoAnswers::Unknown;
+    std::vector<MacAddress> macs;  // the frames' MACs, each once, in the order listed
+};
+SharedAnswers WhoShares(const std::vector<const Reply*>& answers);
+
+// A MAC from the neighbour table tells nothing of which of several replies
+// from one address on one interface came from it: such MACs are cleared.
+void ForgetSharedNeighbourMacs(std::vector<Reply>& rows);
+
 }  // namespace scout::ops

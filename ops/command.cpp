@@ -144,13 +144,20 @@ Decision DecideCommand(const NetPlatform& platform, const CommandRequest& reques
         return refused;
     const std::size_t replies = decision.targetRows.size();
     if (replies > 1) {
-        if (request.kind == CommandKind::Reconfigure || !request.all) {
+        const SharedAnswers shared = WhoShares(AnswersAt(looked.rows, target, decision.via));
+        if (shared.who == WhoAnswers::OneController) {
+            decision.note = DecisionNote::AnsweredTwice;
+            decision.mac = shared.macs[0];
+        } else if (request.kind == CommandKind::Reconfigure || !request.all) {
             Decision several = Refused(RefusalKind::SeveralReplies, request.target);
             several.refusal.where = decision.via;
             several.refusal.count = replies;
+            if (shared.who == WhoAnswers::SeveralControllers)
+                several.refusal.macs = shared.macs;
             return several;
+        } else {
+            decision.note = DecisionNote::SeveralRepliesAll;
         }
-        decision.note = DecisionNote::SeveralRepliesAll;
         decision.replies = replies;
     }
     if (request.kind == CommandKind::Reconfigure && request.values.address != request.target &&

@@ -66,6 +66,7 @@ struct Refusal {
     std::vector<BroadcastInterface> interfaces;
     std::size_t count = 0;
     MacAddress mac{};
+    std::vector<MacAddress> macs;  // SeveralReplies: the frames' MACs, where they tell the controllers apart
 };
 
 // What goes with a command that may go.
@@ -73,13 +74,15 @@ enum class DecisionNote {
     None,
     Unchecked,          // sent without a search: only the addresses were checked
     SeveralRepliesAll,  // replies came from the target on via, and every one gets it
+    AnsweredTwice,      // replies came from the target on via, every one from one MAC: one controller
 };
 
 struct Decision {
     bool send = false;
     Refusal refusal;                // why not, where it may not go
     DecisionNote note = DecisionNote::None;
-    std::size_t replies = 0;        // SeveralRepliesAll: how many
+    std::size_t replies = 0;        // SeveralRepliesAll, AnsweredTwice: how many
+    MacAddress mac{};               // AnsweredTwice: the one controller's
     BroadcastInterface via{};       // where it goes
     std::vector<Reply> targetRows;  // the target as the search saw it on via
     // A reconfigure's new address, as the link of via answered for it where it

@@ -16,6 +16,8 @@ struct Reply {
     char interfaceAddress[AddressTextCapacity] = {};
     char interfaceName[InterfaceNameCapacity] = {};  // "" where the platform has none
     BroadcastInterface via{};                        // the interface whose window read the reply
+    MacAddress mac{};                                // the sender's, where macSource says it is known
+    MacSource macSource = MacSource::None;
 };
 
 }  // namespace scout::ops

@@ -158,7 +158,7 @@ bool ReadUdpPacket(const std::uint8_t* packet, std::size_t length, std::uint16_t
 }
 
 int ReceiveAtLinkLayer(int fd, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
-                       NetAddress* sender) {
+                       NetAddress* sender, MacAddress* mac) {
     std::uint8_t packet[PacketCapacity];
     sockaddr_ll from{};
     iovec part{packet, sizeof packet};
@@ -197,6 +197,9 @@ int ReceiveAtLinkLayer(int fd, std::uint8_t* buffer, std::size_t capacity, std::
         std::memcpy(buffer, payload.data, payload.length);
     *received = payload.length;
     *sender = payload.sender;
+    *mac = MacAddress{};
+    if (from.sll_halen == mac->size())
+        std::memcpy(mac->data(), from.sll_addr, mac->size());
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "net/address.h"
+#include "net/platform.h"
 
 namespace scout {
 
@@ -23,10 +24,11 @@ bool MayListenAtLinkLayer();
 // cannot be had.
 int OpenLinkListener(unsigned index, NetAddress address, std::uint16_t port);
 
-// One datagram, as receiveFrom gives it: EAGAIN when the packet read was none
-// the stack would have delivered, EMSGSIZE when it did not fit.
+// One datagram, as receiveFrom gives it, and the MAC of its frame: EAGAIN
+// when the packet read was none the stack would have delivered, EMSGSIZE when
+// it did not fit.
 int ReceiveAtLinkLayer(int fd, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
-                       NetAddress* sender);
+                       NetAddress* sender, MacAddress* mac);
 
 // What the listener's full buffer dropped since it opened (read once, at its end).
 std::uint32_t LinkListenerDrops(int fd);

@@ -1,6 +1,8 @@
 // Asking the link whether a host holds an address, on Linux (see neighbour.h).
 #include "net/posix/neighbour.h"
 
+#include "net/posix/link_tap.h"
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -18,12 +20,6 @@
 namespace scout {
 namespace {
 
-std::uint32_t Milliseconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint32_t>(now.tv_sec * 1000u + now.tv_nsec / 1000000);
-}
-
 bool MacOf(int fd, std::uint32_t index, MacAddress* mac) {
     ifreq request{};
     if (::if_indextoname(index, request.ifr_name) == nullptr || ::ioctl(fd, SIOCGIFHWADDR, &request) != 0)
@@ -32,48 +28,10 @@ bool MacOf(int fd, std::uint32_t index, MacAddress* mac) {
     return true;
 }
 
-// One link-layer socket for every probe of the process, for ARP on every
-// interface, opened at the first and kept to the end: opening, binding and
-// closing one waits for the kernel each time (10 to 30 ms, measured), and the
-// probes of several interfaces go at once. What it read is kept for every
-// asking, since one asking's read may take another's answer.
-struct ArpSeen {
-    int index;
-    NetAddress sender;
-    MacAddress mac;
-    std::uint32_t readAt;  // the clock when it was read: only what came after an asking began counts for it
-};
-int g_arpSocket = -1;
-int g_arpCode = 0;
-constexpr std::size_t ArpSeenCapacity = 512;
-ArpSeen g_arpSeen[ArpSeenCapacity];
-std::size_t g_arpSeenCount = 0;  // read so far; the newest ArpSeenCapacity are kept
-
-int ArpSocket(int* code) {
-    if (g_arpSocket >= 0 || g_arpCode != 0) {
-        *code = g_arpCode;
-        return g_arpSocket;
-    }
-    // Opened for no protocol, then bound to ARP: bound once, with nothing to let go of.
-    const int fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_ll link{};
-    link.sll_family = AF_PACKET;
-    link.sll_protocol = htons(ETH_P_ARP);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&link), sizeof link) != 0) {
-        g_arpCode = errno;
-        if (fd >= 0)
-            ::close(fd);
-    } else {
-        g_arpSocket = fd;
-    }
-    *code = g_arpCode;
-    return g_arpSocket;
-}
-
 // An ARP probe by the interface; false (and *code) where this process may not
 // send one.
 bool SendProbe(const BroadcastInterface& via, NetAddress address, int* code) {
-    const int fd = ArpSocket(code);
+    const int fd = LinkTap(code);
     if (fd < 0)
         return false;
     MacAddress own{};
@@ -117,30 +75,8 @@ int SendResolving(const BroadcastInterface& via, NetAddress address) {
 }
 
 NeighbourAnswer ReadProbe(NeighbourAsking* asking, MacAddress* mac) {
-    std::uint8_t packet[64];
-    for (;;) {
-        sockaddr_ll from{};
-        socklen_t fromLength = sizeof from;
-        const ssize_t got = ::recvfrom(g_arpSocket, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&from),
-                                       &fromLength);
-        if (got < 0)
-            break;
-        ArpSeen seen{from.sll_ifindex, 0, {}, Milliseconds()};
-        if (got >= static_cast<ssize_t>(ArpPacketSize)) {
-            std::memcpy(&seen.sender, packet + 14, 4);
-            if (seen.sender != 0 && ArpFrom(packet, static_cast<std::size_t>(got), seen.sender, &seen.mac))
-                g_arpSeen[g_arpSeenCount++ % ArpSeenCapacity] = seen;
-        }
-    }
-    const std::size_t kept = g_arpSeenCount < ArpSeenCapacity ? g_arpSeenCount : ArpSeenCapacity;
-    for (std::size_t i = 0; i < kept; ++i) {
-        if (g_arpSeen[i].index == static_cast<int>(asking->via.index) && g_arpSeen[i].sender == asking->address &&
-            static_cast<std::int32_t>(g_arpSeen[i].readAt - asking->since) >= 0) {
-            *mac = g_arpSeen[i].mac;
-            return NeighbourAnswer::Holder;
-        }
-    }
-    return NeighbourAnswer::Nobody;
+    return ArpSeenSince(asking->via.index, asking->address, asking->since, mac) ? NeighbourAnswer::Holder
+                                                                                : NeighbourAnswer::Nobody;
 }
 
 // The kernel's entry for the address on the interface, from a dump of its
@@ -211,6 +147,46 @@ int DumpNeighbours(const NeighbourAsking& asking, Entry* entry) {
     }
 }
 
+// The kernel's entry for one address on one interface, asked for alone: a
+// dump would cost a search with many replies the whole table for each.
+int GetNeighbour(const NeighbourAsking& asking, Entry* entry) {
+    const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (fd < 0)
+        return errno;
+    struct {
+        nlmsghdr header;
+        ndmsg body;
+        rtattr destination;
+        std::uint32_t address;
+    } request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_GETNEIGH;
+    request.header.nlmsg_flags = NLM_F_REQUEST;
+    request.body.ndm_family = AF_INET;
+    request.body.ndm_ifindex = static_cast<int>(asking.via.index);
+    request.destination.rta_len = RTA_LENGTH(4);
+    request.destination.rta_type = NDA_DST;
+    request.address = asking.address;
+    int code = ::send(fd, &request, sizeof request, 0) < 0 ? errno : 0;
+    alignas(nlmsghdr) char buffer[1024];
+    const ssize_t got = code == 0 ? ::recv(fd, buffer, sizeof buffer, 0) : -1;
+    if (code == 0 && got < 0)
+        code = errno;
+    ::close(fd);
+    if (got <= 0)
+        return code != 0 ? code : EIO;
+    int left = static_cast<int>(got);
+    for (const auto* m = reinterpret_cast<const nlmsghdr*>(buffer); NLMSG_OK(m, left); m = NLMSG_NEXT(m, left)) {
+        if (m->nlmsg_type == RTM_NEWNEIGH)
+            ReadEntry(m, asking, entry);
+        if (m->nlmsg_type == NLMSG_ERROR) {
+            const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(m));
+            return error->error == -ENOENT ? 0 : -error->error;
+        }
+    }
+    return 0;
+}
+
 NeighbourAnswer ReadSystem(NeighbourAsking* asking, MacAddress* mac) {
     Entry entry;
     asking->code = DumpNeighbours(*asking, &entry);
@@ -229,6 +205,18 @@ NeighbourAnswer ReadSystem(NeighbourAsking* asking, MacAddress* mac) {
 }
 
 }  // namespace
+
+bool KnownNeighbour(std::uint32_t index, NetAddress address, MacAddress* mac) {
+    NeighbourAsking asking;
+    asking.via.index = index;
+    asking.address = address;
+    Entry entry;
+    if (GetNeighbour(asking, &entry) != 0 || !entry.found || !entry.hasMac ||
+        (entry.state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) != 0)
+        return false;
+    *mac = entry.mac;
+    return true;
+}
 
 void BuildArpProbe(const MacAddress& mac, NetAddress address, std::uint8_t* packet) {
     const std::uint8_t head[8] = {0x00, 0x01, 0x08, 0x00, 6, 4, 0x00, 0x01};  // Ethernet, IPv4, request
@@ -252,7 +240,7 @@ void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool
     *asking = NeighbourAsking{};
     asking->via = via;
     asking->address = address;
-    asking->since = Milliseconds();
+    asking->since = TapClock();
     int probeCode = 0;
     if (SendProbe(via, address, &probeCode)) {
         asking->way = NeighbourWay::Probe;

@@ -11,6 +11,10 @@ void AskNeighbour(void* context, const BroadcastInterface& via, NetAddress addre
                   NeighbourAsking* asking);
 NeighbourAnswer ReadNeighbour(void* context, NeighbourAsking* asking, MacAddress* mac);
 
+// The MAC the kernel's neighbour table holds for address on the interface
+// with that index (whatever its state, where it has one).
+bool KnownNeighbour(std::uint32_t index, NetAddress address, MacAddress* mac);
+
 // The 28 bytes of an ARP probe for address from mac (sender address 0.0.0.0),
 // and whether packet is an ARP packet that address sends (a reply, or its own
 // request); then *sender holds its MAC.

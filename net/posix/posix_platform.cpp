@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include "net/posix/link_listener.h"
+#include "net/posix/link_tap.h"
 #include "net/posix/neighbour.h"
 
 namespace scout {
@@ -48,6 +49,14 @@ int StartSocketLayer(void*) {
 struct SocketExtras {
     int link = -1;
     std::uint32_t dropped = 0;
+    std::uint32_t index = 0;  // the interface it is bound to
+    // The last datagram received: its sender, and the MAC of its frame where
+    // the link listener read it; else its bytes, to find its frame in the tap.
+    NetAddress sender = 0;
+    MacSource macSource = MacSource::None;
+    MacAddress mac{};
+    std::uint8_t bytes[DatagramLength] = {};
+    std::size_t length = 0;
 };
 constexpr int TrackedDescriptors = 1024;
 SocketExtras g_extras[TrackedDescriptors];
@@ -137,9 +146,14 @@ int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std:
     SocketExtras* extras = ExtrasOf(socket);
     ReversePathFilter filter;
     if (extras != nullptr && where.address != AnyAddress && port != 0) {
+        extras->index = where.index;
         ReversePathFilterOf(nullptr, where, &filter);
         if (filter.readPast)
             extras->link = OpenLinkListener(where.index, where.address, port);
+        // Else the process's tap, where it may have one, gives each reply's MAC.
+        int code = 0;
+        if (extras->link < 0 && MayListenAtLinkLayer())
+            LinkTap(&code);
     }
     return 0;
 }
@@ -213,8 +227,13 @@ void NoteDropped(SocketExtras* extras, msghdr& message) {
 int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity, std::size_t* received,
                 NetAddress* sender) {
     SocketExtras* extras = ExtrasOf(socket);
-    if (extras != nullptr && extras->link >= 0)
-        return ReceiveAtLinkLayer(extras->link, buffer, capacity, received, sender);
+    if (extras != nullptr && extras->link >= 0) {
+        const int code = ReceiveAtLinkLayer(extras->link, buffer, capacity, received, sender, &extras->mac);
+        extras->sender = *sender;
+        extras->macSource = code == 0 ? MacSource::Frame : MacSource::None;
+        extras->length = 0;
+        return code;
+    }
     sockaddr_in remote{};
     iovec part{buffer, capacity};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))];
@@ -234,7 +253,28 @@ int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t ca
         return EMSGSIZE;
     *received = static_cast<std::size_t>(length);
     *sender = remote.sin_addr.s_addr;
+    if (extras != nullptr) {
+        extras->sender = *sender;
+        extras->macSource = MacSource::None;
+        extras->length = *received < sizeof extras->bytes ? *received : sizeof extras->bytes;
+        std::memcpy(extras->bytes, buffer, extras->length);
+    }
     return 0;
+}
+
+// The frame's MAC where a listener or the tap read it, else what the
+// neighbour table knows of the sender.
+MacSource SenderMac(void*, SocketHandle socket, MacAddress* mac) {
+    SocketExtras* extras = ExtrasOf(socket);
+    if (extras == nullptr)
+        return MacSource::None;
+    if (extras->macSource == MacSource::None && extras->link < 0 &&
+        ReplyFrameMac(extras->index, extras->sender, extras->bytes, extras->length, &extras->mac))
+        extras->macSource = MacSource::Frame;
+    if (extras->macSource == MacSource::None && KnownNeighbour(extras->index, extras->sender, &extras->mac))
+        extras->macSource = MacSource::Neighbour;
+    *mac = extras->mac;
+    return extras->macSource;
 }
 
 // Nothing waiting after all (the link layer's frame was none the stack would
@@ -466,6 +506,7 @@ const NetPlatform g_platform = {
     .checkLink = CheckLink,
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
+    .senderMac = SenderMac,
     .classifyReceiveFailure = ClassifyReceiveFailure,
     .droppedDatagrams = DroppedDatagrams,
     .closeSocket = CloseSocket,

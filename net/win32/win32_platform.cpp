@@ -70,7 +70,33 @@ bool AddressInUse(void*, int code) {
     return code == WSAEADDRINUSE;
 }
 
+// The interface each bound socket's replies come in by and the sender of its
+// last datagram, for the neighbour table's MAC of it; a few sockets at a time.
+struct SocketSeen {
+    SocketHandle socket = InvalidSocket;
+    std::uint32_t index = 0;
+    NetAddress sender = 0;
+};
+constexpr std::size_t SocketsSeen = 64;
+SocketSeen g_seen[SocketsSeen];
+
+SocketSeen* SeenOf(SocketHandle socket, bool add) {
+    for (SocketSeen& seen : g_seen)
+        if (seen.socket == socket)
+            return &seen;
+    if (!add)
+        return nullptr;
+    for (SocketSeen& seen : g_seen)
+        if (seen.socket == InvalidSocket) {
+            seen.socket = socket;
+            return &seen;
+        }
+    return nullptr;
+}
+
 int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
+    if (SocketSeen* seen = SeenOf(socket, true))
+        seen->index = where.index;
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
@@ -138,7 +164,36 @@ int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t ca
         return ::WSAGetLastError();
     *received = static_cast<std::size_t>(length);
     *sender = remote.sin_addr.s_addr;
+    if (SocketSeen* seen = SeenOf(socket, false))
+        seen->sender = *sender;
     return 0;
+}
+
+using GetEntryFunction = NETIO_STATUS(WINAPI*)(PMIB_IPNET_ROW2);
+
+// What the system's neighbour table knows of the last sender (GetIpNetEntry2,
+// looked up at run time: the program starts where it is missing).
+MacSource SenderMac(void*, SocketHandle socket, MacAddress* mac) {
+    static const GetEntryFunction getEntry = [] {
+        const HMODULE helper = ::GetModuleHandleA("iphlpapi.dll");
+        return helper == nullptr ? nullptr
+                                 : reinterpret_cast<GetEntryFunction>(
+                                       reinterpret_cast<void*>(::GetProcAddress(helper, "GetIpNetEntry2")));
+    }();
+    const SocketSeen* seen = SeenOf(socket, false);
+    if (getEntry == nullptr || seen == nullptr)
+        return MacSource::None;
+    MIB_IPNET_ROW2 row{};
+    row.Address.si_family = AF_INET;
+    row.Address.Ipv4.sin_family = AF_INET;
+    row.Address.Ipv4.sin_addr.s_addr = seen->sender;
+    row.InterfaceIndex = seen->index;
+    static const UCHAR none[6] = {};
+    if (getEntry(&row) != NO_ERROR || row.PhysicalAddressLength != 6 || std::memcmp(row.PhysicalAddress, none, 6) == 0 ||
+        row.State == NlnsUnreachable || row.State == NlnsIncomplete)
+        return MacSource::None;
+    std::memcpy(mac->data(), row.PhysicalAddress, 6);
+    return MacSource::Neighbour;
 }
 
 // Should a report of an earlier send still reach a receive (a system that
@@ -156,6 +211,8 @@ ReceiveFailure ClassifyReceiveFailure(void*, int code) {
 }
 
 int CloseSocket(void*, SocketHandle socket) {
+    if (SocketSeen* seen = SeenOf(socket, false))
+        *seen = SocketSeen{};
     return Result(::closesocket(AsSocket(socket)));
 }
 
@@ -367,6 +424,7 @@ const NetPlatform g_platform = {
     .checkLink = CheckLink,
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
+    .senderMac = SenderMac,
     .classifyReceiveFailure = ClassifyReceiveFailure,
     .droppedDatagrams = nullptr,  // Winsock does not count what a full buffer dropped
     .closeSocket = CloseSocket,

@@ -70,6 +70,46 @@ TEST(CliTable, StreamedRowsHaveFixedColumns) {
     EXPECT_EQ(header.find("Revision"), narrow.find("r  "));
 }
 
+// A MAC column only where one is known; a MAC the neighbour table gave for an
+// address several replies share says nothing of which sent which, so none is shown.
+TEST(CliTable, MacColumnWhereOneIsKnown) {
+    std::vector<Reply> rows = {Row("10.1.0.50", "KRV-ETH1", "1", "A", "10.1.0.1"),
+                               Row("10.1.0.60", "KRV-ETH2", "2", "B", "10.1.0.1")};
+    EXPECT_EQ(RenderRows(rows, OutputFormat::Table, Plain).find("MAC"), std::string::npos);
+    rows[1].macSource = MacSource::Neighbour;
+    rows[1].mac = {0x02, 0x00, 0x5e, 0x10, 0xab, 0xcd};
+    EXPECT_EQ(RenderRows(rows, OutputFormat::Table, Plain),
+              "IP ADDR    Model     Version  Revision  Interface     MAC\n"
+              "10.1.0.50  KRV-ETH1  1        A         ws0 10.1.0.1\n"
+              "10.1.0.60  KRV-ETH2  2        B         ws0 10.1.0.1  02:00:5e:10:ab:cd\n");
+    struct Case {
+        const char* name;
+        MacSource first, second;
+        bool sameAddress;
+        const char* firstShown;
+        const char* secondShown;
+    };
+    const Case cases[] = {
+        {"table MACs of one address", MacSource::Neighbour, MacSource::Neighbour, true, "", ""},
+        {"table MACs of two addresses", MacSource::Neighbour, MacSource::Neighbour, false, "02:00:00:00:00:01",
+         "02:00:00:00:00:02"},
+        {"frames of one address", MacSource::Frame, MacSource::Frame, true, "02:00:00:00:00:01", "02:00:00:00:00:02"},
+        {"a frame beside a table MAC", MacSource::Frame, MacSource::Neighbour, true, "02:00:00:00:00:01", ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<Reply> two = {Row("10.1.0.50", "M", "1", "A", "10.1.0.1"),
+                                  Row(c.sameAddress ? "10.1.0.50" : "10.1.0.51", "M", "1", "A", "10.1.0.1")};
+        two[0].macSource = c.first;
+        two[0].mac = {2, 0, 0, 0, 0, 1};
+        two[1].macSource = c.second;
+        two[1].mac = {2, 0, 0, 0, 0, 2};
+        const std::string json = RenderRows(two, OutputFormat::Json, Plain);
+        EXPECT_NE(json.find(std::string("\"mac\": \"") + c.firstShown + "\"}"), std::string::npos) << c.name << json;
+        EXPECT_NE(json.find(std::string("\"mac\": \"") + c.secondShown + "\"}\n]"), std::string::npos)
+            << c.name << json;
+    }
+}
+
 TEST(CliJson, KeysTextsAndEscapes) {
     EXPECT_EQ(RenderRows({}, OutputFormat::Json, Plain), "[]\n");
     const std::vector<Reply> rows = {Row("10.1.0.50", "KRV-ETH1", "a\"b\\c\x01", "\x80\x8D\xFF", "10.1.0.1"),
@@ -77,9 +117,10 @@ TEST(CliJson, KeysTextsAndEscapes) {
     EXPECT_EQ(RenderRows(rows, OutputFormat::Json, Plain),
               "[\n"
               "  {\"address\": \"10.1.0.50\", \"model\": \"KRV-ETH1\", \"version\": \"a\\\"b\\\\c\\u0001\", "
-              "\"revision\": \"\xE2\x82\xAC\\u008D\xC3\xBF\", \"interface\": \"10.1.0.1\", \"interface_name\": \"ws0\"},\n"
+              "\"revision\": \"\xE2\x82\xAC\\u008D\xC3\xBF\", \"interface\": \"10.1.0.1\", \"interface_name\": \"ws0\", "
+              "\"mac\": \"\"},\n"
               "  {\"address\": \"10.1.0.51\", \"model\": \"KRV-ETH2\", \"version\": \"2\", \"revision\": \"B\", "
-              "\"interface\": \"10.1.0.1\", \"interface_name\": \"eth\xEF\xBF\xBD\"}\n"
+              "\"interface\": \"10.1.0.1\", \"interface_name\": \"eth\xEF\xBF\xBD\", \"mac\": \"\"}\n"
               "]\n");
 }
 
@@ -93,15 +134,17 @@ TEST(CliJson, ReorderingControlsOfThisMachinesTextsEscaped) {
 }
 
 TEST(CliCsv, QuotedAsRfc4180AndNoControlCharacterRaw) {
-    const std::vector<Reply> rows = {Row("10.1.0.50", "KRV-ETH1", "1,2", "say \"hi\"", "10.1.0.1"),
-                                      Row("10.1.0.51", "KRV-ETH2", "\x1B[31mRED", "a\r\nb", "10.1.0.1")};
+    std::vector<Reply> rows = {Row("10.1.0.50", "KRV-ETH1", "1,2", "say \"hi\"", "10.1.0.1"),
+                                Row("10.1.0.51", "KRV-ETH2", "\x1B[31mRED", "a\r\nb", "10.1.0.1")};
+    rows[1].macSource = MacSource::Frame;
+    rows[1].mac = {0x02, 0x00, 0x5e, 0x10, 0x00, 0x01};
     EXPECT_EQ(RenderRows(rows, OutputFormat::Csv, Plain),
-              "IP ADDR,Model,Version,Revision,Interface,Interface Name\n"
-              "10.1.0.50,KRV-ETH1,\"1,2\",\"say \"\"hi\"\"\",10.1.0.1,ws0\n"
-              "10.1.0.51,KRV-ETH2,\\x1B[31mRED,a\\x0D\\x0Ab,10.1.0.1,ws0\n");
+              "IP ADDR,Model,Version,Revision,Interface,Interface Name,MAC\n"
+              "10.1.0.50,KRV-ETH1,\"1,2\",\"say \"\"hi\"\"\",10.1.0.1,ws0,\n"
+              "10.1.0.51,KRV-ETH2,\\x1B[31mRED,a\\x0D\\x0Ab,10.1.0.1,ws0,02:00:5e:10:00:01\n");
     EXPECT_EQ(RenderRows(rows, OutputFormat::Csv, RenderOptions{.header = false, .lineEnd = "\r\n"}),
-              "10.1.0.50,KRV-ETH1,\"1,2\",\"say \"\"hi\"\"\",10.1.0.1,ws0\r\n"
-              "10.1.0.51,KRV-ETH2,\\x1B[31mRED,a\\x0D\\x0Ab,10.1.0.1,ws0\r\n");
+              "10.1.0.50,KRV-ETH1,\"1,2\",\"say \"\"hi\"\"\",10.1.0.1,ws0,\r\n"
+              "10.1.0.51,KRV-ETH2,\\x1B[31mRED,a\\x0D\\x0Ab,10.1.0.1,ws0,02:00:5e:10:00:01\r\n");
 }
 
 TEST(CliDecode, Windows1252) {

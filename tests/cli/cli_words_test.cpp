@@ -54,6 +54,11 @@ Refusal Held(Refusal refusal) {
     return refusal;
 }
 
+Refusal Apart(Refusal refusal) {
+    refusal.macs = {{0x02, 0x00, 0x5e, 0x10, 0x00, 0x01}, {0x02, 0x00, 0x5e, 0x10, 0x00, 0x02}};
+    return refusal;
+}
+
 struct RefusalCase {
     const char* name;
     CommandRequest request;
@@ -98,6 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
                     ExitNoTarget,
                     "2 replies came from 192.168.1.100 on if2 10.1.0.1: several controllers share that address, or "
                     "one answers twice; --all sends the command to every one of them"},
+        RefusalCase{"ReconfigureOfTwoToldApart", Request(Reconfigure),
+                    Apart(Counted(Facts(RefusalKind::SeveralReplies, "192.168.1.100"), 3)), ExitNoTarget,
+                    "3 replies came from 192.168.1.100 on if2 10.1.0.1: 2 controllers share that address (MAC "
+                    "02:00:5e:10:00:01, 02:00:5e:10:00:02); each would get the one new address. Power them up one "
+                    "at a time and give each its address"},
         RefusalCase{"NewAddressHeldByAHost", Request(Reconfigure),
                     Held(Facts(RefusalKind::HeldByHost, "10.1.0.77", NewAddress)), ExitFailure,
                     "The IP address 10.1.0.77 is in use by a host that does not answer as a controller (MAC "
@@ -139,6 +149,11 @@ TEST(NoteWords, WhatGoesWithACommandThatGoes) {
     EXPECT_EQ(NoteText(names, Request(Reset, true), decision),
               "2 replies came from 192.168.1.100 on if2 10.1.0.1: several controllers share that address, or "
               "one answers twice; with --all, every one of them gets the command.");
+    decision.note = DecisionNote::AnsweredTwice;
+    decision.mac = {0x02, 0x00, 0x5e, 0x10, 0x00, 0x07};
+    EXPECT_EQ(NoteText(names, Request(Reset), decision),
+              "2 replies came from 192.168.1.100 on if2 10.1.0.1, every one from MAC 02:00:5e:10:00:07: one "
+              "controller answered more than once, and the command goes to it.");
 }
 
 TEST(VerificationWords, WhatTheLastLookShowsAtTheNewAddress) {

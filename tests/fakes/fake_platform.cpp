@@ -131,6 +131,7 @@ int Receive(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_
     if (next < 0)
         return WouldBlockError;
     world.delivered[next] = true;
+    world.sockets[static_cast<std::size_t>(socket) - 1].lastDelivered = next;
     const ScriptedDatagram& d = world.datagrams[next];
     if (d.bytes.size() > capacity)
         return MessageTooLongError;
@@ -139,6 +140,15 @@ int Receive(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_
     *received = d.bytes.size();
     *sender = d.sender;
     return 0;
+}
+
+MacSource SenderMac(void* context, SocketHandle socket, MacAddress* mac) {
+    const FakeWorld& world = W(context);
+    const int last = world.sockets[static_cast<std::size_t>(socket) - 1].lastDelivered;
+    if (last < 0)
+        return MacSource::None;
+    *mac = world.datagrams[static_cast<std::size_t>(last)].mac;
+    return world.datagrams[static_cast<std::size_t>(last)].macSource;
 }
 
 ReceiveFailure Classify(void*, int code) {
@@ -238,6 +248,8 @@ void Add(void* context, int index, const FoundRow& found) {
     row.revision = found.texts[static_cast<int>(ListColumn::Revision)];
     row.interfaceAddress = found.via.address;
     row.interfaceIndex = found.via.index;
+    row.macSource = found.macSource;
+    row.mac = found.mac;
     if (index >= 0 && static_cast<std::size_t>(index) <= world.rows.size())
         world.rows.insert(world.rows.begin() + index, row);
 }
@@ -306,6 +318,7 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .checkLink = CheckLink,
         .datagramWaiting = Waiting,
         .receiveFrom = Receive,
+        .senderMac = SenderMac,
         .classifyReceiveFailure = Classify,
         .droppedDatagrams = Dropped,
         .closeSocket = Close,

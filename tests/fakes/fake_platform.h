@@ -20,6 +20,8 @@ struct ScriptedDatagram {
     std::uint32_t arrivesAfterSend; // ms after that interface's query was sent
     NetAddress sender;
     std::vector<std::uint8_t> bytes;
+    MacSource macSource = MacSource::None;  // what senderMac says of it
+    MacAddress mac{};
 };
 
 struct InjectedFailure {
@@ -32,6 +34,8 @@ struct FakeRow {
     std::string address, model, version, revision;
     NetAddress interfaceAddress;
     std::uint32_t interfaceIndex;
+    MacSource macSource = MacSource::None;
+    MacAddress mac{};
 };
 
 // Error codes the fake's errorText knows nothing of.
@@ -93,6 +97,7 @@ struct FakeWorld {
     struct FakeSocket {
         NetAddress boundInterface = 0;
         std::uint32_t sendTime = 0;
+        int lastDelivered = -1;  // the datagram the last receive gave
     };
     std::vector<FakeSocket> sockets;  // handle n is sockets[n - 1]
     std::vector<bool> delivered;

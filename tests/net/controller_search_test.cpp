@@ -210,6 +210,23 @@ TEST(ControllerSearch, RowsInArrivalOrderAcrossInterfaces) {
     EXPECT_EQ(test::CountLog(world, "sleep 50"), 42);
 }
 
+// Each row carries what the platform says of its own datagram's sender.
+TEST(ControllerSearch, EachRowCarriesTheMacOfItsOwnDatagram) {
+    FakeWorld world;
+    world.interfaces = {{IfA, 2}};
+    world.datagrams = {{IfA, 10, Ctl1, ReplyBytes(0xA, "1.0", "A"), MacSource::Frame, {2, 0, 0, 0, 0, 1}},
+                       {IfA, 20, Ctl1, ReplyBytes(0xA, "1.0", "A"), MacSource::Frame, {2, 0, 0, 0, 0, 2}},
+                       {IfA, 30, Ctl2, ReplyBytes(0xB, "1.0", "A"), MacSource::Neighbour, {2, 0, 0, 0, 0, 3}},
+                       {IfA, 40, Ctl2, ReplyBytes(0xB, "1.0", "A")}};
+    RunSearch(world);
+    ASSERT_EQ(world.rows.size(), 4u);
+    const MacSource sources[] = {MacSource::Frame, MacSource::Frame, MacSource::Neighbour, MacSource::None};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(world.rows[i].macSource, sources[i]) << i;
+        EXPECT_EQ(world.rows[i].mac[5], sources[i] != MacSource::None ? i + 1 : 0) << i;
+    }
+}
+
 TEST(ControllerSearch, DatagramsThatAreNoRepliesAreDroppedSilently) {
     FakeWorld world;
     world.interfaces = {{IfA, 2}};

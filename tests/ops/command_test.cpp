@@ -33,12 +33,21 @@ CommandRequest With(CommandRequest request, bool all, bool noSearch) {
     return request;
 }
 
+// A row whose frame came from MAC 02:00:00:00:00:<last>, or whose MAC the
+// neighbour table gave.
+Reply Framed(Reply row, std::uint8_t last, MacSource source = MacSource::Frame) {
+    row.macSource = source;
+    row.mac = {2, 0, 0, 0, 0, last};
+    return row;
+}
+
 struct Expected {
     RefusalKind kind;       // None: it goes
     Subject subject;
     NetAddress address;     // the refusal's
     std::size_t count;      // replies (several replies), interfaces (several interfaces)
     DecisionNote note;
+    std::size_t macs = 0;   // several replies: the MACs that tell them apart
 };
 
 struct DecisionCase {
@@ -76,6 +85,7 @@ TEST_P(CommandDecision, AsTheSearchSawIt) {
                               : e.kind == RefusalKind::SeveralReplies  ? decision.refusal.count
                                                                        : 0;
     EXPECT_EQ(count, e.count);
+    EXPECT_EQ(decision.refusal.macs.size(), e.macs);
     EXPECT_EQ(decision.refusal.prefix, e.kind == RefusalKind::SubnetEdge ? 24 : -1);
 }
 
@@ -102,6 +112,25 @@ INSTANTIATE_TEST_SUITE_P(
                      {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}}},
         DecisionCase{"ResetOfSeveralWithAll", With(Request(Reset, A(192, 168, 1, 100)), true, false),
                      {Row("192.168.1.100", If2), Row("192.168.1.100", If2)}, {},
+                     {RefusalKind::None, Target, 0, 2, DecisionNote::SeveralRepliesAll}},
+        DecisionCase{"ReconfigureOfOneThatAnsweredTwice", Request(Reconfigure, A(192, 168, 1, 100)),
+                     {Framed(Row("192.168.1.100", If2), 7), Framed(Row("192.168.1.100", If2), 7)}, {},
+                     {RefusalKind::None, Target, 0, 2, DecisionNote::AnsweredTwice}},
+        DecisionCase{"ResetOfTwoTellApart", Request(Reset, A(192, 168, 1, 100)),
+                     {Framed(Row("192.168.1.100", If2), 7), Framed(Row("192.168.1.100", If2), 8),
+                      Framed(Row("192.168.1.100", If2), 7)},
+                     {},
+                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 3, {}, 2}},
+        DecisionCase{"OneFrameAndOneUnknownTellNothing", Request(Reconfigure, A(192, 168, 1, 100)),
+                     {Framed(Row("192.168.1.100", If2), 7), Row("192.168.1.100", If2)}, {},
+                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}, 0}},
+        DecisionCase{"OneTableMacTellsNothing", Request(Reconfigure, A(192, 168, 1, 100)),
+                     {Framed(Row("192.168.1.100", If2), 7, MacSource::Neighbour),
+                      Framed(Row("192.168.1.100", If2), 7, MacSource::Neighbour)},
+                     {},
+                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}, 0}},
+        DecisionCase{"ResetOfTwoTellApartWithAll", With(Request(Reset, A(192, 168, 1, 100)), true, false),
+                     {Framed(Row("192.168.1.100", If2), 7), Framed(Row("192.168.1.100", If2), 8)}, {},
                      {RefusalKind::None, Target, 0, 2, DecisionNote::SeveralRepliesAll}},
         DecisionCase{"NewAddressTaken", Request(Reconfigure, A(10, 1, 0, 20), A(10, 1, 0, 21)),
                      {Row("10.1.0.20", If2), Row("10.1.0.21", If2)}, {},
