@@ -1,6 +1,8 @@
 // scout-cli's side of the record of changes (see cli_record.h).
 #include "cli/cli_record.h"
 
+#include "ops/answers.h"
+
 #include <cstring>
 
 #include "ops/text.h"
@@ -30,6 +32,12 @@ Recorder MakeRecorder(const Options& options, InterfaceNames& names, const Comma
         line.model = DecodeWindows1252(decision.targetRows[0].model);
         line.version = DecodeWindows1252(decision.targetRows[0].version);
         line.revision = DecodeWindows1252(decision.targetRows[0].revision);
+        // The target's MAC where its replies tell one controller (not several with --all).
+        std::vector<const Reply*> target;
+        for (const Reply& row : decision.targetRows)
+            target.push_back(&row);
+        if (target.size() == 1 || WhoShares(target).who == WhoAnswers::OneController)
+            line.mac = RowMacText(decision.targetRows[0]);
     }
     return recorder;
 }

@@ -24,6 +24,7 @@ constexpr Field Fields[] = {
     {"new_address", &RecordLine::newAddress}, {"mask", &RecordLine::mask},
     {"gateway", &RecordLine::gateway},     {"model", &RecordLine::model},
     {"version", &RecordLine::version},     {"revision", &RecordLine::revision},
+    {"mac", &RecordLine::mac},
     {"datagram", &RecordLine::datagram},   {"outcome", &RecordLine::outcome},
     {"answers_at", &RecordLine::answersAt}, {"seconds", &RecordLine::seconds},
     {"reason", &RecordLine::reason},

@@ -14,7 +14,7 @@ namespace scout::ops {
 // What one line says (every field a text; "" where it has none).
 struct RecordLine {
     std::string time, event, host, user, command, target, interfaceName, interfaceAddress, newAddress, mask,
-        gateway, model, version, revision, datagram, outcome, answersAt, seconds, reason;
+        gateway, model, version, revision, mac, datagram, outcome, answersAt, seconds, reason;
 };
 
 // The line as JSON, without its line end ("seconds" a number).

@@ -26,6 +26,7 @@
 #include "net/controller_search.h"
 #include "net/query_datagram.h"
 #include "sim/sim_config.h"
+#include "sim/sim_link.h"
 #include "sim/sim_protocol.h"
 
 namespace scout::sim {
@@ -97,6 +98,9 @@ struct Pending {
 struct Simulator {
     SimOptions options;
     std::vector<ControllerState> controllers;
+    std::vector<Controller> hosts;  // answer ARP and nothing else
+    SimLink link;                   // frames of its own, where it may
+    std::size_t askings = 0;        // ARP requests sent for workstations so far
     int socket = -1;
     FILE* log = stdout;
     std::mt19937 random;
@@ -175,11 +179,69 @@ bool SendFrom(Simulator& sim, NetAddress source, int interfaceIndex, NetAddress 
     }
 }
 
+// A controller answers ARP while it is on and plugged in, where it answers
+// queries; a host always.
+bool Holder(void* context, int interfaceIndex, NetAddress address, Mac* mac) {
+    const Simulator& sim = *static_cast<const Simulator*>(context);
+    const std::uint64_t now = NowMs();
+    for (const ControllerState& state : sim.controllers) {
+        if (state.config.address == address && now >= state.offlineUntil && now < state.switchedOffAt &&
+            (state.interfaceIndex == 0 || state.interfaceIndex == interfaceIndex)) {
+            *mac = state.config.mac;
+            return true;
+        }
+    }
+    for (const Controller& host : sim.hosts) {
+        if (host.address == address) {
+            *mac = host.mac;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReadFrames(Simulator& sim) {
+    ReadFrames(sim.link, LinkAnswerer{.context = &sim, .holder = Holder});
+}
+
+// The lab's neighbour tables stay small: at most this many controllers ask
+// for a workstation by ARP (the first ones; the rest reply without asking).
+constexpr std::size_t MaxAskings = 256;
+
+// The reply as a frame from the controller's own MAC, to the querier's MAC
+// (seen on its query), after asking for the querier by ARP as a device does
+// before its first datagram to it; false where the simulator sends no frames.
+bool SendReplyFrame(Simulator& sim, const Pending& p, const std::vector<std::uint8_t>& reply) {
+    ControllerState& state = sim.controllers[p.controller];
+    const Controller& c = state.config;
+    const bool broadcast = c.reply == ReplyMode::Broadcast;
+    Mac to{0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    if (sim.link.fd < 0)
+        return false;
+    if (!broadcast && !KnownMac(sim.link, p.interfaceIndex, p.to, &to)) {
+        ReadFrames(sim);
+        if (!KnownMac(sim.link, p.interfaceIndex, p.to, &to))
+            return false;
+    }
+    if (!broadcast && (state.askedFor != p.to || state.askedAs != c.address) && sim.askings < MaxAskings) {
+        std::uint8_t asking[ArpFrameSize];
+        BuildArpFrame(1, c.mac, c.address, Mac{}, p.to, asking);
+        SendFrame(sim.link, p.interfaceIndex, asking, sizeof asking);
+        state.askedFor = p.to;
+        state.askedAs = c.address;
+        ++sim.askings;
+    }
+    std::uint8_t frame[MaxDatagram + 64];
+    const std::size_t length = BuildUdpFrame(c.mac, to, c.address, ControllerPort, broadcast ? BroadcastAddress : p.to,
+                                             p.port, reply.data(), reply.size(), frame, sizeof frame);
+    return length != 0 && SendFrame(sim.link, p.interfaceIndex, frame, length);
+}
+
 void SendReply(Simulator& sim, const Pending& p) {
     const Controller& c = sim.controllers[p.controller].config;
     const std::vector<std::uint8_t> reply = EncodeReply(c);
     const NetAddress to = c.reply == ReplyMode::Broadcast ? BroadcastAddress : p.to;
-    if (SendFrom(sim, c.address, p.interfaceIndex, to, p.port, reply.data(), reply.size()))
+    if (SendReplyFrame(sim, p, reply) || SendFrom(sim, c.address, p.interfaceIndex, to, p.port, reply.data(), reply.size()))
         ++sim.sentReplies;
 }
 
@@ -355,8 +417,8 @@ int Run(Simulator& sim) {
                 due = sim.pending.top().due;
             timeout = due <= now ? 0 : static_cast<int>(due - now);
         }
-        pollfd watch[2] = {{sim.socket, POLLIN, 0}, {g_wake[0], POLLIN, 0}};
-        const int ready = poll(watch, 2, timeout);
+        pollfd watch[3] = {{sim.socket, POLLIN, 0}, {g_wake[0], POLLIN, 0}, {sim.link.fd, POLLIN, 0}};
+        const int ready = poll(watch, sim.link.fd >= 0 ? 3 : 2, timeout);
         if (ready < 0 && errno != EINTR)
             return 1;
         if (ready > 0 && (watch[1].revents & POLLIN) != 0) {
@@ -364,6 +426,9 @@ int Run(Simulator& sim) {
             while (read(g_wake[0], bytes, sizeof bytes) > 0) {
             }
         }
+        // Frames first: a query's sender is known by its MAC before it is answered.
+        if (ready > 0 && (watch[2].revents & POLLIN) != 0)
+            ReadFrames(sim);
         if (ready > 0 && (watch[0].revents & POLLIN) != 0)
             ReceiveAll(sim);
         if (g_drain != 0) {
@@ -401,7 +466,15 @@ int Main(int argc, char** argv) {
         return 0;
     }
     sim.random.seed(sim.options.seed);
-    for (const Controller& c : sim.options.controllers) {
+    std::uint32_t line = 0;
+    for (Controller c : sim.options.controllers) {
+        ++line;
+        if (!c.macGiven)
+            c.mac = {0x02, 0x00, 0x5e, 0x10, static_cast<std::uint8_t>(line >> 8), static_cast<std::uint8_t>(line)};
+        if (c.hostOnly) {
+            sim.hosts.push_back(c);
+            continue;
+        }
         ControllerState state;
         state.config = c;
         if (!c.interfaceName.empty()) {
@@ -424,6 +497,12 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "scout-sim: cannot listen on UDP %u: %s\n", ControllerPort, std::strerror(errno));
         return 1;
     }
+    // Without CAP_NET_RAW every controller's frames carry the namespace's MAC.
+    const bool frames = OpenSimLink(&sim.link);
+    if (!frames && !sim.hosts.empty()) {
+        std::fprintf(stderr, "scout-sim: a host line needs frames of its own (CAP_NET_RAW): %s\n", std::strerror(errno));
+        return 1;
+    }
     if (pipe(g_wake) != 0 || fcntl(g_wake[0], F_SETFL, O_NONBLOCK) != 0 ||
         fcntl(g_wake[1], F_SETFL, O_NONBLOCK) != 0) {
         std::fprintf(stderr, "scout-sim: cannot make its wake-up pipe: %s\n", std::strerror(errno));
@@ -443,7 +522,8 @@ int Main(int argc, char** argv) {
         if (state.config.offMs != 0)
             state.switchedOffAt = sim.start + state.config.offMs;
     }
-    LogLine(sim, "\"event\": \"ready\", \"controllers\": " + std::to_string(sim.controllers.size()));
+    LogLine(sim, "\"event\": \"ready\", \"controllers\": " + std::to_string(sim.controllers.size()) +
+                     ", \"hosts\": " + std::to_string(sim.hosts.size()) + ", \"frames\": " + (frames ? "true" : "false"));
     return Run(sim);
 }
 

@@ -38,6 +38,11 @@ const char* const SimUsage =
     "  off-ms=MS            switched off MS after the start (1 to 3600000)\n"
     "  default=A/PREFIX     restored by a factory-defaults reset (default 192.168.1.100/24)\n"
     "  interface=NAME       answer only queries arriving there\n"
+    "  mac=M                its MAC (02:00:5e:10:00:01; no multicast one), on the wire\n"
+    "                       where scout-sim may send frames (as root; default 02:00:5e:10\n"
+    "                       and the line's number): its replies, and its answers to ARP\n"
+    "A host of the line that answers ARP and nothing else (a PLC, a laptop):\n"
+    "  host A [mac=M]\n"
     "  misbehaviours: bad-magic[=yes|no], command=N (0 to 4294967295),\n"
     "  length=N (replies of N bytes instead of 40, 0 to 1400)\n"
     "Whole simulator:\n"
@@ -157,6 +162,19 @@ bool ParseAddressWithPrefix(const std::string& text, NetAddress* address, NetAdd
     return true;
 }
 
+// "02:00:5e:10:00:01"
+bool ParseMac(const std::string& text, std::array<std::uint8_t, 6>* mac) {
+    if (text.size() != 17)
+        return false;
+    for (std::size_t i = 0; i < 6; ++i) {
+        std::uint32_t byte = 0;
+        if ((i < 5 && text[i * 3 + 2] != ':') || !ParseNumber(text.substr(i * 3, 2), 16, &byte, 255))
+            return false;
+        (*mac)[i] = static_cast<std::uint8_t>(byte);
+    }
+    return true;
+}
+
 bool SetKey(Controller* c, const std::string& key, const std::string& value, bool hasValue, std::string* error) {
     bool ok = true;
     std::uint32_t number = 0;
@@ -198,6 +216,9 @@ bool SetKey(Controller* c, const std::string& key, const std::string& value, boo
         ok = ParseNumber(value, 10, &c->onlineMs, MaxOfflineMs);
     } else if (key == "off-ms") {
         ok = ParseNumber(value, 10, &c->offMs, MaxOfflineMs) && c->offMs > 0;
+    } else if (key == "mac") {
+        ok = ParseMac(value, &c->mac) && (c->mac[0] & 1) == 0;
+        c->macGiven = ok;
     } else if (key == "interface") {
         ok = !value.empty();
         c->interfaceName = value;
@@ -256,7 +277,16 @@ bool ParseControllerLine(const std::string& line, Controller* controller, std::s
     std::istringstream words(line.substr(0, line.find('#')));
     std::string word;
     std::vector<std::string> keys;
+    // "host A [mac=M]": a host of the line that is no controller.
+    bool first = true;
     while (words >> word) {
+        if (first && word == "host") {
+            c.hostOnly = true;
+            first = false;
+            if (words >> word && word.find('=') == std::string::npos)
+                word = "address=" + word;
+        }
+        first = false;
         const std::size_t equals = word.find('=');
         const std::string key = word.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : word.substr(equals + 1);
@@ -274,7 +304,7 @@ bool ParseControllerLine(const std::string& line, Controller* controller, std::s
     for (const std::string& key : keys)
         haveAddress = haveAddress || key == "address";
     if (!haveAddress) {
-        *error = "a controller needs an address";
+        *error = c.hostOnly ? "a host line needs an address: host A [mac=M]" : "a controller needs an address";
         return false;
     }
     FinishController(&c);

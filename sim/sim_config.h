@@ -31,6 +31,12 @@ struct Controller {
     std::uint32_t onlineMs = 0;         // plugged in this long after the start
     std::uint32_t offMs = 0;            // switched off this long after the start; 0: never
     std::string interfaceName;          // answer only queries arriving there; empty: any
+    // Its own MAC, on the wire where the simulator may send frames of its own
+    // (as root): replies, and its answers to ARP. Not given: 02:00:5e:10 and
+    // its line's number.
+    std::array<std::uint8_t, 6> mac{};
+    bool macGiven = false;
+    bool hostOnly = false;              // a "host" line: answers ARP, and nothing of the protocol
     // Misbehaviours, all off by default.
     bool wrongMagic = false;
     std::uint32_t replyCommand = 0;

@@ -20,6 +20,9 @@ struct ControllerState {
     std::uint64_t offlineUntil = 0;
     std::uint64_t switchedOffAt = UINT64_MAX;  // never answers from then on
     int interfaceIndex = 0;  // answers only queries that arrive there; 0: any
+    // The workstation address it last asked for by ARP, and its own address then.
+    NetAddress askedFor = 0;
+    NetAddress askedAs = 0;
 };
 
 enum class Action { Ignored, Query, Reset, Reconfigure };
