@@ -114,7 +114,10 @@ std::string NoteText(InterfaceNames& names, const CommandRequest& request, const
     case DecisionNote::Unchecked:
         return "nothing was checked: the command goes without a search (--no-search)";
     case DecisionNote::SeveralRepliesAll:
-        return SeveralReplies(decision.replies, AddressString(request.target), LabelOf(names, decision.via)) +
+        return (decision.macs.size() > 1 ? ControllersShare(decision.replies, AddressString(request.target),
+                                                            LabelOf(names, decision.via), decision.macs)
+                                         : SeveralReplies(decision.replies, AddressString(request.target),
+                                                          LabelOf(names, decision.via))) +
                "; with --all, every one of them gets the command.";
     case DecisionNote::AnsweredTwice:
         return std::to_string(decision.replies) + " replies came from " + AddressString(request.target) + " on " +

@@ -234,7 +234,10 @@ class Lab:
             with open(config, "w") as f:
                 f.write("\n".join(controller_lines) + "\n")
         stderr = open(os.path.join(self.workdir, "sim%d.err" % index), "w")
-        proc = self.popen(segment.ns, [sim, "--config", config, "--log", log] + list(extra_args),
+        # Each scout-sim's controllers have MACs of their own: 02:00:5e:1<n>:00:01 and on.
+        first_mac = "02:00:5e:%02x:00:01" % (0x10 + index % 0xf0)
+        proc = self.popen(segment.ns, [sim, "--config", config, "--log", log, "--first-mac", first_mac] +
+                          list(extra_args),
                           stdout=subprocess.DEVNULL, stderr=stderr)
         handle = SimHandle(proc, log)
         deadline = time.time() + 10

@@ -157,6 +157,8 @@ Decision DecideCommand(const NetPlatform& platform, const CommandRequest& reques
             return several;
         } else {
             decision.note = DecisionNote::SeveralRepliesAll;
+            if (shared.who == WhoAnswers::SeveralControllers)
+                decision.macs = shared.macs;
         }
         decision.replies = replies;
     }

@@ -83,6 +83,7 @@ struct Decision {
     DecisionNote note = DecisionNote::None;
     std::size_t replies = 0;        // SeveralRepliesAll, AnsweredTwice: how many
     MacAddress mac{};               // AnsweredTwice: the one controller's
+    std::vector<MacAddress> macs;   // SeveralRepliesAll: the frames' MACs, where they tell them apart
     BroadcastInterface via{};       // where it goes
     std::vector<Reply> targetRows;  // the target as the search saw it on via
     // A reconfigure's new address, as the link of via answered for it where it

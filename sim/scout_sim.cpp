@@ -179,6 +179,13 @@ bool SendFrom(Simulator& sim, NetAddress source, int interfaceIndex, NetAddress 
     }
 }
 
+// The MAC n after first (its last three bytes counted).
+Mac CountedMac(const Mac& first, std::uint32_t n) {
+    const std::uint32_t low = ((first[3] << 16 | first[4] << 8 | first[5]) + n) & 0xffffff;
+    return {first[0], first[1], first[2], static_cast<std::uint8_t>(low >> 16), static_cast<std::uint8_t>(low >> 8),
+            static_cast<std::uint8_t>(low)};
+}
+
 // A controller answers ARP while it is on and plugged in, where it answers
 // queries; a host always.
 bool Holder(void* context, int interfaceIndex, NetAddress address, Mac* mac) {
@@ -470,7 +477,7 @@ int Main(int argc, char** argv) {
     for (Controller c : sim.options.controllers) {
         ++line;
         if (!c.macGiven)
-            c.mac = {0x02, 0x00, 0x5e, 0x10, static_cast<std::uint8_t>(line >> 8), static_cast<std::uint8_t>(line)};
+            c.mac = CountedMac(sim.options.firstMac, line - 1);
         if (c.hostOnly) {
             sim.hosts.push_back(c);
             continue;

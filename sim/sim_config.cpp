@@ -51,7 +51,9 @@ const char* const SimUsage =
     "                       querier's port, spread over MS (0 to 60000), of BYTES bytes\n"
     "                       each (0 to 40; default random 1 to 40)\n"
     "  --log FILE           JSON lines of every datagram received (default: stdout)\n"
-    "  --seed N             for random delays, 0 to 4294967295\n";
+    "  --seed N             for random delays, 0 to 4294967295\n"
+    "  --first-mac M        the MAC of the first line that gives none (default\n"
+    "                       02:00:5e:10:00:01); each next line's counts on from it\n";
 
 namespace {
 
@@ -162,8 +164,7 @@ bool ParseAddressWithPrefix(const std::string& text, NetAddress* address, NetAdd
     return true;
 }
 
-// "02:00:5e:10:00:01"
-bool ParseMac(const std::string& text, std::array<std::uint8_t, 6>* mac) {
+bool ParseMacText(const std::string& text, std::array<std::uint8_t, 6>* mac) {
     if (text.size() != 17)
         return false;
     for (std::size_t i = 0; i < 6; ++i) {
@@ -217,7 +218,7 @@ bool SetKey(Controller* c, const std::string& key, const std::string& value, boo
     } else if (key == "off-ms") {
         ok = ParseNumber(value, 10, &c->offMs, MaxOfflineMs) && c->offMs > 0;
     } else if (key == "mac") {
-        ok = ParseMac(value, &c->mac) && (c->mac[0] & 1) == 0;
+        ok = ParseMacText(value, &c->mac) && (c->mac[0] & 1) == 0;
         c->macGiven = ok;
     } else if (key == "interface") {
         ok = !value.empty();
@@ -247,6 +248,10 @@ void FinishController(Controller* c) {
 }
 
 }  // namespace
+
+bool ParseMac(const std::string& text, std::array<std::uint8_t, 6>* mac) {
+    return ParseMacText(text, mac) && ((*mac)[0] & 1) == 0;
+}
 
 bool ParseFieldText(const std::string& text, std::array<std::uint8_t, 8>* field) {
     field->fill(0);
@@ -283,7 +288,9 @@ bool ParseControllerLine(const std::string& line, Controller* controller, std::s
         if (first && word == "host") {
             c.hostOnly = true;
             first = false;
-            if (words >> word && word.find('=') == std::string::npos)
+            if (!(words >> word))
+                break;
+            if (word.find('=') == std::string::npos)
                 word = "address=" + word;
         }
         first = false;
@@ -426,6 +433,13 @@ bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* 
                 return false;
             }
             options->floodLength = static_cast<int>(length);
+        } else if (flag == "--first-mac") {
+            const std::string text = value();
+            if (!ParseMac(text, &options->firstMac)) {
+                *error = "bad value '" + Shown(text) + "' for --first-mac (a MAC such as 02:00:5e:10:00:01, no "
+                         "multicast one)";
+                return false;
+            }
         } else if (flag == "--seed") {
             const std::string text = value();
             if (!ParseNumber(text, 10, &options->seed)) {

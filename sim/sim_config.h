@@ -50,6 +50,8 @@ struct SimOptions {
     std::uint32_t floodSpreadMs = 0;   // spread over this long
     int floodLength = -1;              // bytes of each junk datagram; -1: random, 1 to 40
     std::uint32_t seed = 1;
+    // The MAC of the first line that gives none; the next lines' count on from it.
+    std::array<std::uint8_t, 6> firstMac{0x02, 0x00, 0x5e, 0x10, 0x00, 0x01};
 };
 
 // Parses one controller line ("address=10.1.0.50 model=1A2B version=1.2 ...");
@@ -61,6 +63,9 @@ bool LoadControllerFile(const std::string& path, std::vector<Controller>* contro
 
 // Parses the command line (see --help).
 bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* error, bool* help);
+
+// "02:00:5e:10:00:01": a MAC that is no multicast one.
+bool ParseMac(const std::string& text, std::array<std::uint8_t, 6>* mac);
 
 // A field text with \xNN escapes into the 8 bytes of a datagram field.
 bool ParseFieldText(const std::string& text, std::array<std::uint8_t, 8>* field);

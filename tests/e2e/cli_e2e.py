@@ -22,7 +22,7 @@ CASES, case = case_registry()
 HOSTILE = ["address=10.1.0.20 model=1A2B version=\\x1b[1mRED revision=a,b delay=5",
            "address=10.1.0.21 model=2 version=say\"hi\" revision=\\x0d\\x0a delay=25",
            "address=10.1.0.22 model=3 version=caf\\xe9 revision=\\x9b2J delay=45"]
-ROW_KEYS = ["address", "model", "version", "revision", "interface", "interface_name"]
+ROW_KEYS = ["address", "model", "version", "revision", "interface", "interface_name", "mac"]
 
 
 def strict_json(text):
@@ -53,7 +53,7 @@ def names_and_formats(lab, front_for):
 
     rows = strict_json(front.cli("search", "--json").stdout)
     check([list(r) for r in rows] == [ROW_KEYS] * 4 and all(type(v) is str for r in rows for v in r.values()),
-          "every row has the six string keys, in order", rows)
+          "every row has the seven string keys, in order", rows)
     check([(r["version"], r["revision"], r["interface_name"]) for r in rows] ==
           [("\x1b[1mRED", "a,b", "ws0"), ('say"hi"', "\r\n", "ws0"), ("caf\u00e9", "\u203a2J", "ws0"),
            ("5.1", "D", "ws1")], "JSON carries the texts decoded, and the interfaces' names", rows)
@@ -64,14 +64,20 @@ def names_and_formats(lab, front_for):
           "%r" % line_end, raw)
     check(not any(b < 0x20 and b not in b"\r\n" or b == 0x7F for b in raw), "no control character raw in CSV", raw)
     records = list(csv.reader(io.StringIO(raw.decode("utf-8"), newline=""), strict=True))
-    check(records[0] == ["IP ADDR", "Model", "Version", "Revision", "Interface", "Interface Name"] and
-          records[1] == ["10.1.0.20", "KRV-ETH1A2B", "\\x1B[1mRED", "a,b", "10.1.0.1", "ws0"] and
+    # The MAC: from each reply's frame on Linux as root; from the neighbour table (what Wine's
+    # GetIpNetEntry2 gives of it) on Windows, where the controller asked for the workstation by ARP.
+    mac = "02:00:5e:10:00:01"
+    check(records[0] == ["IP ADDR", "Model", "Version", "Revision", "Interface", "Interface Name", "MAC"] and
+          records[1][:6] == ["10.1.0.20", "KRV-ETH1A2B", "\\x1B[1mRED", "a,b", "10.1.0.1", "ws0"] and
+          records[1][6] in ((mac,) if front.build == "linux" else (mac, "")) and
           records[2][2:4] == ['say"hi"', "\\x0D\\x0A"] and records[3][2:4] == ["caf\u00e9", "\u203a2J"],
           "CSV: RFC 4180 quoting, control characters as \\xNN", records)
 
     table = front.cli("search").stdout.splitlines()
-    check(table[0].split() == ["IP", "ADDR", "Model", "Version", "Revision", "Interface"] and
-          table[4].endswith("ws1 10.2.0.1"), "the table names each row's interface", table)
+    macs = records[1][6] != ""
+    check(table[0].split() == ["IP", "ADDR", "Model", "Version", "Revision", "Interface"] + ["MAC"] * macs and
+          table[4].endswith("ws1 10.2.0.1" + ("  02:00:5e:11:00:01" if macs else "")),
+          "the table names each row's interface, and its MAC where one is known", table)
     bare = front.cli("search", "--no-header", "--csv").stdout
     check(bare.splitlines()[0].startswith("10.1.0.20,"), "--no-header", bare)
 

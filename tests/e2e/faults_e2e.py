@@ -236,7 +236,7 @@ def every_byte_value(lab, front_for):
 
     csv_out = front.cli("search", "--csv", text=False)
     records = list(csv.reader(io.StringIO(csv_out.stdout.decode("utf-8"), newline=""), strict=True))
-    check(records[0] == ["IP ADDR", "Model", "Version", "Revision", "Interface", "Interface Name"] and
+    check(records[0] == ["IP ADDR", "Model", "Version", "Revision", "Interface", "Interface Name", "MAC"] and
           len(records) == 17, "CSV header and rows", records[:2])
     for k, record in enumerate(records[1:]):
         version, revision = texts(k)

@@ -77,6 +77,7 @@ TEST_P(CommandDecision, AsTheSearchSawIt) {
         EXPECT_EQ(decision.via.address, If2.address);
         EXPECT_EQ(decision.note, e.note);
         EXPECT_EQ(decision.replies, e.count);
+        EXPECT_EQ(decision.macs.size(), e.macs);
         return;
     }
     EXPECT_EQ(decision.refusal.subject, e.subject);
@@ -131,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}, 0}},
         DecisionCase{"ResetOfTwoTellApartWithAll", With(Request(Reset, A(192, 168, 1, 100)), true, false),
                      {Framed(Row("192.168.1.100", If2), 7), Framed(Row("192.168.1.100", If2), 8)}, {},
-                     {RefusalKind::None, Target, 0, 2, DecisionNote::SeveralRepliesAll}},
+                     {RefusalKind::None, Target, 0, 2, DecisionNote::SeveralRepliesAll, 2}},
         DecisionCase{"NewAddressTaken", Request(Reconfigure, A(10, 1, 0, 20), A(10, 1, 0, 21)),
                      {Row("10.1.0.20", If2), Row("10.1.0.21", If2)}, {},
                      {RefusalKind::NewAddressTaken, NewAddress, A(10, 1, 0, 21), 0, {}}},

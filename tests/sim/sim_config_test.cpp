@@ -74,6 +74,13 @@ TEST(SimConfig, Refusals) {
         {"address=10.1.0.5 twice=2", "bad value '2' for twice"},
         {"address=10.1.0.5 bad-magic=maybe", "bad value 'maybe' for bad-magic"},
         {"address=10.1.0.5 interface=", "bad value '' for interface"},
+        {"address=10.1.0.5 mac=01:00:5e:00:00:01", "bad value '01:00:5e:00:00:01' for mac"},
+        {"address=10.1.0.5 mac=02:00:5e:10:00", "bad value '02:00:5e:10:00' for mac"},
+        {"address=10.1.0.5 mac=02-00-5e-10-00-01", "bad value '02-00-5e-10-00-01' for mac"},
+        {"address=10.1.0.5 mac=02:00:5e:10:00:0g", "bad value '02:00:5e:10:00:0g' for mac"},
+        {"host", "a host line needs an address: host A [mac=M]"},
+        {"host mac=02:00:5e:10:00:01", "a host line needs an address: host A [mac=M]"},
+        {"host 10.1.0.500", "bad value '10.1.0.500' for address"},
         {std::string("address=10.1.0.5 ver\0sion=1", 28), "a NUL byte in the line"},
     };
     for (const auto& c : cases) {
@@ -82,6 +89,19 @@ TEST(SimConfig, Refusals) {
         EXPECT_FALSE(ParseControllerLine(c.line, &controller, &error)) << c.line;
         EXPECT_EQ(error, c.error) << c.line;
     }
+}
+
+TEST(SimConfig, AHostOfTheLineAndMacs) {
+    Controller c;
+    std::string error;
+    ASSERT_TRUE(ParseControllerLine("host 10.1.0.77 mac=02:aa:bb:cc:dd:ee", &c, &error)) << error;
+    EXPECT_TRUE(c.hostOnly);
+    EXPECT_EQ(c.address, MakeAddress(10, 1, 0, 77));
+    EXPECT_TRUE(c.macGiven);
+    EXPECT_EQ(c.mac, (std::array<std::uint8_t, 6>{0x02, 0xaa, 0xbb, 0xcc, 0xdd, 0xee}));
+    ASSERT_TRUE(ParseControllerLine("host 10.1.0.78", &c, &error)) << error;
+    EXPECT_FALSE(c.macGiven);
+    ASSERT_TRUE(ParseControllerLine("address=10.1.0.5 model=1 host=yes", &c, &error) == false);
 }
 
 TEST(SimConfig, FlagsAndComments) {
