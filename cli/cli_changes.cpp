@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "ops/hosts.h"
 #include "ops/text.h"
 
 namespace scout::cli {
@@ -13,7 +14,8 @@ const char* ChangeSign(ChangeKind kind) {
     case ChangeKind::Gone: return "-";
     case ChangeKind::Changed: return "~";
     case ChangeKind::Duplicate:
-    case ChangeKind::DuplicateEnded: return "!";
+    case ChangeKind::DuplicateEnded:
+    case ChangeKind::Conflict: return "!";
     }
     return "?";
 }
@@ -25,8 +27,19 @@ const char* ChangeName(ChangeKind kind) {
     case ChangeKind::Changed: return "changed";
     case ChangeKind::Duplicate: return "duplicate";
     case ChangeKind::DuplicateEnded: return "duplicate-ended";
+    case ChangeKind::Conflict: return "conflict";
     }
     return "";
+}
+
+std::string ConflictText(const Change& change) {
+    std::string macs;
+    for (const MacAddress& mac : change.macs)
+        macs += (macs.empty() ? "" : ", ") + MacText(mac);
+    if (change.conflict == ConflictKind::Shared)
+        return "address conflict: MAC " + macs + " answer at this address";
+    return "address conflict: MAC " + MacText(change.macs.front()) + " answered here before, MAC " +
+           MacText(change.macs.back()) + " now: another device holds the address";
 }
 
 std::string WatchHeader(OutputFormat format, const RenderOptions& options) {
@@ -53,6 +66,13 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
         out += ", " + JsonRowKeys(change.row);
         if (change.kind == ChangeKind::Duplicate)
             out += ", \"count\": " + std::to_string(change.count);
+        if (change.kind == ChangeKind::Conflict) {
+            AppendJsonKey(out, "conflict", change.conflict == ConflictKind::Shared ? "shared" : "replaced");
+            out += ", \"macs\": [";
+            for (std::size_t i = 0; i < change.macs.size(); ++i)
+                out += (i == 0 ? "\"" : ", \"") + MacText(change.macs[i]) + "\"";
+            out += "]";
+        }
         return out + "}\n";
     }
     case OutputFormat::Csv: {
@@ -70,6 +90,11 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
     // The time of day of the change (the date is the day's, seen in --json).
     const std::string clock = time.size() >= 19 ? time.substr(11, 8) : std::string(8, ' ');
     std::string line = clock + "  " + ChangeSign(change.kind) + " " + StreamRow(change.row);
+    if (change.kind == ChangeKind::Conflict) {
+        while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
+            line.pop_back();
+        return line + "  (" + ConflictText(change) + ")\n";
+    }
     if (change.kind == ChangeKind::Duplicate || change.kind == ChangeKind::DuplicateEnded) {
         // The note after the row's columns, on its line.
         while (!line.empty() && (line.back() == '\n' || line.back() == ' '))

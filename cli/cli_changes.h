@@ -11,8 +11,11 @@ namespace scout::cli {
 
 // "+", "-", "~", "!".
 const char* ChangeSign(ChangeKind kind);
-// "appeared", "gone", "changed", "duplicate", "duplicate-ended".
+// "appeared", "gone", "changed", "duplicate", "duplicate-ended", "conflict".
 const char* ChangeName(ChangeKind kind);
+
+// What a conflict is, as the table's note says it.
+std::string ConflictText(const Change& change);
 
 // One change as watch prints it: the table's row (fixed columns, as a search
 // streams them) behind its time of day and its sign; one JSON object on one

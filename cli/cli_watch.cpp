@@ -3,6 +3,8 @@
 
 #include "cli/cli_words.h"
 
+#include "ops/answers.h"
+
 #include "cli/cli_record.h"
 #include "cli/console.h"
 
@@ -57,7 +59,10 @@ int RunWatch(Session& session) {
     do {
         SearchOnce(watcher);
         const std::string time = LocalTimeText();
-        for (const Change& change : CompareSearch(state, watcher.list.rows, watcher.failed))
+        // A neighbour table's MAC says nothing of which of several replies at one address sent which.
+        std::vector<Reply> rows = watcher.list.rows;
+        ForgetSharedNeighbourMacs(rows);
+        for (const Change& change : CompareSearch(state, rows, watcher.failed))
             Print(RenderChange(change, time, session.options.format, session.render));
         if (OutputFailed())
             break;

@@ -20,6 +20,14 @@ bool Failed(const std::vector<BroadcastInterface>& failed, const BroadcastInterf
     return false;
 }
 
+Change Simple(ChangeKind kind, const Reply& row, int count) {
+    Change change;
+    change.kind = kind;
+    change.row = row;
+    change.count = count;
+    return change;
+}
+
 }  // namespace
 
 std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& rows,
@@ -38,12 +46,16 @@ std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& r
         std::size_t k = 0;
         while (k < state.known.size() && !SamePlace(state.known[k].row, rows[r]))
             ++k;
+        const SharedAnswers shared = WhoShares(here);
+        const bool several = shared.who == WhoAnswers::SeveralControllers;
         if (k == state.known.size()) {
-            state.known.push_back(KnownController{rows[r], 0, count > 1});
+            state.known.push_back(KnownController{rows[r], 0, count > 1, several});
             seen.push_back(true);
-            changes.push_back(Change{ChangeKind::Appeared, rows[r], 1});
+            changes.push_back(Simple(ChangeKind::Appeared, rows[r], 1));
             if (count > 1)
-                changes.push_back(Change{ChangeKind::Duplicate, rows[r], count});
+                changes.push_back(Simple(ChangeKind::Duplicate, rows[r], count));
+            if (several)
+                changes.push_back(Change{ChangeKind::Conflict, rows[r], count, ConflictKind::Shared, shared.macs});
             continue;
         }
         KnownController& known = state.known[k];
@@ -52,21 +64,32 @@ std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& r
         bool sameTexts = false;
         for (const Reply* row : here)
             sameTexts = sameTexts || SameTexts(*row, known.row);
+        // One reply, from another MAC than the one known there: another device holds the address.
+        const bool replaced = count == 1 && known.row.macSource != MacSource::None &&
+                              rows[r].macSource != MacSource::None && known.row.mac != rows[r].mac;
+        const MacAddress before = known.row.mac;
         if (!sameTexts) {
             known.row = rows[r];
-            changes.push_back(Change{ChangeKind::Changed, rows[r], 1});
+            changes.push_back(Simple(ChangeKind::Changed, rows[r], 1));
         }
+        if (replaced)
+            changes.push_back(Change{ChangeKind::Conflict, rows[r], 1, ConflictKind::Replaced, {before, rows[r].mac}});
+        if (rows[r].macSource != MacSource::None && count == 1)
+            known.row = rows[r];
         if (count > 1 && !known.duplicate)
-            changes.push_back(Change{ChangeKind::Duplicate, rows[r], count});
+            changes.push_back(Simple(ChangeKind::Duplicate, rows[r], count));
         else if (count == 1 && known.duplicate)
-            changes.push_back(Change{ChangeKind::DuplicateEnded, rows[r], 1});
+            changes.push_back(Simple(ChangeKind::DuplicateEnded, rows[r], 1));
         known.duplicate = count > 1;
+        if (several && !known.conflict)
+            changes.push_back(Change{ChangeKind::Conflict, rows[r], count, ConflictKind::Shared, shared.macs});
+        known.conflict = several;
     }
     std::vector<KnownController> kept;
     for (std::size_t k = 0; k < state.known.size(); ++k) {
         KnownController& known = state.known[k];
         if (!seen[k] && !Failed(failed, known.row.via) && ++known.misses >= 2) {
-            changes.push_back(Change{ChangeKind::Gone, known.row, 1});
+            changes.push_back(Simple(ChangeKind::Gone, known.row, 1));
             continue;
         }
         kept.push_back(known);

@@ -1,8 +1,10 @@
 // What changed from one search to the next, for a watch (and the wait of
 // commission): the controllers that appeared, those gone (missing from two
 // searches in a row), those answering at a known address with other texts,
-// and addresses that more than one controller answers at on one interface
-// (and when that ends). Pure, over the rows each search listed.
+// addresses that more than one controller answers at on one interface (and
+// when that ends), and address conflicts: one address answering from two
+// MACs, or a known address answering from another MAC than before (another
+// device took its place). Pure, over the rows each search listed.
 #pragma once
 
 #include <vector>
@@ -11,12 +13,17 @@
 
 namespace scout::ops {
 
-enum class ChangeKind { Appeared, Gone, Changed, Duplicate, DuplicateEnded };
+enum class ChangeKind { Appeared, Gone, Changed, Duplicate, DuplicateEnded, Conflict };
+
+// What a conflict is: several MACs answer at once, or another MAC than before.
+enum class ConflictKind { Shared, Replaced };
 
 struct Change {
     ChangeKind kind = ChangeKind::Appeared;
     Reply row;      // as the search saw it (as last seen, for Gone)
     int count = 1;  // Duplicate: how many answer there
+    ConflictKind conflict = ConflictKind::Shared;
+    std::vector<MacAddress> macs;  // Conflict: those that answer (Shared); the one before, the one now (Replaced)
 };
 
 // The controllers known so far, by address and interface.
@@ -24,6 +31,7 @@ struct KnownController {
     Reply row;
     int misses = 0;          // searches in a row that did not list it
     bool duplicate = false;  // more than one answers there
+    bool conflict = false;   // more than one MAC answers there
 };
 struct WatchState {
     std::vector<KnownController> known;
