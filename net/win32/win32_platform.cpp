@@ -170,30 +170,90 @@ int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t ca
 }
 
 using GetEntryFunction = NETIO_STATUS(WINAPI*)(PMIB_IPNET_ROW2);
+using GetTableFunction = NETIO_STATUS(WINAPI*)(ADDRESS_FAMILY, PMIB_IPNET_TABLE2*);
+using FreeTableFunction = VOID(WINAPI*)(PVOID);
 
-// What the system's neighbour table knows of the last sender (GetIpNetEntry2,
-// looked up at run time: the program starts where it is missing).
-MacSource SenderMac(void*, SocketHandle socket, MacAddress* mac) {
-    static const GetEntryFunction getEntry = [] {
-        const HMODULE helper = ::GetModuleHandleA("iphlpapi.dll");
-        return helper == nullptr ? nullptr
-                                 : reinterpret_cast<GetEntryFunction>(
-                                       reinterpret_cast<void*>(::GetProcAddress(helper, "GetIpNetEntry2")));
+// The neighbour table's functions, looked up at run time: the program starts
+// where they are missing.
+struct IpHelper {
+    GetEntryFunction getEntry = nullptr;
+    GetTableFunction getTable = nullptr;
+    FreeTableFunction freeTable = nullptr;
+};
+
+const IpHelper& Helper() {
+    static const IpHelper helper = [] {
+        IpHelper found;
+        if (const HMODULE module = ::GetModuleHandleA("iphlpapi.dll")) {
+            found.getEntry = reinterpret_cast<GetEntryFunction>(
+                reinterpret_cast<void*>(::GetProcAddress(module, "GetIpNetEntry2")));
+            found.getTable = reinterpret_cast<GetTableFunction>(
+                reinterpret_cast<void*>(::GetProcAddress(module, "GetIpNetTable2")));
+            found.freeTable = reinterpret_cast<FreeTableFunction>(
+                reinterpret_cast<void*>(::GetProcAddress(module, "FreeMibTable")));
+        }
+        return found;
     }();
+    return helper;
+}
+
+// An entry with a MAC that is neither unreachable nor still resolving (Wine
+// shows one still resolving as zeros).
+bool KnownEntry(const MIB_IPNET_ROW2& row, MacAddress* mac) {
+    static const UCHAR none[6] = {};
+    if (row.PhysicalAddressLength != 6 || std::memcmp(row.PhysicalAddress, none, 6) == 0 ||
+        row.State == NlnsUnreachable || row.State == NlnsIncomplete)
+        return false;
+    std::memcpy(mac->data(), row.PhysicalAddress, 6);
+    return true;
+}
+
+// Where the one entry cannot be asked for (Wine has no GetIpNetEntry2), the
+// whole table, read again where it does not hold the sender yet (at most
+// every 10 ms: a search of thousands reads it a hundred times a second at most).
+bool EntryFromTable(const IpHelper& helper, std::uint32_t index, NetAddress address, MacAddress* mac) {
+    if (helper.getTable == nullptr || helper.freeTable == nullptr)
+        return false;
+    static MIB_IPNET_TABLE2* table = nullptr;
+    static DWORD readAt = 0;
+    const auto find = [&] {
+        for (ULONG i = 0; table != nullptr && i < table->NumEntries; ++i) {
+            const MIB_IPNET_ROW2& row = table->Table[i];
+            if (row.InterfaceIndex == index && row.Address.Ipv4.sin_addr.s_addr == address)
+                return KnownEntry(row, mac);
+        }
+        return false;
+    };
+    if (find())
+        return true;
+    if (table != nullptr && ::GetTickCount() - readAt < 10)
+        return false;
+    if (table != nullptr)
+        helper.freeTable(table);
+    table = nullptr;
+    readAt = ::GetTickCount();
+    if (helper.getTable(AF_INET, &table) != NO_ERROR)
+        table = nullptr;
+    return find();
+}
+
+// What the system's neighbour table knows of the last sender.
+MacSource SenderMac(void*, SocketHandle socket, MacAddress* mac) {
+    const IpHelper& helper = Helper();
     const SocketSeen* seen = SeenOf(socket, false);
-    if (getEntry == nullptr || seen == nullptr)
+    if (seen == nullptr)
         return MacSource::None;
     MIB_IPNET_ROW2 row{};
     row.Address.si_family = AF_INET;
     row.Address.Ipv4.sin_family = AF_INET;
     row.Address.Ipv4.sin_addr.s_addr = seen->sender;
     row.InterfaceIndex = seen->index;
-    static const UCHAR none[6] = {};
-    if (getEntry(&row) != NO_ERROR || row.PhysicalAddressLength != 6 || std::memcmp(row.PhysicalAddress, none, 6) == 0 ||
-        row.State == NlnsUnreachable || row.State == NlnsIncomplete)
-        return MacSource::None;
-    std::memcpy(mac->data(), row.PhysicalAddress, 6);
-    return MacSource::Neighbour;
+    const NETIO_STATUS status = helper.getEntry != nullptr ? helper.getEntry(&row) : ERROR_NOT_SUPPORTED;
+    if (status == NO_ERROR)
+        return KnownEntry(row, mac) ? MacSource::Neighbour : MacSource::None;
+    if (status == ERROR_NOT_SUPPORTED || status == ERROR_CALL_NOT_IMPLEMENTED)
+        return EntryFromTable(helper, seen->index, seen->sender, mac) ? MacSource::Neighbour : MacSource::None;
+    return MacSource::None;
 }
 
 // Should a report of an earlier send still reach a receive (a system that
@@ -277,19 +337,11 @@ void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool
     ::closesocket(s);
 }
 
-using GetTableFunction = NETIO_STATUS(WINAPI*)(ADDRESS_FAMILY, PMIB_IPNET_TABLE2*);
-using FreeTableFunction = VOID(WINAPI*)(PVOID);
-
 NeighbourAnswer ReadNeighbour(void*, NeighbourAsking* asking, MacAddress* mac) {
     if (asking->way != NeighbourWay::System)
         return asking->early;
-    const HMODULE helper = ::GetModuleHandleA("iphlpapi.dll");
-    const auto getTable = helper == nullptr ? nullptr
-                                            : reinterpret_cast<GetTableFunction>(
-                                                  reinterpret_cast<void*>(::GetProcAddress(helper, "GetIpNetTable2")));
-    const auto freeTable = helper == nullptr ? nullptr
-                                             : reinterpret_cast<FreeTableFunction>(
-                                                   reinterpret_cast<void*>(::GetProcAddress(helper, "FreeMibTable")));
+    const auto getTable = Helper().getTable;
+    const auto freeTable = Helper().freeTable;
     if (getTable == nullptr || freeTable == nullptr) {
         asking->code = ERROR_NOT_SUPPORTED;
         return NeighbourAnswer::Unsupported;
