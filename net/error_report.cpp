@@ -171,6 +171,44 @@ void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal
     }
 }
 
+void ReportHostsUnchecked(const SearchFrontEnd& frontEnd, const NetPlatform& platform, NeighbourAnswer answer,
+                          NetAddress address, NetAddress interfaceAddress, int code, const char* mac) {
+    char addressText[AddressTextCapacity];
+    char interfaceText[AddressTextCapacity];
+    FormatAddress(address, addressText, sizeof addressText);
+    FormatAddress(interfaceAddress, interfaceText, sizeof interfaceText);
+    char why[ErrorTextCapacity];
+    switch (answer) {
+    case NeighbourAnswer::Holder:
+    case NeighbourAnswer::Nobody:
+        return;
+    case NeighbourAnswer::OffLink:
+        std::snprintf(why, sizeof why, "it is outside the interface's subnet, where only an ARP probe asks");
+        break;
+    case NeighbourAnswer::OlderEntry:
+        std::snprintf(why, sizeof why, "this workstation knows it from before (MAC %s), and it did not answer again",
+                      mac);
+        break;
+    case NeighbourAnswer::Unsupported:
+        std::snprintf(why, sizeof why, "this system cannot be asked who holds an address");
+        break;
+    case NeighbourAnswer::Failed: {
+        char description[ErrorTextCapacity];
+        SystemErrorText(platform, code, description, sizeof description);
+        std::snprintf(why, sizeof why, "asking the link failed (%s)", description);
+        break;
+    }
+    }
+    char text[ErrorTextCapacity * 2];
+    std::snprintf(text, sizeof text,
+                  "The IP address %s was not checked against other hosts on the interface %s: %s. The command is sent.",
+                  addressText, interfaceText, why);
+    if (frontEnd.showWarning != nullptr)
+        frontEnd.showWarning(frontEnd.context, text);
+    else
+        frontEnd.showError(frontEnd.context, text);
+}
+
 const char* SkipReasonText(SkipReason reason) {
     switch (reason) {
     case SkipReason::NoCarrier:

@@ -80,6 +80,13 @@ enum class CommandRefusal {
 void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal, NetAddress address,
                           NetAddress interfaceAddress, int prefix = -1, const char* mac = "");
 
+// A reconfigure that goes, though the link could not say whether a host holds
+// the new address (answer: OffLink, OlderEntry with its mac, Unsupported,
+// Failed with code): "The IP address %s was not checked against other hosts on
+// the interface %s: ... The command is sent."
+void ReportHostsUnchecked(const SearchFrontEnd& frontEnd, const NetPlatform& platform, NeighbourAnswer answer,
+                          NetAddress address, NetAddress interfaceAddress, int code, const char* mac);
+
 // Why an interface is not searched, as the operator reads it ("no carrier").
 const char* SkipReasonText(SkipReason reason);
 

@@ -130,6 +130,9 @@ bool Decided(const NetPlatform& platform, const SearchFrontEnd& list, const Comm
     const Decision decision = ops::DecideCommand(platform, request, looked);
     if (!decision.send)
         ReportRefusal(list, decision.refusal, interfaceAddress);
+    else if (decision.hostsChecked)
+        ReportHostsUnchecked(list, platform, decision.hosts.answer, decision.hosts.address, interfaceAddress,
+                             decision.hosts.code, ops::MacText(decision.hosts.mac).c_str());
     return decision.send;
 }
 

@@ -11,4 +11,8 @@ void ShowErrorBox(void*, const char* text) {
     MessageBoxA(nullptr, text, ErrorCaption, MB_OK);
 }
 
+void ShowWarningBox(void*, const char* text) {
+    MessageBoxA(nullptr, text, WarningCaption, MB_OK | MB_ICONWARNING);
+}
+
 }  // namespace scout::ui

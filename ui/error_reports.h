@@ -8,4 +8,8 @@ constexpr const char* ErrorCaption = "Scout Error";
 
 void ShowErrorBox(void* context, const char* text);
 
+// What goes on, though something could not be checked (the command is sent).
+constexpr const char* WarningCaption = "Scout Warning";
+void ShowWarningBox(void* context, const char* text);
+
 }  // namespace scout::ui

@@ -56,7 +56,7 @@ const SearchFrontEnd DialogFrontEnd = {
     .clearRows = ClearListRows,
     .addRow = AddListRow,
     .showError = ShowErrorBox,
-    .showWarning = nullptr,  // the Windows platform reports no losses
+    .showWarning = ShowWarningBox,  // what goes on unchecked (the Windows platform reports no losses)
     .beginInterface = nullptr,
     .portHeld = WaitForPort,
 };

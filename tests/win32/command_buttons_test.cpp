@@ -164,6 +164,54 @@ TEST_F(CommandButtons, ReconfigureSendsTheFieldsAsTheyStand) {
     DestroyWindow(dialog);
 }
 
+// Where the link cannot say whether a host holds the new address, the dialog
+// says so once, and the command goes.
+TEST_F(CommandButtons, ANewAddressTheLinkCannotSayOfIsSaidAndSent) {
+    struct Case {
+        NeighbourAnswer answer;
+        const char* why;
+    };
+    const Case cases[] = {
+        {NeighbourAnswer::OlderEntry, "this workstation knows it from before (MAC 02:00:5e:10:00:09), and it did not "
+                                      "answer again"},
+        {NeighbourAnswer::Unsupported, "this system cannot be asked who holds an address"},
+        {NeighbourAnswer::Nobody, nullptr},
+    };
+    std::vector<std::string> texts;
+    std::vector<std::size_t> sent;
+    const INT_PTR result = test::RunModalWith([&](HWND dialog) {
+        for (const Case& c : cases) {
+            world.neighbours = {{2, MakeAddress(10, 0, 0, 9), c.answer, {0x02, 0, 0x5e, 0x10, 0, 0x09}}};
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SEARCH, BN_CLICKED), 0);
+            SelectRow(ui::g_resultList, 0);
+            ClickList(dialog);
+            SetFields(dialog, "10.0.0.9", "255.255.255.0", "10.0.0.1");
+            const std::size_t sentBefore = world.sent.size();
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_RECONFIGURE_IP, BN_CLICKED), 0);
+            const HWND box = c.why != nullptr ? test::WaitForWindow("Scout Warning") : nullptr;
+            texts.push_back(box != nullptr ? test::MessageBoxText(box) : "(none)");
+            if (box != nullptr)
+                test::CloseMessageBox(box);
+            for (int i = 0; i < 1000 && (ui::DialogBusy() || world.sent.size() == sentBefore); ++i)
+                Sleep(10);
+            for (int i = 0; i < 1000 && ui::DialogBusy(); ++i)
+                Sleep(10);
+            sent.push_back(world.sent.size() - sentBefore);
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(texts.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(texts[i], cases[i].why == nullptr ? std::string("(none)")
+                                                     : std::string("The IP address 10.0.0.9 was not checked against "
+                                                                   "other hosts on the interface 10.0.0.1: ") +
+                                                           cases[i].why + ". The command is sent.")
+            << i;
+        EXPECT_EQ(sent[i], 2u) << i << ": the command, and the search after it";
+    }
+}
+
 TEST_F(CommandButtons, WithNoRowSelectedNothingIsSentAndNoSearchFollows) {
     const HWND dialog = SearchedAndArmed(-1);
     SetFields(dialog, "10.0.0.9", "255.255.255.0", "10.0.0.1");
