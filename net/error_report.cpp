@@ -177,7 +177,7 @@ void ReportHostsUnchecked(const SearchFrontEnd& frontEnd, const NetPlatform& pla
     char interfaceText[AddressTextCapacity];
     FormatAddress(address, addressText, sizeof addressText);
     FormatAddress(interfaceAddress, interfaceText, sizeof interfaceText);
-    char why[ErrorTextCapacity];
+    char why[ErrorTextCapacity + 64];
     switch (answer) {
     case NeighbourAnswer::Holder:
     case NeighbourAnswer::Nobody:

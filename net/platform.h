@@ -207,6 +207,10 @@ struct NetPlatform {
     void (*askNeighbour)(void* context, const BroadcastInterface& via, NetAddress address, bool onLink,
                          NeighbourAsking* asking);
     NeighbourAnswer (*readNeighbour)(void* context, NeighbourAsking* asking, MacAddress* mac);
+    // How this process would ask (nothing is sent): Probe, else System with
+    // *code saying why it may not probe (0 where the platform never does), or
+    // None. Null where askNeighbour is.
+    NeighbourWay (*neighbourWay)(void* context, int* code);
 };
 
 // The four columns of the result list, in the order the list shows them; each

@@ -113,6 +113,37 @@ void CheckReversePathFilters(const NetPlatform& platform, const DoctorSystem& sy
     }
 }
 
+// How a new address is asked of the link before a command gives it.
+void CheckHostAsking(const NetPlatform& platform, std::vector<CheckLine>* lines) {
+    int code = 0;
+    const NeighbourWay way = platform.neighbourWay != nullptr ? platform.neighbourWay(platform.context, &code)
+                                                              : NeighbourWay::None;
+    char description[ErrorTextCapacity] = {};
+    if (code != 0)
+        SystemErrorText(platform, code, description, sizeof description);
+    switch (way) {
+    case NeighbourWay::Probe:
+        lines->push_back(Line(CheckStatus::Ok, "hosts",
+                              "a new address is asked of the link by an ARP probe of this workstation's own, in or "
+                              "out of an interface's subnet"));
+        return;
+    case NeighbourWay::System:
+        lines->push_back(Line(code != 0 ? CheckStatus::Warning : CheckStatus::Ok, "hosts",
+                              std::string("a new address is asked of the link through the system's own resolution, "
+                                          "for addresses within an interface's subnet (outside it a command says "
+                                          "\"not checked\")") +
+                                  (code != 0 ? std::string("; an ARP probe is not allowed (") + description + ")"
+                                             : std::string()),
+                              code != 0 ? "run as root to probe every address" : ""));
+        return;
+    case NeighbourWay::None:
+        break;
+    }
+    lines->push_back(Line(CheckStatus::Warning, "hosts",
+                          "this system cannot be asked whether a host holds an address: commands say \"not "
+                          "checked\""));
+}
+
 }  // namespace
 
 std::vector<CheckLine> CheckBeforeSearch(const NetPlatform& platform, const DoctorSystem& system, InterfaceNames& names,
@@ -121,6 +152,7 @@ std::vector<CheckLine> CheckBeforeSearch(const NetPlatform& platform, const Doct
     CheckInterfaces(system, names, interfaces, &lines);
     CheckPorts(platform, system, names, interfaces.searched, &lines);
     CheckReversePathFilters(platform, system, names, interfaces.searched, &lines);
+    CheckHostAsking(platform, &lines);
     std::vector<LabelledInterface> labelled;
     for (const BroadcastInterface& entry : interfaces.searched)
         labelled.push_back(LabelledInterface{entry, LabelOf(names, entry)});

@@ -259,6 +259,12 @@ void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool
     asking->way = NeighbourWay::System;
 }
 
+// A probe where the process's link-layer socket can be had (opening it
+// sends nothing), else the kernel's resolution, for addresses of a subnet.
+NeighbourWay WayOfAsking(void*, int* code) {
+    return LinkTap(code) >= 0 ? NeighbourWay::Probe : NeighbourWay::System;
+}
+
 NeighbourAnswer ReadNeighbour(void*, NeighbourAsking* asking, MacAddress* mac) {
     switch (asking->way) {
     case NeighbourWay::Probe: return ReadProbe(asking, mac);

@@ -10,6 +10,7 @@ namespace scout {
 void AskNeighbour(void* context, const BroadcastInterface& via, NetAddress address, bool onLink,
                   NeighbourAsking* asking);
 NeighbourAnswer ReadNeighbour(void* context, NeighbourAsking* asking, MacAddress* mac);
+NeighbourWay WayOfAsking(void* context, int* code);
 
 // The MAC the kernel's neighbour table holds for address on the interface
 // with that index (whatever its state, where it has one).

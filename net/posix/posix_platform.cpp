@@ -520,6 +520,7 @@ const NetPlatform g_platform = {
     .releaseInterfaces = ReleaseInterfaces,
     .askNeighbour = AskNeighbour,
     .readNeighbour = ReadNeighbour,
+    .neighbourWay = WayOfAsking,
 };
 
 }  // namespace

@@ -209,8 +209,8 @@ bool KnownEntry(const MIB_IPNET_ROW2& row, MacAddress* mac) {
 }
 
 // Where the one entry cannot be asked for (Wine has no GetIpNetEntry2), the
-// whole table, read again where it does not hold the sender yet (at most
-// every 10 ms: a search of thousands reads it a hundred times a second at most).
+// whole table, read again where it is older than 10 ms (a search of
+// thousands reads it a hundred times a second at most).
 bool EntryFromTable(const IpHelper& helper, std::uint32_t index, NetAddress address, MacAddress* mac) {
     if (helper.getTable == nullptr || helper.freeTable == nullptr)
         return false;
@@ -224,10 +224,8 @@ bool EntryFromTable(const IpHelper& helper, std::uint32_t index, NetAddress addr
         }
         return false;
     };
-    if (find())
-        return true;
     if (table != nullptr && ::GetTickCount() - readAt < 10)
-        return false;
+        return find();
     if (table != nullptr)
         helper.freeTable(table);
     table = nullptr;
@@ -374,6 +372,12 @@ NeighbourAnswer ReadNeighbour(void*, NeighbourAsking* asking, MacAddress* mac) {
     return answer;
 }
 
+// Windows never probes: its own resolution, read back where the table can be.
+NeighbourWay WayOfAsking(void*, int* code) {
+    *code = 0;
+    return Helper().getTable != nullptr && Helper().freeTable != nullptr ? NeighbourWay::System : NeighbourWay::None;
+}
+
 bool DescribeInterface(void*, const BroadcastInterface& entry, InterfaceDetails* details) {
     *details = InterfaceDetails{};
     IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
@@ -490,6 +494,7 @@ const NetPlatform g_platform = {
     .releaseInterfaces = ReleaseInterfaces,
     .askNeighbour = AskNeighbour,
     .readNeighbour = ReadNeighbour,
+    .neighbourWay = WayOfAsking,
 };
 
 }  // namespace

@@ -489,12 +489,11 @@ def a_host_that_is_no_controller(lab, front_for):
     cannot be asked about is said, not passed in silence."""
     net = build_topology(lab, "single")
     segment = net.segments[0]
-    lab.configure(segment.ns, ["ip", "addr", "add", "10.1.0.77/24", "dev", "br0"])
-    link = json.loads(lab.run(segment.ns, ["ip", "-j", "link", "show", "br0"]).stdout)
-    mac = link[0]["address"]
+    mac = "02:00:5e:77:00:01"
     sim = lab.start_sim(segment, ["address=10.1.0.20 model=1 version=v revision=r",
                                   "address=10.1.0.21 model=2 version=v revision=r",
-                                  "address=10.1.0.22 model=3 version=v revision=r"])
+                                  "address=10.1.0.22 model=3 version=v revision=r",
+                                  "host 10.1.0.77 mac=" + mac])
     front = front_for(net)
     refused = ("scout-cli: The IP address 10.1.0.77 is in use by a host that does not answer as a controller "
                "(MAC %s) on ws0 10.1.0.1; nothing was sent." % mac)
@@ -531,6 +530,56 @@ def a_host_that_is_no_controller(lab, front_for):
     check(offlink.returncode == 0 and len(said) == 1 and said[0].startswith(
           "scout-cli: not checked against other hosts: 192.168.5.6 is outside the subnet of ws0 10.1.0.1/24, where "
           "only an ARP probe asks, and "), "off the subnet: said once, and sent", offlink.returncode, offlink.stderr)
+
+
+@case
+def controllers_known_by_their_macs(lab, front_for):
+    """Each row carries its controller's MAC where this workstation can tell
+    it: as root on Linux from the reply's own frame, which tells several
+    controllers at one address apart and one that answers twice; else from
+    the neighbour table, which knows a controller that asked for the
+    workstation, and says nothing of an address several replies share."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r",
+                                          "address=10.1.0.21 model=2 version=v revision=r",
+                                          "address=192.168.1.100 model=3 version=v revision=r mac=02:00:5e:aa:00:01",
+                                          "address=192.168.1.100 model=4 version=v revision=r mac=02:00:5e:aa:00:02",
+                                          "address=10.1.0.30 model=5 version=v revision=r twice"])
+    front = front_for(net)
+    nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+    runs = []
+    if front.build == "linux":
+        runs.append(("nobody", lambda *args: lab.run(net.ws, nobody + [front.program] + list(args))))
+    runs.append(("root", front.cli))  # last: its reset takes 10.1.0.30 away
+    for who, run in runs:
+        frames = front.build == "linux" and who == "root"
+        result = run("search", "--json")
+        macs = sorted((r["address"], r["mac"]) for r in json.loads(result.stdout))
+        shared = [("10.1.0.30", "02:00:5e:10:00:05")] * 2 + [
+            ("192.168.1.100", "02:00:5e:aa:00:01"), ("192.168.1.100", "02:00:5e:aa:00:02")] if frames else \
+            [("10.1.0.30", "")] * 2 + [("192.168.1.100", "")] * 2
+        check(macs == sorted([("10.1.0.20", "02:00:5e:10:00:01"), ("10.1.0.21", "02:00:5e:10:00:02")] + shared),
+              who + ": each row's MAC, none where the neighbour table cannot tell which reply it is", macs)
+        two = run("reset", "192.168.1.100", "--no-wait", "--no-log")
+        check(two.returncode == 4 and stderr_lines(two)[0].startswith(
+            "scout-cli: 2 replies came from 192.168.1.100 on ws0 10.1.0.1: " +
+            ("2 controllers share that address (MAC 02:00:5e:aa:00:01, 02:00:5e:aa:00:02); " if frames else
+             "several controllers share that address, or one answers twice; ")), who + ": two at one address, refused",
+            two.returncode, two.stderr)
+        twice = run("reset", "10.1.0.30", "--no-wait", "--no-log")
+        said = ("scout-cli: 2 replies came from 10.1.0.30 on ws0 10.1.0.1, every one from MAC 02:00:5e:10:00:05: one "
+                "controller answered more than once, and the command goes to it.")
+        check((twice.returncode, stderr_lines(twice)[:1]) == ((0, [said]) if frames else (4, stderr_lines(twice)[:1]))
+              and (frames or "one answers twice" in twice.stderr),
+              who + ": one that answers twice gets the command where its frames say so", twice.returncode,
+              twice.stderr)
+        doctor = run("doctor", "--json")
+        hosts = [line["finding"] for line in json.loads(doctor.stdout) if line["check"] == "hosts"]
+        check(len(hosts) == 1 and ("by an ARP probe" in hosts[0] if frames else "system's own resolution" in hosts[0])
+              and (("not allowed" in hosts[0]) == (who == "nobody")), who + ": doctor says how it asks", hosts)
+    resets = [d["target"] for d in command_datagrams(sim) if d["action"] == "reset"]
+    check(resets == (["10.1.0.30"] if front.build == "linux" else []), "only the one controller got a reset", resets)
+
 
 if __name__ == "__main__":
     sys.exit(main(CASES, __doc__))

@@ -54,7 +54,8 @@ def watch_shows_what_changes(lab, front_for):
     proc = front.start("watch", "--json", "--window", "500", "--interval", "1")
     wanted = [("appeared", "10.1.0.22"), ("gone", "10.1.0.23"), ("changed", "10.1.0.24"),
               ("duplicate", "10.1.0.25"), ("duplicate-ended", "10.1.0.25")]
-    events = read_events(proc, wanted)
+    # The address conflicts of this case's replacements have a case of their own.
+    events = [e for e in read_events(proc, wanted) if e["event"] != "conflict"]
     proc.kill()
     proc.communicate()
     seen = [(e["event"], e["address"]) for e in events]
@@ -66,6 +67,35 @@ def watch_shows_what_changes(lab, front_for):
     duplicate = events[seen.index(("duplicate", "10.1.0.25"))]
     check(changed["model"] == "KRV-ETH5" and duplicate["count"] == 2 and all(e["time"] for e in events),
           "the row as it is now, the count, the time", changed, duplicate)
+
+
+@case
+def watch_reports_address_conflicts(lab, front_for):
+    """Another device takes a controller's address (a MAC at a known address
+    changes), and a second controller comes up at a used one (one address,
+    two MACs): each an address conflict, said once. Known by the replies'
+    frames on Linux as root; by the neighbour table on Windows, which knows
+    who holds an address but not which of several replies sent which."""
+    net = build_topology(lab, "single")
+    front = front_for(net)
+    lab.start_sim(net.segments[0], [
+        "address=10.1.0.40 model=1 version=v revision=r off-ms=6000",
+        "address=10.1.0.40 model=1 version=v revision=r online-ms=6300",
+        "address=10.1.0.41 model=2 version=v revision=r",
+        "address=10.1.0.41 model=3 version=v revision=r online-ms=6000"])
+    frames = front.build == "linux"
+    proc = front.start("watch", "--json", "--window", "500", "--interval", "1")
+    wanted = [("conflict", "10.1.0.40"), ("conflict" if frames else "duplicate", "10.1.0.41")]
+    events = read_events(proc, wanted)
+    proc.kill()
+    proc.communicate()
+    conflicts = [(e["address"], e["conflict"], e["macs"]) for e in events if e["event"] == "conflict"]
+    expected = [("10.1.0.40", "replaced", ["02:00:5e:10:00:01", "02:00:5e:10:00:02"])]
+    if frames:
+        expected.append(("10.1.0.41", "shared", ["02:00:5e:10:00:03", "02:00:5e:10:00:04"]))
+    check(sorted(conflicts) == expected, "each conflict once, with its MACs", conflicts)
+    replaced = [e for e in events if e["event"] == "conflict" and e["address"] == "10.1.0.40"]
+    check(replaced and replaced[0]["mac"] == "02:00:5e:10:00:02", "the row as it is now", replaced)
 
 
 @case(builds=("linux",))

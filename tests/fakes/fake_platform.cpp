@@ -293,6 +293,11 @@ void AskNeighbour(void* context, const BroadcastInterface& via, NetAddress addre
     asking->early = NeighbourAnswer::OffLink;
 }
 
+NeighbourWay WayOfAsking(void* context, int* code) {
+    *code = W(context).probes ? 0 : 1;  // EPERM
+    return W(context).probes ? NeighbourWay::Probe : NeighbourWay::System;
+}
+
 NeighbourAnswer ReadNeighbour(void* context, NeighbourAsking* asking, MacAddress* mac) {
     if (asking->way == NeighbourWay::None)
         return asking->early;
@@ -332,6 +337,7 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .releaseInterfaces = Release,
         .askNeighbour = AskNeighbour,
         .readNeighbour = ReadNeighbour,
+        .neighbourWay = WayOfAsking,
     };
 }
 

@@ -69,6 +69,27 @@ INSTANTIATE_TEST_SUITE_P(
                       FilterCase{"StrictByThisInterface", {1, false, false}, true, true, CheckStatus::Ok}),
     [](const ::testing::TestParamInfo<FilterCase>& p) { return p.param.name; });
 
+// Which way a new address is asked of the link, and why; nothing is asked.
+TEST(Doctor, SaysHowTheLinkIsAsked) {
+    for (const bool probes : {true, false}) {
+        test::FakeWorld world;
+        world.probes = probes;
+        const NetPlatform platform = test::MakeFakePlatform(&world);
+        InterfaceNames names{&platform, {}};
+        const auto hosts = Of(CheckBeforeSearch(platform, Scripted, names, DoctorInterfaces{{If2}, {}}), "hosts");
+        ASSERT_EQ(hosts.size(), 1u);
+        EXPECT_EQ(hosts[0].first, probes ? CheckStatus::Ok : CheckStatus::Warning);
+        EXPECT_EQ(hosts[0].second,
+                  probes ? "a new address is asked of the link by an ARP probe of this workstation's own, in or out of "
+                           "an interface's subnet"
+                         : "a new address is asked of the link through the system's own resolution, for addresses "
+                           "within an interface's subnet (outside it a command says \"not checked\"); an ARP probe "
+                           "is not allowed (description of 1)");
+        EXPECT_EQ(test::CountLog(world, "ask 10.1.0.1 if2"), 0);
+        EXPECT_TRUE(world.sent.empty());
+    }
+}
+
 TEST(Doctor, APortThatCannotBeBoundIsAProblemWithItsHolder) {
     test::FakeWorld world;
     world.failures = {{test::Op::Bind, 1, 98}};
