@@ -1,6 +1,8 @@
 // One run of scout-cli (see cli_session.h).
 #include "cli/cli_session.h"
 
+#include "ops/answers.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -202,6 +204,7 @@ SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std
     plan.allAtOnce = session.options.allAtOnce;
     plan.cutShort = flags.get();
     const SearchOutcome outcome = SearchInterfaces(session.platform, frontEnd, plan);
+    FillNeighbourMacs(session.platform, static_cast<CliList*>(frontEnd.context)->rows);
     if (cutShort != nullptr)
         cutShort->assign(flags.get(), flags.get() + where.size());
     return outcome;
@@ -215,6 +218,7 @@ void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std
     plan.windowMs = windowMs;
     plan.allAtOnce = true;
     SearchInterfaces(platform, frontEnd, plan);
+    FillNeighbourMacs(platform, static_cast<CliList*>(frontEnd.context)->rows);
 }
 
 std::string SecondsSetting(std::uint32_t ms) {

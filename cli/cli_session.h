@@ -64,10 +64,13 @@ bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interface
                       std::vector<BroadcastInterface>* chosen, int* exitCode);
 
 // The search of the interfaces given, as the options ask; *cutShort (where
-// given) says which windows a failure cut short.
+// given) says which windows a failure cut short. frontEnd is scout-cli's
+// (MakeCliFrontEnd): once the search ends, its rows get what the neighbour
+// table knows of their senders.
 SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
                      std::vector<bool>* cutShort = nullptr);
-// One short look at the interfaces given, all at once, without progress lines.
+// One short look at the interfaces given, all at once, without progress lines
+// (frontEnd scout-cli's, as for Search).
 void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
           std::uint32_t windowMs);
 

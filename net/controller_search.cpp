@@ -52,8 +52,8 @@ void AddRow(SearchState& state, int index, NetAddress sender, const Listener& li
     const NetPlatform& net = state.platform;
     const BroadcastInterface& via = listener.via;
     FoundRow row;
-    if (net.senderMac != nullptr)
-        row.macSource = net.senderMac(net.context, listener.socket, &row.mac);
+    if (net.frameMac != nullptr && net.frameMac(net.context, listener.socket, &row.mac))
+        row.macSource = MacSource::Frame;
     FormatAddress(sender, row.texts[static_cast<int>(ListColumn::Address)], TextBufferCapacity);
     FormatModelText(reply.model, row.texts[static_cast<int>(ListColumn::Model)], TextBufferCapacity);
     std::snprintf(row.texts[static_cast<int>(ListColumn::Version)], TextBufferCapacity, "%s", reply.version);

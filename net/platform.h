@@ -165,10 +165,16 @@ struct NetPlatform {
     // discarded and fails with the platform's message-too-long code.
     int (*receiveFrom)(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_t capacity,
                        std::size_t* received, NetAddress* sender);
-    // The MAC of the sender of the datagram that the last receiveFrom on socket
-    // gave, and where it came from (MacSource::None where it is not known).
-    // Null where the platform can never tell.
-    MacSource (*senderMac)(void* context, SocketHandle socket, MacAddress* mac);
+    // The MAC of the frame that carried the datagram the last receiveFrom on
+    // socket gave, where the platform reads the link layer (false where not).
+    // Cheap: it is asked for every reply within the window. Null where the
+    // platform never reads frames.
+    bool (*frameMac)(void* context, SocketHandle socket, MacAddress* mac);
+    // The MAC the system's neighbour table knows for address on via (whatever
+    // its state, where it has one); false where it knows none. Asked after a
+    // search, not within its window: it may cost a system call or a table.
+    // Null where the platform has no neighbour table.
+    bool (*neighbourMac)(void* context, const BroadcastInterface& via, NetAddress address, MacAddress* mac);
     // What a code that receiveFrom returned means (never 0).
     ReceiveFailure (*classifyReceiveFailure)(void* context, int code);
     // Datagrams for this socket that were lost before it could read them,

@@ -71,8 +71,12 @@ SharedAnswers WhoShares(const std::vector<const Reply*>& answers) {
     return shared;
 }
 
-void ForgetSharedNeighbourMacs(std::vector<Reply>& rows) {
-    // Grouped by interface and address, so that a search of thousands costs no more than a sort.
+namespace {
+
+// The rows grouped by interface and address, so that a search of thousands
+// costs no more than a sort: use(first, end) for each group of order.
+template <typename Use>
+void EachPlace(std::vector<Reply>& rows, Use use) {
     std::vector<Reply*> order;
     for (Reply& row : rows)
         order.push_back(&row);
@@ -88,14 +92,34 @@ void ForgetSharedNeighbourMacs(std::vector<Reply>& rows) {
         std::size_t end = first + 1;
         while (end < order.size() && !before(order[first], order[end]))
             ++end;
-        for (std::size_t i = first; end - first > 1 && i < end; ++i) {
-            if (order[i]->macSource == MacSource::Neighbour) {
-                order[i]->macSource = MacSource::None;
-                order[i]->mac = MacAddress{};
-            }
-        }
+        use(order.data() + first, order.data() + end);
         first = end;
     }
+}
+
+}  // namespace
+
+void FillNeighbourMacs(const NetPlatform& platform, std::vector<Reply>& rows) {
+    if (platform.neighbourMac == nullptr)
+        return;
+    EachPlace(rows, [&](Reply** first, Reply** end) {
+        Reply& row = **first;
+        NetAddress address = 0;
+        if (end - first == 1 && row.macSource == MacSource::None && ParseDottedAddress(row.address, &address) &&
+            platform.neighbourMac(platform.context, row.via, address, &row.mac))
+            row.macSource = MacSource::Neighbour;
+    });
+}
+
+void ForgetSharedNeighbourMacs(std::vector<Reply>& rows) {
+    EachPlace(rows, [](Reply** first, Reply** end) {
+        for (Reply** row = first; end - first > 1 && row < end; ++row) {
+            if ((*row)->macSource == MacSource::Neighbour) {
+                (*row)->macSource = MacSource::None;
+                (*row)->mac = MacAddress{};
+            }
+        }
+    });
 }
 
 }  // namespace scout::ops

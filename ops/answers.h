@@ -38,6 +38,11 @@ struct SharedAnswers {
 };
 SharedAnswers WhoShares(const std::vector<const Reply*>& answers);
 
+// After a search: each row whose frame's MAC is not known, and whose address
+// no other row of its interface shares, gets the MAC the system's neighbour
+// table knows for its address, where it knows one.
+void FillNeighbourMacs(const NetPlatform& platform, std::vector<Reply>& rows);
+
 // A MAC from the neighbour table tells nothing of which of several replies
 // from one address on one interface came from it: such MACs are cleared.
 void ForgetSharedNeighbourMacs(std::vector<Reply>& rows);

@@ -262,19 +262,20 @@ int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t ca
     return 0;
 }
 
-// The frame's MAC where a listener or the tap read it, else what the
-// neighbour table knows of the sender.
-MacSource SenderMac(void*, SocketHandle socket, MacAddress* mac) {
+// The frame's MAC where a listener or the tap read it.
+bool FrameMac(void*, SocketHandle socket, MacAddress* mac) {
     SocketExtras* extras = ExtrasOf(socket);
     if (extras == nullptr)
-        return MacSource::None;
+        return false;
     if (extras->macSource == MacSource::None && extras->link < 0 &&
         ReplyFrameMac(extras->index, extras->sender, extras->bytes, extras->length, &extras->mac))
         extras->macSource = MacSource::Frame;
-    if (extras->macSource == MacSource::None && KnownNeighbour(extras->index, extras->sender, &extras->mac))
-        extras->macSource = MacSource::Neighbour;
     *mac = extras->mac;
-    return extras->macSource;
+    return extras->macSource == MacSource::Frame;
+}
+
+bool NeighbourMac(void*, const BroadcastInterface& via, NetAddress address, MacAddress* mac) {
+    return KnownNeighbour(via.index, address, mac);
 }
 
 // Nothing waiting after all (the link layer's frame was none the stack would
@@ -506,7 +507,8 @@ const NetPlatform g_platform = {
     .checkLink = CheckLink,
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
-    .senderMac = SenderMac,
+    .frameMac = FrameMac,
+    .neighbourMac = NeighbourMac,
     .classifyReceiveFailure = ClassifyReceiveFailure,
     .droppedDatagrams = DroppedDatagrams,
     .closeSocket = CloseSocket,

@@ -70,33 +70,7 @@ bool AddressInUse(void*, int code) {
     return code == WSAEADDRINUSE;
 }
 
-// The interface each bound socket's replies come in by and the sender of its
-// last datagram, for the neighbour table's MAC of it; a few sockets at a time.
-struct SocketSeen {
-    SocketHandle socket = InvalidSocket;
-    std::uint32_t index = 0;
-    NetAddress sender = 0;
-};
-constexpr std::size_t SocketsSeen = 64;
-SocketSeen g_seen[SocketsSeen];
-
-SocketSeen* SeenOf(SocketHandle socket, bool add) {
-    for (SocketSeen& seen : g_seen)
-        if (seen.socket == socket)
-            return &seen;
-    if (!add)
-        return nullptr;
-    for (SocketSeen& seen : g_seen)
-        if (seen.socket == InvalidSocket) {
-            seen.socket = socket;
-            return &seen;
-        }
-    return nullptr;
-}
-
 int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std::uint16_t port) {
-    if (SocketSeen* seen = SeenOf(socket, true))
-        seen->index = where.index;
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
@@ -164,8 +138,6 @@ int ReceiveFrom(void*, SocketHandle socket, std::uint8_t* buffer, std::size_t ca
         return ::WSAGetLastError();
     *received = static_cast<std::size_t>(length);
     *sender = remote.sin_addr.s_addr;
-    if (SocketSeen* seen = SeenOf(socket, false))
-        seen->sender = *sender;
     return 0;
 }
 
@@ -229,29 +201,26 @@ bool EntryFromTable(const IpHelper& helper, std::uint32_t index, NetAddress addr
     if (table != nullptr)
         helper.freeTable(table);
     table = nullptr;
-    readAt = ::GetTickCount();
     if (helper.getTable(AF_INET, &table) != NO_ERROR)
         table = nullptr;
+    readAt = ::GetTickCount();  // once read: a slow read is not read again at once
     return find();
 }
 
-// What the system's neighbour table knows of the last sender.
-MacSource SenderMac(void*, SocketHandle socket, MacAddress* mac) {
+// What the system's neighbour table knows of the address.
+bool NeighbourMac(void*, const BroadcastInterface& via, NetAddress address, MacAddress* mac) {
     const IpHelper& helper = Helper();
-    const SocketSeen* seen = SeenOf(socket, false);
-    if (seen == nullptr)
-        return MacSource::None;
     MIB_IPNET_ROW2 row{};
     row.Address.si_family = AF_INET;
     row.Address.Ipv4.sin_family = AF_INET;
-    row.Address.Ipv4.sin_addr.s_addr = seen->sender;
-    row.InterfaceIndex = seen->index;
+    row.Address.Ipv4.sin_addr.s_addr = address;
+    row.InterfaceIndex = via.index;
     const NETIO_STATUS status = helper.getEntry != nullptr ? helper.getEntry(&row) : ERROR_NOT_SUPPORTED;
     if (status == NO_ERROR)
-        return KnownEntry(row, mac) ? MacSource::Neighbour : MacSource::None;
+        return KnownEntry(row, mac);
     if (status == ERROR_NOT_SUPPORTED || status == ERROR_CALL_NOT_IMPLEMENTED)
-        return EntryFromTable(helper, seen->index, seen->sender, mac) ? MacSource::Neighbour : MacSource::None;
-    return MacSource::None;
+        return EntryFromTable(helper, via.index, address, mac);
+    return false;
 }
 
 // Should a report of an earlier send still reach a receive (a system that
@@ -269,8 +238,6 @@ ReceiveFailure ClassifyReceiveFailure(void*, int code) {
 }
 
 int CloseSocket(void*, SocketHandle socket) {
-    if (SocketSeen* seen = SeenOf(socket, false))
-        *seen = SocketSeen{};
     return Result(::closesocket(AsSocket(socket)));
 }
 
@@ -480,7 +447,8 @@ const NetPlatform g_platform = {
     .checkLink = CheckLink,
     .datagramWaiting = DatagramWaiting,
     .receiveFrom = ReceiveFrom,
-    .senderMac = SenderMac,
+    .frameMac = nullptr,  // Windows reads no frames
+    .neighbourMac = NeighbourMac,
     .classifyReceiveFailure = ClassifyReceiveFailure,
     .droppedDatagrams = nullptr,  // Winsock does not count what a full buffer dropped
     .closeSocket = CloseSocket,

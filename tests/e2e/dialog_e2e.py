@@ -18,7 +18,7 @@ class ProbeRun:
     """What the dialog probe saw: dumps (rows and state), presses and reports, in order."""
 
     def __init__(self, stdout):
-        self.dumps, self.presses, self.reports = [], [], []
+        self.dumps, self.presses, self.reports, self.warnings = [], [], [], []
         rows = []
         for line in stdout.splitlines():
             kind, _, rest = line.partition("\t")
@@ -36,6 +36,8 @@ class ProbeRun:
                 self.presses.append(press)
             elif kind == "report":
                 self.reports.append(rest.replace("\\n", "\n"))
+            elif kind == "warning":
+                self.warnings.append(rest.replace("\\n", "\n"))
 
     def addresses(self, dump):
         return [row[0] for row in self.dumps[dump][0]]
@@ -102,6 +104,10 @@ def commands(lab, front_for):
                 "click-row=10.0.0.9", "press=factory-defaults", "dump",
                 "click-row=192.168.1.50", "press=power-on-reset", "dump", timeout=180)
     check(run.reports == [], "no message expected", run.reports)
+    # 10.0.0.9 lies outside the subnet of ws0 10.1.0.1/24: Windows asks the link only within it.
+    check(run.warnings == ["The IP address 10.0.0.9 was not checked against other hosts on the interface 10.1.0.1: "
+                           "it is outside the interface's subnet, where only an ARP probe asks. The command is sent."],
+          "said where the link could not be asked, and sent", run.warnings)
     check(len(run.dumps) == 4 and len(run.presses) == 4, "every step ran", run.dumps, run.presses)
     check(run.addresses(0) == ["10.0.0.5", "192.168.1.50"], "the first search", run.dumps[0])
     check(run.addresses(1) == ["10.0.0.9", "192.168.1.50"], "Reconfigure IP moves the controller", run.dumps[1])

@@ -142,13 +142,27 @@ int Receive(void* context, SocketHandle socket, std::uint8_t* buffer, std::size_
     return 0;
 }
 
-MacSource SenderMac(void* context, SocketHandle socket, MacAddress* mac) {
+bool FrameMac(void* context, SocketHandle socket, MacAddress* mac) {
     const FakeWorld& world = W(context);
     const int last = world.sockets[static_cast<std::size_t>(socket) - 1].lastDelivered;
-    if (last < 0)
-        return MacSource::None;
+    if (last < 0 || world.datagrams[static_cast<std::size_t>(last)].macSource != MacSource::Frame)
+        return false;
     *mac = world.datagrams[static_cast<std::size_t>(last)].mac;
-    return world.datagrams[static_cast<std::size_t>(last)].macSource;
+    return true;
+}
+
+// The neighbour table: what the scripted link knows of the address, whatever it answered.
+bool NeighbourMac(void* context, const BroadcastInterface& via, NetAddress address, MacAddress* mac) {
+    FakeWorld& world = W(context);
+    world.log.push_back("neighbour " + AddressText(address) + " if" + std::to_string(via.index));
+    for (const FakeWorld::Neighbour& n : world.neighbours) {
+        if (n.index == via.index && n.address == address &&
+            (n.answer == NeighbourAnswer::Holder || n.answer == NeighbourAnswer::OlderEntry)) {
+            *mac = n.mac;
+            return true;
+        }
+    }
+    return false;
 }
 
 ReceiveFailure Classify(void*, int code) {
@@ -323,7 +337,8 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .checkLink = CheckLink,
         .datagramWaiting = Waiting,
         .receiveFrom = Receive,
-        .senderMac = SenderMac,
+        .frameMac = FrameMac,
+        .neighbourMac = NeighbourMac,
         .classifyReceiveFailure = Classify,
         .droppedDatagrams = Dropped,
         .closeSocket = Close,

@@ -20,7 +20,7 @@ struct ScriptedDatagram {
     std::uint32_t arrivesAfterSend; // ms after that interface's query was sent
     NetAddress sender;
     std::vector<std::uint8_t> bytes;
-    MacSource macSource = MacSource::None;  // what senderMac says of it
+    MacSource macSource = MacSource::None;  // Frame: what frameMac says of it
     MacAddress mac{};
 };
 

@@ -210,7 +210,7 @@ TEST(ControllerSearch, RowsInArrivalOrderAcrossInterfaces) {
     EXPECT_EQ(test::CountLog(world, "sleep 50"), 42);
 }
 
-// Each row carries what the platform says of its own datagram's sender.
+// Each row carries the MAC of its own datagram's frame, where the platform read it.
 TEST(ControllerSearch, EachRowCarriesTheMacOfItsOwnDatagram) {
     FakeWorld world;
     world.interfaces = {{IfA, 2}};
@@ -220,7 +220,8 @@ TEST(ControllerSearch, EachRowCarriesTheMacOfItsOwnDatagram) {
                        {IfA, 40, Ctl2, ReplyBytes(0xB, "1.0", "A")}};
     RunSearch(world);
     ASSERT_EQ(world.rows.size(), 4u);
-    const MacSource sources[] = {MacSource::Frame, MacSource::Frame, MacSource::Neighbour, MacSource::None};
+    // A neighbour table's MAC is not asked within the window.
+    const MacSource sources[] = {MacSource::Frame, MacSource::Frame, MacSource::None, MacSource::None};
     for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(world.rows[i].macSource, sources[i]) << i;
         EXPECT_EQ(world.rows[i].mac[5], sources[i] != MacSource::None ? i + 1 : 0) << i;

@@ -12,8 +12,9 @@
 //
 // Output lines, tab-separated: "row ADDRESS MODEL VERSION REVISION",
 // "state search=0|1 group=0|1|-1 selected=N", "press NAME ms=N
-// search_disabled_throughout=0|1" and "report TEXT" for each message box,
-// which is closed with OK (line breaks in TEXT shown as \n).
+// search_disabled_throughout=0|1", "report TEXT" for each error box and
+// "warning TEXT" for each warning box, which is closed with OK (line breaks in
+// TEXT shown as \n).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -43,13 +44,14 @@ void Line(const char* text) {
 
 // Closes every message box the dialog opens, after printing its text; and
 // while a button press is under way, watches whether Search ever comes back.
-DWORD WINAPI Watcher(void*) {
-    while (g_stop == 0) {
-        const HWND box = FindWindowA(nullptr, "Scout Error");
-        if (box != nullptr && IsWindowVisible(box)) {
+// A box of that caption, where one shows: its text as a line of kind, then OK.
+void CloseBox(const char* caption, const char* kind) {
+    const HWND box = FindWindowA(nullptr, caption);
+    if (box != nullptr && IsWindowVisible(box)) {
             char text[1024] = {};
             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-            char line[2100] = "report\t";
+            char line[2100] = {};
+            std::snprintf(line, sizeof line, "%s\t", kind);
             std::size_t at = std::strlen(line);
             for (const char* p = text; *p != '\0' && at + 3 < sizeof line; ++p) {
                 if (*p == '\r')
@@ -66,7 +68,13 @@ DWORD WINAPI Watcher(void*) {
             PostMessageA(box, WM_COMMAND, IDOK, 0);
             for (int i = 0; i < 200 && IsWindow(box); ++i)
                 Sleep(10);
-        }
+    }
+}
+
+DWORD WINAPI Watcher(void*) {
+    while (g_stop == 0) {
+        CloseBox("Scout Error", "report");
+        CloseBox("Scout Warning", "warning");
         // While the press keeps the dialog busy, Search must stay disabled.
         if (g_pressing != 0 && scout::ui::DialogBusy() && IsWindowEnabled(GetDlgItem(g_dialog, IDC_SEARCH)))
             g_searchSeenEnabled = 1;
