@@ -1,6 +1,7 @@
 // Replies read at the link layer (see link_listener.h).
 #include "net/posix/link_listener.h"
 
+#include "net/posix/link_tap.h"
 #include "net/query_datagram.h"
 
 #include <arpa/inet.h>
@@ -75,15 +76,11 @@ void AskReceiveBuffer(int fd, int bytes) {
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
+// Asked by opening the process's link-layer tap, which is kept: a packet
+// socket opened only to be closed again waits for the kernel (10 ms and more).
 bool MayListenAtLinkLayer() {
-    static const bool may = [] {
-        const int fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        if (fd < 0)
-            return false;
-        ::close(fd);
-        return true;
-    }();
-    return may;
+    int code = 0;
+    return LinkTap(&code) >= 0;
 }
 
 int OpenLinkListener(unsigned index, NetAddress address, std::uint16_t port) {

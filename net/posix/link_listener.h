@@ -16,7 +16,7 @@ namespace scout {
 // may (CAP_NET_ADMIN), else as far as the cap allows.
 void AskReceiveBuffer(int fd, int bytes);
 
-// Whether this process may open a packet socket (asked once).
+// Whether this process may open a packet socket (its link-layer tap opens).
 bool MayListenAtLinkLayer();
 
 // A packet socket on the interface with that index, filtered for UDP to port

@@ -152,7 +152,7 @@ int BindSocket(void*, SocketHandle socket, const BroadcastInterface& where, std:
             extras->link = OpenLinkListener(where.index, where.address, port);
         // Else the process's tap, where it may have one, gives each reply's MAC.
         int code = 0;
-        if (extras->link < 0 && MayListenAtLinkLayer())
+        if (extras->link < 0)
             LinkTap(&code);
     }
     return 0;
