@@ -21,38 +21,6 @@
 namespace scout::cli {
 namespace {
 
-// The plan's text, from its file (a regular file only: a folder, device or
-// FIFO is refused without waiting on it) or (for "-") standard input; a plan
-// larger than ReadPlan takes is read only so far as to say so.
-bool ReadPlanFile(const char* path, std::string* text, std::string* problem) {
-    const bool standardInput = std::strcmp(path, "-") == 0;
-    std::FILE* file = stdin;
-    if (!standardInput) {
-        if (const FileError error = OpenRegularFile(path, &file); error.fault != FileFault::None) {
-            *problem = "cannot read the plan " + SafeText(path) + ": " +
-                       (error.fault == FileFault::Missing ? std::string(std::strerror(ENOENT)) : FileErrorText(error));
-            return false;
-        }
-    }
-    char chunk[65536];
-    std::size_t got = 0;
-    errno = 0;
-    while (text->size() <= MaxPlanBytes && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        text->append(chunk, got);
-    const bool failed = std::ferror(file) != 0;
-    const int code = errno != 0 ? errno : EIO;
-    if (!standardInput)
-        std::fclose(file);
-    if (failed) {
-        *problem = "cannot read the plan " + SafeText(path) + ": " + std::strerror(code);
-        return false;
-    }
-    return true;
-}
-
-std::string PlanName(const char* path) {
-    return std::strcmp(path, "-") == 0 ? std::string("standard input") : SafeText(path);
-}
 
 PlanResult ResultOf(Session& session, const PlanStep& step) {
     PlanResult result;
@@ -129,7 +97,7 @@ int RunApply(Session& session) {
         return UsageError("--factory takes an address a controller can hold, not '" +
                           QuoteOperand(session.options.factory) + "'");
     std::string text, problem;
-    if (!ReadPlanFile(path, &text, &problem)) {
+    if (!ReadInputFile(path, "the plan", MaxPlanBytes, &text, &problem)) {
         Say(problem);
         return ExitFailure;
     }
@@ -175,7 +143,7 @@ int RunApply(Session& session) {
         std::stable_sort(problems.begin(), problems.end(),
                          [&](const std::string& a, const std::string& b) { return lineOf(a) < lineOf(b); });
         for (const std::string& line : problems)
-            Say(PlanName(path) + ", " + line);
+            Say(InputName(path) + ", " + line);
         Say("the plan was refused (" + Count(problems.size(), "problem", "problems") + "); nothing was sent.");
         return PlanRefusalExit(check.problems);
     }
@@ -186,7 +154,7 @@ int RunApply(Session& session) {
         if (request.kind != CommandKind::Reconfigure)
             continue;
         const std::string hint = UnreachableAfterwardsHint(platform, all, request.values.address, request.values.mask);
-        const std::string at = PlanName(path) + ", line " + std::to_string(step.entry.line) + ": ";
+        const std::string at = InputName(path) + ", line " + std::to_string(step.entry.line) + ": ";
         if (!hint.empty())
             Say(at + hint);
         if (const std::string unchecked = HostsText(session.names, platform, step.decision); !unchecked.empty())

@@ -23,12 +23,13 @@ enum Scope : unsigned {
     OfApply = 32,
     OfWatch = 64,
     OfCommission = 128,
-    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor | OfHistory | OfApply | OfWatch | OfCommission,
+    OfAudit = 256,
+    OfAll = OfSearch | OfInterfaces | OfCommands | OfDoctor | OfHistory | OfApply | OfWatch | OfCommission | OfAudit,
 };
 
 enum class OptionId {
     Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch,
-    Sequential, Timeout, Log, NoLog, Interval, First, Last, Mask, Gateway, Factory, Count
+    Sequential, Timeout, Log, NoLog, Interval, First, Last, Mask, Gateway, Factory, Count, Report, Title, Expect
 };
 
 struct OptionEntry {
@@ -43,21 +44,23 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Help, "--help", "-h", false, OfAll},
     {OptionId::Version, "--version", "-V", false, OfAll},
     {OptionId::Json, "--json", nullptr, false, OfAll},
-    {OptionId::Csv, "--csv", nullptr, false, OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply | OfWatch | OfCommission},
+    {OptionId::Csv, "--csv", nullptr, false,
+     OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply | OfWatch | OfCommission | OfAudit},
     {OptionId::NoHeader, "--no-header", nullptr, false,
-     OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply | OfWatch | OfCommission},
+     OfSearch | OfInterfaces | OfCommands | OfHistory | OfApply | OfWatch | OfCommission | OfAudit},
     {OptionId::Quiet, "--quiet", "-q", false, OfAll},
     {OptionId::NoWait, "--no-wait", nullptr, false, OfCommands | OfApply},
     {OptionId::DryRun, "--dry-run", nullptr, false, OfCommands | OfApply | OfCommission},
-    {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands | OfDoctor | OfWatch | OfCommission},
+    {OptionId::Interface, "--interface", nullptr, true, OfSearch | OfCommands | OfDoctor | OfWatch | OfCommission | OfAudit},
     {OptionId::Parallel, "--parallel", nullptr, false, OfSearch | OfCommands | OfApply},
-    {OptionId::Window, "--window", nullptr, true, OfSearch | OfCommands | OfDoctor | OfApply | OfWatch | OfCommission},
+    {OptionId::Window, "--window", nullptr, true,
+     OfSearch | OfCommands | OfDoctor | OfApply | OfWatch | OfCommission | OfAudit},
     {OptionId::Sort, "--sort", nullptr, true, OfSearch},
     {OptionId::All, "--all", nullptr, false, OfCommands},
     {OptionId::NoSearch, "--no-search", nullptr, false, OfCommands},
     {OptionId::Sequential, "--sequential", nullptr, false, OfSearch | OfCommands | OfApply},
     {OptionId::Timeout, "--timeout", nullptr, true, OfCommands | OfApply | OfCommission},
-    {OptionId::Log, "--log", nullptr, true, OfCommands | OfHistory | OfApply | OfCommission},
+    {OptionId::Log, "--log", nullptr, true, OfCommands | OfHistory | OfApply | OfCommission | OfAudit},
     {OptionId::NoLog, "--no-log", nullptr, false, OfCommands | OfApply | OfCommission},
     {OptionId::Interval, "--interval", nullptr, true, OfWatch | OfCommission},
     {OptionId::First, "--first", nullptr, true, OfCommission},
@@ -66,6 +69,9 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Gateway, "--gateway", nullptr, true, OfCommission},
     {OptionId::Factory, "--factory", nullptr, true, OfApply | OfCommission},
     {OptionId::Count, "--count", nullptr, true, OfCommission},
+    {OptionId::Report, "--report", nullptr, true, OfAudit},
+    {OptionId::Title, "--title", nullptr, true, OfAudit},
+    {OptionId::Expect, "--expect", nullptr, true, OfWatch},
 };
 
 // A decimal number from min to max, nothing else (no sign, no space).
@@ -135,6 +141,7 @@ constexpr CommandEntry CommandTable[] = {
     {"apply", Command::Apply, OfApply, 1, "PLAN (a CSV file, or - for standard input)"},
     {"watch", Command::Watch, OfWatch, 0, nullptr},
     {"commission", Command::Commission, OfCommission, 0, nullptr},
+    {"audit", Command::Audit, OfAudit, 1, "EXPECTED (a CSV file, or - for standard input)"},
 };
 
 std::string Quoted(const char* text) {
@@ -168,10 +175,12 @@ constexpr const char* Usage =
     "       scout-cli apply PLAN [--dry-run] [--no-wait] [--timeout SECONDS] [--factory ADDRESS]\n"
     "                            [--log FILE|--no-log] [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli watch [--interface ADDRESS|NAME] [--interval SECONDS] [--window MS]\n"
-    "                       [--json|--csv] [--no-header] [-q]\n"
+    "                       [--expect EXPECTED] [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli commission --first IP [--last IP] --mask MASK --gateway GW\n"
     "                            [--factory ADDRESS] [--count N] [--interface ADDRESS|NAME]\n"
     "                            [--dry-run] [--interval SECONDS] [OPTIONS]\n"
+    "       scout-cli audit EXPECTED [--report FILE] [--title TEXT] [--interface ADDRESS|NAME]\n"
+    "                            [--window MS] [--log FILE] [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli history [--log FILE] [--json|--csv] [--no-header]\n"
     "       scout-cli -h|--help | -V|--version\n";
 
@@ -215,6 +224,16 @@ constexpr const char* Help =
     "               Ctrl-C, after --count N, or when the range is used up, with a\n"
     "               summary; exit 3 when one was not verified, 6 when the range had\n"
     "               no free address for one\n"
+    "  audit EXPECTED  the line against what it should be: EXPECTED is a CSV file\n"
+    "               (- for standard input) with a header naming its columns:\n"
+    "               address (or IP ADDR), model, version, revision, interface, mac,\n"
+    "               name; an empty cell is any, a version may be a minimum (>=2.14);\n"
+    "               search --csv writes one. One search, then one result per row\n"
+    "               and per controller no row names: ok, mismatch (the fields\n"
+    "               named), missing, duplicate, unexpected; exit 0 when all are\n"
+    "               ok, 1 when not, 2 for a fault of the list (each with its line).\n"
+    "               --report FILE writes the acceptance report, one HTML page\n"
+    "               (--title TEXT, default \"Controller acceptance\")\n"
     "  history      the record of every command sent (and refused), newest last\n"
     "  doctor       when a controller is not found: checks the interfaces, UDP\n"
     "               port 65513, the reverse-path filter, the receive buffer and\n"
@@ -259,6 +278,8 @@ constexpr const char* Help =
     "Options of watch and commission:\n"
     "  --interval SECONDS  from one search to the next, 1 to 3600 (default 2; at\n"
     "               least the window)\n"
+    "  --expect EXPECTED  watch: mark each event with the list's name for the\n"
+    "               controller (expected), or as unexpected\n"
     "Options of all:\n"
     "  --json       one JSON document (an array of rows; an object for a command)\n"
     "  --csv        RFC 4180 comma-separated values with a header line\n"
@@ -418,6 +439,15 @@ bool SetOption(const OptionEntry& entry, const char* value, Options* options, st
     case OptionId::Factory:
         options->factory = value;
         break;
+    case OptionId::Report:
+        options->reportPath = value;
+        break;
+    case OptionId::Title:
+        options->title = value;
+        break;
+    case OptionId::Expect:
+        options->expectPath = value;
+        break;
     case OptionId::Sort:
         if (std::strcmp(value, "address") != 0) {
             *error = "--sort takes 'address', not " + Quoted(value);
@@ -534,7 +564,7 @@ bool CheckCommand(const Reading& reading, Options* options, std::string* error) 
 }  // namespace
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    static_assert(static_cast<std::size_t>(OptionId::Count) + 1 == std::size(OptionTable), "one entry per option");
+    static_assert(static_cast<std::size_t>(OptionId::Expect) + 1 == std::size(OptionTable), "one entry per option");
     error->clear();
     Reading reading;
     for (int i = 1; i < argc; ++i) {

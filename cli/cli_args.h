@@ -11,7 +11,7 @@
 namespace scout::cli {
 
 enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure, Doctor, History, Apply, Watch,
-                     Commission };
+                     Commission, Audit };
 
 constexpr int MaxOperands = 4;
 constexpr std::uint32_t MinWindowMs = 100;
@@ -49,6 +49,9 @@ struct Options {
     const char* gateway = nullptr;
     const char* factory = "192.168.1.100";
     std::uint32_t count = 0;
+    const char* reportPath = nullptr;  // audit --report FILE: the acceptance report
+    const char* title = nullptr;       // audit --title TEXT
+    const char* expectPath = nullptr;  // watch --expect EXPECTED
     int operandCount = 0;
     const char* operands[MaxOperands] = {};
 };

@@ -42,7 +42,7 @@ std::string ConflictText(const Change& change) {
            MacText(change.macs.back()) + " now: another device holds the address";
 }
 
-std::string WatchHeader(OutputFormat format, const RenderOptions& options) {
+std::string WatchHeader(OutputFormat format, const RenderOptions& options, bool marked) {
     if (!options.header || format == OutputFormat::Json)
         return "";
     if (format == OutputFormat::Table)
@@ -51,13 +51,15 @@ std::string WatchHeader(OutputFormat format, const RenderOptions& options) {
     for (const std::string& header : CsvRowHeaders())
         headers.push_back(header);
     headers.push_back("Count");
+    if (marked)
+        headers.push_back("Expected");
     std::string out;
     AppendCsvFields(out, headers, options.lineEnd);
     return out;
 }
 
 std::string RenderChange(const Change& change, const std::string& time, OutputFormat format,
-                         const RenderOptions& options) {
+                         const RenderOptions& options, const char* expected) {
     switch (format) {
     case OutputFormat::Json: {
         std::string out = "{";
@@ -73,6 +75,8 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
                 out += (i == 0 ? "\"" : ", \"") + MacText(change.macs[i]) + "\"";
             out += "]";
         }
+        if (expected != nullptr)
+            AppendJsonKey(out, "expected", ValidUtf8(expected));
         return out + "}\n";
     }
     case OutputFormat::Csv: {
@@ -80,6 +84,8 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
         for (const std::string& field : CsvRowFields(change.row))
             fields.push_back(field);
         fields.push_back(std::to_string(change.count));
+        if (expected != nullptr)
+            fields.push_back(SafeText(expected));
         std::string out;
         AppendCsvFields(out, fields, options.lineEnd);
         return out;
@@ -90,6 +96,12 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
     // The time of day of the change (the date is the day's, seen in --json).
     const std::string clock = time.size() >= 19 ? time.substr(11, 8) : std::string(8, ' ');
     std::string line = clock + "  " + ChangeSign(change.kind) + " " + StreamRow(change.row);
+    if (expected != nullptr) {
+        while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
+            line.pop_back();
+        line += std::string("  [") + (std::strcmp(expected, "unexpected") == 0 ? "unexpected" : "expected: ") +
+                (std::strcmp(expected, "unexpected") == 0 ? std::string() : SafeText(expected)) + "]\n";
+    }
     if (change.kind == ChangeKind::Conflict) {
         while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
             line.pop_back();

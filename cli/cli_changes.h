@@ -20,8 +20,11 @@ std::string ConflictText(const Change& change);
 // One change as watch prints it: the table's row (fixed columns, as a search
 // streams them) behind its time of day and its sign; one JSON object on one
 // line; one CSV record. time is the local time as ISO 8601.
-std::string WatchHeader(OutputFormat format, const RenderOptions& options);
+// Where a watch holds the line against an expected list (--expect), each
+// change is marked with the row's name for it, or "unexpected" (expected not
+// null; the header then has its column).
+std::string WatchHeader(OutputFormat format, const RenderOptions& options, bool marked = false);
 std::string RenderChange(const Change& change, const std::string& time, OutputFormat format,
-                         const RenderOptions& options);
+                         const RenderOptions& options, const char* expected = nullptr);
 
 }  // namespace scout::cli

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli_apply.h"
+#include "cli/cli_audit.h"
 #include "cli/cli_args.h"
 #include "cli/cli_commission.h"
 #include "cli/cli_doctor.h"
@@ -370,6 +371,9 @@ int Run(int argc, char** argv) {
         break;
     case Command::Commission:
         status = RunCommission(session);
+        break;
+    case Command::Audit:
+        status = RunAudit(session);
         break;
     case Command::None:
         break;

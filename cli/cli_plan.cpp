@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/cli_args.h"
+#include "ops/csv.h"
 #include "ops/text.h"
 #include "net/address.h"
 #include "net/error_report.h"
@@ -14,70 +15,6 @@ namespace {
 
 std::string At(int line, const std::string& why) {
     return "line " + std::to_string(line) + ": " + why;
-}
-
-// The fields of one line as RFC 4180 writes them (no line break inside a
-// quoted field: a plan is read line by line); false with why.
-bool SplitFields(const std::string& line, std::vector<std::string>* fields, std::string* why) {
-    fields->assign(1, std::string());
-    std::size_t i = 0;
-    while (i <= line.size()) {
-        std::string& field = fields->back();
-        if (i < line.size() && line[i] == '"') {
-            for (++i;; ++i) {
-                if (i >= line.size()) {
-                    *why = "a quoted field does not end on its line";
-                    return false;
-                }
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') {
-                        field += '"';
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                field += line[i];
-            }
-            if (i < line.size() && line[i] != ',') {
-                *why = "text after the closing quote of field " + std::to_string(fields->size());
-                return false;
-            }
-        } else {
-            for (; i < line.size() && line[i] != ','; ++i) {
-                if (line[i] == '"') {
-                    *why = "a quote inside unquoted field " + std::to_string(fields->size());
-                    return false;
-                }
-                field += line[i];
-            }
-        }
-        if (i >= line.size())
-            return true;
-        fields->emplace_back();
-        ++i;  // the comma
-    }
-    return true;
-}
-
-// What is wrong with a line as bytes; "" where nothing is.
-std::string LineFault(const std::string& line) {
-    if (line.size() > MaxPlanLineBytes)
-        return "longer than " + std::to_string(MaxPlanLineBytes) + " bytes";
-    if (line.empty())
-        return "an empty line";
-    for (const char c : line) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char text[48];
-            std::snprintf(text, sizeof text, "a control character (\\x%02X)", byte);
-            return text;
-        }
-    }
-    if (ValidUtf8(line.c_str()) != line)
-        return "not UTF-8";
-    return "";
 }
 
 std::string Quote(const std::string& text) {
@@ -92,14 +29,14 @@ std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<std::string>*
         problems->push_back("larger than " + std::to_string(MaxPlanBytes / 1024) + " KiB");
         return rows;
     }
-    std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a spreadsheet's byte order mark
+    std::size_t start = CsvStart(text);
     if (start >= text.size()) {
         problems->push_back("empty: a plan starts with the header " + std::string(PlanHeader));
         return rows;
     }
     std::string line;
     for (int number = 1; NextLine(text, &start, &line); ++number) {
-        if (const std::string fault = LineFault(line); !fault.empty()) {
+        if (const std::string fault = CsvLineFault(line, MaxPlanLineBytes); !fault.empty()) {
             problems->push_back(At(number, fault));
             continue;
         }
@@ -120,7 +57,7 @@ std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<std::string>*
         }
         std::vector<std::string> fields;
         std::string why;
-        if (!SplitFields(line, &fields, &why)) {
+        if (!SplitCsvFields(line, &fields, &why)) {
             problems->push_back(At(number, why));
             continue;
         }

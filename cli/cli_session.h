@@ -28,6 +28,14 @@ bool OutputFailed();
 bool OutputClosed();
 void ForgetClosedOutput();
 
+// A file the user names (a plan, an expected list): a regular file only (a
+// folder, device or FIFO is refused without waiting on it), or for "-"
+// standard input; read no further than past limit, so that a file too large
+// is said by its reader. what names it in the problem ("the plan").
+bool ReadInputFile(const char* path, const char* what, std::size_t limit, std::string* text, std::string* problem);
+// Its name as said: the path, or "standard input".
+std::string InputName(const char* path);
+
 // "scout-cli: LINE" on standard error; bad usage adds the --help line.
 void Say(const std::string& line);
 int UsageError(const std::string& problem);

@@ -4,6 +4,7 @@
 #include "cli/cli_words.h"
 
 #include "ops/answers.h"
+#include "ops/audit.h"
 
 #include "cli/cli_record.h"
 #include "cli/console.h"
@@ -40,7 +41,42 @@ bool AwaitNextSearch(Watcher& watcher) {
     }
 }
 
+namespace {
+
+// The list a watch holds the line against, where --expect names one.
+bool ReadWatchList(const Options& options, ExpectedList* expected, int* exitCode) {
+    if (options.expectPath == nullptr)
+        return true;
+    std::string text, problem;
+    if (!ReadInputFile(options.expectPath, "the expected list", MaxExpectedBytes, &text, &problem)) {
+        Say(problem);
+        *exitCode = ExitUsage;
+        return false;
+    }
+    std::vector<std::string> faults;
+    *expected = ReadExpected(text, &faults);
+    for (const std::string& fault : faults)
+        Say(InputName(options.expectPath) + (fault.compare(0, 5, "line ") == 0 ? ", " : ": ") + fault);
+    *exitCode = ExitUsage;
+    return faults.empty();
+}
+
+// The row's name for the change's controller (its address where it has none), or "unexpected".
+std::string Mark(const ExpectedList& expected, const Change& change) {
+    const ExpectedRow* row = ExpectedFor(expected, change.row);
+    if (row == nullptr)
+        return "unexpected";
+    return row->name.empty() ? row->addressText : row->name;
+}
+
+}  // namespace
+
 int RunWatch(Session& session) {
+    ExpectedList expected;
+    int listExit = ExitOk;
+    if (!ReadWatchList(session.options, &expected, &listExit))
+        return listExit;
+    const bool marked = session.options.expectPath != nullptr;
     Watcher watcher{session, {}, {}, {}, 0};
     Interfaces interfaces(session.platform);
     int exitCode = ExitOk;
@@ -54,7 +90,7 @@ int RunWatch(Session& session) {
     SurviveClosedOutput();
     Status(session, "watching " + Count(watcher.where.size(), "interface", "interfaces") + " every " +
                         SecondsSetting(session.options.intervalMs) + "; Ctrl-C ends it");
-    Print(WatchHeader(session.options.format, session.render));
+    Print(WatchHeader(session.options.format, session.render, marked));
     WatchState state;
     do {
         SearchOnce(watcher);
@@ -62,8 +98,11 @@ int RunWatch(Session& session) {
         // A neighbour table's MAC says nothing of which of several replies at one address sent which.
         std::vector<Reply> rows = watcher.list.rows;
         ForgetSharedNeighbourMacs(rows);
-        for (const Change& change : CompareSearch(state, rows, watcher.failed))
-            Print(RenderChange(change, time, session.options.format, session.render));
+        for (const Change& change : CompareSearch(state, rows, watcher.failed)) {
+            const std::string mark = marked ? Mark(expected, change) : std::string();
+            Print(RenderChange(change, time, session.options.format, session.render,
+                               marked ? mark.c_str() : nullptr));
+        }
         if (OutputFailed())
             break;
     } while (AwaitNextSearch(watcher));

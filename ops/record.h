@@ -102,6 +102,13 @@ std::string HostName();
 std::string UserName();
 // Appends text (whole lines) to the record at path as AppendRecords says.
 FileError AppendRecordText(const std::string& path, const std::string& text);
+// Writes a file (a report) whole or not at all: a file of its own in the same
+// folder, written, flushed to the disk and renamed over path; on any failure
+// the temporary file is removed and what stood at path stays.
+FileError WriteWholeFile(const std::string& path, const std::string& text);
+// The SHA-256 of the bytes as 64 lower-case hex digits, by the system's own
+// implementation (OpenSSL's libcrypto; Windows' CNG); false where it has none.
+bool Sha256Hex(const std::string& bytes, std::string* hex);
 // Makes the folder the file is in (and those above it); false on failure.
 bool MakeParentFolder(const std::string& path);
 // The folder a path names its file in ("." for none).

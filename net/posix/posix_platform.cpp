@@ -46,20 +46,29 @@ int StartSocketLayer(void*) {
 // What the platform keeps beside a UDP socket, by its descriptor: the link
 // layer listener that reads its interface's replies in its place, and the
 // kernel's count of what its full buffer dropped, as the last receive told it.
+// No member has an initializer, so that the table costs the program no bytes
+// of its own (it is zero until a socket is opened, and Fresh then).
 struct SocketExtras {
-    int link = -1;
-    std::uint32_t dropped = 0;
-    std::uint32_t index = 0;  // the interface it is bound to
+    int link;  // -1: none
+    std::uint32_t dropped;
+    std::uint32_t index;  // the interface it is bound to
     // The last datagram received: its sender, and the MAC of its frame where
     // the link listener read it; else its bytes, to find its frame in the tap.
-    NetAddress sender = 0;
-    MacSource macSource = MacSource::None;
-    MacAddress mac{};
-    std::uint8_t bytes[DatagramLength] = {};
-    std::size_t length = 0;
+    NetAddress sender;
+    MacSource macSource;
+    MacAddress mac;
+    std::uint8_t bytes[DatagramLength];
+    std::size_t length;
 };
 constexpr int TrackedDescriptors = 1024;
 SocketExtras g_extras[TrackedDescriptors];
+
+SocketExtras Fresh() {
+    SocketExtras extras{};
+    extras.link = -1;
+    extras.macSource = MacSource::None;
+    return extras;
+}
 
 SocketExtras* ExtrasOf(SocketHandle socket) {
     return socket >= 0 && socket < TrackedDescriptors ? &g_extras[socket] : nullptr;
@@ -73,7 +82,7 @@ int OpenSocket(void*, SocketHandle* socket) {
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
     if (SocketExtras* extras = ExtrasOf(fd))
-        *extras = SocketExtras{};
+        *extras = Fresh();
     *socket = fd;
     return 0;
 }
@@ -312,7 +321,7 @@ int CloseSocket(void*, SocketHandle socket) {
     if (SocketExtras* extras = ExtrasOf(socket)) {
         if (extras->link >= 0)
             ::close(extras->link);
-        *extras = SocketExtras{};
+        *extras = Fresh();
     }
     return Result(::close(static_cast<int>(socket)));
 }

@@ -8,9 +8,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <openssl/evp.h>
+
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+
+#include "ops/text.h"
 
 namespace scout::ops {
 namespace {
@@ -136,6 +141,48 @@ FileError AppendRecordText(const std::string& path, const std::string& text) {
         error = WriteWhole(fd, text);
     ::close(fd);
     return error;
+}
+
+FileError WriteWholeFile(const std::string& path, const std::string& text) {
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return Failed(FileFault::System, errno);
+    ::fchmod(fd, 0644);
+    std::size_t done = 0;
+    int code = 0;
+    while (done < text.size() && code == 0) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written > 0)
+            done += static_cast<std::size_t>(written);
+        else if (written == 0 || errno != EINTR)
+            code = written == 0 ? ENOSPC : errno;
+    }
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
+    if (::close(fd) != 0 && code == 0)
+        code = errno;
+    if (code == 0) {
+        // A folder where the path stands is not replaced.
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            code = EISDIR;
+        else if (::rename(temporary.c_str(), path.c_str()) != 0)
+            code = errno;
+    }
+    if (code == 0)
+        return FileError{};
+    ::unlink(temporary.c_str());
+    return Failed(code == EISDIR ? FileFault::Folder : FileFault::System, code);
+}
+
+bool Sha256Hex(const std::string& bytes, std::string* hex) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1 || length != 32)
+        return false;
+    *hex = HexText(digest, length);
+    return true;
 }
 
 FileError OpenRegularFile(const std::string& path, std::FILE** file) {

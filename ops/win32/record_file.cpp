@@ -1,6 +1,7 @@
 // Where the record of changes lives on Windows, and what it says of the time,
 // this machine and its user.
 #include <windows.h>
+#include <bcrypt.h>
 #include <shlobj.h>
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 
 #include "ops/record.h"
+#include "ops/text.h"
 
 namespace scout::ops {
 namespace {
@@ -120,6 +122,49 @@ FileError AppendRecordText(const std::string& path, const std::string& text) {
     }
     ::CloseHandle(file);
     return result;
+}
+
+FileError WriteWholeFile(const std::string& path, const std::string& text) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return Failed(FileFault::Folder);
+    const std::string temporary = path + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
+    HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Failed(FileFault::System, ErrnoOf(::GetLastError()));
+    DWORD written = 0;
+    int code = 0;
+    if (!::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr))
+        code = ErrnoOf(::GetLastError());
+    else if (written != text.size())
+        code = ENOSPC;
+    else if (!::FlushFileBuffers(file))
+        code = ErrnoOf(::GetLastError());
+    ::CloseHandle(file);
+    if (code == 0 && !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        code = ErrnoOf(::GetLastError());
+    if (code == 0)
+        return FileError{};
+    ::DeleteFileA(temporary.c_str());
+    return Failed(FileFault::System, code);
+}
+
+bool Sha256Hex(const std::string& bytes, std::string* hex) {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    if (::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0)
+        return false;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    unsigned char digest[32];
+    const bool done = ::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) >= 0 &&
+                      ::BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                                       static_cast<ULONG>(bytes.size()), 0) >= 0 &&
+                      ::BCryptFinishHash(hash, digest, sizeof digest, 0) >= 0;
+    if (hash != nullptr)
+        ::BCryptDestroyHash(hash);
+    ::BCryptCloseAlgorithmProvider(algorithm, 0);
+    if (done)
+        *hex = HexText(digest, sizeof digest);
+    return done;
 }
 
 FileError OpenRegularFile(const std::string& path, std::FILE** file) {

@@ -1,0 +1,180 @@
+// scout-cli audit (see cli_audit.h).
+#include "cli/cli_audit.h"
+
+#include <cstring>
+
+#include "cli/cli_words.h"
+#include "ops/hosts.h"
+#include "ops/text.h"
+
+namespace scout::cli {
+namespace {
+
+std::string ExpectedText(const char* prefix, const ops::ExpectedText& text) {
+    if (text.text.empty())
+        return "";
+    return std::string(prefix) + (text.minimum ? ">=" : "") + text.text;
+}
+
+std::string Joined(const std::vector<std::string>& parts, const char* between) {
+    std::string out;
+    for (const std::string& part : parts)
+        if (!part.empty())
+            out += (out.empty() ? "" : between) + part;
+    return out;
+}
+
+// The found row's texts, as search --csv gives them.
+std::string OneFound(const Reply& row) {
+    return Joined({DeviceText(row.model), DeviceText(row.version), DeviceText(row.revision), RowMacText(row)}, " ");
+}
+
+std::string FieldsText(const AuditResult& result) {
+    return Joined(result.fields, ", ");
+}
+
+// The expected row's cells as a JSON object, keyed by the header as written.
+std::string ExpectedObject(const ExpectedList& expected, const ExpectedRow* row) {
+    if (row == nullptr)
+        return "null";
+    std::string out = "{";
+    for (std::size_t c = 0; c < expected.headers.size() && c < row->cells.size(); ++c)
+        AppendJsonKey(out, ValidUtf8(expected.headers[c].c_str()).c_str(), ValidUtf8(row->cells[c].c_str()), c == 0);
+    return out + "}";
+}
+
+std::string JsonResult(const ExpectedList& expected, const AuditResult& result) {
+    std::string out = "  {";
+    AppendJsonKey(out, "status", AuditStatusName(result.status), true);
+    AppendJsonKey(out, "name", result.expected != nullptr ? ValidUtf8(result.expected->name.c_str()) : "");
+    const std::string address = result.expected != nullptr ? result.expected->addressText
+                                                           : std::string(result.found.front().address);
+    AppendJsonKey(out, "address", ValidUtf8(address.c_str()));
+    const Reply* found = result.found.empty() ? nullptr : &result.found.front();
+    AppendJsonKey(out, "interface",
+                  found != nullptr ? std::string(found->interfaceAddress) : ValidUtf8(result.expected->interfaceChoice.c_str()));
+    AppendJsonKey(out, "interface_name",
+                  found != nullptr ? ValidUtf8(found->interfaceName) : ValidUtf8(result.expected->interfaceName.c_str()));
+    out += ", \"expected\": " + ExpectedObject(expected, result.expected);
+    out += ", \"found\": " + (found != nullptr ? "{" + JsonRowKeys(*found) + "}" : std::string("null"));
+    out += ", \"answers\": [";
+    for (std::size_t i = 0; i < result.found.size(); ++i)
+        out += (i == 0 ? "{" : ", {") + JsonRowKeys(result.found[i]) + "}";
+    out += "], \"fields\": [";
+    for (std::size_t i = 0; i < result.fields.size(); ++i) {
+        out += i == 0 ? "" : ", ";
+        AppendJsonString(out, result.fields[i]);
+    }
+    return out + "]}";
+}
+
+constexpr const char* CsvHeaders[] = {"Status",          "Name",           "Address",          "Interface",
+                                      "Interface Name",  "Fields",         "Expected Model",   "Expected Version",
+                                      "Expected Revision", "Expected MAC", "Found Model",      "Found Version",
+                                      "Found Revision",  "Found MAC",      "Answers"};
+
+std::vector<std::string> CsvResult(const AuditResult& result) {
+    const ExpectedRow* row = result.expected;
+    const Reply* found = result.found.empty() ? nullptr : &result.found.front();
+    const std::string address = row != nullptr ? row->addressText : std::string(found->address);
+    return {AuditStatusName(result.status),
+            row != nullptr ? row->name : "",
+            address,
+            found != nullptr ? std::string(found->interfaceAddress) : row->interfaceChoice,
+            found != nullptr ? std::string(found->interfaceName) : row->interfaceName,
+            FieldsText(result),
+            row != nullptr ? row->model : "",
+            row != nullptr ? ExpectedText("", row->version) : "",
+            row != nullptr ? ExpectedText("", row->revision) : "",
+            row != nullptr && row->macGiven ? MacText(row->mac) : "",
+            found != nullptr ? DeviceText(found->model) : "",
+            found != nullptr ? DeviceText(found->version) : "",
+            found != nullptr ? DeviceText(found->revision) : "",
+            found != nullptr ? RowMacText(*found) : "",
+            std::to_string(result.found.size())};
+}
+
+}  // namespace
+
+const char* AuditStatusName(AuditStatus status) {
+    switch (status) {
+    case AuditStatus::Ok: return "ok";
+    case AuditStatus::Mismatch: return "mismatch";
+    case AuditStatus::Missing: return "missing";
+    case AuditStatus::Duplicate: return "duplicate";
+    case AuditStatus::Unexpected: return "unexpected";
+    }
+    return "";
+}
+
+std::string ExpectedSummary(const ExpectedRow& row) {
+    const std::string text = Joined({row.model, ExpectedText("", row.version), ExpectedText("", row.revision),
+                                     row.macGiven ? MacText(row.mac) : ""},
+                                    " ");
+    return text.empty() ? "any" : text;
+}
+
+std::string FoundSummary(const AuditResult& result) {
+    std::vector<std::string> each;
+    for (const Reply& row : result.found)
+        each.push_back(OneFound(row));
+    return Joined(each, "; ");
+}
+
+std::string ResultInterface(const AuditResult& result) {
+    if (!result.found.empty())
+        return InterfaceLabel(result.found.front().interfaceName, result.found.front().interfaceAddress);
+    return Joined({result.expected->interfaceName, result.expected->interfaceChoice}, " ");
+}
+
+std::string AuditSummary(const std::vector<AuditResult>& results) {
+    if (results.empty())
+        return "nothing expected, and nothing answered";
+    const std::vector<int> counts = CountStatuses(results);
+    // Said ok first, then the deviations, as a handover reads it.
+    const AuditStatus order[] = {AuditStatus::Ok, AuditStatus::Mismatch, AuditStatus::Missing, AuditStatus::Duplicate,
+                                 AuditStatus::Unexpected};
+    std::vector<std::string> parts;
+    for (const AuditStatus status : order)
+        if (counts[static_cast<std::size_t>(status)] > 0)
+            parts.push_back(std::to_string(counts[static_cast<std::size_t>(status)]) + " " + AuditStatusName(status));
+    return Joined(parts, ", ");
+}
+
+std::string RenderAudit(const ExpectedList& expected, const std::vector<AuditResult>& results, OutputFormat format,
+                        const RenderOptions& options) {
+    if (format == OutputFormat::Json) {
+        if (results.empty())
+            return "[]\n";
+        std::string out = "[\n";
+        for (std::size_t i = 0; i < results.size(); ++i)
+            out += JsonResult(expected, results[i]) + (i + 1 < results.size() ? ",\n" : "\n");
+        return out + "]\n";
+    }
+    std::vector<std::vector<std::string>> rows;
+    if (format == OutputFormat::Csv) {
+        for (const AuditResult& result : results)
+            rows.push_back(CsvResult(result));
+        return RenderStrings(CsvHeaders, static_cast<int>(std::size(CsvHeaders)), rows, format, options);
+    }
+    constexpr const char* TableHeaders[] = {"Status", "Name", "IP ADDR", "Interface", "Fields", "Expected", "Found"};
+    for (const AuditResult& result : results) {
+        const std::string address = result.expected != nullptr ? result.expected->addressText
+                                                               : std::string(result.found.front().address);
+        rows.push_back({AuditStatusName(result.status), result.expected != nullptr ? result.expected->name : "",
+                        address, ResultInterface(result), FieldsText(result),
+                        result.expected != nullptr ? ExpectedSummary(*result.expected) : "",
+                        FoundSummary(result)});
+    }
+    return RenderStrings(TableHeaders, static_cast<int>(std::size(TableHeaders)), rows, format, options) +
+           AuditSummary(results) + "\n";
+}
+
+int AuditExit(const std::vector<AuditResult>& results) {
+    for (const AuditResult& result : results)
+        if (result.status != AuditStatus::Ok)
+            return ExitFailure;
+    return ExitOk;
+}
+
+}  // namespace scout::cli

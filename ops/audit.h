@@ -1,0 +1,46 @@
+// A line held against what it should be: one result per expected row, and
+// one per controller that answered and that no row names. The verdicts are
+// facts; the front end words them, in a table, JSON, CSV or the report.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ops/expected.h"
+#include "ops/reply.h"
+
+namespace scout::ops {
+
+enum class AuditStatus {
+    Mismatch,    // it answers, but a field differs (fields)
+    Missing,     // no answer at the address (on its interface, where given)
+    Duplicate,   // more than one answer at the address on its interface, or answers on several
+                 // interfaces where none was given
+    Unexpected,  // a controller answered that no row names
+    Ok,          // it answers once, and every given field matches
+};
+// Deviations first, in this order.
+constexpr int AuditStatusCount = 5;
+
+struct AuditResult {
+    AuditStatus status = AuditStatus::Ok;
+    const ExpectedRow* expected = nullptr;  // null for Unexpected
+    std::vector<Reply> found;               // what answered (several for Duplicate; none for Missing)
+    std::vector<std::string> fields;        // Mismatch: "model", "version", "revision", "mac"
+};
+
+// Whether the reply is on the interface the row names (by its address or
+// name, and by the Interface Name column, where given).
+bool OnExpectedInterface(const ExpectedRow& row, const Reply& reply);
+
+// The results, deviations first (in the order of AuditStatus), each group in
+// the expected list's order and then the order the controllers answered.
+std::vector<AuditResult> AuditLine(const ExpectedList& expected, const std::vector<Reply>& rows);
+
+// How many results have each status, by AuditStatus.
+std::vector<int> CountStatuses(const std::vector<AuditResult>& results);
+
+// Whether the expected row names the reply's address and interface (watch --expect).
+const ExpectedRow* ExpectedFor(const ExpectedList& expected, const Reply& reply);
+
+}  // namespace scout::ops

@@ -1,0 +1,56 @@
+// What a line should be, for an audit: a CSV file of the controllers it
+// should hold (RFC 4180, UTF-8, a header; columns by name, in any order:
+// address or IP ADDR, model, version, revision, interface or Interface (a name
+// or an address), Interface Name, mac, name; any other column is kept for the
+// report). An empty cell means any; a version or revision may be a minimum,
+// ">=2.14". The output of `search --csv` is such a file as it stands.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "net/platform.h"
+
+namespace scout::ops {
+
+constexpr std::size_t MaxExpectedBytes = 4 * 1024 * 1024;
+constexpr std::size_t MaxExpectedLineBytes = 1024;
+constexpr std::size_t MaxExpectedRows = 10000;
+
+// A version or revision the line should have: that text, or at least it
+// (dotted numbers compared as numbers, what follows them as text).
+struct ExpectedText {
+    std::string text;  // "" for any
+    bool minimum = false;
+};
+
+struct ExpectedRow {
+    int line = 0;
+    NetAddress address = 0;
+    std::string addressText;
+    std::string model;            // "" for any; compared ignoring case
+    ExpectedText version, revision;
+    std::string interfaceChoice;  // a name or an address ("" for any)
+    std::string interfaceName;    // from an "Interface Name" column ("" for any)
+    bool macGiven = false;
+    MacAddress mac{};
+    std::string name;             // the design's label ("Axis 3")
+    std::vector<std::string> cells;  // every cell as written, in the header's order
+};
+
+struct ExpectedList {
+    std::vector<std::string> headers;  // as written
+    std::vector<ExpectedRow> rows;
+};
+
+// The list in a file's text; every fault is one line of faults, "line N: why"
+// (the file as a whole: why alone). Where there is any, the list is not to be used.
+ExpectedList ReadExpected(const std::string& text, std::vector<std::string>* faults);
+
+// Whether found is at least minimum: the dotted numbers each begins with
+// compared as numbers, one by one (a missing one is 0), then what follows
+// them as text. A found text that begins with no number is below every minimum.
+bool AtLeast(const std::string& found, const std::string& minimum);
+
+}  // namespace scout::ops
