@@ -164,19 +164,12 @@ bool SendFrom(Simulator& sim, NetAddress source, int interfaceIndex, NetAddress 
     info.ipi_ifindex = interfaceIndex;
     info.ipi_spec_dst.s_addr = source;
     std::memcpy(CMSG_DATA(header), &info, sizeof info);
-    for (;;) {
-        if (sendmsg(sim.socket, &message, 0) >= 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (errno == ENOBUFS || errno == EAGAIN) {
-            usleep(200);  // the device queue is full; a real network would drop, we wait
-            continue;
-        }
+    if (!SendWaitingForRoom([&] { return sendmsg(sim.socket, &message, 0); })) {
         std::fprintf(stderr, "scout-sim: send from %s to %s failed: %s\n", Dotted(source).c_str(),
                      Dotted(to).c_str(), std::strerror(errno));
         return false;
     }
+    return true;
 }
 
 // The MAC n after first (its last three bytes counted).

@@ -193,17 +193,8 @@ bool SendFrame(SimLink& link, int index, const std::uint8_t* frame, std::size_t 
     to.sll_ifindex = index;
     to.sll_halen = 6;
     std::memcpy(to.sll_addr, frame, 6);
-    for (;;) {
-        if (::sendto(link.fd, frame, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (errno == ENOBUFS || errno == EAGAIN) {
-            usleep(200);  // the device queue is full; a real network would drop, we wait
-            continue;
-        }
-        return false;
-    }
+    return SendWaitingForRoom(
+        [&] { return ::sendto(link.fd, frame, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to); });
 }
 
 }  // namespace scout::sim

@@ -6,7 +6,10 @@
 // address by ARP, as a device does, so that the workstation learns its MAC.
 #pragma once
 
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -14,6 +17,22 @@
 #include "net/address.h"
 
 namespace scout::sim {
+
+// One send, tried again while it is interrupted or the device queue is full
+// (a real network would drop; the lab waits); false on any other failure,
+// errno saying why.
+template <typename Send>
+bool SendWaitingForRoom(Send send) {
+    for (;;) {
+        if (send() >= 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (errno != ENOBUFS && errno != EAGAIN)
+            return false;
+        usleep(200);
+    }
+}
 
 using Mac = std::array<std::uint8_t, 6>;
 

@@ -110,86 +110,72 @@ void ReadEntry(const nlmsghdr* message, const NeighbourAsking& asking, Entry* en
     *entry = seen;
 }
 
-int DumpNeighbours(const NeighbourAsking& asking, Entry* entry) {
+// One request to the kernel's neighbour table and every answer to it, read
+// into entry; 0, or the code of what failed (the kernel's own refusal among them).
+int Exchange(const void* request, std::size_t length, const NeighbourAsking& asking, Entry* entry) {
     const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (fd < 0)
         return errno;
-    struct {
-        nlmsghdr header;
-        ndmsg body;
-    } request{};
-    request.header.nlmsg_len = sizeof request;
-    request.header.nlmsg_type = RTM_GETNEIGH;
-    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request.body.ndm_family = AF_INET;
-    if (::send(fd, &request, sizeof request, 0) < 0) {
-        const int code = errno;
-        ::close(fd);
-        return code;
-    }
+    int code = ::send(fd, request, length, 0) < 0 ? errno : 0;
     alignas(nlmsghdr) char buffer[16384];
-    for (;;) {
+    for (bool more = code == 0; more;) {
         const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
         if (got <= 0) {
-            const int code = got < 0 ? errno : EIO;
-            ::close(fd);
-            return code;
+            code = got < 0 ? errno : EIO;
+            break;
         }
         int left = static_cast<int>(got);
         for (const auto* m = reinterpret_cast<const nlmsghdr*>(buffer); NLMSG_OK(m, left); m = NLMSG_NEXT(m, left)) {
-            if (m->nlmsg_type == NLMSG_DONE || m->nlmsg_type == NLMSG_ERROR) {
-                ::close(fd);
-                return 0;
-            }
             if (m->nlmsg_type == RTM_NEWNEIGH)
                 ReadEntry(m, asking, entry);
+            if (m->nlmsg_type == NLMSG_ERROR) {
+                const int error = -static_cast<const nlmsgerr*>(NLMSG_DATA(m))->error;
+                code = error == ENOENT ? 0 : error;
+            }
+            // A dump ends with DONE; the answer to one asking is one message.
+            more = (m->nlmsg_flags & NLM_F_MULTI) != 0 && m->nlmsg_type != NLMSG_DONE &&
+                   m->nlmsg_type != NLMSG_ERROR;
         }
     }
+    ::close(fd);
+    return code;
 }
 
-// The kernel's entry for one address on one interface, asked for alone: a
-// dump would cost a search with many replies the whole table for each.
+// The kernel's entry for one address on one interface, asked for alone (a
+// dump would cost a search with many replies the whole table for each); the
+// whole table where the kernel answers no single asking (before Linux 5.0).
 int GetNeighbour(const NeighbourAsking& asking, Entry* entry) {
-    const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    if (fd < 0)
-        return errno;
     struct {
         nlmsghdr header;
         ndmsg body;
         rtattr destination;
         std::uint32_t address;
-    } request{};
-    request.header.nlmsg_len = sizeof request;
-    request.header.nlmsg_type = RTM_GETNEIGH;
-    request.header.nlmsg_flags = NLM_F_REQUEST;
-    request.body.ndm_family = AF_INET;
-    request.body.ndm_ifindex = static_cast<int>(asking.via.index);
-    request.destination.rta_len = RTA_LENGTH(4);
-    request.destination.rta_type = NDA_DST;
-    request.address = asking.address;
-    int code = ::send(fd, &request, sizeof request, 0) < 0 ? errno : 0;
-    alignas(nlmsghdr) char buffer[1024];
-    const ssize_t got = code == 0 ? ::recv(fd, buffer, sizeof buffer, 0) : -1;
-    if (code == 0 && got < 0)
-        code = errno;
-    ::close(fd);
-    if (got <= 0)
-        return code != 0 ? code : EIO;
-    int left = static_cast<int>(got);
-    for (const auto* m = reinterpret_cast<const nlmsghdr*>(buffer); NLMSG_OK(m, left); m = NLMSG_NEXT(m, left)) {
-        if (m->nlmsg_type == RTM_NEWNEIGH)
-            ReadEntry(m, asking, entry);
-        if (m->nlmsg_type == NLMSG_ERROR) {
-            const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(m));
-            return error->error == -ENOENT ? 0 : -error->error;
-        }
-    }
-    return 0;
+    } one{};
+    one.header.nlmsg_len = sizeof one;
+    one.header.nlmsg_type = RTM_GETNEIGH;
+    one.header.nlmsg_flags = NLM_F_REQUEST;
+    one.body.ndm_family = AF_INET;
+    one.body.ndm_ifindex = static_cast<int>(asking.via.index);
+    one.destination.rta_len = RTA_LENGTH(4);
+    one.destination.rta_type = NDA_DST;
+    one.address = asking.address;
+    const int code = Exchange(&one, sizeof one, asking, entry);
+    if (code != EOPNOTSUPP && code != EINVAL)
+        return code;
+    struct {
+        nlmsghdr header;
+        ndmsg body;
+    } all{};
+    all.header.nlmsg_len = sizeof all;
+    all.header.nlmsg_type = RTM_GETNEIGH;
+    all.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    all.body.ndm_family = AF_INET;
+    return Exchange(&all, sizeof all, asking, entry);
 }
 
 NeighbourAnswer ReadSystem(NeighbourAsking* asking, MacAddress* mac) {
     Entry entry;
-    asking->code = DumpNeighbours(*asking, &entry);
+    asking->code = GetNeighbour(*asking, &entry);
     if (asking->code != 0)
         return NeighbourAnswer::Failed;
     if (!entry.found || !entry.hasMac || (entry.state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) != 0)
