@@ -35,6 +35,7 @@ tr.mismatch td.status { background: #fbdca8; }
 tr.missing td.status, tr.duplicate td.status { background: #f4bcbc; }
 tr.unexpected td.status { background: #d3dcf5; }
 .differs { background: #fbdca8; font-weight: bold; }
+.other { font-family: "DejaVu Sans", Arial, sans-serif; color: #444; }
 p.summary { font-size: 11pt; font-weight: bold; margin: 1mm 0; }
 table.signoff td { height: 14mm; }
 table.signoff th { width: 42mm; }
@@ -91,6 +92,8 @@ void ResultRow(std::string& out, const AuditResult& result) {
         SideLine(out, "mac", row->macGiven ? MacText(row->mac) : "", Differs(result, "mac"));
         if (ExpectedSummary(*row) == "any")
             out += "<div>any controller</div>";
+        for (const auto& [column, cell] : row->others)
+            out += "<div class=\"other\">" + HtmlText(column) + " " + HtmlText(cell) + "</div>";
     } else {
         out += "<div>not in the list</div>";
     }

@@ -290,21 +290,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::snprintf(row.interfaceAddress, sizeof row.interfaceAddress, "10.1.0.1");
         // An interface's name is this machine's text, not always UTF-8 either.
         std::snprintf(row.interfaceName, sizeof row.interfaceName, "%s", texts[(i + 2) % texts.size()].c_str());
+        // Every other row known by its frame's MAC, taken from the version's bytes.
+        if (rows.size() % 2 == 1) {
+            row.macSource = scout::MacSource::Frame;
+            for (std::size_t b = 0; b < row.mac.size(); ++b)
+                row.mac[b] = static_cast<std::uint8_t>(b < texts[i].size() ? texts[i][b] : 0);
+        }
         rows.push_back(row);
     }
     const scout::cli::RenderOptions options{.header = true, .lineEnd = "\r\n"};
 
-    // JSON: parses, has the six keys in order, and gives back the texts.
+    // JSON: parses, has the seven keys in order, and gives back the texts and the MAC.
     std::vector<JsonObject> parsed;
     Require(ParseRows(scout::cli::RenderRows(rows, OutputFormat::Json, options), &parsed), "JSON does not parse");
     Require(parsed.size() == rows.size(), "JSON row count");
-    const char* keys[] = {"address", "model", "version", "revision", "interface", "interface_name"};
+    const char* keys[] = {"address", "model", "version", "revision", "interface", "interface_name", "mac"};
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        Require(parsed[r].size() == 6, "JSON keys");
-        for (int k = 0; k < 6; ++k)
+        Require(parsed[r].size() == 7, "JSON keys");
+        for (int k = 0; k < 7; ++k)
             Require(parsed[r][static_cast<std::size_t>(k)].first == FromAscii(keys[k]), "JSON key names");
         Require(parsed[r][2].second == FromCp1252(rows[r].version), "JSON version");
         Require(parsed[r][3].second == FromCp1252(rows[r].revision), "JSON revision");
+        Require(parsed[r][6].second.size() == (rows[r].macSource == scout::MacSource::None ? 0u : 17u), "JSON mac");
     }
 
     // The table, aligned and streamed: UTF-8 with no control character but the line ends.
@@ -313,14 +320,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Reply& row : rows)
         RequireNoControl(scout::cli::StreamRow(row), 1, "control character in a streamed row");
 
-    // CSV: a header and one record of six fields per row, the texts as the table shows them.
+    // CSV: a header and one record of seven fields per row, the texts as the table shows them.
     const std::string csv = scout::cli::RenderRows(rows, OutputFormat::Csv, options);
     RequireNoControl(csv, rows.size() + 1, "control character in the CSV");
     std::vector<std::vector<std::string>> records;
     Require(ParseCsv(csv, &records), "CSV does not parse");
     Require(records.size() == rows.size() + 1, "CSV record count");
     for (std::size_t r = 0; r < records.size(); ++r) {
-        Require(records[r].size() == 6, "CSV field count");
+        Require(records[r].size() == 7, "CSV field count");
         if (r == 0)
             continue;
         std::vector<std::uint32_t> version, revision;

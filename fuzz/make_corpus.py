@@ -60,6 +60,13 @@ SEEDS = {
         "quoted": b"\xef\xbb\xbf" + PLAN_HEADER + b'"10.1.0.21","re""set",,,,"a,b",\n"x\n',
         "faults": PLAN_HEADER + b"\n10.1.0.21\x1b,reset\n\xff,,,,,,\n,,,,,,,\n",
     },
+    "expected": {
+        "search-csv": b"IP ADDR,Model,Version,Revision,Interface,Interface Name,MAC\r\n"
+                      b"10.1.0.20,KRV-ETH1A2B,1.2,B,10.1.0.1,ws0,02:00:5e:10:00:01\r\n",
+        "minimums": b"name,address,model,version,revision,Cabinet\n\"Axis 3\",10.1.0.21,,>=2.14,>=B2,\"A,1\"\n"
+                    b"Press,10.1.0.22,KRV,>=2,,\n10.1.0.22,,,,,\n",
+        "faults": b"address,address\n",
+    },
 }
 
 for target, seeds in SEEDS.items():

@@ -122,8 +122,8 @@ bool ReadHeader(const std::string& line, ExpectedList* list, std::vector<Column>
 }
 
 // One row's cells as what it expects; false with why.
-bool ReadRow(const std::vector<Column>& columns, const std::vector<std::string>& cells, ExpectedRow* row,
-             std::string* why) {
+bool ReadRow(const ExpectedList& list, const std::vector<Column>& columns, const std::vector<std::string>& cells,
+             ExpectedRow* row, std::string* why) {
     for (std::size_t c = 0; c < cells.size(); ++c) {
         const std::string& cell = cells[c];
         switch (columns[c]) {
@@ -153,7 +153,10 @@ bool ReadRow(const std::vector<Column>& columns, const std::vector<std::string>&
             }
             break;
         case Column::Name: row->name = cell; break;
-        case Column::Other: break;
+        case Column::Other:
+            if (!cell.empty())
+                row->others.emplace_back(list.headers[c], cell);
+            break;
         }
     }
     return true;
@@ -233,7 +236,7 @@ ExpectedList ReadExpected(const std::string& text, std::vector<std::string>* fau
             faults->push_back(At(number, "more than " + std::to_string(MaxExpectedRows) + " rows"));
             return list;
         }
-        if (!ReadRow(columns, row.cells, &row, &why)) {
+        if (!ReadRow(list, columns, row.cells, &row, &why)) {
             faults->push_back(At(number, why));
             continue;
         }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/platform.h"
@@ -37,6 +38,9 @@ struct ExpectedRow {
     MacAddress mac{};
     std::string name;             // the design's label ("Axis 3")
     std::vector<std::string> cells;  // every cell as written, in the header's order
+    // The cells of the columns the audit does not read ("Cabinet", "A1"), where
+    // not empty: the design's own facts, shown beside what it expects.
+    std::vector<std::pair<std::string, std::string>> others;
 };
 
 struct ExpectedList {

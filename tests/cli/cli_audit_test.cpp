@@ -104,6 +104,7 @@ TEST(AuditReport, EveryTextEscapedAndNothingFromElsewhere) {
     EXPECT_NE(html.find("1 ok, 1 mismatch, 1 missing, 1 unexpected"), std::string::npos);
     EXPECT_NE(html.find("<td class=\"mono\">192.168.1.100</td>"), std::string::npos) << "the change on record";
     EXPECT_NE(html.find("Commissioning engineer"), std::string::npos);
+    EXPECT_NE(html.find("<div class=\"other\">Cabinet A2</div>"), std::string::npos) << "the list's own columns";
     EXPECT_NE(html.find("size: A4"), std::string::npos);
     EXPECT_TRUE(ChangeAbout(change, ResultAddresses(results)));
     change.event = "intent";

@@ -31,6 +31,8 @@ TEST(ExpectedList, ColumnsByNameInAnyOrderAndCase) {
     EXPECT_TRUE(row.macGiven);
     EXPECT_EQ(row.mac, (MacAddress{0x02, 0x00, 0x5e, 0x10, 0x00, 0x01}));
     EXPECT_EQ(row.cells.back(), "A, left") << "other columns are kept for the report";
+    EXPECT_EQ(row.others, (std::vector<std::pair<std::string, std::string>>{{"Cabinet", "A, left"}}));
+    EXPECT_TRUE(list.rows[1].others.empty()) << "an empty cell says nothing";
     EXPECT_FALSE(list.rows[1].macGiven);
 }
 
