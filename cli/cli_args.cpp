@@ -29,7 +29,8 @@ enum Scope : unsigned {
 
 enum class OptionId {
     Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch,
-    Sequential, Timeout, Log, NoLog, Interval, First, Last, Mask, Gateway, Factory, Count, Report, Title, Expect
+    Sequential, Timeout, Log, NoLog, Interval, First, Last, Mask, Gateway, Factory, Count, Report, Title, Expect,
+    Metrics
 };
 
 struct OptionEntry {
@@ -72,6 +73,7 @@ constexpr OptionEntry OptionTable[] = {
     {OptionId::Report, "--report", nullptr, true, OfAudit},
     {OptionId::Title, "--title", nullptr, true, OfAudit},
     {OptionId::Expect, "--expect", nullptr, true, OfWatch},
+    {OptionId::Metrics, "--metrics", nullptr, true, OfWatch},
 };
 
 // A decimal number from min to max, nothing else (no sign, no space).
@@ -174,8 +176,8 @@ constexpr const char* Usage =
     "       scout-cli doctor [--interface ADDRESS|NAME] [--json]\n"
     "       scout-cli apply PLAN [--dry-run] [--no-wait] [--timeout SECONDS] [--factory ADDRESS]\n"
     "                            [--log FILE|--no-log] [--json|--csv] [--no-header] [-q]\n"
-    "       scout-cli watch [--interface ADDRESS|NAME] [--interval SECONDS] [--window MS]\n"
-    "                       [--expect EXPECTED] [--json|--csv] [--no-header] [-q]\n"
+    "       scout-cli watch [--interface ADDRESS|NAME]... [--interval SECONDS] [--window MS]\n"
+    "                       [--expect EXPECTED] [--metrics FILE] [--json|--csv] [--no-header] [-q]\n"
     "       scout-cli commission --first IP [--last IP] --mask MASK --gateway GW\n"
     "                            [--factory ADDRESS] [--count N] [--interface ADDRESS|NAME]\n"
     "                            [--dry-run] [--interval SECONDS] [OPTIONS]\n"
@@ -214,7 +216,8 @@ constexpr const char* Help =
     "               appears, - one is gone (missing twice in a row), ~ one at a\n"
     "               known address answers with other texts, ! several answer at\n"
     "               one address (and when that ends); --json: one object per line.\n"
-    "               Ctrl-C ends it (exit 0)\n"
+    "               Ctrl-C or SIGTERM ends it (exit 0). Under systemd each event\n"
+    "               also goes to the journal, with its priority and SCOUT_ fields\n"
     "  commission   new controllers one at a time, as they are plugged in: waits\n"
     "               for one at the factory address (--factory, default\n"
     "               192.168.1.100), gives it the next address from --first to\n"
@@ -280,6 +283,10 @@ constexpr const char* Help =
     "               least the window)\n"
     "  --expect EXPECTED  watch: mark each event with the list's name for the\n"
     "               controller (expected), or as unexpected\n"
+    "  --metrics FILE  watch: after each search, write the line's metrics to FILE\n"
+    "               in the Prometheus text format, whole (for the node exporter's\n"
+    "               or windows_exporter's textfile collector)\n"
+    "  --interface ADDRESS|NAME  watch: given again, each interface it names\n"
     "Options of all:\n"
     "  --json       one JSON document (an array of rows; an object for a command)\n"
     "  --csv        RFC 4180 comma-separated values with a header line\n"
@@ -393,7 +400,13 @@ bool SetOption(const OptionEntry& entry, const char* value, Options* options, st
         options->noSearch = true;
         break;
     case OptionId::Interface:
-        options->interfaceChoice = value;
+        if (options->interfaceChoiceCount == MaxInterfaceChoices) {
+            *error = "--interface given more than " + std::to_string(MaxInterfaceChoices) + " times";
+            return false;
+        }
+        if (options->interfaceChoice == nullptr)
+            options->interfaceChoice = value;
+        options->interfaceChoices[options->interfaceChoiceCount++] = value;
         break;
     case OptionId::NoHeader:
         options->noHeader = true;
@@ -448,6 +461,9 @@ bool SetOption(const OptionEntry& entry, const char* value, Options* options, st
     case OptionId::Expect:
         options->expectPath = value;
         break;
+    case OptionId::Metrics:
+        options->metricsPath = value;
+        break;
     case OptionId::Sort:
         if (std::strcmp(value, "address") != 0) {
             *error = "--sort takes 'address', not " + Quoted(value);
@@ -470,12 +486,14 @@ bool ReadOption(int argc, char** argv, int* i, Reading* reading, Options* option
         *error = "unknown option " + Quoted(word);
         return false;
     }
-    if (Seen(*reading, entry->id)) {
+    // watch alone may name several interfaces (CheckCommand tells the others).
+    if (Seen(*reading, entry->id) && entry->id != OptionId::Interface) {
         *error = std::string(entry->name) + " given twice";
         return false;
     }
+    if (!Seen(*reading, entry->id))
+        reading->given[reading->givenCount++] = entry;
     reading->seen[static_cast<std::size_t>(entry->id)] = true;
-    reading->given[reading->givenCount++] = entry;
     const char* value = nullptr;
     if (entry->takesValue) {
         if (equals != nullptr)
@@ -558,13 +576,15 @@ bool CheckCommand(const Reading& reading, Options* options, std::string* error) 
         *error = "--interval must be at least the window (" + std::to_string(options->windowMs) + " ms)";
     else if (options->noSearch && options->interfaceChoice == nullptr)
         *error = "--no-search needs --interface (the interface to send by)";
+    else if (options->interfaceChoiceCount > 1 && options->command != Command::Watch)
+        *error = "--interface given twice";
     return error->empty();
 }
 
 }  // namespace
 
 bool ParseArguments(int argc, char** argv, Options* options, std::string* error) {
-    static_assert(static_cast<std::size_t>(OptionId::Expect) + 1 == std::size(OptionTable), "one entry per option");
+    static_assert(static_cast<std::size_t>(OptionId::Metrics) + 1 == std::size(OptionTable), "one entry per option");
     error->clear();
     Reading reading;
     for (int i = 1; i < argc; ++i) {

@@ -18,6 +18,7 @@ constexpr std::uint32_t MinWindowMs = 100;
 constexpr std::uint32_t MaxWindowMs = 10000;
 constexpr std::uint32_t MinWaitSeconds = 1;
 constexpr std::uint32_t MaxWaitSeconds = 3600;
+constexpr int MaxInterfaceChoices = 16;  // watch --interface, given again for each
 
 struct Options {
     Command command = Command::None;
@@ -39,7 +40,9 @@ struct Options {
     std::uint32_t waitMs = 30000;            // --timeout SECONDS: how long a command's effect is awaited
     std::uint32_t portWaitMs = 5000;         // how long a search waits for the port another scout-cli holds
                                              // (--timeout too, where given)
-    const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME
+    const char* interfaceChoice = nullptr;  // --interface ADDRESS|NAME (the first, where watch names several)
+    int interfaceChoiceCount = 0;
+    const char* interfaceChoices[MaxInterfaceChoices] = {};
     std::uint32_t intervalMs = 2000;         // --interval SECONDS: from one search of watch or commission to the next
     // commission: the range it gives addresses from, the values each gets,
     // the factory address it waits at, and how many it commissions (0: no end).
@@ -52,6 +55,7 @@ struct Options {
     const char* reportPath = nullptr;  // audit --report FILE: the acceptance report
     const char* title = nullptr;       // audit --title TEXT
     const char* expectPath = nullptr;  // watch --expect EXPECTED
+    const char* metricsPath = nullptr;  // watch --metrics FILE: the Prometheus text file
     int operandCount = 0;
     const char* operands[MaxOperands] = {};
 };

@@ -215,7 +215,7 @@ int RunCommission(Session& session) {
     Commissioning c;
     if (!ReadCommissioning(session.options, &c))
         return ExitUsage;
-    Watcher watcher{session, {}, {}, {}, 0};
+    Watcher watcher{session, {}, {}, {}, 0, {}, {}, 0};
     Interfaces interfaces(session.platform);
     int exitCode = ExitOk;
     if (!StartWatcher(watcher, interfaces, &exitCode))

@@ -184,20 +184,33 @@ bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interface
         chosen->assign(table.entries, table.entries + table.count);
         return true;
     }
-    BroadcastInterface entry{};
-    std::string problem;
-    if (!FindInterface(session.names, table, session.options.interfaceChoice, &entry, &problem)) {
-        *exitCode = UsageError(problem);
-        return false;
+    // Each interface once, however often it is named (by its name and its address).
+    for (int c = 0; c < session.options.interfaceChoiceCount; ++c) {
+        BroadcastInterface entry{};
+        std::string problem;
+        if (!FindInterface(session.names, table, session.options.interfaceChoices[c], &entry, &problem)) {
+            *exitCode = UsageError(problem);
+            return false;
+        }
+        bool named = false;
+        for (const BroadcastInterface& earlier : *chosen)
+            named = named || SameInterface(earlier, entry);
+        if (!named)
+            chosen->push_back(entry);
     }
-    chosen->push_back(entry);
     return true;
 }
 
 SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
-                     std::vector<bool>* cutShort) {
+                     std::vector<bool>* cutShort, SearchLosses* losses) {
     std::unique_ptr<bool[]> flags(new bool[where.size() + 1]());
     SearchPlan plan;
+    if (losses != nullptr) {
+        losses->lost.assign(where.size() + 1, 0);
+        losses->filtered = 0;
+        plan.lost = losses->lost.data();
+        plan.filtered = &losses->filtered;
+    }
     plan.interfaces = where.data();
     plan.count = where.size();
     plan.windowMs = session.options.windowMs;

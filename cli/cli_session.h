@@ -75,8 +75,14 @@ bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interface
 // given) says which windows a failure cut short. frontEnd is scout-cli's
 // (MakeCliFrontEnd): once the search ends, its rows get what the neighbour
 // table knows of their senders.
+// *losses (where given) gets what the search lost: per interface, replies a
+// full receive buffer lost, and the packets the reverse-path filter dropped.
+struct SearchLosses {
+    std::vector<std::uint32_t> lost;
+    std::uint64_t filtered = 0;
+};
 SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
-                     std::vector<bool>* cutShort = nullptr);
+                     std::vector<bool>* cutShort = nullptr, SearchLosses* losses = nullptr);
 // One short look at the interfaces given, all at once, without progress lines
 // (frontEnd scout-cli's, as for Search).
 void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,

@@ -1,13 +1,21 @@
 // scout-cli watch (see cli_watch.h).
 #include "cli/cli_watch.h"
 
-#include "cli/cli_words.h"
+#include <cstring>
+#include <ctime>
 
+#include "cli/cli_journal.h"
+#include "cli/cli_metrics.h"
+#include "cli/cli_record.h"
+#include "cli/cli_words.h"
+#include "cli/console.h"
+#include "cli/journal.h"
 #include "ops/answers.h"
 #include "ops/audit.h"
-
-#include "cli/cli_record.h"
-#include "cli/console.h"
+#include "ops/line_metrics.h"
+#include "ops/record.h"
+#include "ops/text.h"
+#include "scout_version.h"
 
 namespace scout::cli {
 
@@ -20,11 +28,11 @@ bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode) {
 void SearchOnce(Watcher& watcher) {
     const NetPlatform& platform = watcher.session.platform;
     watcher.startedAt = platform.now(platform.context);
-    std::vector<bool> cutShort;
-    Search(watcher.session, MakeCliFrontEnd(&watcher.list), watcher.where, &cutShort);
+    Search(watcher.session, MakeCliFrontEnd(&watcher.list), watcher.where, &watcher.cutShort, &watcher.losses);
+    watcher.searchMs = platform.now(platform.context) - watcher.startedAt;
     watcher.failed.clear();
     for (std::size_t i = 0; i < watcher.where.size(); ++i)
-        if (cutShort[i])
+        if (watcher.cutShort[i])
             watcher.failed.push_back(watcher.where[i]);
 }
 
@@ -69,6 +77,82 @@ std::string Mark(const ExpectedList& expected, const Change& change) {
     return row->name.empty() ? row->addressText : row->name;
 }
 
+// Where a watch's events and its metrics go: standard output, the journal
+// where systemd connected one, the metrics file where --metrics names one.
+struct WatchOutputs {
+    Session& session;
+    const ExpectedList* expected = nullptr;  // --expect
+    JournalStreams journal;
+    LineMetrics metrics;
+    bool metricsFailing = false;  // the last write of the metrics failed (said once)
+};
+
+// One change: a journal entry where there is a journal, and the line on
+// standard output unless that is the journal itself (or the entry could not
+// be sent, said once: then the line stands for it).
+void ReportChange(WatchOutputs& out, const Change& change, const std::string& time) {
+    const std::string mark = out.expected != nullptr ? Mark(*out.expected, change) : std::string();
+    const char* marked = out.expected != nullptr ? mark.c_str() : nullptr;
+    bool journaled = false;
+    if (out.journal.output || out.journal.error) {
+        const int code = SendJournalEntry(JournalDatagram(ChangeJournalFields(change, marked)));
+        journaled = code == 0;
+        if (!journaled) {
+            Say("warning: cannot write to the journal: " + SafeText(std::strerror(code)) +
+                "; the events go to standard output only");
+            out.journal = JournalStreams{};
+        }
+    }
+    if (!journaled || !out.journal.output)
+        Print(RenderChange(change, time, out.session.options.format, out.session.render, marked));
+}
+
+// The metrics file written whole; a failure said once (and when it is mended).
+bool WriteMetrics(WatchOutputs& out) {
+    const char* path = out.session.options.metricsPath;
+    const FileError error = WriteWholeFile(path, MetricsText(out.metrics, SCOUT_VERSION_TEXT));
+    const bool failed = error.fault != FileFault::None;
+    if (failed && !out.metricsFailing)
+        Say("cannot write the metrics " + SafeText(path) + ": " + FileErrorText(error) +
+            (out.metrics.searches == 0 ? "" : "; tried again after each search"));
+    else if (!failed && out.metricsFailing)
+        Say("the metrics " + SafeText(path) + " are written again");
+    out.metricsFailing = failed;
+    return !failed;
+}
+
+// The interfaces watched, as the metrics name them.
+std::vector<InterfaceMetric> MetricInterfaces(Watcher& watcher) {
+    const NetPlatform& platform = watcher.session.platform;
+    std::vector<InterfaceMetric> interfaces;
+    for (const BroadcastInterface& entry : watcher.where) {
+        InterfaceMetric metric;
+        metric.via = entry;
+        metric.address = AddressString(entry.address);
+        metric.name = InterfaceNameOf(watcher.session.names, entry);
+        InterfaceDetails details;
+        if (platform.describeInterface(platform.context, entry, &details))
+            metric.prefixLength = details.prefixLength;
+        interfaces.push_back(metric);
+    }
+    return interfaces;
+}
+
+void RecordMetrics(WatchOutputs& out, const Watcher& watcher, const std::vector<Reply>& rows,
+                   const std::vector<Change>& changes, const WatchState& state) {
+    SearchSeen seen;
+    seen.rows = &rows;
+    seen.changes = &changes;
+    seen.state = &state;
+    seen.cutShort = watcher.cutShort;
+    seen.lost = watcher.losses.lost;
+    seen.filtered = watcher.losses.filtered;
+    seen.searchMs = watcher.searchMs;
+    seen.endTime = static_cast<std::int64_t>(std::time(nullptr));
+    RecordSearch(out.metrics, seen);
+    WriteMetrics(out);
+}
+
 }  // namespace
 
 int RunWatch(Session& session) {
@@ -76,8 +160,7 @@ int RunWatch(Session& session) {
     int listExit = ExitOk;
     if (!ReadWatchList(session.options, &expected, &listExit))
         return listExit;
-    const bool marked = session.options.expectPath != nullptr;
-    Watcher watcher{session, {}, {}, {}, 0};
+    Watcher watcher{session, {}, {}, {}, 0, {}, {}, 0};
     Interfaces interfaces(session.platform);
     int exitCode = ExitOk;
     if (!StartWatcher(watcher, interfaces, &exitCode))
@@ -86,11 +169,19 @@ int RunWatch(Session& session) {
         Say("no broadcast interface to watch (scout-cli interfaces lists them)");
         return ExitFailure;
     }
+    WatchOutputs out{session, nullptr, {}, {}, false};
+    out.expected = session.options.expectPath != nullptr ? &expected : nullptr;
+    out.journal = ConnectedJournal();
+    StartLineMetrics(out.metrics, MetricInterfaces(watcher), out.expected);
+    // A file that cannot be written at the start is a setting to mend, not a bad day.
+    if (session.options.metricsPath != nullptr && !WriteMetrics(out))
+        return ExitSentUnreported;
     WatchInterrupts();
     SurviveClosedOutput();
     Status(session, "watching " + Count(watcher.where.size(), "interface", "interfaces") + " every " +
                         SecondsSetting(session.options.intervalMs) + "; Ctrl-C ends it");
-    Print(WatchHeader(session.options.format, session.render, marked));
+    if (!out.journal.output)
+        Print(WatchHeader(session.options.format, session.render, out.expected != nullptr));
     WatchState state;
     do {
         SearchOnce(watcher);
@@ -98,17 +189,18 @@ int RunWatch(Session& session) {
         // A neighbour table's MAC says nothing of which of several replies at one address sent which.
         std::vector<Reply> rows = watcher.list.rows;
         ForgetSharedNeighbourMacs(rows);
-        for (const Change& change : CompareSearch(state, rows, watcher.failed)) {
-            const std::string mark = marked ? Mark(expected, change) : std::string();
-            Print(RenderChange(change, time, session.options.format, session.render,
-                               marked ? mark.c_str() : nullptr));
-        }
+        const std::vector<Change> changes = CompareSearch(state, rows, watcher.failed);
+        for (const Change& change : changes)
+            ReportChange(out, change, time);
+        if (session.options.metricsPath != nullptr)
+            RecordMetrics(out, watcher, rows, changes, state);
         if (OutputFailed())
             break;
     } while (AwaitNextSearch(watcher));
-    // Ctrl-C, or a reader that went away, is how a watch ends.
+    // Ctrl-C, SIGTERM or a reader that went away is how a watch ends; a
+    // metrics file left behind as of an earlier search is not.
     ForgetClosedOutput();
-    return ExitOk;
+    return out.metricsFailing ? ExitSentUnreported : ExitOk;
 }
 
 }  // namespace scout::cli

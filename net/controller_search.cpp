@@ -20,6 +20,7 @@ struct SearchState {
     int rowCounter = 0;
     bool reportedFailure = false;
     bool* cutShort = nullptr;  // per interface of the plan, where the caller wants them
+    std::uint32_t* lost = nullptr;  // the same: replies a full receive buffer lost
 };
 
 void CutShort(SearchState& state, std::size_t position) {
@@ -161,6 +162,8 @@ void WarnOfLosses(SearchState& state, const Listener& listener) {
     const std::uint32_t lost = net.droppedDatagrams(net.context, listener.socket);
     if (lost == 0)
         return;
+    if (state.lost != nullptr)
+        state.lost[listener.position] += lost;
     char label[InterfaceNameCapacity + AddressTextCapacity];
     LabelOf(net, listener.via, label, sizeof label);
     WarnBufferLoss(state.frontEnd, label, lost);
@@ -334,12 +337,13 @@ FilterWatch WatchFilter(const NetPlatform& net) {
     return watch;
 }
 
-void WarnOfFilteredReplies(const SearchState& state, const FilterWatch& watch, const BroadcastInterface* interfaces,
-                           std::size_t count) {
+// Returns how many packets the filter dropped where it said so, else 0.
+std::uint64_t WarnOfFilteredReplies(const SearchState& state, const FilterWatch& watch,
+                                    const BroadcastInterface* interfaces, std::size_t count) {
     const NetPlatform& net = state.platform;
     std::uint64_t after = 0;
     if (!watch.counted || !net.reversePathDrops(net.context, &after) || after <= watch.before)
-        return;
+        return 0;
     char filtered[MessageCapacity / 2] = {};
     char firstName[InterfaceNameCapacity] = {};
     bool allToo = false;
@@ -361,8 +365,10 @@ void WarnOfFilteredReplies(const SearchState& state, const FilterWatch& watch, c
             break;
         used += static_cast<std::size_t>(written);
     }
-    if (used != 0)
-        WarnFilteredReplies(state.frontEnd, after - watch.before, filtered, firstName, allToo);
+    if (used == 0)
+        return 0;
+    WarnFilteredReplies(state.frontEnd, after - watch.before, filtered, firstName, allToo);
+    return after - watch.before;
 }
 
 }  // namespace
@@ -389,13 +395,16 @@ SearchOutcome ControllerSearch(const NetPlatform& platform, const SearchFrontEnd
 SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const SearchPlan& plan) {
     SearchState state{platform, frontEnd};
     state.cutShort = plan.cutShort;
+    state.lost = plan.lost;
     frontEnd.clearRows(frontEnd.context);
     const FilterWatch watch = WatchFilter(platform);
     if (plan.allAtOnce)
         SearchAllAtOnce(state, plan.interfaces, plan.count, plan.windowMs);
     else
         SearchEach(state, plan.interfaces, plan.count, plan.windowMs);
-    WarnOfFilteredReplies(state, watch, plan.interfaces, plan.count);
+    const std::uint64_t filtered = WarnOfFilteredReplies(state, watch, plan.interfaces, plan.count);
+    if (plan.filtered != nullptr)
+        *plan.filtered += filtered;
     return SearchOutcome{state.rowCounter, state.reportedFailure};
 }
 

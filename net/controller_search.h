@@ -38,6 +38,12 @@ struct SearchPlan {
     // window a failure cut short or kept from opening (what it did not hear
     // may have been there); it leaves the others as they were.
     bool* cutShort = nullptr;
+    // Where not null: count counters the search adds to, for each interface,
+    // the replies its full receive buffer lost; and where filtered is not
+    // null, the packets the reverse-path filter dropped while it listened
+    // (where this process does not read past it), every interface at once.
+    std::uint32_t* lost = nullptr;
+    std::uint64_t* filtered = nullptr;
 };
 SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const SearchPlan& plan);
 

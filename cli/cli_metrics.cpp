@@ -1,0 +1,202 @@
+// watch's metrics in the Prometheus text format (see cli_metrics.h).
+#include "cli/cli_metrics.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "cli/cli_render.h"
+#include "ops/audit.h"
+#include "ops/text.h"
+
+namespace scout::cli {
+namespace {
+
+using Labels = std::vector<std::pair<const char*, std::string>>;
+
+// One metric family: its samples, each a label set and a value, written
+// together behind its HELP and TYPE lines.
+struct Family {
+    const char* name;
+    const char* type;
+    const char* help;
+    std::vector<std::pair<std::string, std::string>> samples;  // labels as written, value
+};
+
+std::string LabelText(const Labels& labels) {
+    std::string out;
+    for (const auto& [name, value] : labels) {
+        if (value.empty())
+            continue;  // an empty value is no label at all
+        out += out.empty() ? "{" : ",";
+        out += std::string(name) + "=\"" + MetricLabelValue(value) + "\"";
+    }
+    return out.empty() ? out : out + "}";
+}
+
+// A sample whose labels another already has is left out: two controllers
+// whose texts read the same would otherwise make the file one the collector
+// rejects.
+void Add(Family& family, const Labels& labels, const std::string& value) {
+    std::string text = LabelText(labels);
+    for (const auto& sample : family.samples)
+        if (sample.first == text)
+            return;
+    family.samples.emplace_back(std::move(text), value);
+}
+
+std::string Number(std::uint64_t value) {
+    return std::to_string(value);
+}
+
+std::string Seconds(std::uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%03u", ms / 1000, ms % 1000);
+    return text;
+}
+
+void Write(std::string& out, const Family& family) {
+    if (family.samples.empty())
+        return;
+    out += std::string("# HELP ") + family.name + " " + family.help + "\n# TYPE " + family.name + " " + family.type +
+           "\n";
+    for (const auto& [labels, value] : family.samples)
+        out += family.name + labels + " " + value + "\n";
+}
+
+Labels InterfaceLabels(const InterfaceMetric& entry) {
+    return {{"interface", entry.address}, {"interface_name", SafeText(entry.name.c_str())}};
+}
+
+// The design's name for a controller, where the expected list gives one.
+std::string NameOf(const LineMetrics& metrics, const Reply& row) {
+    if (metrics.expectedList == nullptr)
+        return "";
+    const ExpectedRow* expected = ExpectedFor(*metrics.expectedList, row);
+    return expected != nullptr ? SafeText(expected->name.c_str()) : "";
+}
+
+void Controllers(std::string& out, const LineMetrics& metrics) {
+    Family up{"scout_controller_up", "gauge",
+              "Whether the controller answers (1), or the watch said it gone (0: no answer in two searches in a "
+              "row); a controller seen once is kept until the watch starts again.",
+              {}};
+    for (const ControllerMetric& controller : metrics.controllers) {
+        for (const Reply& row : controller.rows) {
+            Add(up,
+                {{"address", DeviceText(row.address)},
+                 {"interface", row.interfaceAddress},
+                 {"interface_name", SafeText(row.interfaceName)},
+                 {"model", DeviceText(row.model)},
+                 {"version", DeviceText(row.version)},
+                 {"revision", DeviceText(row.revision)},
+                 {"mac", RowMacText(row)},
+                 {"name", NameOf(metrics, row)}},
+                controller.up ? "1" : "0");
+        }
+    }
+    Write(out, up);
+}
+
+void Expected(std::string& out, const LineMetrics& metrics) {
+    Family up{"scout_expected_controller_up", "gauge",
+              "Whether a controller the expected list (--expect) names answered at its address in the last search "
+              "(1) or is missing (0).",
+              {}};
+    for (const ExpectedMetric& expected : metrics.expected) {
+        Labels labels = {{"address", expected.row->addressText}, {"name", SafeText(expected.row->name.c_str())}};
+        if (expected.interfacePosition >= 0)
+            for (const auto& label : InterfaceLabels(metrics.interfaces[static_cast<std::size_t>(expected.interfacePosition)]))
+                labels.push_back(label);
+        Add(up, labels, expected.up ? "1" : "0");
+    }
+    Write(out, up);
+}
+
+// Each per-interface family: its name, type, help and value.
+struct InterfaceFamily {
+    const char* name;
+    const char* type;
+    const char* help;
+    std::string (*value)(const InterfaceMetric& entry);
+    bool afterSearch;  // only once a search of the interface went through
+};
+
+constexpr InterfaceFamily InterfaceFamilies[] = {
+    {"scout_interface_controllers", "gauge", "Addresses controllers answered at in the interface's last search.",
+     [](const InterfaceMetric& e) { return Number(static_cast<std::uint64_t>(e.controllers)); }, true},
+    {"scout_interface_duplicate_addresses", "gauge",
+     "Addresses more than one reply came from in the interface's last search.",
+     [](const InterfaceMetric& e) { return Number(static_cast<std::uint64_t>(e.duplicates)); }, true},
+    {"scout_interface_address_conflicts", "gauge",
+     "Addresses that controllers with different MACs answered at in the interface's last search.",
+     [](const InterfaceMetric& e) { return Number(static_cast<std::uint64_t>(e.conflicts)); }, true},
+    {"scout_interface_address_conflict_events_total", "counter",
+     "Address conflicts the watch reported (several MACs at one address, or another MAC at a known address).",
+     [](const InterfaceMetric& e) { return Number(e.conflictEvents); }, false},
+    {"scout_interface_search_duration_seconds", "gauge", "How long the last search took.",
+     [](const InterfaceMetric& e) { return Seconds(e.lastSearchMs); }, false},
+    {"scout_interface_last_search_timestamp_seconds", "gauge", "When the last search ended (Unix time).",
+     [](const InterfaceMetric& e) { return Number(static_cast<std::uint64_t>(e.lastSearchTime)); }, false},
+    {"scout_interface_searches_failed_total", "counter",
+     "Searches of the interface a failure cut short (its controllers were then not counted missing).",
+     [](const InterfaceMetric& e) { return Number(e.failedSearches); }, false},
+    {"scout_interface_replies_lost_total", "counter",
+     "Replies lost because the interface's receive buffer was full.",
+     [](const InterfaceMetric& e) { return Number(e.lostReplies); }, false},
+};
+
+void Interfaces(std::string& out, const LineMetrics& metrics) {
+    for (const InterfaceFamily& definition : InterfaceFamilies) {
+        Family family{definition.name, definition.type, definition.help, {}};
+        for (const InterfaceMetric& entry : metrics.interfaces)
+            if (entry.searched || !definition.afterSearch)
+                Add(family, InterfaceLabels(entry), definition.value(entry));
+        Write(out, family);
+    }
+    if (metrics.expectedList == nullptr)
+        return;
+    Family missing{"scout_interface_expected_missing", "gauge",
+                   "Controllers the expected list (--expect) names on the interface that did not answer in the "
+                   "last search.",
+                   {}};
+    for (const InterfaceMetric& entry : metrics.interfaces)
+        Add(missing, InterfaceLabels(entry), Number(static_cast<std::uint64_t>(entry.expectedMissing)));
+    Write(out, missing);
+}
+
+}  // namespace
+
+std::string MetricLabelValue(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string MetricsText(const LineMetrics& metrics, const char* version) {
+    std::string out;
+    Write(out, Family{"scout_info", "gauge", "The watch that writes these metrics: scout-cli and its version.",
+                      {{LabelText({{"version", version}}), "1"}}});
+    Write(out, Family{"scout_searches_total", "counter", "Searches of the line since the watch started.",
+                      {{"", Number(metrics.searches)}}});
+    if (metrics.searches == 0)
+        return out;
+    Controllers(out, metrics);
+    Expected(out, metrics);
+    Interfaces(out, metrics);
+    Write(out, Family{"scout_replies_filtered_total", "counter",
+                      "Packets the reverse-path filter dropped while the searches listened, on every interface "
+                      "(replies from outside an interface's subnet among them).",
+                      {{"", Number(metrics.filteredReplies)}}});
+    return out;
+}
+
+}  // namespace scout::cli
