@@ -9,6 +9,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_render.h"
+#include "cli/journal.h"
 #include "net/address.h"
 #include "net/error_report.h"
 
@@ -83,8 +84,7 @@ void ShowError(void* context, const char* text) {
     const std::string line = FormatErrorLine(text);
     if (SaidBefore(L(context), line))
         return;
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    WriteErrorLine(line);
 }
 
 // A warning goes to standard error whatever -q says: something was lost.
@@ -95,8 +95,7 @@ void ShowWarning(void* context, const char* text) {
     const std::string line = FormatErrorLine((std::string("warning: ") + text).c_str());
     if (SaidBefore(L(context), line))
         return;
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    WriteErrorLine(line);
 }
 
 bool PortHeld(void* context, const BroadcastInterface& entry, std::uint32_t waitedMs) {
@@ -154,6 +153,15 @@ std::string FormatErrorLine(const char* text) {
     }
     line += '\n';
     return line;
+}
+
+void WriteErrorLine(const std::string& line) {
+    // syslog's priorities, as systemd reads them before a line it passes on.
+    static const bool journal = ConnectedJournal().error;
+    const std::string marked =
+        !journal ? line : (line.rfind("scout-cli: warning: ", 0) == 0 ? "<4>" : "<3>") + line;
+    std::fwrite(marked.data(), 1, marked.size(), stderr);
+    std::fflush(stderr);
 }
 
 bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const char* choice,

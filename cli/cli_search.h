@@ -46,6 +46,12 @@ SearchFrontEnd MakeCliFrontEnd(CliList* list);
 // breaks folded into one space.
 std::string FormatErrorLine(const char* text);
 
+// A line (with its line end) on standard error, at once. Where standard error
+// goes to the systemd journal (a service), the line is marked with its
+// priority: a warning ("scout-cli: warning: ...") as one, anything else as an
+// error, so that the journal's priority filters find them.
+void WriteErrorLine(const std::string& line);
+
 // A text said after the failure or warning it points to ("(the failure
 // above)", "(the warning above)"), made to stand on its own, as the record
 // of changes keeps it: the last of them in its place.

@@ -109,13 +109,10 @@ int FinishOutput(int status) {
         return status;
     // A reader that went away after a command went out is said: the command's
     // result is lost, and a script must not send it again.
-    if (g_outputError != EPIPE) {
-        std::fprintf(stderr, "scout-cli: cannot write the output: %s\n", std::strerror(g_outputError));
-        std::fflush(stderr);
-    } else if (g_commandSent) {
-        std::fputs("scout-cli: cannot write the output: its reader went away; the command was sent\n", stderr);
-        std::fflush(stderr);
-    }
+    if (g_outputError != EPIPE)
+        Say(std::string("cannot write the output: ") + std::strerror(g_outputError));
+    else if (g_commandSent)
+        Say("cannot write the output: its reader went away; the command was sent");
     if (g_commandSent)
         return ExitSentUnreported;
     return ExitFailure;
@@ -138,8 +135,7 @@ void NoteCommandSent() {
 }
 
 void Say(const std::string& line) {
-    std::fputs(("scout-cli: " + line + "\n").c_str(), stderr);
-    std::fflush(stderr);
+    WriteErrorLine("scout-cli: " + line + "\n");
 }
 
 int UsageError(const std::string& problem) {
