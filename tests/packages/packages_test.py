@@ -10,6 +10,7 @@ import glob
 import gzip
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -28,7 +29,8 @@ FIELD_FILES = {"usr/bin/scout-cli", "usr/share/man/man1/scout-cli.1.gz",
                "usr/share/bash-completion/completions/scout-cli",
                "usr/lib/x86_64-linux-gnu/wireshark/plugins/scout.lua",
                "usr/share/doc/ethernet-scout/README.gz", "usr/share/doc/ethernet-scout/changelog.gz",
-               "usr/share/doc/ethernet-scout/copyright"}
+               "usr/share/doc/ethernet-scout/copyright", "lib/systemd/system/ethernet-scout-watch.service",
+               "etc/default/ethernet-scout-watch", "usr/share/doc/ethernet-scout/examples/ethernet-scout-alerts.yml"}
 LAB_FILES = {"usr/bin/scout-sim", "usr/bin/scout-lab", "usr/share/man/man1/scout-sim.1.gz",
              "usr/share/man/man1/scout-lab.1.gz", "usr/share/ethernet-scout/lab/scout-lab",
              "usr/share/ethernet-scout/VERSION",
@@ -85,8 +87,31 @@ def install(root, debs):
         os.makedirs(os.path.join(admin, folder))
     for name in ("status", "available"):
         open(os.path.join(admin, name), "w").close()
-    # The dependencies are this system's; the throw-away root has none of its own.
-    return run(["dpkg", "--root=" + root, "--force-depends", "-i"] + debs)
+    # The dependencies are this system's; the throw-away root has none of its
+    # own, nor a shell: the maintainer scripts run outside it, given DPKG_ROOT.
+    return run(["dpkg", "--root=" + root, "--force-depends", "--force-script-chrootless", "-i"] + debs)
+
+
+def check_unit(root):
+    """The line monitor's unit as systemd reads it, with the units and programs
+    it names as this system has them (systemd-analyze verify: any word is a fault)."""
+    for folder in ("usr/lib/systemd", "usr/bin", "etc/systemd/system"):
+        os.makedirs(os.path.join(root, folder), exist_ok=True)
+    shutil.copytree("/lib/systemd/system", os.path.join(root, "usr/lib/systemd/system"), symlinks=True,
+                    dirs_exist_ok=True)
+    for program in ("ln", "rm"):
+        shutil.copy(shutil.which(program), os.path.join(root, "usr/bin", program))
+    os.symlink("usr/bin", os.path.join(root, "bin"))
+    unit = "/lib/systemd/system/ethernet-scout-watch.service"
+    verified = run(["systemd-analyze", "verify", "--man=no", "--root=" + root, unit])
+    check(verified.returncode == 0 and not verified.stdout.strip() and not verified.stderr.strip(),
+          "systemd-analyze verify finds nothing to say of the unit", verified.stdout, verified.stderr)
+    security = run(["systemd-analyze", "security", "--offline=yes", "--root=" + root, unit])
+    level = re.search(r"Overall exposure level for \S+: ([0-9.]+) (\w+)", security.stdout)
+    print("ethernet-scout-watch.service: exposure level %s %s (systemd-analyze security)" %
+          ((level.group(1), level.group(2)) if level else ("?", security.stderr.strip()[:200])))
+    check(level is not None and float(level.group(1)) <= 2.5,
+          "the unit is hardened as a network daemon is (an exposure of 2.5 at most)", security.stdout[-3000:])
 
 
 def test_debs(unpacked_zip):
@@ -106,6 +131,10 @@ def test_debs(unpacked_zip):
         installed = install(root, [field, lab])
         if not check(installed.returncode == 0, "dpkg -i into a throw-away root", installed.stdout, installed.stderr):
             return
+        check(not run(["dpkg", "--root=" + root, "-s", "ethernet-scout"]).returncode and
+              os.path.isfile(os.path.join(root, "etc/default/ethernet-scout-watch")) and
+              "/etc/default/ethernet-scout-watch" in run(["dpkg", "--root=" + root, "-s", "ethernet-scout"]).stdout,
+              "the watch's settings are a conffile")
         bin_dir = os.path.join(root, "usr/bin")
         version = run([os.path.join(bin_dir, "scout-cli"), "--version"])
         check(version.returncode == 0 and version.stdout.strip() == "scout-cli " + VERSION, "scout-cli --version",
@@ -157,7 +186,9 @@ def test_debs(unpacked_zip):
             check(os.path.isfile(os.path.join(cache, "ethernet-scout/wineprefix/system.reg")),
                   "its Wine prefix is made in the user's cache", os.listdir(cache))
 
-        removed = run(["dpkg", "--root=" + root, "-r", "ethernet-scout-lab", "ethernet-scout"])
+        check_unit(root)
+        removed = run(["dpkg", "--root=" + root, "--force-script-chrootless", "-r", "ethernet-scout-lab",
+                       "ethernet-scout"])
         check(removed.returncode == 0 and not os.path.exists(os.path.join(bin_dir, "scout-cli")),
               "dpkg -r removes them", removed.stderr)
     finally:
