@@ -124,6 +124,26 @@ FileError AppendRecordText(const std::string& path, const std::string& text) {
     return result;
 }
 
+namespace {
+
+// Renames temporary over path. A reader that holds path open without letting
+// it be deleted (windows_exporter reading a metrics file, a virus scanner)
+// makes the rename fail for as long as it reads: tried again a few times.
+int ReplaceWith(const std::string& temporary, const std::string& path) {
+    constexpr int Tries = 10;
+    constexpr DWORD PauseMs = 50;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return 0;
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == Tries)
+            return ErrnoOf(error);
+        ::Sleep(PauseMs);
+    }
+}
+
+}  // namespace
+
 FileError WriteWholeFile(const std::string& path, const std::string& text) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
@@ -141,8 +161,8 @@ FileError WriteWholeFile(const std::string& path, const std::string& text) {
     else if (!::FlushFileBuffers(file))
         code = ErrnoOf(::GetLastError());
     ::CloseHandle(file);
-    if (code == 0 && !::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        code = ErrnoOf(::GetLastError());
+    if (code == 0)
+        code = ReplaceWith(temporary, path);
     if (code == 0)
         return FileError{};
     ::DeleteFileA(temporary.c_str());
