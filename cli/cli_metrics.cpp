@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct Family {
     const char* type;
     const char* help;
     std::vector<std::pair<std::string, std::string>> samples;  // labels as written, value
+    std::unordered_set<std::string> labelSets;                  // those of samples
 };
 
 std::string LabelText(const Labels& labels) {
@@ -40,10 +42,8 @@ std::string LabelText(const Labels& labels) {
 // rejects.
 void Add(Family& family, const Labels& labels, const std::string& value) {
     std::string text = LabelText(labels);
-    for (const auto& sample : family.samples)
-        if (sample.first == text)
-            return;
-    family.samples.emplace_back(std::move(text), value);
+    if (family.labelSets.insert(text).second)
+        family.samples.emplace_back(std::move(text), value);
 }
 
 std::string Number(std::uint64_t value) {
@@ -81,7 +81,7 @@ void Controllers(std::string& out, const LineMetrics& metrics) {
     Family up{"scout_controller_up", "gauge",
               "Whether the controller answers (1), or the watch said it gone (0: no answer in two searches in a "
               "row); a controller seen once is kept until the watch starts again.",
-              {}};
+              {}, {}};
     for (const ControllerMetric& controller : metrics.controllers) {
         for (const Reply& row : controller.rows) {
             Add(up,
@@ -103,7 +103,7 @@ void Expected(std::string& out, const LineMetrics& metrics) {
     Family up{"scout_expected_controller_up", "gauge",
               "Whether a controller the expected list (--expect) names answered at its address in the last search "
               "(1) or is missing (0).",
-              {}};
+              {}, {}};
     for (const ExpectedMetric& expected : metrics.expected) {
         Labels labels = {{"address", expected.row->addressText}, {"name", SafeText(expected.row->name.c_str())}};
         if (expected.interfacePosition >= 0)
@@ -149,7 +149,7 @@ constexpr InterfaceFamily InterfaceFamilies[] = {
 
 void Interfaces(std::string& out, const LineMetrics& metrics) {
     for (const InterfaceFamily& definition : InterfaceFamilies) {
-        Family family{definition.name, definition.type, definition.help, {}};
+        Family family{definition.name, definition.type, definition.help, {}, {}};
         for (const InterfaceMetric& entry : metrics.interfaces)
             if (entry.searched || !definition.afterSearch)
                 Add(family, InterfaceLabels(entry), definition.value(entry));
@@ -160,7 +160,7 @@ void Interfaces(std::string& out, const LineMetrics& metrics) {
     Family missing{"scout_interface_expected_missing", "gauge",
                    "Controllers the expected list (--expect) names on the interface that did not answer in the "
                    "last search.",
-                   {}};
+                   {}, {}};
     for (const InterfaceMetric& entry : metrics.interfaces)
         Add(missing, InterfaceLabels(entry), Number(static_cast<std::uint64_t>(entry.expectedMissing)));
     Write(out, missing);
@@ -184,9 +184,9 @@ std::string MetricLabelValue(const std::string& text) {
 std::string MetricsText(const LineMetrics& metrics, const char* version) {
     std::string out;
     Write(out, Family{"scout_info", "gauge", "The watch that writes these metrics: scout-cli and its version.",
-                      {{LabelText({{"version", version}}), "1"}}});
+                      {{LabelText({{"version", version}}), "1"}}, {}});
     Write(out, Family{"scout_searches_total", "counter", "Searches of the line since the watch started.",
-                      {{"", Number(metrics.searches)}}});
+                      {{"", Number(metrics.searches)}}, {}});
     if (metrics.searches == 0)
         return out;
     Controllers(out, metrics);
@@ -195,7 +195,7 @@ std::string MetricsText(const LineMetrics& metrics, const char* version) {
     Write(out, Family{"scout_replies_filtered_total", "counter",
                       "Packets the reverse-path filter dropped while the searches listened, on every interface "
                       "(replies from outside an interface's subnet among them).",
-                      {{"", Number(metrics.filteredReplies)}}});
+                      {{"", Number(metrics.filteredReplies)}}, {}});
     return out;
 }
 

@@ -1,9 +1,10 @@
 // What a watch keeps of the line for monitoring (see line_metrics.h).
 #include "ops/line_metrics.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <utility>
 
 #include "net/address.h"
 #include "ops/answers.h"
@@ -64,32 +65,46 @@ ControllerMetric* ControllerAt(LineMetrics& metrics, const BroadcastInterface& v
     return nullptr;
 }
 
+// The rows of one search by place (interface and address), each place's in the order listed.
+using Places = std::map<std::pair<std::pair<NetAddress, std::uint32_t>, std::string>, std::vector<const Reply*>>;
+
+Places RowsByPlace(const std::vector<Reply>& rows) {
+    Places places;
+    for (const Reply& row : rows)
+        places[{{row.via.address, row.via.index}, row.address}].push_back(&row);
+    return places;
+}
+
 // What the last search that went through an interface saw there.
-void CountAnswers(InterfaceMetric& entry, const std::vector<Reply>& rows) {
+void CountAnswers(InterfaceMetric& entry, const Places& places) {
     entry.controllers = entry.duplicates = entry.conflicts = 0;
-    std::vector<NetAddress> addresses = AnsweringAddresses(rows, &entry.via);
-    std::sort(addresses.begin(), addresses.end());
-    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
-    for (const NetAddress address : addresses) {
-        const std::vector<const Reply*> here = AnswersAt(rows, address, entry.via);
+    for (const auto& [place, here] : places) {
+        if (!SameInterface(here.front()->via, entry.via))
+            continue;
         ++entry.controllers;
         entry.duplicates += here.size() > 1 ? 1 : 0;
         entry.conflicts += WhoShares(here).who == WhoAnswers::SeveralControllers ? 1 : 0;
     }
 }
 
-void RecordControllers(LineMetrics& metrics, const SearchSeen& seen) {
+void RecordControllers(LineMetrics& metrics, const SearchSeen& seen, const Places& places) {
+    std::map<std::pair<std::pair<NetAddress, std::uint32_t>, std::string>, std::size_t> shown;
+    for (std::size_t c = 0; c < metrics.controllers.size(); ++c)
+        shown[{{metrics.controllers[c].via.address, metrics.controllers[c].via.index}, metrics.controllers[c].address}] = c;
     for (const KnownController& known : seen.state->known) {
-        const std::vector<const Reply*> here = AnswersAt(*seen.rows, std::string(known.row.address), known.row.via);
-        if (here.empty())
+        const auto place = std::make_pair(std::make_pair(known.row.via.address, known.row.via.index),
+                                          std::string(known.row.address));
+        const auto here = places.find(place);
+        if (here == places.end())
             continue;  // missed once: not gone yet
-        ControllerMetric* controller = ControllerAt(metrics, known.row.via, known.row.address);
-        if (controller == nullptr) {
+        auto at = shown.find(place);
+        if (at == shown.end()) {
             metrics.controllers.push_back(ControllerMetric{known.row.via, known.row.address, {}, true});
-            controller = &metrics.controllers.back();
+            at = shown.emplace(place, metrics.controllers.size() - 1).first;
         }
-        controller->rows = Distinct(here);
-        controller->up = true;
+        ControllerMetric& controller = metrics.controllers[at->second];
+        controller.rows = Distinct(here->second);
+        controller.up = true;
     }
     for (const Change& change : *seen.changes) {
         if (change.kind == ChangeKind::Gone)
@@ -106,15 +121,15 @@ void RecordControllers(LineMetrics& metrics, const SearchSeen& seen) {
 void RecordExpected(LineMetrics& metrics, const SearchSeen& seen) {
     if (metrics.expectedList == nullptr)
         return;
+    const ExpectedRow* first = metrics.expectedList->rows.data();
     for (const AuditResult& result : AuditLine(*metrics.expectedList, *seen.rows)) {
-        for (ExpectedMetric& expected : metrics.expected) {
-            if (expected.row != result.expected)
-                continue;
-            const int position = expected.interfacePosition;
-            if (position < 0 || static_cast<std::size_t>(position) >= seen.cutShort.size() ||
-                !seen.cutShort[static_cast<std::size_t>(position)])
-                expected.up = result.status != AuditStatus::Missing;
-        }
+        if (result.expected == nullptr)
+            continue;  // a controller the list does not name
+        ExpectedMetric& expected = metrics.expected[static_cast<std::size_t>(result.expected - first)];
+        const int position = expected.interfacePosition;
+        if (position < 0 || static_cast<std::size_t>(position) >= seen.cutShort.size() ||
+            !seen.cutShort[static_cast<std::size_t>(position)])
+            expected.up = result.status != AuditStatus::Missing;
     }
     for (InterfaceMetric& entry : metrics.interfaces)
         entry.expectedMissing = 0;
@@ -139,6 +154,7 @@ void StartLineMetrics(LineMetrics& metrics, const std::vector<InterfaceMetric>& 
 void RecordSearch(LineMetrics& metrics, const SearchSeen& seen) {
     ++metrics.searches;
     metrics.filteredReplies += seen.filtered;
+    const Places places = RowsByPlace(*seen.rows);
     for (std::size_t i = 0; i < metrics.interfaces.size(); ++i) {
         InterfaceMetric& entry = metrics.interfaces[i];
         entry.lastSearchMs = seen.searchMs;
@@ -149,9 +165,9 @@ void RecordSearch(LineMetrics& metrics, const SearchSeen& seen) {
             continue;
         }
         entry.searched = true;
-        CountAnswers(entry, *seen.rows);
+        CountAnswers(entry, places);
     }
-    RecordControllers(metrics, seen);
+    RecordControllers(metrics, seen, places);
     RecordExpected(metrics, seen);
 }
 
