@@ -259,6 +259,53 @@ def metrics_never_seen_half_written(lab, front_for):
           len(find(final, "scout_controller_up")))
 
 
+@case(builds=("linux",))
+def what_the_field_laptop_drops_is_counted(lab, front_for):
+    """On the offline field laptop (rp_filter 2) a new controller at its
+    factory address is outside every subnet: run as root the watch reads it
+    past the filter and lists it; as an unprivileged user it cannot, and the
+    metrics count what the kernel dropped, so that an alert says a controller
+    may be missing rather than nothing at all."""
+    net = build_topology(lab, "single", "laptop")
+    front = front_for(net)
+    lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1A2B version=2.14 revision=C",
+                                    "address=10.1.0.20 model=1 version=v revision=r"])
+    folder = os.path.join(lab.workdir, "metrics")
+    os.mkdir(folder)
+    os.chmod(lab.workdir, 0o755)
+    os.chmod(folder, 0o777)
+    for who, prefix in (("root", []), ("nobody", NOBODY)):
+        path = os.path.join(folder, who + ".prom")
+        watch = lab.popen(net.ws, prefix + [front.program, "watch", "--quiet", "--window", "500", "--interval", "1",
+                                            "--metrics", path], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          text=True)
+        deadline, samples = time.time() + 20, []
+        while time.time() < deadline:
+            samples = samples_of(open(path).read()) if os.path.exists(path) else []
+            if find(samples, "scout_searches_total") and find(samples, "scout_searches_total")[0][2] >= 3:
+                break
+            time.sleep(0.3)
+        watch.send_signal(signal.SIGTERM)
+        out, err = watch.communicate(timeout=20)
+        listed = sorted(s[1]["address"] for s in find(samples, "scout_controller_up"))
+        filtered = find(samples, "scout_replies_filtered_total")[0][2]
+        if who == "root":
+            check(listed == ["10.1.0.20", "192.168.1.100"] and filtered == 0, "root: both, nothing dropped",
+                  listed, filtered)
+        else:
+            check(listed == ["10.1.0.20"] and filtered >= 3, "nobody: the dropped replies counted, search by search",
+                  listed, filtered)
+            check("warning: the kernel dropped 1 reply" in err, "and said once on standard error", err)
+
+
+def journal_stream():
+    """A pipe as systemd connects a service's output to the journal: its ends,
+    and the environment that names it (JOURNAL_STREAM, device:inode)."""
+    read_end, write_end = os.pipe()
+    st = os.fstat(write_end)
+    return read_end, write_end, dict(os.environ, JOURNAL_STREAM="%d:%d" % (st.st_dev, st.st_ino))
+
+
 def unit_lines(key):
     """The command lines of a key of the shipped unit, as systemd reads them
     (its prefixes apart)."""
@@ -322,9 +369,7 @@ def the_service_as_systemd_runs_it(lab, front_for):
     receiver.bind(os.path.join(journal, "socket"))
     os.chmod(journal, 0o755)
     os.chmod(os.path.join(journal, "socket"), 0o666)
-    stream_read, stream_write = os.pipe()
-    st = os.fstat(stream_write)
-    env = dict(os.environ, JOURNAL_STREAM="%d:%d" % (st.st_dev, st.st_ino))
+    stream_read, stream_write, env = journal_stream()
     # The runtime folder and the journal where systemd puts them, in a mount namespace of the service's own.
     script = ("set -e; mount -t tmpfs -o mode=0755 tmpfs /run; mkdir -p /run/systemd/journal /run/ethernet-scout-watch;"
               " chown 65534:65534 /run/ethernet-scout-watch; mount --bind %s /run/systemd/journal; %s;"
@@ -374,9 +419,7 @@ def metrics_and_journal_on_a_bad_day(lab, front_for):
     front = front_for(net)
     lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
     missing = os.path.join(lab.workdir, "no-such-folder", "ethernet-scout.prom")
-    stream_read, stream_write = os.pipe()
-    st = os.fstat(stream_write)
-    env = dict(os.environ, JOURNAL_STREAM="%d:%d" % (st.st_dev, st.st_ino))
+    stream_read, stream_write, env = journal_stream()
     proc = lab.popen(net.ws, [front.program, "watch", "--metrics", missing], env=env, stdout=subprocess.PIPE,
                      stderr=stream_write)
     os.close(stream_write)
@@ -387,9 +430,7 @@ def metrics_and_journal_on_a_bad_day(lab, front_for):
           said.count("\n") == 1 and not out, "said once as an error, exit 5", proc.returncode, said, out)
     # Standard output is the journal's stream, but no journal listens at its socket (none in the lab).
     script = "mount -t tmpfs tmpfs /run && exec %s watch --json --window 300 --interval 1" % shlex.quote(front.program)
-    stream_read, stream_write = os.pipe()
-    st = os.fstat(stream_write)
-    env = dict(os.environ, JOURNAL_STREAM="%d:%d" % (st.st_dev, st.st_ino))
+    stream_read, stream_write, env = journal_stream()
     proc = lab.popen(net.ws, ["unshare", "--mount", "--propagation", "private", "sh", "-c", script], env=env,
                      stdout=stream_write, stderr=stream_write)
     os.close(stream_write)
