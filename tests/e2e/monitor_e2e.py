@@ -411,10 +411,12 @@ def the_service_as_systemd_runs_it(lab, front_for):
 
 @case(builds=("linux",))
 def metrics_and_journal_on_a_bad_day(lab, front_for):
-    """A metrics file that cannot be written at the start is said, with the
-    error's priority where standard error is the journal, and ends the watch
-    with exit 5 before it searches; a journal that cannot be reached is a
-    warning once, and the events go to standard output instead."""
+    """A metrics file that cannot be written at the start (no folder, a
+    folder in its place, a folder nobody may write to, /proc) is said in one
+    line, with the error's priority where standard error is the journal, and
+    ends the watch with exit 5 before it searches; a link planted in its place
+    is replaced, not followed; a journal that cannot be reached is a warning
+    once, and the events go to standard output instead."""
     net = build_topology(lab, "single")
     front = front_for(net)
     lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
@@ -428,6 +430,39 @@ def metrics_and_journal_on_a_bad_day(lab, front_for):
     os.close(stream_read)
     check(proc.returncode == 5 and said.startswith("<3>scout-cli: cannot write the metrics ") and
           said.count("\n") == 1 and not out, "said once as an error, exit 5", proc.returncode, said, out)
+    # Hostile places for the file: each refused at the start, one line, exit 5,
+    # nothing left behind; a link at the place is replaced, never followed.
+    os.chmod(lab.workdir, 0o755)
+    folder = os.path.join(lab.workdir, "metrics")
+    os.mkdir(folder)
+    os.mkdir(os.path.join(folder, "a-folder.prom"))
+    target = os.path.join(lab.workdir, "precious")
+    with open(target, "w") as f:
+        f.write("kept\n")
+    os.symlink(target, os.path.join(folder, "planted.prom"))
+    cases = [  # (user, file, why)
+        ("root", os.path.join(folder, "a-folder.prom"), "it is a folder"),
+        ("root", os.path.join(folder, "none", "m.prom"), "No such file or directory"),
+        ("nobody", os.path.join(folder, "m.prom"), "Permission denied"),
+        ("root", "/proc/ethernet-scout.prom", ""),
+    ]
+    for user, path, why in cases:
+        result = lab.run(net.ws, (NOBODY if user == "nobody" else []) + [front.program, "watch", "--metrics", path],
+                         timeout=20)
+        lines = result.stderr.splitlines()
+        check(result.returncode == 5 and len(lines) == 1 and lines[0].startswith("scout-cli: cannot write the metrics ")
+              and why in lines[0] and result.stdout == "", "refused at the start: " + path, result.returncode,
+              result.stderr, result.stdout)
+    planted = front.start("watch", "--quiet", "--window", "300", "--interval", "1", "--metrics",
+                          os.path.join(folder, "planted.prom"))
+    time.sleep(2)
+    planted.send_signal(signal.SIGTERM)
+    planted.communicate(timeout=20)
+    check(open(target).read() == "kept\n" and not os.path.islink(os.path.join(folder, "planted.prom")) and
+          "scout_searches_total" in open(os.path.join(folder, "planted.prom")).read(),
+          "a planted link replaced by the file, what it pointed at untouched")
+    check(sorted(os.listdir(folder)) == ["a-folder.prom", "planted.prom"], "no temporary file left behind",
+          os.listdir(folder))
     # Standard output is the journal's stream, but no journal listens at its socket (none in the lab).
     script = "mount -t tmpfs tmpfs /run && exec %s watch --json --window 300 --interval 1" % shlex.quote(front.program)
     stream_read, stream_write, env = journal_stream()
