@@ -162,7 +162,10 @@ def main():
             print("msi: the installer tried under Wine is the %s build's: Wine runs no 32-bit program here" % build)
         subprocess.run([sys.executable, MAKE_MSI, "--build", os.path.join(ROOT, "build", build), "--out", old,
                         "--version", "0.9.0.1"], check=True, stdout=subprocess.DEVNULL)
-        test_wine(new, old, "Program Files" if build == "win64" else "Program Files (x86)")
+        # The prefix is of the build's own width (a 32-bit prefix for win32),
+        # so the installer's folder is "Program Files" either way; only a
+        # 32-bit MSI on 64-bit Windows goes to "Program Files (x86)".
+        test_wine(new, old, "Program Files")
     if failures:
         print("msi: FAILED\n" + "\n".join(failures))
         return 1
