@@ -85,7 +85,16 @@ struct WatchOutputs {
     JournalStreams journal;
     LineMetrics metrics;
     bool metricsFailing = false;  // the last write of the metrics failed (said once)
+    bool headerPrinted = false;   // the table's or CSV's header, before the first line printed
 };
+
+// The header, once, before the first line on standard output.
+void PrintHeader(WatchOutputs& out) {
+    if (out.headerPrinted)
+        return;
+    Print(WatchHeader(out.session.options.format, out.session.render, out.expected != nullptr));
+    out.headerPrinted = true;
+}
 
 // One change: a journal entry where there is a journal, and the line on
 // standard output unless that is the journal itself (or the entry could not
@@ -103,8 +112,10 @@ void ReportChange(WatchOutputs& out, const Change& change, const std::string& ti
             out.journal = JournalStreams{};
         }
     }
-    if (!journaled || !out.journal.output)
-        Print(RenderChange(change, time, out.session.options.format, out.session.render, marked));
+    if (journaled && out.journal.output)
+        return;
+    PrintHeader(out);
+    Print(RenderChange(change, time, out.session.options.format, out.session.render, marked));
 }
 
 // The metrics file written whole; a failure said once (and when it is mended).
@@ -169,7 +180,7 @@ int RunWatch(Session& session) {
         Say("no broadcast interface to watch (scout-cli interfaces lists them)");
         return ExitFailure;
     }
-    WatchOutputs out{session, nullptr, {}, {}, false};
+    WatchOutputs out{session, nullptr, {}, {}, false, false};
     out.expected = session.options.expectPath != nullptr ? &expected : nullptr;
     out.journal = ConnectedJournal();
     StartLineMetrics(out.metrics, MetricInterfaces(watcher), out.expected);
@@ -181,7 +192,7 @@ int RunWatch(Session& session) {
     Status(session, "watching " + Count(watcher.where.size(), "interface", "interfaces") + " every " +
                         SecondsSetting(session.options.intervalMs) + "; Ctrl-C ends it");
     if (!out.journal.output)
-        Print(WatchHeader(session.options.format, session.render, out.expected != nullptr));
+        PrintHeader(out);
     WatchState state;
     do {
         SearchOnce(watcher);
