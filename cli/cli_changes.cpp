@@ -32,14 +32,18 @@ const char* ChangeName(ChangeKind kind) {
     return "";
 }
 
-std::string ConflictText(const Change& change) {
+std::string ConflictDetail(const Change& change) {
     std::string macs;
     for (const MacAddress& mac : change.macs)
         macs += (macs.empty() ? "" : ", ") + MacText(mac);
     if (change.conflict == ConflictKind::Shared)
-        return "address conflict: MAC " + macs + " answer at this address";
-    return "address conflict: MAC " + MacText(change.macs.front()) + " answered here before, MAC " +
-           MacText(change.macs.back()) + " now: another device holds the address";
+        return "MAC " + macs + " answer at this address";
+    return "MAC " + MacText(change.macs.front()) + " answered here before, MAC " + MacText(change.macs.back()) +
+           " now: another device holds the address";
+}
+
+std::string ConflictText(const Change& change) {
+    return "address conflict: " + ConflictDetail(change);
 }
 
 std::string WatchHeader(OutputFormat format, const RenderOptions& options, bool marked) {

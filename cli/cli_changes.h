@@ -14,8 +14,10 @@ const char* ChangeSign(ChangeKind kind);
 // "appeared", "gone", "changed", "duplicate", "duplicate-ended", "conflict".
 const char* ChangeName(ChangeKind kind);
 
-// What a conflict is, as the table's note says it.
+// What a conflict is, as the table's note says it ("address conflict: " and
+// its detail, the MACs and what they mean).
 std::string ConflictText(const Change& change);
+std::string ConflictDetail(const Change& change);
 
 // One change as watch prints it: the table's row (fixed columns, as a search
 // streams them) behind its time of day and its sign; one JSON object on one

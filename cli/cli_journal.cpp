@@ -2,7 +2,6 @@
 #include "cli/cli_journal.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "cli/cli_changes.h"
@@ -39,7 +38,7 @@ std::string Message(const Change& change, const char* expected) {
         message += ": " + std::to_string(change.count) + " replies: several controllers share this address, or one "
                                                            "answers twice";
     if (change.kind == ChangeKind::Conflict)
-        message += ": " + ConflictText(change).substr(std::strlen("address conflict: "));
+        message += ": " + ConflictDetail(change);
     if (expected != nullptr)
         message += std::strcmp(expected, "unexpected") == 0 ? std::string(" [unexpected]")
                                                             : " [expected: " + SafeText(expected) + "]";

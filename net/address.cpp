@@ -60,6 +60,13 @@ bool ControllerCanHold(NetAddress address) {
     return UnicastRange(HostOrder(address));
 }
 
+bool InSubnet(NetAddress address, NetAddress interfaceAddress, int prefixLength) {
+    if (prefixLength < 0)
+        return false;
+    const std::uint32_t mask = MaskOf(prefixLength);
+    return (HostOrder(address) & mask) == (HostOrder(interfaceAddress) & mask);
+}
+
 bool IsSubnetEdge(NetAddress address, NetAddress interfaceAddress, int prefixLength) {
     if (prefixLength < 1 || prefixLength > 30)
         return false;

@@ -46,6 +46,10 @@ int PrefixLengthOf(NetAddress mask);
 // 240.0.0.0/4 (the limited broadcast among them).
 bool ControllerCanHold(NetAddress address);
 
+// Whether address lies in the subnet of interfaceAddress/prefixLength (false
+// where the prefix is not known, -1).
+bool InSubnet(NetAddress address, NetAddress interfaceAddress, int prefixLength);
+
 // Whether address is the network or the broadcast address of the subnet of
 // interfaceAddress/prefixLength (false where the prefix is not known, -1).
 bool IsSubnetEdge(NetAddress address, NetAddress interfaceAddress, int prefixLength);

@@ -200,8 +200,7 @@ bool LeavesEverySubnet(const NetPlatform& platform, const std::vector<BroadcastI
         InterfaceDetails details;
         if (!platform.describeInterface(platform.context, entry, &details) || details.prefixLength < 0)
             return false;  // where a prefix is not known, nothing can be said
-        const std::uint32_t mask = MaskOf(details.prefixLength);
-        if ((wanted & mask) == (HostOrder(entry.address) & mask))
+        if (InSubnet(newAddress, entry.address, details.prefixLength))
             return false;
     }
     *prefix = PrefixLengthOf(newMask);

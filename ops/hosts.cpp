@@ -12,12 +12,6 @@ int PrefixOf(const NetPlatform& platform, const BroadcastInterface& entry) {
     return platform.describeInterface(platform.context, entry, &details) ? details.prefixLength : -1;
 }
 
-bool InSubnet(NetAddress address, const BroadcastInterface& via, int prefix) {
-    if (prefix < 0)
-        return false;  // where the subnet is not known, the system's resolution cannot be relied on
-    const std::uint32_t mask = MaskOf(prefix);
-    return (HostOrder(address) & mask) == (HostOrder(via.address) & mask);
-}
 
 }  // namespace
 
@@ -31,7 +25,8 @@ HostAsking AskForHosts(const NetPlatform& platform, const std::vector<BroadcastI
             continue;
         }
         NeighbourAsking one;
-        platform.askNeighbour(platform.context, via, address, InSubnet(address, via, prefix), &one);
+        // Outside a known subnet the system's own resolution cannot be relied on.
+        platform.askNeighbour(platform.context, via, address, InSubnet(address, via.address, prefix), &one);
         asking.askings.push_back(one);
     }
     return asking;

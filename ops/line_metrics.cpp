@@ -2,7 +2,6 @@
 #include "ops/line_metrics.h"
 
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <utility>
 
@@ -32,10 +31,8 @@ int ExpectedInterface(const LineMetrics& metrics, const ExpectedRow& row) {
             std::snprintf(there.interfaceName, sizeof there.interfaceName, "%s", entry.name.c_str());
             if (OnExpectedInterface(row, there))
                 return static_cast<int>(i);
-        } else if (entry.prefixLength >= 0) {
-            const NetAddress mask = FromHostOrder(MaskOf(entry.prefixLength));
-            if ((row.address & mask) == (entry.via.address & mask))
-                return static_cast<int>(i);
+        } else if (InSubnet(row.address, entry.via.address, entry.prefixLength)) {
+            return static_cast<int>(i);
         }
     }
     return -1;
@@ -58,20 +55,20 @@ std::vector<Reply> Distinct(const std::vector<const Reply*>& here) {
     return rows;
 }
 
-ControllerMetric* ControllerAt(LineMetrics& metrics, const BroadcastInterface& via, const char* address) {
-    for (ControllerMetric& controller : metrics.controllers)
-        if (SameInterface(controller.via, via) && controller.address == address)
-            return &controller;
-    return nullptr;
+// Where a controller answers: its interface and its address.
+using Place = std::pair<std::pair<NetAddress, std::uint32_t>, std::string>;
+
+Place PlaceOf(const BroadcastInterface& via, const char* address) {
+    return {{via.address, via.index}, address};
 }
 
-// The rows of one search by place (interface and address), each place's in the order listed.
-using Places = std::map<std::pair<std::pair<NetAddress, std::uint32_t>, std::string>, std::vector<const Reply*>>;
+// The rows of one search by place, each place's in the order listed.
+using Places = std::map<Place, std::vector<const Reply*>>;
 
 Places RowsByPlace(const std::vector<Reply>& rows) {
     Places places;
     for (const Reply& row : rows)
-        places[{{row.via.address, row.via.index}, row.address}].push_back(&row);
+        places[PlaceOf(row.via, row.address)].push_back(&row);
     return places;
 }
 
@@ -88,12 +85,11 @@ void CountAnswers(InterfaceMetric& entry, const Places& places) {
 }
 
 void RecordControllers(LineMetrics& metrics, const SearchSeen& seen, const Places& places) {
-    std::map<std::pair<std::pair<NetAddress, std::uint32_t>, std::string>, std::size_t> shown;
+    std::map<Place, std::size_t> shown;  // each controller's position in metrics.controllers
     for (std::size_t c = 0; c < metrics.controllers.size(); ++c)
-        shown[{{metrics.controllers[c].via.address, metrics.controllers[c].via.index}, metrics.controllers[c].address}] = c;
+        shown[PlaceOf(metrics.controllers[c].via, metrics.controllers[c].address.c_str())] = c;
     for (const KnownController& known : seen.state->known) {
-        const auto place = std::make_pair(std::make_pair(known.row.via.address, known.row.via.index),
-                                          std::string(known.row.address));
+        const Place place = PlaceOf(known.row.via, known.row.address);
         const auto here = places.find(place);
         if (here == places.end())
             continue;  // missed once: not gone yet
@@ -108,8 +104,8 @@ void RecordControllers(LineMetrics& metrics, const SearchSeen& seen, const Place
     }
     for (const Change& change : *seen.changes) {
         if (change.kind == ChangeKind::Gone)
-            if (ControllerMetric* controller = ControllerAt(metrics, change.row.via, change.row.address))
-                controller->up = false;
+            if (const auto at = shown.find(PlaceOf(change.row.via, change.row.address)); at != shown.end())
+                metrics.controllers[at->second].up = false;
         const int position = PositionOf(metrics, change.row.via);
         if (change.kind == ChangeKind::Conflict && position >= 0)
             ++metrics.interfaces[static_cast<std::size_t>(position)].conflictEvents;

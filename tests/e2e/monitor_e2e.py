@@ -253,7 +253,7 @@ def metrics_never_seen_half_written(lab, front_for):
     out, err = watch.communicate(timeout=20)
     check(watch.returncode == 0, "SIGTERM ends the watch cleanly", watch.returncode, err)
     check(not torn, "never half a file (%d reads)" % reads, torn[:3])
-    check(len(searches) >= 5, "the file was rewritten after each search while it was read", sorted(searches), reads)
+    check(len(searches) >= 3, "the file was rewritten after each search while it was read", sorted(searches), reads)
     final = samples_of(open(path).read())
     check(len(find(final, "scout_controller_up")) == 300, "every controller in the file",
           len(find(final, "scout_controller_up")))
@@ -455,7 +455,9 @@ def metrics_and_journal_on_a_bad_day(lab, front_for):
               result.stderr, result.stdout)
     planted = front.start("watch", "--quiet", "--window", "300", "--interval", "1", "--metrics",
                           os.path.join(folder, "planted.prom"))
-    time.sleep(2)
+    deadline = time.time() + 20
+    while time.time() < deadline and os.path.islink(os.path.join(folder, "planted.prom")):
+        time.sleep(0.1)
     planted.send_signal(signal.SIGTERM)
     planted.communicate(timeout=20)
     check(open(target).read() == "kept\n" and not os.path.islink(os.path.join(folder, "planted.prom")) and
