@@ -1,7 +1,6 @@
 // watch's metrics in the Prometheus text format (see cli_metrics.h).
 #include "cli/cli_metrics.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <unordered_set>
 #include <utility>
