@@ -208,11 +208,22 @@ def all_at_once(lab, front_for):
             lines.append("address=10.1.0.9 model=9 version=late revision=r delay=3000")  # for a longer window only
         sims.append(lab.start_sim(segment, lines))
     front = front_for(net)
+
+    def late_reply_may_land(before):
+        """A reply carries no mark of its query: 10.1.0.9 answers each query 3 s
+        late, so its reply to the search before lands in this window where that
+        query was 2 to 3 s before this one (a busy machine's searches come late)."""
+        queries = [d["wall_ms"] for d in sims[0].datagrams() if d["action"] == "query"]
+        this = queries[before]
+        return any(this - 3300 <= q <= this - 1500 for q in queries[:before])
+
     for flags in ((), ("--parallel",)):
         before = [len(s.datagrams()) for s in sims]
+        earlier = len([d for d in sims[0].datagrams() if d["action"] == "query"])
         result = front.search_json(*flags)
-        check(result.returncode == 0 and [r["address"] for r in result.rows] ==
-              ["10.1.0.20", "10.2.0.20", "10.3.0.20", "10.4.0.20"], "rows by interface", flags, result.stdout,
+        late = late_reply_may_land(earlier)
+        check(result.returncode == 0 and [r["address"] for r in result.rows if not (late and r["address"] == "10.1.0.9")]
+              == ["10.1.0.20", "10.2.0.20", "10.3.0.20", "10.4.0.20"], "rows by interface", flags, result.stdout,
               result.stderr)
         sent = [d["wall_ms"] for s, n in zip(sims, before) for d in s.datagrams()[n:] if d["action"] == "query"]
         check(len(sent) == 4 and max(sent) - min(sent) < 500, "the four queries left together, not a window apart",
