@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <csignal>
@@ -119,6 +120,17 @@ struct Simulator {
     NetAddress floodTo = 0;
     std::uint16_t floodPort = 0;
     int floodInterface = 0;
+    // ARP answers of a busy stack, each sent when due.
+    struct Delayed {
+        std::uint64_t due;
+        int index;
+        std::array<std::uint8_t, ArpFrameSize> frame;
+    };
+    std::vector<Delayed> delayed;
+    // The chatty hosts' gratuitous ARP: the interfaces it goes out of, and how
+    // many went so far (each host's due at its own rate from the start).
+    std::vector<int> lineInterfaces;
+    std::vector<std::uint64_t> chattered;  // per host
 };
 
 // When junk datagram n of the flood is due.
@@ -181,32 +193,77 @@ Mac CountedMac(const Mac& first, std::uint32_t n) {
 
 // A controller answers ARP while it is on and plugged in, where it answers
 // queries; a host always.
-bool Holder(void* context, int interfaceIndex, NetAddress address, Mac* mac) {
+bool Holder(void* context, int interfaceIndex, NetAddress address, Mac* mac, std::uint32_t* answerMs) {
     const Simulator& sim = *static_cast<const Simulator*>(context);
     const std::uint64_t now = NowMs();
     for (const ControllerState& state : sim.controllers) {
         if (state.config.address == address && now >= state.offlineUntil && now < state.switchedOffAt &&
             (state.interfaceIndex == 0 || state.interfaceIndex == interfaceIndex)) {
             *mac = state.config.mac;
+            *answerMs = state.config.answerMs;
             return true;
         }
     }
     for (const Controller& host : sim.hosts) {
         if (host.address == address) {
             *mac = host.mac;
+            *answerMs = host.answerMs;
             return true;
         }
     }
     return false;
 }
 
-void ReadFrames(Simulator& sim) {
-    ReadFrames(sim.link, LinkAnswerer{.context = &sim, .holder = Holder});
+void AnswerLater(void* context, int interfaceIndex, const std::uint8_t* frame, std::size_t length,
+                 std::uint32_t answerMs) {
+    Simulator& sim = *static_cast<Simulator*>(context);
+    Simulator::Delayed later{NowMs() + answerMs, interfaceIndex, {}};
+    std::memcpy(later.frame.data(), frame, length < later.frame.size() ? length : later.frame.size());
+    sim.delayed.push_back(later);
 }
 
-// The lab's neighbour tables stay small: at most this many controllers ask
-// for a workstation by ARP (the first ones; the rest reply without asking).
-constexpr std::size_t MaxAskings = 256;
+void ReadFrames(Simulator& sim) {
+    ReadFrames(sim.link, LinkAnswerer{.context = &sim, .holder = Holder, .later = AnswerLater});
+}
+
+// The ARP answers that are due, sent; the earliest still to come (UINT64_MAX: none).
+std::uint64_t SendDueAnswers(Simulator& sim, std::uint64_t now) {
+    std::uint64_t next = UINT64_MAX;
+    std::vector<Simulator::Delayed> waiting;
+    for (const Simulator::Delayed& later : sim.delayed) {
+        if (later.due <= now) {
+            SendFrame(sim.link, later.index, later.frame.data(), later.frame.size());
+            continue;
+        }
+        next = later.due < next ? later.due : next;
+        waiting.push_back(later);
+    }
+    sim.delayed.swap(waiting);
+    return next;
+}
+
+// Each chatty host's gratuitous ARP that is due, sent on the line (at most a
+// turn's worth at once); when the next is due (UINT64_MAX: none).
+std::uint64_t Chatter(Simulator& sim, std::uint64_t now) {
+    constexpr std::uint64_t PerTurn = 256;
+    std::uint64_t next = UINT64_MAX;
+    for (std::size_t h = 0; h < sim.hosts.size() && sim.link.fd >= 0; ++h) {
+        const Controller& host = sim.hosts[h];
+        if (host.chatter == 0)
+            continue;
+        const std::uint64_t due = (now - sim.start) * host.chatter / 1000;
+        for (std::uint64_t n = 0; n < PerTurn && sim.chattered[h] < due; ++n, ++sim.chattered[h]) {
+            std::uint8_t frame[ArpFrameSize];
+            BuildArpFrame(1, host.mac, host.address, Mac{}, host.address, frame);
+            for (const int index : sim.lineInterfaces)
+                SendFrame(sim.link, index, frame, sizeof frame);
+        }
+        const std::uint64_t at = sim.start + (sim.chattered[h] + 1) * 1000 / host.chatter;
+        next = at < next ? at : next;
+    }
+    return next;
+}
+
 
 // The reply as a frame from the controller's own MAC, to the querier's MAC
 // (seen on its query), after asking for the querier by ARP as a device does
@@ -223,7 +280,7 @@ bool SendReplyFrame(Simulator& sim, const Pending& p, const std::vector<std::uin
         if (!KnownMac(sim.link, p.interfaceIndex, p.to, &to))
             return false;
     }
-    if (!broadcast && (state.askedFor != p.to || state.askedAs != c.address) && sim.askings < MaxAskings) {
+    if (!broadcast && (state.askedFor != p.to || state.askedAs != c.address) && sim.askings < sim.options.arpAskings) {
         std::uint8_t asking[ArpFrameSize];
         BuildArpFrame(1, c.mac, c.address, Mac{}, p.to, asking);
         SendFrame(sim.link, p.interfaceIndex, asking, sizeof asking);
@@ -408,13 +465,15 @@ bool OpenSocket(Simulator& sim) {
 constexpr int JunkPerTurn = 1024;  // then the socket is read again
 
 int Run(Simulator& sim) {
+    std::uint64_t linkDue = Chatter(sim, NowMs());  // the next delayed ARP answer or chatter
     while (g_stop == 0) {
         int timeout = -1;
-        if (!sim.pending.empty() || sim.flooding) {
+        if (!sim.pending.empty() || sim.flooding || linkDue != UINT64_MAX) {
             const std::uint64_t now = NowMs();
             std::uint64_t due = sim.flooding ? FloodDue(sim, sim.floodSent) : UINT64_MAX;
             if (!sim.pending.empty() && sim.pending.top().due < due)
                 due = sim.pending.top().due;
+            due = linkDue < due ? linkDue : due;
             timeout = due <= now ? 0 : static_cast<int>(due - now);
         }
         pollfd watch[3] = {{sim.socket, POLLIN, 0}, {g_wake[0], POLLIN, 0}, {sim.link.fd, POLLIN, 0}};
@@ -444,6 +503,9 @@ int Run(Simulator& sim) {
         }
         for (int n = 0; n < JunkPerTurn && sim.flooding && FloodDue(sim, sim.floodSent) <= now && g_stop == 0; ++n)
             SendJunk(sim);
+        const std::uint64_t answerDue = SendDueAnswers(sim, now);
+        const std::uint64_t chatterDue = Chatter(sim, now);
+        linkDue = answerDue < chatterDue ? answerDue : chatterDue;
     }
     LogLine(sim, "\"event\": \"stopped\", \"replies_sent\": " + std::to_string(sim.sentReplies) +
                      ", \"junk_sent\": " + std::to_string(sim.sentJunk) +
@@ -516,6 +578,8 @@ int Main(int argc, char** argv) {
     drain.sa_handler = OnDrain;
     sigaction(SIGUSR1, &drain, nullptr);
     sim.start = NowMs();
+    sim.lineInterfaces = LineInterfaces(sim.link);
+    sim.chattered.assign(sim.hosts.size(), 0);
     // Controllers plugged in or switched off later, counted from now.
     for (ControllerState& state : sim.controllers) {
         state.offlineUntil = sim.start + state.config.onlineMs;

@@ -42,7 +42,11 @@ const char* const SimUsage =
     "                       where scout-sim may send frames (as root; default 02:00:5e:10\n"
     "                       and the line's number): its replies, and its answers to ARP\n"
     "A host of the line that answers ARP and nothing else (a PLC, a laptop):\n"
-    "  host A [mac=M]\n"
+    "  host A [mac=M] [answer-ms=MS] [chatter=N]\n"
+    "  answer-ms=MS         ARP for it answered MS after the request (0 to 60000; also\n"
+    "                       of a controller), as a busy embedded stack does\n"
+    "  chatter=N            N gratuitous ARPs a second for its address (0 to 100000),\n"
+    "                       as a chatty or looping host floods a link\n"
     "  misbehaviours: bad-magic[=yes|no], command=N (0 to 4294967295),\n"
     "  length=N (replies of N bytes instead of 40, 0 to 1400)\n"
     "Whole simulator:\n"
@@ -52,6 +56,9 @@ const char* const SimUsage =
     "                       each (0 to 40; default random 1 to 40)\n"
     "  --log FILE           JSON lines of every datagram received (default: stdout)\n"
     "  --seed N             for random delays, 0 to 4294967295\n"
+    "  --arp-askings N      how many controllers ask for a workstation by ARP before\n"
+    "                       their first reply (0 to 100000; default 256, the first\n"
+    "                       ones; the rest reply without asking)\n"
     "  --first-mac M        the MAC of the first line that gives none (default\n"
     "                       02:00:5e:10:00:01); each next line's counts on from it\n";
 
@@ -62,6 +69,8 @@ constexpr std::uint32_t MaxOfflineMs = 3600000;
 constexpr std::uint32_t MaxReplyLength = 1400;
 constexpr std::uint32_t MaxFlood = 10000000;
 constexpr std::uint32_t MaxFloodMs = 60000;
+constexpr std::uint32_t MaxChatter = 100000;
+constexpr std::uint32_t MaxArpAskings = 100000;
 // A controller file is read no further than this: a line of it, the whole of it.
 constexpr std::size_t MaxLineBytes = 4096;
 constexpr std::size_t MaxFileBytes = 16 * 1024 * 1024;
@@ -223,6 +232,10 @@ bool SetKey(Controller* c, const std::string& key, const std::string& value, boo
     } else if (key == "interface") {
         ok = !value.empty();
         c->interfaceName = value;
+    } else if (key == "answer-ms") {
+        ok = ParseNumber(value, 10, &c->answerMs, MaxDelayMs);
+    } else if (key == "chatter") {
+        ok = ParseNumber(value, 10, &c->chatter, MaxChatter);
     } else if (key == "bad-magic") {
         ok = ParseFlag(value, hasValue, &c->wrongMagic);
     } else if (key == "command") {
@@ -438,6 +451,12 @@ bool ParseSimArguments(int argc, char** argv, SimOptions* options, std::string* 
             if (!ParseMac(text, &options->firstMac)) {
                 *error = "bad value '" + Shown(text) + "' for --first-mac (a MAC such as 02:00:5e:10:00:01, no "
                          "multicast one)";
+                return false;
+            }
+        } else if (flag == "--arp-askings") {
+            const std::string text = value();
+            if (!ParseNumber(text, 10, &options->arpAskings, MaxArpAskings)) {
+                *error = "bad value '" + Shown(text) + "' for --arp-askings (0 to 100000)";
                 return false;
             }
         } else if (flag == "--seed") {

@@ -37,6 +37,8 @@ struct Controller {
     std::array<std::uint8_t, 6> mac{};
     bool macGiven = false;
     bool hostOnly = false;              // a "host" line: answers ARP, and nothing of the protocol
+    std::uint32_t answerMs = 0;         // ARP for it is answered this long after the request (a busy stack)
+    std::uint32_t chatter = 0;          // gratuitous ARP for its address, this many a second (a chatty host)
     // Misbehaviours, all off by default.
     bool wrongMagic = false;
     std::uint32_t replyCommand = 0;
@@ -50,6 +52,7 @@ struct SimOptions {
     std::uint32_t floodSpreadMs = 0;   // spread over this long
     int floodLength = -1;              // bytes of each junk datagram; -1: random, 1 to 40
     std::uint32_t seed = 1;
+    std::uint32_t arpAskings = 256;    // controllers that ask for a workstation by ARP (the first ones)
     // The MAC of the first line that gives none; the next lines' count on from it.
     std::array<std::uint8_t, 6> firstMac{0x02, 0x00, 0x5e, 0x10, 0x00, 0x01};
 };

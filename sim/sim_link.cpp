@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,6 +61,18 @@ bool IsBridgePort(SimLink& link, int index) {
         }
     }
     return known == 1;
+}
+
+// The interface's flags (IFF_UP, ...).
+bool FlagsOf(const char* name, unsigned* flags) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request{};
+    std::snprintf(request.ifr_name, sizeof request.ifr_name, "%s", name);
+    const bool read = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    *flags = read ? static_cast<unsigned short>(request.ifr_flags) : 0;
+    return read;
 }
 
 void Learn(SimLink& link, int index, NetAddress address, const Mac& mac) {
@@ -169,12 +183,32 @@ void ReadFrames(SimLink& link, const LinkAnswerer& answerer) {
             continue;
         Learn(link, from.sll_ifindex, seen.sender, seen.senderMac);
         Mac holder{};
-        if (seen.arpRequest && answerer.holder(answerer.context, from.sll_ifindex, seen.target, &holder)) {
+        std::uint32_t answerMs = 0;
+        if (seen.arpRequest && answerer.holder(answerer.context, from.sll_ifindex, seen.target, &holder, &answerMs)) {
             std::uint8_t reply[ArpFrameSize];
             BuildArpFrame(2, holder, seen.target, seen.senderMac, seen.sender, reply);
-            SendFrame(link, from.sll_ifindex, reply, sizeof reply);
+            if (answerMs == 0)
+                SendFrame(link, from.sll_ifindex, reply, sizeof reply);
+            else
+                answerer.later(answerer.context, from.sll_ifindex, reply, sizeof reply, answerMs);
         }
     }
+}
+
+std::vector<int> LineInterfaces(SimLink& link) {
+    std::vector<int> indexes;
+    struct if_nameindex* names = ::if_nameindex();
+    for (const struct if_nameindex* n = names; n != nullptr && n->if_index != 0; ++n) {
+        const int index = static_cast<int>(n->if_index);
+        unsigned flags = 0;
+        if (std::string(n->if_name) == "lo" || IsBridgePort(link, index) || !FlagsOf(n->if_name, &flags) ||
+            (flags & IFF_UP) == 0)
+            continue;
+        indexes.push_back(index);
+    }
+    if (names != nullptr)
+        ::if_freenameindex(names);
+    return indexes;
 }
 
 bool KnownMac(const SimLink& link, int index, NetAddress address, Mac* mac) {

@@ -58,10 +58,13 @@ struct FrameSeen {
 bool ReadFrame(const std::uint8_t* frame, std::size_t length, FrameSeen* seen);
 
 // Who holds what, as the simulator answers ARP: asked with an interface index
-// and an address, the MAC that answers, if any.
+// and an address, the MAC that answers, if any, and how long after the
+// request it answers; an answer not due at once is handed to later.
 struct LinkAnswerer {
     void* context;
-    bool (*holder)(void* context, int interfaceIndex, NetAddress address, Mac* mac);
+    bool (*holder)(void* context, int interfaceIndex, NetAddress address, Mac* mac, std::uint32_t* answerMs);
+    void (*later)(void* context, int interfaceIndex, const std::uint8_t* frame, std::size_t length,
+                  std::uint32_t answerMs);
 };
 
 struct SimLink {
@@ -80,6 +83,11 @@ bool OpenSimLink(SimLink* link);
 
 // Reads every frame waiting: learns its sender's MAC, answers ARP.
 void ReadFrames(SimLink& link, const LinkAnswerer& answerer);
+
+// The interfaces a frame of the simulator's own goes out of to reach the
+// line: every one that is up, but the loopback and the ports of a bridge (the
+// bridge forwards to them).
+std::vector<int> LineInterfaces(SimLink& link);
 
 // The MAC of a sender seen on the interface; false where none was.
 bool KnownMac(const SimLink& link, int index, NetAddress address, Mac* mac);
