@@ -81,6 +81,10 @@ TEST(SimConfig, Refusals) {
         {"host", "a host line needs an address: host A [mac=M]"},
         {"host mac=02:00:5e:10:00:01", "a host line needs an address: host A [mac=M]"},
         {"host 10.1.0.500", "bad value '10.1.0.500' for address"},
+        {"host 10.1.0.77 answer-ms=60001", "bad value '60001' for answer-ms"},
+        {"host 10.1.0.77 answer-ms=-1", "bad value '-1' for answer-ms"},
+        {"host 10.1.0.77 chatter=100001", "bad value '100001' for chatter"},
+        {"host 10.1.0.77 chatter=1e3", "bad value '1e3' for chatter"},
         {std::string("address=10.1.0.5 ver\0sion=1", 28), "a NUL byte in the line"},
     };
     for (const auto& c : cases) {
@@ -101,6 +105,10 @@ TEST(SimConfig, AHostOfTheLineAndMacs) {
     EXPECT_EQ(c.mac, (std::array<std::uint8_t, 6>{0x02, 0xaa, 0xbb, 0xcc, 0xdd, 0xee}));
     ASSERT_TRUE(ParseControllerLine("host 10.1.0.78", &c, &error)) << error;
     EXPECT_FALSE(c.macGiven);
+    EXPECT_EQ(c.answerMs, 0u);
+    ASSERT_TRUE(ParseControllerLine("host 10.1.0.79 answer-ms=700 chatter=3000", &c, &error)) << error;
+    EXPECT_EQ(c.answerMs, 700u) << "a busy stack";
+    EXPECT_EQ(c.chatter, 3000u) << "a chatty host";
     ASSERT_TRUE(ParseControllerLine("address=10.1.0.5 model=1 host=yes", &c, &error) == false);
 }
 
