@@ -108,29 +108,25 @@ int RunApply(Session& session) {
     Observe(session, &list);
     const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
     Interfaces interfaces(platform);
-    Looked looked;
+    std::vector<BroadcastInterface> where;
     int exitCode = ExitOk;
-    if (!ChooseInterfaces(session, frontEnd, interfaces, &looked.searched, &exitCode))
+    if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
         return exitCode;
-    looked.ownAddresses = OwnAddresses(interfaces.table);
     const std::vector<PlanEntry> entries = PlanEntries(rows, session.names, interfaces.table, &problems);
+    Looked looked;
+    looked.searched = where;
     PlanCheck check;
     if (!rows.empty()) {
         Status(session, "looking for the plan's " + Count(rows.size(), "controller", "controllers") +
                             " on every interface");
-        // The links are asked who holds each new address while the look runs.
-        HostAsking hosts;
-        for (const PlanEntry& entry : entries) {
-            if (entry.request.kind != CommandKind::Reconfigure)
-                continue;
-            HostAsking one = AskForHosts(platform, looked.searched, entry.request.values.address);
-            hosts.askings.insert(hosts.askings.end(), one.askings.begin(), one.askings.end());
-            hosts.unasked.insert(hosts.unasked.end(), one.unasked.begin(), one.unasked.end());
-        }
-        Search(session, frontEnd, looked.searched, &looked.cutShort);
-        looked.rows = list.rows;
-        looked.hosts = HostsAnswered(platform, hosts);
-        looked.hostsAsked = true;
+        // The look before the plan: one search, the link of every interface
+        // asked who holds each new address.
+        LookPlan plan = PlanOfLook(session, where);
+        plan.ownAddresses = OwnAddresses(interfaces.table);
+        for (const PlanEntry& entry : entries)
+            if (entry.request.kind == CommandKind::Reconfigure && entry.request.values.address != entry.request.target)
+                plan.askFor.push_back(entry.request.values.address);
+        looked = Search(session, list, plan);
         check = CheckPlan(platform, entries, looked, factory);
     }
     for (const PlanProblem& found : check.problems)
@@ -147,16 +143,16 @@ int RunApply(Session& session) {
         Say("the plan was refused (" + Count(problems.size(), "problem", "problems") + "); nothing was sent.");
         return PlanRefusalExit(check.problems);
     }
-    // A new address that this workstation will not reach afterwards, said per row as reconfigure says it.
-    const std::vector<BroadcastInterface> all(interfaces.table.entries, interfaces.table.entries + interfaces.table.count);
+    // What reconfigure says beside a new address, said per row.
+    const std::vector<BroadcastInterface> all = AllOf(interfaces.table);
     for (const PlanStep& step : check.steps) {
         const CommandRequest& request = step.entry.request;
         if (request.kind != CommandKind::Reconfigure)
             continue;
-        const std::string hint = UnreachableAfterwardsHint(platform, all, request.values.address, request.values.mask);
         const std::string at = InputName(path) + ", line " + std::to_string(step.entry.line) + ": ";
-        if (!hint.empty())
-            Say(at + hint);
+        for (const std::string& warning : NewAddressWarnings(session.names, platform, step.decision.via, all,
+                                                             request.values))
+            Say(at + warning);
         if (const std::string unchecked = HostsText(session.names, platform, step.decision); !unchecked.empty())
             Say(at + unchecked);
     }

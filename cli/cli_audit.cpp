@@ -29,8 +29,12 @@ std::string OneFound(const Reply& row) {
     return Joined({DeviceText(row.model), DeviceText(row.version), DeviceText(row.revision), RowMacText(row)}, " ");
 }
 
+// The fields that differ, and those not read here.
 std::string FieldsText(const AuditResult& result) {
-    return Joined(result.fields, ", ");
+    std::vector<std::string> fields = result.fields;
+    for (const std::string& field : result.unread)
+        fields.push_back(field + " not read");
+    return Joined(fields, ", ");
 }
 
 // The expected row's cells as a JSON object, keyed by the header as written.
@@ -60,10 +64,13 @@ std::string JsonResult(const ExpectedList& expected, const AuditResult& result) 
     out += ", \"answers\": [";
     for (std::size_t i = 0; i < result.found.size(); ++i)
         out += (i == 0 ? "{" : ", {") + JsonRowKeys(result.found[i]) + "}";
-    out += "], \"fields\": [";
-    for (std::size_t i = 0; i < result.fields.size(); ++i) {
-        out += i == 0 ? "" : ", ";
-        AppendJsonString(out, result.fields[i]);
+    for (const auto& [key, fields] : {std::pair<const char*, const std::vector<std::string>*>{"fields", &result.fields},
+                                      {"unread", &result.unread}}) {
+        out += std::string("], \"") + key + "\": [";
+        for (std::size_t i = 0; i < fields->size(); ++i) {
+            out += i == 0 ? "" : ", ";
+            AppendJsonString(out, (*fields)[i]);
+        }
     }
     return out + "]}";
 }
@@ -103,6 +110,7 @@ const char* AuditStatusName(AuditStatus status) {
     case AuditStatus::Missing: return "missing";
     case AuditStatus::Duplicate: return "duplicate";
     case AuditStatus::Unexpected: return "unexpected";
+    case AuditStatus::Unverified: return "unverified";
     }
     return "";
 }
@@ -115,6 +123,9 @@ std::string ExpectedSummary(const ExpectedRow& row) {
 }
 
 std::string FoundSummary(const AuditResult& result) {
+    if (result.oneMac)  // counted as one answer, and said so
+        return OneFound(result.found.front()) + " (" + std::to_string(result.found.size()) +
+               " replies, one MAC)";
     std::vector<std::string> each;
     for (const Reply& row : result.found)
         each.push_back(OneFound(row));
@@ -132,8 +143,8 @@ std::string AuditSummary(const std::vector<AuditResult>& results) {
         return "nothing expected, and nothing answered";
     const std::vector<int> counts = CountStatuses(results);
     // Said ok first, then the deviations, as a handover reads it.
-    const AuditStatus order[] = {AuditStatus::Ok, AuditStatus::Mismatch, AuditStatus::Missing, AuditStatus::Duplicate,
-                                 AuditStatus::Unexpected};
+    const AuditStatus order[] = {AuditStatus::Ok,        AuditStatus::Unverified, AuditStatus::Mismatch,
+                                 AuditStatus::Missing,   AuditStatus::Duplicate,  AuditStatus::Unexpected};
     std::vector<std::string> parts;
     for (const AuditStatus status : order)
         if (counts[static_cast<std::size_t>(status)] > 0)
@@ -171,10 +182,27 @@ std::string RenderAudit(const ExpectedList& expected, const std::vector<AuditRes
 }
 
 int AuditExit(const std::vector<AuditResult>& results) {
-    for (const AuditResult& result : results)
-        if (result.status != AuditStatus::Ok)
+    int status = ExitOk;
+    for (const AuditResult& result : results) {
+        if (result.status == AuditStatus::Unverified)
+            status = ExitNotAnswered;
+        else if (result.status != AuditStatus::Ok)
             return ExitFailure;
-    return ExitOk;
+    }
+    return status;
+}
+
+std::string UnreadHint(const std::vector<AuditResult>& results, bool canReadFrames) {
+    std::size_t unread = 0;
+    for (const AuditResult& result : results)
+        unread += result.unread.empty() ? 0 : 1;
+    if (unread == 0)
+        return "";
+    return "the MAC of " + std::to_string(unread) + (unread == 1 ? " controller" : " controllers") +
+           " could not be read here: this workstation knows a MAC only from each reply's own frame (scout-cli reads "
+           "those as root on Linux" +
+           (canReadFrames ? "" : ", and this process may not") +
+           ") or from a neighbour entry its system confirmed during the search";
 }
 
 }  // namespace scout::cli

@@ -12,7 +12,7 @@ namespace scout::cli {
 
 struct Session;
 
-// The name an audit status is said by: "ok", "mismatch", "missing", "duplicate", "unexpected".
+// The name an audit status is said by: "ok", "unverified", "mismatch", "missing", "duplicate", "unexpected".
 const char* AuditStatusName(AuditStatus status);
 
 // What the row expects, as one text ("KRV-ETH1A2B >=2.14 C"; "any" where nothing is given).
@@ -31,8 +31,11 @@ std::string AuditSummary(const std::vector<AuditResult>& results);
 std::string RenderAudit(const ExpectedList& expected, const std::vector<AuditResult>& results, OutputFormat format,
                         const RenderOptions& options);
 
-// Exit 0 where every result is ok, else 1.
+// Exit 0 where every result is ok; 1 where any deviates; else 3 where a
+// field could not be read (unverified).
 int AuditExit(const std::vector<AuditResult>& results);
+// Where some given MAC could not be read: how a MAC is read, in one line ("" where all were).
+std::string UnreadHint(const std::vector<AuditResult>& results, bool canReadFrames);
 
 int RunAudit(Session& session);
 

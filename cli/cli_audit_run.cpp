@@ -86,10 +86,15 @@ int RunAudit(Session& session) {
         return exitCode;
     Status(session, "looking for the list's " + Count(expected.rows.size(), "controller", "controllers") + " on " +
                         Count(where.size(), "interface", "interfaces"));
-    std::vector<bool> cutShort;
-    const SearchOutcome outcome = Search(session, frontEnd, where, &cutShort);
+    const Looked looked = Search(session, list, PlanOfLook(session, where));
+    const std::vector<bool>& cutShort = looked.cutShort;
     const std::vector<AuditResult> results = AuditLine(expected, list.rows);
     Print(RenderAudit(expected, results, options.format, session.render));
+    int code = 0;
+    const bool frames = session.platform.neighbourWay != nullptr &&
+                        session.platform.neighbourWay(session.platform.context, &code) == NeighbourWay::Probe;
+    if (const std::string hint = UnreadHint(results, frames); !hint.empty() && !options.quiet)
+        Say(hint);
     if (options.reportPath != nullptr) {
         ReportFacts facts;
         facts.title = options.title != nullptr ? options.title : DefaultTitle;
@@ -116,7 +121,7 @@ int RunAudit(Session& session) {
             return ExitSentUnreported;
         }
     }
-    if (outcome.reportedFailure)
+    if (looked.outcome.reportedFailure)
         return ExitFailure;
     return AuditExit(results);
 }

@@ -35,6 +35,7 @@ struct Commissioning {
     NetAddress next = 0;       // where the search for a free address begins
     std::vector<NetAddress> given;
     std::vector<NetAddress> heldByHosts;  // skipped: a host that is no controller holds it
+    std::vector<BroadcastInterface> interfaces;  // every interface searched, for the new address's warnings
     std::vector<Commissioned> done;
     std::string lastSaid;      // of the factory address, said once until it changes
     bool shownDry = false;     // --dry-run: the controller there was shown
@@ -91,9 +92,19 @@ bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<Reply>& rows, Re
     case AtFactory::SeveralInterfaces:
         SayOnce(c, "controllers answer at " + factory + " on more than one interface; choose one with --interface");
         return false;
-    case AtFactory::Several:
-        SayOnce(c, std::to_string(count) + " controllers answer at " + factory + "; power off all but one");
+    case AtFactory::Several: {
+        // One MAC that answered twice cannot be told from a batch of controllers that share it.
+        std::vector<const Reply*> there;
+        for (const BroadcastInterface& via : InterfacesAnswering(rows, factory))
+            there = AnswersAt(rows, factory, via);
+        const SharedAnswers who = WhoShares(there);
+        SayOnce(c, who.who == WhoAnswers::OneMac
+                       ? std::to_string(count) + " replies came from " + factory + ", every one from MAC " +
+                             MacText(who.macs[0]) + ": one controller answering twice cannot be told from controllers "
+                             "of one batch that share a MAC; power off all but one"
+                       : std::to_string(count) + " controllers answer at " + factory + "; power off all but one");
         return false;
+    }
     case AtFactory::One:
         break;
     }
@@ -115,14 +126,15 @@ bool ChooseAddress(Session& session, Commissioning& c, Looked looked, CommandReq
             SayRangeUsedUp(c);
             return false;
         }
-        HostAsking asking = AskForHosts(platform, {decision->via}, request->values.address);
-        platform.sleep(platform.context, HostAnswerMs);
-        looked.hosts = HostsAnswered(platform, asking);
+        looked.hosts = AskTheLink(platform, {decision->via}, {request->values.address});
         looked.hostsAsked = true;
         *decision = DecideCommand(platform, *request, looked);
         if (decision->send) {
             if (const std::string unchecked = HostsText(session.names, platform, *decision); !unchecked.empty())
                 Say(unchecked);
+            for (const std::string& warning :
+                 NewAddressWarnings(session.names, platform, decision->via, c.interfaces, request->values))
+                Say(warning);
             return true;
         }
         Say("skipping " + AddressString(request->values.address) + ": " +
@@ -215,16 +227,13 @@ int RunCommission(Session& session) {
     Commissioning c;
     if (!ReadCommissioning(session.options, &c))
         return ExitUsage;
-    Watcher watcher{session, {}, {}, {}, 0, {}, {}, 0};
+    Watcher watcher{session, {}, {}, {}, 0, {}, 0};
     Interfaces interfaces(session.platform);
     int exitCode = ExitOk;
     if (!StartWatcher(watcher, interfaces, &exitCode))
         return exitCode;
     const std::vector<NetAddress> own = OwnAddresses(interfaces.table);
-    const std::vector<BroadcastInterface> all(interfaces.table.entries, interfaces.table.entries + interfaces.table.count);
-    if (const std::string hint = UnreachableAfterwardsHint(session.platform, all, c.range.first, c.values.mask);
-        !hint.empty())
-        Say(hint);
+    c.interfaces = AllOf(interfaces.table);
     WatchInterrupts();
     Status(session, WaitingLine(session, c) + "; Ctrl-C ends it");
     bool recordFailed = false;

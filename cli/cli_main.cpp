@@ -67,10 +67,8 @@ int RunSearch(Session& session) {
     }
     if (session.streamRows && session.render.header)
         Print(StreamHeader());
-    const std::uint32_t start = platform.now(platform.context);
-    std::vector<bool> cutShort;
-    const SearchOutcome outcome = Search(session, frontEnd, where, &cutShort);
-    const std::uint32_t took = platform.now(platform.context) - start;
+    const Looked looked = Search(session, list, PlanOfLook(session, where));
+    const std::uint32_t took = looked.tookMs;
     if (!session.streamRows) {
         if (session.options.sortByAddress)
             SortByAddress(&list.rows);
@@ -79,9 +77,9 @@ int RunSearch(Session& session) {
     Status(session, Count(list.rows.size(), "controller", "controllers") + " on " +
                         Count(where.size(), "interface", "interfaces") + ", " + SecondsOf(took / 1000.0) + " s");
     if (!session.options.quiet)
-        for (const std::string& hint : NothingAnsweredHints(session.names, where, cutShort, list.rows))
+        for (const std::string& hint : NothingAnsweredHints(session.names, where, looked.cutShort, list.rows))
             Say(hint);
-    return outcome.reportedFailure ? ExitFailure : ExitOk;
+    return looked.outcome.reportedFailure ? ExitFailure : ExitOk;
 }
 
 int RunInterfaces(Session& session) {
@@ -173,20 +171,6 @@ int RunHistory(Session& session) {
     return ExitOk;
 }
 
-// Searches where the command may go (unless --no-search), and notes which
-// windows did not finish.
-void LookBeforeSending(Session& session, const SearchFrontEnd& frontEnd, CliList& list, Looked* looked,
-                       const std::string& targetText) {
-    looked->cutShort.assign(looked->searched.size(), false);
-    if (session.options.noSearch)
-        return;
-    Status(session, "looking for " + targetText +
-                        (looked->searched.size() == 1 ? " on " + LabelOf(session.names, looked->searched[0])
-                                                      : std::string(" on every interface")));
-    Search(session, frontEnd, looked->searched, &looked->cutShort);
-    looked->rows = list.rows;
-}
-
 // A refused command: said, and recorded with its reason standing on its own.
 int Refuse(Session& session, const CliList& list, const CommandRequest& request, const Decision& decision) {
     const std::string refusal = RefusalText(session.names, request, decision.refusal);
@@ -228,19 +212,27 @@ int RunCommand(Session& session) {
         return exitCode;
 
     Interfaces interfaces(platform);
-    Looked looked;
-    if (!ChooseInterfaces(session, frontEnd, interfaces, &looked.searched, &exitCode))
+    std::vector<BroadcastInterface> where;
+    if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
         return exitCode;
+    const std::vector<BroadcastInterface> all = AllOf(interfaces.table);
+    // The look before the command: the search of where it may go, the link
+    // asked who holds the new address; --no-search looks at nothing.
+    Looked looked;
+    looked.searched = where;
+    looked.cutShort.assign(where.size(), false);
     looked.ownAddresses = OwnAddresses(interfaces.table);
-    // The links are asked who holds the new address while the look runs.
-    const bool askHosts = request.kind == CommandKind::Reconfigure && !options.noSearch;
-    HostAsking hosts;
-    if (askHosts)
-        hosts = AskForHosts(platform, looked.searched, request.values.address);
-    LookBeforeSending(session, frontEnd, list, &looked, AddressString(request.target));
-    if (askHosts) {
-        looked.hosts = HostsAnswered(platform, hosts);
-        looked.hostsAsked = true;
+    if (!options.noSearch) {
+        Status(session, "looking for " + AddressString(request.target) +
+                            (where.size() == 1 ? " on " + LabelOf(session.names, where[0])
+                                               : std::string(" on every interface")));
+        LookPlan plan = PlanOfLook(session, where);
+        plan.ownAddresses = looked.ownAddresses;
+        if (request.kind == CommandKind::Reconfigure && request.values.address != request.target)
+            plan.askFor = {request.values.address};
+        plan.target = request.target;
+        plan.elsewhere = Except(all, where);
+        looked = Search(session, list, plan);
     }
     const Decision decision = DecideCommand(platform, request, looked);
     if (!decision.send)
@@ -249,13 +241,9 @@ int RunCommand(Session& session) {
         Say(note);
     if (const std::string unchecked = HostsText(session.names, platform, decision); !unchecked.empty())
         Say(unchecked);
-    if (request.kind == CommandKind::Reconfigure) {
-        const std::vector<BroadcastInterface> all(interfaces.table.entries,
-                                                  interfaces.table.entries + interfaces.table.count);
-        const std::string hint = UnreachableAfterwardsHint(platform, all, request.values.address, request.values.mask);
-        if (!hint.empty())
-            Say(hint);
-    }
+    if (request.kind == CommandKind::Reconfigure)
+        for (const std::string& warning : NewAddressWarnings(session.names, platform, decision.via, all, request.values))
+            Say(warning);
     std::string texts[4];
     CommandResult result = ResultOf(session, request, decision, texts);
     if (options.dryRun) {
@@ -305,9 +293,9 @@ int RunDoctor(Session& session) {
     if (session.options.interfaceChoice == nullptr)
         chosen.skipped.assign(interfaces.table.skipped, interfaces.table.skipped + interfaces.table.skippedCount);
     std::vector<CheckLine> lines = CheckBeforeSearch(platform, SystemDoctor(), session.names, chosen);
-    std::vector<bool> failed;  // doctor takes no --sequential: every interface at once
-    Search(session, frontEnd, chosen.searched, &failed);
-    for (CheckLine& line : CheckSearch(session.names, chosen.searched, failed, list.rows))
+    // doctor takes no --sequential: every interface at once
+    const Looked looked = Search(session, list, PlanOfLook(session, chosen.searched));
+    for (CheckLine& line : CheckSearch(session.names, chosen.searched, looked.cutShort, list.rows))
         lines.push_back(line);
     // Replies the search lost on the way (said on standard error too): the
     // very controllers that are not found, so a problem.

@@ -36,7 +36,7 @@ Recorder MakeRecorder(const Options& options, InterfaceNames& names, const Comma
         std::vector<const Reply*> target;
         for (const Reply& row : decision.targetRows)
             target.push_back(&row);
-        if (target.size() == 1 || WhoShares(target).who == WhoAnswers::OneController)
+        if (target.size() == 1 || WhoShares(target).who == WhoAnswers::OneMac)
             line.mac = RowMacText(decision.targetRows[0]);
     }
     return recorder;

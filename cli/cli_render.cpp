@@ -131,9 +131,7 @@ void AppendCsvFields(std::string& out, const std::vector<std::string>& fields, c
     AppendCsvRecord(out, fields, lineEnd);
 }
 
-std::string JsonRows(const std::vector<Reply>& listed, const char* indent) {
-    std::vector<Reply> rows = listed;
-    ForgetSharedNeighbourMacs(rows);
+std::string JsonRows(const std::vector<Reply>& rows, const char* indent) {
     if (rows.empty())
         return "[]";
     std::string out = "[\n";
@@ -220,9 +218,7 @@ std::string RenderStrings(const char* const* headers, int count, const std::vect
     return RenderTable(table);
 }
 
-std::string RenderRows(const std::vector<Reply>& listed, OutputFormat format, const RenderOptions& options) {
-    std::vector<Reply> rows = listed;
-    ForgetSharedNeighbourMacs(rows);
+std::string RenderRows(const std::vector<Reply>& rows, OutputFormat format, const RenderOptions& options) {
     std::string out;
     switch (format) {
     case OutputFormat::Table: {

@@ -34,6 +34,8 @@ tr.ok td.status { background: #cdebcd; }
 tr.mismatch td.status { background: #fbdca8; }
 tr.missing td.status, tr.duplicate td.status { background: #f4bcbc; }
 tr.unexpected td.status { background: #d3dcf5; }
+tr.unverified td.status { background: #f3efb8; }
+.unread { font-style: italic; color: #444; }
 .differs { background: #fbdca8; font-weight: bold; }
 .other { font-family: "DejaVu Sans", Arial, sans-serif; color: #444; }
 p.summary { font-size: 11pt; font-weight: bold; margin: 1mm 0; }
@@ -108,6 +110,13 @@ void ResultRow(std::string& out, const AuditResult& result) {
         SideLine(out, "version", DeviceText(found.version), Differs(result, "version"));
         SideLine(out, "revision", DeviceText(found.revision), Differs(result, "revision"));
         SideLine(out, "mac", RowMacText(found), Differs(result, "mac"));
+        for (const std::string& field : result.unread)
+            out += "<div class=\"unread\">" + HtmlText(field) + " not read here</div>";
+        if (result.oneMac) {
+            out += "<div class=\"other\">" + std::to_string(result.found.size()) +
+                   " replies with these texts, every one from this MAC: counted as one</div>";
+            break;
+        }
     }
     out += "</td></tr>\n";
 }
@@ -188,8 +197,10 @@ std::string AuditReportHtml(const ReportFacts& facts) {
     for (const AuditResult& result : results)
         ResultRow(out, result);
     out += "</tbody></table>\n<p class=\"legend\">Deviations first: mismatch (a field differs, marked), missing "
-           "(no answer), duplicate (more than one answer at the address), unexpected (a controller the list does not "
-           "name).</p>\n";
+           "(no answer), duplicate (more than one controller at the address), unexpected (a controller the list does "
+           "not name); then unverified (it answers and what could be read matches, but a field the list gives could "
+           "not be read here: a MAC is read from each reply's own frame, as root on Linux, or where the system "
+           "confirmed it during the search).</p>\n";
     Changes(out, facts.changes);
     SignOff(out, facts);
     return out + "</body>\n</html>\n";

@@ -1,8 +1,6 @@
 // One run of scout-cli (see cli_session.h).
 #include "cli/cli_session.h"
 
-#include "ops/answers.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -168,6 +166,23 @@ bool Interfaces::Load(const SearchFrontEnd& reports) {
     return false;
 }
 
+std::vector<BroadcastInterface> AllOf(const InterfaceTable& table) {
+    return std::vector<BroadcastInterface>(table.entries, table.entries + table.count);
+}
+
+std::vector<BroadcastInterface> Except(const std::vector<BroadcastInterface>& all,
+                                       const std::vector<BroadcastInterface>& these) {
+    std::vector<BroadcastInterface> rest;
+    for (const BroadcastInterface& entry : all) {
+        bool named = false;
+        for (const BroadcastInterface& one : these)
+            named = named || SameInterface(one, entry);
+        if (!named)
+            rest.push_back(entry);
+    }
+    return rest;
+}
+
 bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
                       std::vector<BroadcastInterface>* chosen, int* exitCode) {
     chosen->clear();
@@ -197,37 +212,19 @@ bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interface
     return true;
 }
 
-SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
-                     std::vector<bool>* cutShort, SearchLosses* losses) {
-    std::unique_ptr<bool[]> flags(new bool[where.size() + 1]());
-    SearchPlan plan;
-    if (losses != nullptr) {
-        losses->lost.assign(where.size() + 1, 0);
-        losses->filtered = 0;
-        plan.lost = losses->lost.data();
-        plan.filtered = &losses->filtered;
-    }
-    plan.interfaces = where.data();
-    plan.count = where.size();
+LookPlan PlanOfLook(Session& session, const std::vector<BroadcastInterface>& where) {
+    LookPlan plan;
+    plan.interfaces = where;
     plan.windowMs = session.options.windowMs;
     plan.allAtOnce = session.options.allAtOnce;
-    plan.cutShort = flags.get();
-    const SearchOutcome outcome = SearchInterfaces(session.platform, frontEnd, plan);
-    FillNeighbourMacs(session.platform, static_cast<CliList*>(frontEnd.context)->rows);
-    if (cutShort != nullptr)
-        cutShort->assign(flags.get(), flags.get() + where.size());
-    return outcome;
+    plan.names = &session.names;
+    return plan;
 }
 
-void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
-          std::uint32_t windowMs) {
-    SearchPlan plan;
-    plan.interfaces = where.data();
-    plan.count = where.size();
-    plan.windowMs = windowMs;
-    plan.allAtOnce = true;
-    SearchInterfaces(platform, frontEnd, plan);
-    FillNeighbourMacs(platform, static_cast<CliList*>(frontEnd.context)->rows);
+Looked Search(Session& session, CliList& list, const LookPlan& plan) {
+    Looked looked = ops::Look(session.platform, MakeCliFrontEnd(&list), plan);
+    list.rows = looked.rows;
+    return looked;
 }
 
 std::string SecondsSetting(std::uint32_t ms) {
@@ -280,8 +277,11 @@ PathFront& F(void* context) {
 void PathLook(void* context, const std::vector<BroadcastInterface>& where, std::uint32_t windowMs,
               std::vector<Reply>* rows) {
     PathFront& front = F(context);
-    Look(front.session.platform, MakeCliFrontEnd(&front.list), where, windowMs);
-    *rows = front.list.rows;
+    LookPlan plan;
+    plan.interfaces = where;
+    plan.windowMs = windowMs;
+    plan.names = &front.session.names;
+    *rows = Search(front.session, front.list, plan).rows;
 }
 
 int PathInterrupted(void*) {

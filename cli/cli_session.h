@@ -13,6 +13,7 @@
 #include "cli/cli_search.h"
 #include "net/controller_search.h"
 #include "net/platform.h"
+#include "ops/look.h"
 
 namespace scout::cli {
 
@@ -66,27 +67,24 @@ struct Interfaces {
     bool Load(const SearchFrontEnd& reports);
 };
 
+// Every interface of the table that is searched, in its order; those of a
+// list that another does not hold.
+std::vector<BroadcastInterface> AllOf(const InterfaceTable& table);
+std::vector<BroadcastInterface> Except(const std::vector<BroadcastInterface>& all,
+                                       const std::vector<BroadcastInterface>& these);
+
 // Loads the interfaces and chooses those a search covers: the one
 // --interface names, or all. On false, *exitCode says how the run ends.
 bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
                       std::vector<BroadcastInterface>* chosen, int* exitCode);
 
-// The search of the interfaces given, as the options ask; *cutShort (where
-// given) says which windows a failure cut short. frontEnd is scout-cli's
-// (MakeCliFrontEnd): once the search ends, its rows get what the neighbour
-// table knows of their senders.
-// *losses (where given) gets what the search lost: per interface, replies a
-// full receive buffer lost, and the packets the reverse-path filter dropped.
-struct SearchLosses {
-    std::vector<std::uint32_t> lost;
-    std::uint64_t filtered = 0;
-};
-SearchOutcome Search(Session& session, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
-                     std::vector<bool>* cutShort = nullptr, SearchLosses* losses = nullptr);
-// One short look at the interfaces given, all at once, without progress lines
-// (frontEnd scout-cli's, as for Search).
-void Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const std::vector<BroadcastInterface>& where,
-          std::uint32_t windowMs);
+// A look (ops/look) of the interfaces given, as the options ask (its window,
+// all at once or one after another), with the interfaces' names; the caller
+// adds what a command asks of it.
+LookPlan PlanOfLook(Session& session, const std::vector<BroadcastInterface>& where);
+// The look, heard by list (MakeCliFrontEnd); list's rows then are its rows,
+// finished.
+Looked Search(Session& session, CliList& list, const LookPlan& plan);
 
 // A setting of seconds as given: "30 s", "1.5 s".
 std::string SecondsSetting(std::uint32_t ms);

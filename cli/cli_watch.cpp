@@ -28,11 +28,11 @@ bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode) {
 void SearchOnce(Watcher& watcher) {
     const NetPlatform& platform = watcher.session.platform;
     watcher.startedAt = platform.now(platform.context);
-    Search(watcher.session, MakeCliFrontEnd(&watcher.list), watcher.where, &watcher.cutShort, &watcher.losses);
+    watcher.last = Search(watcher.session, watcher.list, PlanOfLook(watcher.session, watcher.where));
     watcher.searchMs = platform.now(platform.context) - watcher.startedAt;
     watcher.failed.clear();
     for (std::size_t i = 0; i < watcher.where.size(); ++i)
-        if (watcher.cutShort[i])
+        if (watcher.last.cutShort[i])
             watcher.failed.push_back(watcher.where[i]);
 }
 
@@ -155,9 +155,9 @@ void RecordMetrics(WatchOutputs& out, const Watcher& watcher, const std::vector<
     seen.rows = &rows;
     seen.changes = &changes;
     seen.state = &state;
-    seen.cutShort = watcher.cutShort;
-    seen.lost = watcher.losses.lost;
-    seen.filtered = watcher.losses.filtered;
+    seen.cutShort = watcher.last.cutShort;
+    seen.lost = watcher.last.lost;
+    seen.filtered = watcher.last.filtered;
     seen.searchMs = watcher.searchMs;
     seen.endTime = static_cast<std::int64_t>(std::time(nullptr));
     RecordSearch(out.metrics, seen);
@@ -171,7 +171,7 @@ int RunWatch(Session& session) {
     int listExit = ExitOk;
     if (!ReadWatchList(session.options, &expected, &listExit))
         return listExit;
-    Watcher watcher{session, {}, {}, {}, 0, {}, {}, 0};
+    Watcher watcher{session, {}, {}, {}, 0, {}, 0};
     Interfaces interfaces(session.platform);
     int exitCode = ExitOk;
     if (!StartWatcher(watcher, interfaces, &exitCode))
@@ -197,9 +197,7 @@ int RunWatch(Session& session) {
     do {
         SearchOnce(watcher);
         const std::string time = LocalTimeText();
-        // A neighbour table's MAC says nothing of which of several replies at one address sent which.
-        std::vector<Reply> rows = watcher.list.rows;
-        ForgetSharedNeighbourMacs(rows);
+        const std::vector<Reply>& rows = watcher.list.rows;
         const std::vector<Change> changes = CompareSearch(state, rows, watcher.failed);
         for (const Change& change : changes)
             ReportChange(out, change, time);

@@ -20,8 +20,7 @@ struct Watcher {
     CliList list;
     std::vector<BroadcastInterface> failed;  // of the last search: cut short by a failure
     std::uint32_t startedAt = 0;             // of the last search
-    std::vector<bool> cutShort;              // of the last search, per interface of where
-    SearchLosses losses;                     // of the last search
+    Looked last;                             // the last search
     std::uint32_t searchMs = 0;              // how long the last search took
 };
 // Loads the interfaces into interfaces and chooses those watched; on false,

@@ -9,19 +9,30 @@
 namespace scout::cli {
 namespace {
 
-std::string SeveralReplies(std::size_t count, const std::string& target, const std::string& label) {
-    return std::to_string(count) + " replies came from " + target + " on " + label +
-           ": several controllers share that address, or one answers twice";
-}
-
-// The same, where the replies' frames tell the controllers apart.
-std::string ControllersShare(std::size_t count, const std::string& target, const std::string& label,
-                             const std::vector<MacAddress>& macs) {
+std::string MacList(const std::vector<MacAddress>& macs) {
     std::string listed;
     for (const MacAddress& mac : macs)
         listed += (listed.empty() ? "" : ", ") + MacText(mac);
-    return std::to_string(count) + " replies came from " + target + " on " + label + ": " +
-           std::to_string(macs.size()) + " controllers share that address (MAC " + listed + ")";
+    return listed;
+}
+
+// Who sent several replies from one address, as far as their texts and
+// frames tell.
+std::string SeveralReplies(std::size_t count, const std::string& target, const std::string& label,
+                           const SharedAnswers& who) {
+    const std::string came = std::to_string(count) + " replies came from " + target + " on " + label;
+    if (who.macs.size() > 1)
+        return came + ": " + std::to_string(who.macs.size()) + " controllers share that address (MAC " +
+               MacList(who.macs) + ")";
+    if (who.textsDiffer)
+        return came + (who.macs.size() == 1 && who.framed == count ? ", every one from MAC " + MacText(who.macs[0])
+                                                                  : std::string()) +
+               ", with different models, versions or revisions: several controllers share that address";
+    if (who.who == WhoAnswers::OneMac)
+        return came + ", every one from MAC " + MacText(who.macs[0]) +
+               " with the same texts: one controller that answered more than once cannot be told from controllers "
+               "of one batch that share a MAC";
+    return came + ": several controllers share that address, or one answers twice";
 }
 
 const char* Whose(Subject subject) {
@@ -43,8 +54,15 @@ std::string RefusalWords(InterfaceNames& names, const CommandRequest& request, c
         return std::string(Whose(refusal.subject)) + " " + address +
                " is the network or broadcast address of the subnet of " + LabelOf(names, refusal.where) + "/" +
                std::to_string(refusal.prefix) + "; no controller can hold it";
-    case RefusalKind::NotFound:
-        return "No controller answered at " + address;
+    case RefusalKind::NotFound: {
+        if (refusal.where.address == 0)
+            return "No controller answered at " + address;
+        std::string elsewhere;
+        for (const BroadcastInterface& entry : refusal.interfaces)
+            elsewhere += (elsewhere.empty() ? "" : ", ") + LabelOf(names, entry);
+        return "No controller answered at " + address + " on " + LabelOf(names, refusal.where) +
+               (elsewhere.empty() ? std::string() : "; it answers on " + elsewhere + " (choose it with " + choose + ")");
+    }
     case RefusalKind::SeveralInterfaces: {
         std::string labels;
         for (const BroadcastInterface& entry : refusal.interfaces)
@@ -56,9 +74,7 @@ std::string RefusalWords(InterfaceNames& names, const CommandRequest& request, c
         return "the search of " + LabelOf(names, refusal.where) + " did not finish (the failure above), and it could list " +
                address;
     case RefusalKind::SeveralReplies: {
-        const std::string several =
-            refusal.macs.size() > 1 ? ControllersShare(refusal.count, address, LabelOf(names, refusal.where), refusal.macs)
-                                    : SeveralReplies(refusal.count, address, LabelOf(names, refusal.where));
+        const std::string several = SeveralReplies(refusal.count, address, LabelOf(names, refusal.where), refusal.who);
         if (request.kind == CommandKind::Reconfigure)
             return several + "; each would get the one new address. Power them up one at a time and give each its "
                              "address";
@@ -71,6 +87,11 @@ std::string RefusalWords(InterfaceNames& names, const CommandRequest& request, c
     case RefusalKind::HeldByHost:
         return "The IP address " + address + " is in use by a host that does not answer as a controller (MAC " +
                MacText(refusal.mac) + ") on " + LabelOf(names, refusal.where);
+    case RefusalKind::SetByHand:
+        return "This workstation holds a neighbour entry set by hand for " + address + " (MAC " + MacText(refusal.mac) +
+               ") on " + LabelOf(names, refusal.where) +
+               ": what it sends to that address goes to that MAC, not to a controller given it (remove the entry "
+               "if that host is gone)";
     }
     return "";
 }
@@ -114,15 +135,9 @@ std::string NoteText(InterfaceNames& names, const CommandRequest& request, const
     case DecisionNote::Unchecked:
         return "nothing was checked: the command goes without a search (--no-search)";
     case DecisionNote::SeveralRepliesAll:
-        return (decision.macs.size() > 1 ? ControllersShare(decision.replies, AddressString(request.target),
-                                                            LabelOf(names, decision.via), decision.macs)
-                                         : SeveralReplies(decision.replies, AddressString(request.target),
-                                                          LabelOf(names, decision.via))) +
+        return SeveralReplies(decision.replies, AddressString(request.target), LabelOf(names, decision.via),
+                              decision.who) +
                "; with --all, every one of them gets the command.";
-    case DecisionNote::AnsweredTwice:
-        return std::to_string(decision.replies) + " replies came from " + AddressString(request.target) + " on " +
-               LabelOf(names, decision.via) + ", every one from MAC " + MacText(decision.mac) +
-               ": one controller answered more than once, and the command goes to it.";
     }
     return "";
 }
@@ -137,6 +152,7 @@ std::string HostsText(InterfaceNames& names, const NetPlatform& platform, const 
     switch (host.answer) {
     case NeighbourAnswer::Holder:
     case NeighbourAnswer::Nobody:
+    case NeighbourAnswer::SetByHand:
         return "";
     case NeighbourAnswer::OffLink:
         why = address + " is outside the subnet of " + label +
@@ -146,7 +162,15 @@ std::string HostsText(InterfaceNames& names, const NetPlatform& platform, const 
         break;
     case NeighbourAnswer::OlderEntry:
         why = "this workstation knows " + address + " from before (MAC " + MacText(host.mac) + ") on " + label +
-              ", and it did not answer again during the look";
+              ", and its system asks the link about a known host again only after seconds of use, not within "
+              "the look; " +
+              (host.code != 0 ? "this process may not send an ARP probe of its own"
+                              : "scout-cli sends an ARP probe of its own only as root on Linux");
+        break;
+    case NeighbourAnswer::Busy:
+        why = "the link of " + label + " carried more than this workstation could read while it asked (" +
+              std::to_string(host.code) + (host.code == 1 ? " frame" : " frames") +
+              " lost), and an answer for " + address + " may have been among them";
         break;
     case NeighbourAnswer::Unsupported:
         why = "this system cannot be asked who holds an address on " + label;
@@ -156,7 +180,8 @@ std::string HostsText(InterfaceNames& names, const NetPlatform& platform, const 
         break;
     }
     char text[256] = {};
-    if (host.code != 0 && platform.errorText(platform.context, host.code, text, sizeof text))
+    if (host.code != 0 && host.answer != NeighbourAnswer::Busy &&
+        platform.errorText(platform.context, host.code, text, sizeof text))
         why += " (" + SafeText(text) + ")";
     return "not checked against other hosts: " + why;
 }
@@ -259,15 +284,33 @@ std::vector<std::string> NothingAnsweredHints(InterfaceNames& names, const std::
     return hints;
 }
 
-std::string UnreachableAfterwardsHint(const NetPlatform& platform, const std::vector<BroadcastInterface>& interfaces,
-                                      NetAddress newAddress, NetAddress newMask) {
-    NetAddress subnet = 0;
-    int prefix = 0;
-    if (!LeavesEverySubnet(platform, interfaces, newAddress, newMask, &subnet, &prefix))
-        return "";
-    return "warning: " + AddressString(newAddress) + " lies outside the subnet of every interface of this workstation: "
-           "after the command it reaches the controller only with a route to " + AddressString(subnet) + "/" +
-           std::to_string(prefix) + " or a second address there";
+std::vector<std::string> NewAddressWarnings(InterfaceNames& names, const NetPlatform& platform,
+                                            const BroadcastInterface& via, const std::vector<BroadcastInterface>& all,
+                                            const ReconfigureValues& values) {
+    const NewAddressFit fit = FitOfNewAddress(platform, via, all, values.address, values.mask);
+    std::vector<std::string> warnings;
+    if (!fit.known)
+        return warnings;
+    const std::string address = AddressString(values.address);
+    const std::string route = AddressString(fit.subnet) + "/" + std::to_string(fit.newPrefix);
+    const std::string wire = LabelOf(names, via) + "/" + std::to_string(fit.viaPrefix);
+    if (fit.outsideEvery)
+        warnings.push_back("warning: " + address + " lies outside the subnet of every interface of this workstation: "
+                           "after the command it reaches the controller only with a route to " + route +
+                           " or a second address there");
+    else if (fit.outsideVia)
+        warnings.push_back("warning: " + address + " lies outside the subnet of " + wire +
+                           ", the interface the controller answers on" +
+                           (fit.other.address != 0 ? " (it is in the subnet of " + LabelOf(names, fit.other) +
+                                                         ", another wire)"
+                                                   : std::string()) +
+                           ": after the command, hosts on the controller's wire reach it only with a route to " + route);
+    if (fit.maskDiffers)
+        warnings.push_back("warning: the mask " + AddressString(values.mask) + " (/" + std::to_string(fit.newPrefix) +
+                           ") is not the /" + std::to_string(fit.viaPrefix) + " of " + LabelOf(names, via) +
+                           ", the interface the controller answers on: it would disagree with its wire about who is "
+                           "on the link");
+    return warnings;
 }
 
 std::string FileErrorText(const FileError& error) {

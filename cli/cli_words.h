@@ -56,10 +56,14 @@ std::string NoInterfaceHint();
 std::vector<std::string> NothingAnsweredHints(InterfaceNames& names, const std::vector<BroadcastInterface>& searched,
                                               const std::vector<bool>& cutShort, const std::vector<Reply>& rows);
 
-// A new address this workstation reaches afterwards only with a route or a
-// second address: the warning, or "".
-std::string UnreachableAfterwardsHint(const NetPlatform& platform, const std::vector<BroadcastInterface>& interfaces,
-                                      NetAddress newAddress, NetAddress newMask);
+// What a reconfigure's new values do to the controller on its wire (via, the
+// interface the command leaves by; all, every interface searched): an address
+// outside the wire's subnet, or outside every interface's, and a mask other
+// than the wire's. One warning each; none where all is well or via's prefix
+// is not known.
+std::vector<std::string> NewAddressWarnings(InterfaceNames& names, const NetPlatform& platform,
+                                            const BroadcastInterface& via, const std::vector<BroadcastInterface>& all,
+                                            const ReconfigureValues& values);
 
 // "No space left on device", "it is a symbolic link", ...
 std::string FileErrorText(const FileError& error);

@@ -21,7 +21,16 @@ struct SearchState {
     bool reportedFailure = false;
     bool* cutShort = nullptr;  // per interface of the plan, where the caller wants them
     std::uint32_t* lost = nullptr;  // the same: replies a full receive buffer lost
+    void (*betweenPasses)(void* context) = nullptr;
+    void* passContext = nullptr;
 };
+
+// The pause between two listening passes, and what the caller has due meanwhile.
+void Pause(SearchState& state) {
+    if (state.betweenPasses != nullptr)
+        state.betweenPasses(state.passContext);
+    state.platform.sleep(state.platform.context, PassIntervalMs);
+}
 
 void CutShort(SearchState& state, std::size_t position) {
     if (state.cutShort != nullptr)
@@ -222,7 +231,7 @@ Next SearchInterface(SearchState& state, const BroadcastInterface& candidate, st
             return CloseListener(state, listener) ? Next::Continue : Next::EndSearch;
         // A pass that had to stop with datagrams still waiting is followed at once by the next.
         if (pass == PassResult::Drained)
-            net.sleep(net.context, PassIntervalMs);
+            Pause(state);
     }
 }
 
@@ -313,7 +322,7 @@ void SearchAllAtOnce(SearchState& state, const BroadcastInterface* interfaces, s
         if (!anyOpen || TimerExpired(replyWindow, net.now(net.context)))
             break;
         if (!backlog)
-            net.sleep(net.context, PassIntervalMs);
+            Pause(state);
     }
     for (std::size_t i = 0; i < count; ++i) {
         if (listeners[i].open)
@@ -396,6 +405,8 @@ SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd
     SearchState state{platform, frontEnd};
     state.cutShort = plan.cutShort;
     state.lost = plan.lost;
+    state.betweenPasses = plan.betweenPasses;
+    state.passContext = plan.passContext;
     frontEnd.clearRows(frontEnd.context);
     const FilterWatch watch = WatchFilter(platform);
     if (plan.allAtOnce)

@@ -44,6 +44,10 @@ struct SearchPlan {
     // (where this process does not read past it), every interface at once.
     std::uint32_t* lost = nullptr;
     std::uint64_t* filtered = nullptr;
+    // Where not null: called between listening passes, before each sleep, so
+    // that the caller can do what is due meanwhile (the look's probes).
+    void (*betweenPasses)(void* context) = nullptr;
+    void* passContext = nullptr;
 };
 SearchOutcome SearchInterfaces(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const SearchPlan& plan);
 

@@ -168,6 +168,13 @@ void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal
     case CommandRefusal::TargetNotListed:
         ReportError(frontEnd, "No controller is listed at %s on the interface %s.", addressText, interfaceText);
         return;
+    case CommandRefusal::NewAddressSetByHand:
+        ReportError(frontEnd,
+                    "This workstation holds a neighbour entry set by hand for %s (MAC %s) on the interface %s: what "
+                    "it sends to that address goes to that MAC, not to a controller given it. Remove the entry if "
+                    "that host is gone.",
+                    addressText, mac, interfaceText);
+        return;
     }
 }
 
@@ -181,13 +188,22 @@ void ReportHostsUnchecked(const SearchFrontEnd& frontEnd, const NetPlatform& pla
     switch (answer) {
     case NeighbourAnswer::Holder:
     case NeighbourAnswer::Nobody:
+    case NeighbourAnswer::SetByHand:
         return;
     case NeighbourAnswer::OffLink:
         std::snprintf(why, sizeof why, "it is outside the interface's subnet, where only an ARP probe asks");
         break;
     case NeighbourAnswer::OlderEntry:
-        std::snprintf(why, sizeof why, "this workstation knows it from before (MAC %s), and it did not answer again",
+        std::snprintf(why, sizeof why,
+                      "this workstation knows it from before (MAC %s), and its system asks the link about a known "
+                      "host again only after seconds of use, not within the moment given",
                       mac);
+        break;
+    case NeighbourAnswer::Busy:
+        std::snprintf(why, sizeof why,
+                      "the link carried more than this workstation could read while it asked (%d frames lost), and "
+                      "an answer may have been among them",
+                      code);
         break;
     case NeighbourAnswer::Unsupported:
         std::snprintf(why, sizeof why, "this system cannot be asked who holds an address");

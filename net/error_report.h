@@ -75,14 +75,16 @@ enum class CommandRefusal {
     SubnetEdge,          // "The IP address %s is the network or broadcast address of the subnet of ..."
     TargetNotListed,     // "No controller is listed at %s on the interface %s."
     NewAddressHeld,      // "The IP address %s is in use by a host that does not answer as a controller (MAC %s) ..."
+    NewAddressSetByHand, // "This workstation holds a neighbour entry set by hand for %s (MAC %s) ..."
 };
-// prefix: the interface's prefix length, for SubnetEdge; mac: the holder's, for NewAddressHeld.
+// prefix: the interface's prefix length, for SubnetEdge; mac: the holder's, for NewAddressHeld and
+// NewAddressSetByHand.
 void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal, NetAddress address,
                           NetAddress interfaceAddress, int prefix = -1, const char* mac = "");
 
 // A reconfigure that goes, though the link could not say whether a host holds
-// the new address (answer: OffLink, OlderEntry with its mac, Unsupported,
-// Failed with code): "The IP address %s was not checked against other hosts on
+// the new address (answer: OffLink, OlderEntry with its mac, Busy with the
+// frames lost as code, Unsupported, Failed with code): "The IP address %s was not checked against other hosts on
 // the interface %s: ... The command is sent."
 void ReportHostsUnchecked(const SearchFrontEnd& frontEnd, const NetPlatform& platform, NeighbourAnswer answer,
                           NetAddress address, NetAddress interfaceAddress, int code, const char* mac);

@@ -80,7 +80,12 @@ enum class NeighbourWay {
 enum class NeighbourAnswer {
     Holder,       // a host answered: its MAC
     Nobody,       // nothing answered
-    OlderEntry,   // the system holds an entry from before (its MAC) that has not answered again
+    OlderEntry,   // the system holds an entry from before (its MAC) and does not ask the link
+                  // about it again at once (it asks only after seconds of use): not asked
+    SetByHand,    // the system holds an entry set by hand (its MAC): what this workstation
+                  // sends to the address goes to that MAC, whoever answers
+    Busy,         // the link carried more than this process could read while it asked
+                  // (code: the frames lost): an answer may be among them
     OffLink,      // the address is outside the interface's subnet: only a probe asks there
     Unsupported,  // the system cannot be asked (the code says why, where it has one)
     Failed,       // the asking failed (the code)
@@ -95,6 +100,7 @@ struct NeighbourAsking {
     std::uint32_t since = 0;      // the clock when it began
     NeighbourAnswer early = NeighbourAnswer::Nobody;  // way None: why
     int code = 0;
+    std::uint64_t lostBefore = 0;  // Probe: the frames the link-layer socket had lost when it began
 };
 
 enum class TableStatus {
@@ -170,11 +176,14 @@ struct NetPlatform {
     // Cheap: it is asked for every reply within the window. Null where the
     // platform never reads frames.
     bool (*frameMac)(void* context, SocketHandle socket, MacAddress* mac);
-    // The MAC the system's neighbour table knows for address on via (whatever
-    // its state, where it has one); false where it knows none. Asked after a
-    // search, not within its window: it may cost a system call or a table.
-    // Null where the platform has no neighbour table.
-    bool (*neighbourMac)(void* context, const BroadcastInterface& via, NetAddress address, MacAddress* mac);
+    // The MAC the system's neighbour table holds for address on via where the
+    // host confirmed it since the clock read since (now()'s clock; where the
+    // system tells no time, within its reachable time): not an entry from
+    // before, nor one set by hand; false where it holds none so fresh. Asked
+    // after a search, not within its window: it may cost a system call or a
+    // table. Null where the platform has no neighbour table.
+    bool (*neighbourMac)(void* context, const BroadcastInterface& via, NetAddress address, std::uint32_t since,
+                         MacAddress* mac);
     // What a code that receiveFrom returned means (never 0).
     ReceiveFailure (*classifyReceiveFailure)(void* context, int code);
     // Datagrams for this socket that were lost before it could read them,
@@ -212,6 +221,10 @@ struct NetPlatform {
     // and ends the asking. Null where the platform cannot ask at all.
     void (*askNeighbour)(void* context, const BroadcastInterface& via, NetAddress address, bool onLink,
                          NeighbourAsking* asking);
+    // One more probe for an asking that probes (one frame may be lost); what
+    // the link carried meanwhile is kept for readNeighbour. Nothing where the
+    // asking does not probe. Null where the platform never probes.
+    void (*probeNeighbour)(void* context, NeighbourAsking* asking);
     NeighbourAnswer (*readNeighbour)(void* context, NeighbourAsking* asking, MacAddress* mac);
     // How this process would ask (nothing is sent): Probe, else System with
     // *code saying why it may not probe (0 where the platform never does), or

@@ -54,20 +54,22 @@ SharedAnswers WhoShares(const std::vector<const Reply*>& answers) {
     SharedAnswers shared;
     bool allFramed = !answers.empty();
     for (const Reply* answer : answers) {
+        shared.textsDiffer = shared.textsDiffer || !SameTexts(*answer, *answers[0]);
         if (answer->macSource != MacSource::Frame) {
             allFramed = false;
             continue;
         }
+        ++shared.framed;
         bool known = false;
         for (const MacAddress& mac : shared.macs)
             known = known || mac == answer->mac;
         if (!known)
             shared.macs.push_back(answer->mac);
     }
-    if (shared.macs.size() > 1)
+    if (shared.macs.size() > 1 || shared.textsDiffer)
         shared.who = WhoAnswers::SeveralControllers;
     else if (allFramed)
-        shared.who = WhoAnswers::OneController;
+        shared.who = WhoAnswers::OneMac;
     return shared;
 }
 
@@ -99,26 +101,15 @@ void EachPlace(std::vector<Reply>& rows, Use use) {
 
 }  // namespace
 
-void FillNeighbourMacs(const NetPlatform& platform, std::vector<Reply>& rows) {
+void FinishRows(const NetPlatform& platform, std::vector<Reply>& rows, std::uint32_t since) {
     if (platform.neighbourMac == nullptr)
         return;
     EachPlace(rows, [&](Reply** first, Reply** end) {
         Reply& row = **first;
         NetAddress address = 0;
         if (end - first == 1 && row.macSource == MacSource::None && ParseDottedAddress(row.address, &address) &&
-            platform.neighbourMac(platform.context, row.via, address, &row.mac))
+            platform.neighbourMac(platform.context, row.via, address, since, &row.mac))
             row.macSource = MacSource::Neighbour;
-    });
-}
-
-void ForgetSharedNeighbourMacs(std::vector<Reply>& rows) {
-    EachPlace(rows, [](Reply** first, Reply** end) {
-        for (Reply** row = first; end - first > 1 && row < end; ++row) {
-            if ((*row)->macSource == MacSource::Neighbour) {
-                (*row)->macSource = MacSource::None;
-                (*row)->mac = MacAddress{};
-            }
-        }
     });
 }
 

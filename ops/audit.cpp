@@ -43,7 +43,15 @@ std::vector<std::string> Differences(const ExpectedRow& row, const Reply& reply)
         fields.push_back("version");
     if (!TextMatches(row.revision, reply.revision))
         fields.push_back("revision");
-    if (row.macGiven && (reply.macSource == MacSource::None || reply.mac != row.mac))
+    if (row.macGiven && reply.macSource != MacSource::None && reply.mac != row.mac)
+        fields.push_back("mac");
+    return fields;
+}
+
+// The given fields the reply does not tell: a MAC this workstation could not read.
+std::vector<std::string> Unread(const ExpectedRow& row, const Reply& reply) {
+    std::vector<std::string> fields;
+    if (row.macGiven && reply.macSource == MacSource::None)
         fields.push_back("mac");
     return fields;
 }
@@ -70,13 +78,18 @@ AuditResult Judge(const ExpectedRow& row, const std::vector<const Reply*>& there
     bool oneInterface = true;
     for (const Reply* reply : there)
         oneInterface = oneInterface && SameInterface(reply->via, there[0]->via);
-    // One controller that answered twice (each reply's frame from one MAC) is one answer.
-    if (!oneInterface || (there.size() > 1 && WhoShares(there).who != WhoAnswers::OneController)) {
+    // Replies with the same texts from one MAC count as one answer; texts
+    // that differ are different controllers, whatever their MAC.
+    if (!oneInterface || (there.size() > 1 && WhoShares(there).who != WhoAnswers::OneMac)) {
         result.status = AuditStatus::Duplicate;
         return result;
     }
+    result.oneMac = there.size() > 1;
     result.fields = Differences(row, *there[0]);
-    result.status = result.fields.empty() ? AuditStatus::Ok : AuditStatus::Mismatch;
+    result.unread = Unread(row, *there[0]);
+    result.status = !result.fields.empty()   ? AuditStatus::Mismatch
+                    : !result.unread.empty() ? AuditStatus::Unverified
+                                             : AuditStatus::Ok;
     return result;
 }
 

@@ -14,19 +14,27 @@ namespace scout::ops {
 enum class AuditStatus {
     Mismatch,    // it answers, but a field differs (fields)
     Missing,     // no answer at the address (on its interface, where given)
-    Duplicate,   // more than one answer at the address on its interface, or answers on several
+    Duplicate,   // more than one controller at the address on its interface (their texts or their
+                 // frames' MACs differ, or nothing tells them apart), or answers on several
                  // interfaces where none was given
     Unexpected,  // a controller answered that no row names
+    Unverified,  // it answers once, and every given field that could be read matches; one could
+                 // not be read here (unread): not known to differ, not known to match
     Ok,          // it answers once, and every given field matches
 };
 // Deviations first, in this order.
-constexpr int AuditStatusCount = 5;
+constexpr int AuditStatusCount = 6;
 
 struct AuditResult {
     AuditStatus status = AuditStatus::Ok;
     const ExpectedRow* expected = nullptr;  // null for Unexpected
     std::vector<Reply> found;               // what answered (several for Duplicate; none for Missing)
     std::vector<std::string> fields;        // Mismatch: "model", "version", "revision", "mac"
+    std::vector<std::string> unread;        // the given fields not read here: "mac" (Unverified, Mismatch)
+    // Several replies with the same texts, every one from one MAC: counted as
+    // one answer (one controller that answered more than once, as far as a
+    // look can tell).
+    bool oneMac = false;
 };
 
 // Whether the reply is on the interface the row names (by its address or

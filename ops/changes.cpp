@@ -47,7 +47,8 @@ std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& r
         while (k < state.known.size() && !SamePlace(state.known[k].row, rows[r]))
             ++k;
         const SharedAnswers shared = WhoShares(here);
-        const bool several = shared.who == WhoAnswers::SeveralControllers;
+        // A conflict is one address answering from several MACs at once.
+        const bool several = shared.macs.size() > 1;
         if (k == state.known.size()) {
             state.known.push_back(KnownController{rows[r], 0, count > 1, several});
             seen.push_back(true);

@@ -2,14 +2,10 @@
 #include "ops/command.h"
 
 #include "ops/answers.h"
+#include "ops/names.h"
 
 namespace scout::ops {
 namespace {
-
-int PrefixOf(const NetPlatform& platform, const BroadcastInterface& entry) {
-    InterfaceDetails details;
-    return platform.describeInterface(platform.context, entry, &details) ? details.prefixLength : -1;
-}
 
 bool Own(const Looked& looked, NetAddress address) {
     for (const NetAddress own : looked.ownAddresses)
@@ -90,6 +86,8 @@ Looked OnlyOn(const Looked& looked, const BroadcastInterface& entry) {
     only.ownAddresses = looked.ownAddresses;
     only.hostsAsked = looked.hostsAsked;
     only.hosts = looked.hosts;
+    only.lookedElsewhere = true;
+    only.elsewhere = looked.elsewhere;
     for (std::size_t i = 0; i < looked.searched.size(); ++i) {
         if (!SameInterface(looked.searched[i], entry))
             continue;
@@ -97,8 +95,7 @@ Looked OnlyOn(const Looked& looked, const BroadcastInterface& entry) {
         only.cutShort.push_back(i < looked.cutShort.size() && looked.cutShort[i]);
     }
     for (const Reply& row : looked.rows)
-        if (SameInterface(row.via, entry))
-            only.rows.push_back(row);
+        (SameInterface(row.via, entry) ? only.rows : only.elsewhere).push_back(row);
     return only;
 }
 
@@ -129,8 +126,15 @@ Decision DecideCommand(const NetPlatform& platform, const CommandRequest& reques
         }
     }
     const std::vector<BroadcastInterface> listing = InterfacesAnswering(looked.rows, target);
-    if (listing.empty())
-        return Refused(RefusalKind::NotFound, request.target);
+    if (listing.empty()) {
+        // Bound to one interface, and the others looked at: it may answer there.
+        Decision missing = Refused(RefusalKind::NotFound, request.target);
+        if (looked.lookedElsewhere && looked.searched.size() == 1) {
+            missing.refusal.where = looked.searched[0];
+            missing.refusal.interfaces = InterfacesAnswering(looked.elsewhere, target);
+        }
+        return missing;
+    }
     if (listing.size() > 1) {
         Decision several = Refused(RefusalKind::SeveralInterfaces, request.target);
         several.refusal.interfaces = listing;
@@ -142,24 +146,21 @@ Decision DecideCommand(const NetPlatform& platform, const CommandRequest& reques
         decision.targetRows.push_back(*row);
     if (NewAddressRefused(platform, request, decision.via, looked, &refused))
         return refused;
+    // Several replies: several controllers, or one MAC that answered more
+    // than once, which cannot be told from controllers of one batch that
+    // share a MAC. Only a reset with "all" goes, to every one of them.
     const std::size_t replies = decision.targetRows.size();
     if (replies > 1) {
         const SharedAnswers shared = WhoShares(AnswersAt(looked.rows, target, decision.via));
-        if (shared.who == WhoAnswers::OneController) {
-            decision.note = DecisionNote::AnsweredTwice;
-            decision.mac = shared.macs[0];
-        } else if (request.kind == CommandKind::Reconfigure || !request.all) {
+        if (request.kind == CommandKind::Reconfigure || !request.all) {
             Decision several = Refused(RefusalKind::SeveralReplies, request.target);
             several.refusal.where = decision.via;
             several.refusal.count = replies;
-            if (shared.who == WhoAnswers::SeveralControllers)
-                several.refusal.macs = shared.macs;
+            several.refusal.who = shared;
             return several;
-        } else {
-            decision.note = DecisionNote::SeveralRepliesAll;
-            if (shared.who == WhoAnswers::SeveralControllers)
-                decision.macs = shared.macs;
         }
+        decision.note = DecisionNote::SeveralRepliesAll;
+        decision.who = shared;
         decision.replies = replies;
     }
     if (request.kind == CommandKind::Reconfigure && request.values.address != request.target &&
@@ -170,8 +171,11 @@ Decision DecideCommand(const NetPlatform& platform, const CommandRequest& reques
     }
     if (request.kind == CommandKind::Reconfigure && looked.hostsAsked && request.values.address != request.target) {
         const HostAnswer* host = HostAnswerOn(looked.hosts, request.values.address, decision.via);
-        if (host != nullptr && host->answer == NeighbourAnswer::Holder) {
-            Decision held = Refused(RefusalKind::HeldByHost, request.values.address, Subject::NewAddress);
+        if (host != nullptr &&
+            (host->answer == NeighbourAnswer::Holder || host->answer == NeighbourAnswer::SetByHand)) {
+            Decision held = Refused(host->answer == NeighbourAnswer::Holder ? RefusalKind::HeldByHost
+                                                                             : RefusalKind::SetByHand,
+                                    request.values.address, Subject::NewAddress);
             held.refusal.where = decision.via;
             held.refusal.mac = host->mac;
             return held;
@@ -193,19 +197,32 @@ void BuildDatagram(const CommandRequest& request, QueryDatagram& datagram) {
         BuildReset(datagram, request.target, request.kind == CommandKind::FactoryDefaults);
 }
 
-bool LeavesEverySubnet(const NetPlatform& platform, const std::vector<BroadcastInterface>& interfaces,
-                       NetAddress newAddress, NetAddress newMask, NetAddress* subnet, int* prefix) {
-    const std::uint32_t wanted = HostOrder(newAddress);
+NewAddressFit FitOfNewAddress(const NetPlatform& platform, const BroadcastInterface& via,
+                              const std::vector<BroadcastInterface>& interfaces, NetAddress newAddress,
+                              NetAddress newMask) {
+    NewAddressFit fit;
+    fit.viaPrefix = PrefixOf(platform, via);
+    fit.known = fit.viaPrefix >= 0;
+    if (!fit.known)
+        return fit;
+    fit.newPrefix = PrefixLengthOf(newMask);
+    fit.maskDiffers = fit.newPrefix != fit.viaPrefix;
+    fit.outsideVia = !InSubnet(newAddress, via.address, fit.viaPrefix);
+    if (!fit.outsideVia)
+        return fit;
+    fit.subnet = FromHostOrder(HostOrder(newAddress) & HostOrder(newMask));
+    bool allKnown = true;  // where a prefix is not known, nothing is said of "every"
+    bool inOther = false;
     for (const BroadcastInterface& entry : interfaces) {
-        InterfaceDetails details;
-        if (!platform.describeInterface(platform.context, entry, &details) || details.prefixLength < 0)
-            return false;  // where a prefix is not known, nothing can be said
-        if (InSubnet(newAddress, entry.address, details.prefixLength))
-            return false;
+        const int prefix = PrefixOf(platform, entry);
+        allKnown = allKnown && prefix >= 0;
+        if (prefix >= 0 && !inOther && !SameInterface(entry, via) && InSubnet(newAddress, entry.address, prefix)) {
+            inOther = true;
+            fit.other = entry;
+        }
     }
-    *prefix = PrefixLengthOf(newMask);
-    *subnet = FromHostOrder(wanted & HostOrder(newMask));
-    return true;
+    fit.outsideEvery = allKnown && !inOther;
+    return fit;
 }
 
 }  // namespace scout::ops

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "net/address.h"
+#include "net/controller_search.h"
 #include "net/platform.h"
 #include "net/query_datagram.h"
+#include "ops/answers.h"
 #include "ops/hosts.h"
 #include "ops/reply.h"
 
@@ -26,18 +28,32 @@ struct CommandRequest {
     bool noSearch = false;     // nothing was looked at; the address checks alone
 };
 
-// The workstation as the search before the command saw it.
+// The workstation as the look before the command saw it (ops/look).
 struct Looked {
     std::vector<BroadcastInterface> searched;  // in search order (one where a single interface is chosen)
     std::vector<bool> cutShort;                // per searched interface: its window did not finish
-    std::vector<Reply> rows;                   // every reply, in arrival order
+    std::vector<Reply> rows;                   // every reply, finished (ops/look), in the order listed
     std::vector<NetAddress> ownAddresses;      // every address of the workstation's interfaces
     bool hostsAsked = false;                   // the links were asked for the new address (hosts)
-    std::vector<HostAnswer> hosts;             // per interface asked
+    std::vector<HostAnswer> hosts;             // per interface and address asked
+    // Where the look was bound to some interfaces: whether the others were
+    // looked at too (for a target that answered on none of those), and what
+    // answered there.
+    bool lookedElsewhere = false;
+    std::vector<Reply> elsewhere;
+    // The search itself: per searched interface the replies a full receive
+    // buffer lost, the packets the reverse-path filter dropped, whether a
+    // failure was reported, when it began (the clock) and how long it took.
+    std::vector<std::uint32_t> lost;
+    std::uint64_t filtered = 0;
+    SearchOutcome outcome;
+    std::uint32_t startedAt = 0;
+    std::uint32_t tookMs = 0;
 };
 
 // What the search saw, as the decision sees it for a command bound to one
-// interface (a plan's interface column, the dialog's selected row).
+// interface (a plan's interface column, the dialog's selected row); the rows
+// of the other interfaces are kept apart, to say where a target answers.
 Looked OnlyOn(const Looked& looked, const BroadcastInterface& entry);
 
 // Every address of the workstation's interfaces, searched or skipped.
@@ -47,12 +63,16 @@ enum class RefusalKind {
     None,
     OwnAddress,         // address is one of this workstation's
     SubnetEdge,         // address is the network or broadcast address of where's subnet (prefix)
-    NotFound,           // no controller answered at the target
+    NotFound,           // no controller answered at the target (on where, where the look was bound to
+                        // it: then interfaces are those where it does answer)
     SeveralInterfaces,  // the target answers on every one of interfaces
     CutShort,           // where's window did not finish, and it could list the target
-    SeveralReplies,     // count replies came from the target on where (a reconfigure, or no "all")
+    SeveralReplies,     // count replies came from the target on where (a reconfigure, or no "all"); who
+                        // says what tells them apart
     NewAddressTaken,    // a controller already answers at address on where
     HeldByHost,         // a host that does not answer as a controller holds address on where (mac)
+    SetByHand,          // this workstation's neighbour table holds an entry set by hand for address on
+                        // where (mac): what it sends there goes to that MAC, not to the controller
 };
 // Which address a refusal is about.
 enum class Subject { Target, NewAddress };
@@ -66,7 +86,7 @@ struct Refusal {
     std::vector<BroadcastInterface> interfaces;
     std::size_t count = 0;
     MacAddress mac{};
-    std::vector<MacAddress> macs;  // SeveralReplies: the frames' MACs, where they tell the controllers apart
+    SharedAnswers who;  // SeveralReplies: who sent them, as their texts and frames tell
 };
 
 // What goes with a command that may go.
@@ -74,16 +94,14 @@ enum class DecisionNote {
     None,
     Unchecked,          // sent without a search: only the addresses were checked
     SeveralRepliesAll,  // replies came from the target on via, and every one gets it
-    AnsweredTwice,      // replies came from the target on via, every one from one MAC: one controller
 };
 
 struct Decision {
     bool send = false;
     Refusal refusal;                // why not, where it may not go
     DecisionNote note = DecisionNote::None;
-    std::size_t replies = 0;        // SeveralRepliesAll, AnsweredTwice: how many
-    MacAddress mac{};               // AnsweredTwice: the one controller's
-    std::vector<MacAddress> macs;   // SeveralRepliesAll: the frames' MACs, where they tell them apart
+    std::size_t replies = 0;        // SeveralRepliesAll: how many
+    SharedAnswers who;              // SeveralRepliesAll: who sent them
     BroadcastInterface via{};       // where it goes
     std::vector<Reply> targetRows;  // the target as the search saw it on via
     // A reconfigure's new address, as the link of via answered for it where it
@@ -99,11 +117,24 @@ Decision DecideCommand(const NetPlatform& platform, const CommandRequest& reques
 // The datagram that carries the request.
 void BuildDatagram(const CommandRequest& request, QueryDatagram& datagram);
 
-// Where a new address lies outside the subnet of every interface given (the
-// workstation reaches the controller afterwards only with a route or a
-// second address): true, with the new address's subnet and prefix. False
-// where it lies in one, or where a prefix is not known.
-bool LeavesEverySubnet(const NetPlatform& platform, const std::vector<BroadcastInterface>& interfaces,
-                       NetAddress newAddress, NetAddress newMask, NetAddress* subnet, int* prefix);
+// How a reconfigure's new address and mask fit the wire the controller stays
+// on (the interface the command leaves by) and the workstation's other
+// interfaces: an address outside that wire's subnet is reached there only
+// with a route (and where it lies in another interface's subnet, that is
+// another wire); a mask other than the wire's makes the controller disagree
+// with its neighbours about who is on the link.
+struct NewAddressFit {
+    bool known = false;          // via's prefix is known; nothing is said otherwise
+    int viaPrefix = -1;
+    bool outsideVia = false;     // the new address lies outside via's subnet
+    bool outsideEvery = false;   // and outside the subnet of every interface given
+    BroadcastInterface other{};  // outsideVia, not outsideEvery: the first interface whose subnet holds it
+    NetAddress subnet = 0;       // outsideVia: the new address's own subnet, by the new mask
+    int newPrefix = -1;
+    bool maskDiffers = false;    // the new mask's prefix is not via's
+};
+NewAddressFit FitOfNewAddress(const NetPlatform& platform, const BroadcastInterface& via,
+                              const std::vector<BroadcastInterface>& interfaces, NetAddress newAddress,
+                              NetAddress newMask);
 
 }  // namespace scout::ops

@@ -80,7 +80,7 @@ void CountAnswers(InterfaceMetric& entry, const Places& places) {
             continue;
         ++entry.controllers;
         entry.duplicates += here.size() > 1 ? 1 : 0;
-        entry.conflicts += WhoShares(here).who == WhoAnswers::SeveralControllers ? 1 : 0;
+        entry.conflicts += WhoShares(here).macs.size() > 1 ? 1 : 0;
     }
 }
 

@@ -33,4 +33,9 @@ std::string AddressString(NetAddress address) {
     return text;
 }
 
+int PrefixOf(const NetPlatform& platform, const BroadcastInterface& entry) {
+    InterfaceDetails details;
+    return platform.describeInterface(platform.context, entry, &details) ? details.prefixLength : -1;
+}
+
 }  // namespace scout::ops

@@ -28,4 +28,7 @@ std::string LabelOf(InterfaceNames& names, const BroadcastInterface& entry);
 // An address as dotted text.
 std::string AddressString(NetAddress address);
 
+// The prefix length of the interface's address, as the platform knows it (-1 where it does not).
+int PrefixOf(const NetPlatform& platform, const BroadcastInterface& entry);
+
 }  // namespace scout::ops

@@ -107,6 +107,10 @@ void ReportRefusal(const SearchFrontEnd& list, const Refusal& refusal, NetAddres
         ReportCommandRefusal(list, CommandRefusal::NewAddressHeld, refusal.address, interfaceAddress, -1,
                              ops::MacText(refusal.mac).c_str());
         return;
+    case RefusalKind::SetByHand:
+        ReportCommandRefusal(list, CommandRefusal::NewAddressSetByHand, refusal.address, interfaceAddress, -1,
+                             ops::MacText(refusal.mac).c_str());
+        return;
     default:  // the selected row's interface listed it, and only that interface is looked at
         ReportCommandRefusal(list, CommandRefusal::TargetNotListed, refusal.address, interfaceAddress);
         return;
@@ -120,11 +124,10 @@ bool Decided(const NetPlatform& platform, const SearchFrontEnd& list, const Comm
              NetAddress interfaceAddress, BroadcastInterface* via) {
     Looked looked = ListedLook(platform, interfaceAddress, via);
     if (request.kind == CommandKind::Reconfigure && request.values.address != request.target) {
-        // The dialog has no look of its own before a command: the link gets a
-        // moment to say whether a host holds the new address.
-        ops::HostAsking asking = ops::AskForHosts(platform, looked.searched, request.values.address);
-        platform.sleep(platform.context, ops::HostAnswerMs);
-        looked.hosts = ops::HostsAnswered(platform, asking);
+        // The dialog has no look of its own before a command: the link gets
+        // the deadline every command gives it to say whether a host holds the
+        // new address.
+        looked.hosts = ops::AskTheLink(platform, looked.searched, {request.values.address});
         looked.hostsAsked = true;
     }
     const Decision decision = ops::DecideCommand(platform, request, looked);

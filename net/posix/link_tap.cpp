@@ -22,16 +22,14 @@ namespace {
 int g_tap = -1;
 int g_tapCode = 0;
 
-// ARP read so far; the newest ArpSeenCapacity are kept.
-struct ArpSeen {
-    std::uint32_t index;
-    NetAddress sender;
-    MacAddress mac;
-    std::uint32_t readAt;  // only what came after an asking began counts for it
-};
-constexpr std::size_t ArpSeenCapacity = 512;
-ArpSeen g_arpSeen[ArpSeenCapacity];
-std::size_t g_arpSeenCount = 0;
+// The answers to this process's askings.
+ArpAnswers g_arp;
+// The frames the tap lost because its buffer was full, counted so far.
+std::uint64_t g_lost = 0;
+
+std::uint64_t Key(std::uint32_t index, NetAddress address) {
+    return static_cast<std::uint64_t>(index) << 32 | address;
+}
 
 // Replies read so far, each until a UDP socket's datagram takes it; the
 // newest ReplySeenCapacity are kept, and one not taken within
@@ -59,12 +57,7 @@ std::uint64_t Digest(const std::uint8_t* data, std::size_t length) {
 }
 
 void KeepArp(const sockaddr_ll& from, const std::uint8_t* packet, std::size_t length) {
-    ArpSeen seen{static_cast<std::uint32_t>(from.sll_ifindex), 0, {}, TapClock()};
-    if (length < ArpPacketSize)
-        return;
-    std::memcpy(&seen.sender, packet + 14, 4);
-    if (seen.sender != 0 && ArpFrom(packet, length, seen.sender, &seen.mac))
-        g_arpSeen[g_arpSeenCount++ % ArpSeenCapacity] = seen;
+    KeepArpPacket(g_arp, static_cast<std::uint32_t>(from.sll_ifindex), packet, length, TapClock());
 }
 
 void KeepReply(const sockaddr_ll& from, const std::uint8_t* packet, std::size_t length) {
@@ -79,10 +72,20 @@ void KeepReply(const sockaddr_ll& from, const std::uint8_t* packet, std::size_t 
     g_replySeen[g_replySeenCount++ % ReplySeenCapacity] = seen;
 }
 
-// Everything the tap has queued, into the two rings.
+// What the kernel dropped for want of room in the tap's buffer since the
+// last asking (reading the count resets it).
+void CountLost() {
+    tpacket_stats stats{};
+    socklen_t length = sizeof stats;
+    if (::getsockopt(g_tap, SOL_PACKET, PACKET_STATISTICS, &stats, &length) == 0)
+        g_lost += stats.tp_drops;
+}
+
+// Everything the tap has queued, into what it keeps.
 void Drain() {
     if (g_tap < 0)
         return;
+    CountLost();
     std::uint8_t packet[256];
     for (;;) {
         sockaddr_ll from{};
@@ -151,17 +154,66 @@ int LinkTap(int* code) {
     return g_tap;
 }
 
-bool ArpSeenSince(std::uint32_t index, NetAddress address, std::uint32_t since, MacAddress* mac) {
-    Drain();
-    const std::size_t kept = g_arpSeenCount < ArpSeenCapacity ? g_arpSeenCount : ArpSeenCapacity;
-    for (std::size_t i = 0; i < kept; ++i) {
-        const ArpSeen& seen = g_arpSeen[i];
-        if (seen.index == index && seen.sender == address && static_cast<std::int32_t>(seen.readAt - since) >= 0) {
-            *mac = seen.mac;
-            return true;
-        }
+void BeginArpAsking(ArpAnswers& answers, std::uint32_t index, NetAddress address, std::uint32_t since) {
+    ArpAnswers::Asked& asked = answers.asked[Key(index, address)];
+    if (asked.open == 0)
+        asked = ArpAnswers::Asked{since, 0, false, {}};
+    ++asked.open;
+}
+
+void KeepArpPacket(ArpAnswers& answers, std::uint32_t index, const std::uint8_t* packet, std::size_t length,
+                   std::uint32_t readAt) {
+    NetAddress sender = 0;
+    if (answers.asked.empty() || length < ArpPacketSize)
+        return;
+    std::memcpy(&sender, packet + 14, 4);
+    const auto found = answers.asked.find(Key(index, sender));
+    if (found == answers.asked.end() || found->second.heard ||
+        static_cast<std::int32_t>(readAt - found->second.since) < 0)
+        return;
+    MacAddress mac{};
+    if (sender != 0 && ArpFrom(packet, length, sender, &mac)) {
+        found->second.heard = true;
+        found->second.mac = mac;
     }
-    return false;
+}
+
+bool ArpHeard(const ArpAnswers& answers, std::uint32_t index, NetAddress address, MacAddress* mac) {
+    const auto found = answers.asked.find(Key(index, address));
+    if (found == answers.asked.end() || !found->second.heard)
+        return false;
+    *mac = found->second.mac;
+    return true;
+}
+
+void EndArpAsking(ArpAnswers& answers, std::uint32_t index, NetAddress address) {
+    const auto found = answers.asked.find(Key(index, address));
+    if (found != answers.asked.end() && --found->second.open <= 0)
+        answers.asked.erase(found);
+}
+
+void WatchArp(std::uint32_t index, NetAddress address, std::uint32_t since) {
+    Drain();  // what came before belongs to no asking
+    BeginArpAsking(g_arp, index, address, since);
+}
+
+bool ArpAnswered(std::uint32_t index, NetAddress address, MacAddress* mac) {
+    Drain();
+    return ArpHeard(g_arp, index, address, mac);
+}
+
+void ForgetArp(std::uint32_t index, NetAddress address) {
+    EndArpAsking(g_arp, index, address);
+}
+
+std::uint64_t TapFramesLost() {
+    if (g_tap >= 0)
+        CountLost();
+    return g_lost;
+}
+
+void DrainTap() {
+    Drain();
 }
 
 bool ReplyFrameMac(std::uint32_t index, NetAddress sender, const std::uint8_t* data, std::size_t length,

@@ -74,19 +74,55 @@ int SendResolving(const BroadcastInterface& via, NetAddress address) {
     return code;
 }
 
-NeighbourAnswer ReadProbe(NeighbourAsking* asking, MacAddress* mac) {
-    return ArpSeenSince(asking->via.index, asking->address, asking->since, mac) ? NeighbourAnswer::Holder
-                                                                                : NeighbourAnswer::Nobody;
-}
-
 // The kernel's entry for the address on the interface, from a dump of its
-// neighbour table: its state and MAC.
+// neighbour table: its state and MAC, and how long ago the host last
+// confirmed it (answered), in milliseconds.
 struct Entry {
     bool found = false;
     std::uint16_t state = 0;
     bool hasMac = false;
     MacAddress mac{};
+    bool aged = false;
+    std::uint32_t confirmedMs = 0;
 };
+
+// The kernel gives ages in clock ticks of the process's clock_t.
+std::uint32_t TicksToMs(std::uint32_t ticks) {
+    static const long perSecond = ::sysconf(_SC_CLK_TCK) > 0 ? ::sysconf(_SC_CLK_TCK) : 100;
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ticks) * 1000u / static_cast<std::uint64_t>(perSecond));
+}
+
+int GetNeighbour(const NeighbourAsking& asking, Entry* entry);
+
+// Whether the host confirmed the entry since the clock read since: it is
+// reachable, confirmed no longer ago than that (the kernel's age counted back
+// from now). An entry a host's own ARP request made or changed is only stale,
+// and its time of writing is no help: the kernel writes it too when this
+// workstation merely uses the entry.
+bool ConfirmedSince(const Entry& entry, std::uint32_t since) {
+    return entry.aged && (entry.state & NUD_REACHABLE) != 0 && entry.confirmedMs <= TapClock() - since;
+}
+
+// What a probe heard: a holder's answer, else what the kernel's own entry
+// says where it was set by hand (frames for the address go to its MAC
+// whoever answers), else whether frames were lost meanwhile.
+NeighbourAnswer ReadProbe(NeighbourAsking* asking, MacAddress* mac) {
+    const bool heard = ArpAnswered(asking->via.index, asking->address, mac);
+    ForgetArp(asking->via.index, asking->address);
+    if (heard)
+        return NeighbourAnswer::Holder;
+    Entry entry;
+    if (GetNeighbour(*asking, &entry) == 0 && entry.found && entry.hasMac && (entry.state & NUD_PERMANENT) != 0) {
+        *mac = entry.mac;
+        return NeighbourAnswer::SetByHand;
+    }
+    const std::uint64_t lost = TapFramesLost() - asking->lostBefore;
+    if (lost != 0) {
+        asking->code = static_cast<int>(lost > 0x7fffffff ? 0x7fffffff : lost);
+        return NeighbourAnswer::Busy;
+    }
+    return NeighbourAnswer::Nobody;
+}
 
 void ReadEntry(const nlmsghdr* message, const NeighbourAsking& asking, Entry* entry) {
     const auto* neighbour = static_cast<const ndmsg*>(NLMSG_DATA(message));
@@ -101,6 +137,12 @@ void ReadEntry(const nlmsghdr* message, const NeighbourAsking& asking, Entry* en
         if (a->rta_type == NDA_LLADDR && RTA_PAYLOAD(a) == 6) {
             seen.hasMac = true;
             std::memcpy(seen.mac.data(), RTA_DATA(a), 6);
+        }
+        if (a->rta_type == NDA_CACHEINFO && RTA_PAYLOAD(a) >= sizeof(nda_cacheinfo)) {
+            nda_cacheinfo info{};
+            std::memcpy(&info, RTA_DATA(a), sizeof info);
+            seen.aged = true;
+            seen.confirmedMs = TicksToMs(info.ndm_confirmed);
         }
     }
     if (!same)
@@ -175,30 +217,34 @@ int GetNeighbour(const NeighbourAsking& asking, Entry* entry) {
 
 NeighbourAnswer ReadSystem(NeighbourAsking* asking, MacAddress* mac) {
     Entry entry;
+    const int probeCode = asking->code;  // why this process did not probe
     asking->code = GetNeighbour(*asking, &entry);
     if (asking->code != 0)
         return NeighbourAnswer::Failed;
+    asking->code = probeCode;
     if (!entry.found || !entry.hasMac || (entry.state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) != 0)
         return NeighbourAnswer::Nobody;
     *mac = entry.mac;
-    // Reachable: the host confirmed it within the kernel's reachable time (by
-    // this asking, or seconds before it); set by hand: the administrator says
-    // a host is there. Stale, delay, probe: an entry from before that has not
-    // answered again, and will not within the look.
-    if ((entry.state & (NUD_REACHABLE | NUD_PERMANENT)) != 0)
+    // Set by hand: the kernel never asks, and sends to that MAC. Reachable:
+    // the host confirmed it within the kernel's reachable time (by this
+    // asking, or seconds before it). Stale, delay, probe: an entry from
+    // before, which the kernel asks about again only after seconds of use,
+    // not within the look.
+    if ((entry.state & NUD_PERMANENT) != 0)
+        return NeighbourAnswer::SetByHand;
+    if ((entry.state & NUD_REACHABLE) != 0)
         return NeighbourAnswer::Holder;
     return NeighbourAnswer::OlderEntry;
 }
 
 }  // namespace
 
-bool KnownNeighbour(std::uint32_t index, NetAddress address, MacAddress* mac) {
+bool KnownNeighbour(std::uint32_t index, NetAddress address, std::uint32_t since, MacAddress* mac) {
     NeighbourAsking asking;
     asking.via.index = index;
     asking.address = address;
     Entry entry;
-    if (GetNeighbour(asking, &entry) != 0 || !entry.found || !entry.hasMac ||
-        (entry.state & (NUD_INCOMPLETE | NUD_FAILED | NUD_NOARP)) != 0)
+    if (GetNeighbour(asking, &entry) != 0 || !entry.found || !entry.hasMac || !ConfirmedSince(entry, since))
         return false;
     *mac = entry.mac;
     return true;
@@ -230,6 +276,8 @@ void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool
     int probeCode = 0;
     if (SendProbe(via, address, &probeCode)) {
         asking->way = NeighbourWay::Probe;
+        asking->lostBefore = TapFramesLost();
+        WatchArp(via.index, address, asking->since);
         return;
     }
     if (!onLink) {
@@ -242,6 +290,7 @@ void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool
         asking->early = NeighbourAnswer::Failed;
         return;
     }
+    asking->code = probeCode;
     asking->way = NeighbourWay::System;
 }
 
@@ -249,6 +298,13 @@ void AskNeighbour(void*, const BroadcastInterface& via, NetAddress address, bool
 // sends nothing), else the kernel's resolution, for addresses of a subnet.
 NeighbourWay WayOfAsking(void*, int* code) {
     return LinkTap(code) >= 0 ? NeighbourWay::Probe : NeighbourWay::System;
+}
+
+void ProbeNeighbour(void*, NeighbourAsking* asking) {
+    DrainTap();
+    int code = 0;
+    if (asking->way == NeighbourWay::Probe)
+        SendProbe(asking->via, asking->address, &code);  // a lost probe is what the others are for
 }
 
 NeighbourAnswer ReadNeighbour(void*, NeighbourAsking* asking, MacAddress* mac) {

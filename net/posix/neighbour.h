@@ -9,12 +9,14 @@ namespace scout {
 
 void AskNeighbour(void* context, const BroadcastInterface& via, NetAddress address, bool onLink,
                   NeighbourAsking* asking);
+void ProbeNeighbour(void* context, NeighbourAsking* asking);
 NeighbourAnswer ReadNeighbour(void* context, NeighbourAsking* asking, MacAddress* mac);
 NeighbourWay WayOfAsking(void* context, int* code);
 
 // The MAC the kernel's neighbour table holds for address on the interface
-// with that index (whatever its state, where it has one).
-bool KnownNeighbour(std::uint32_t index, NetAddress address, MacAddress* mac);
+// with that index, where the host confirmed it since the clock
+// (CLOCK_MONOTONIC, ms) read since.
+bool KnownNeighbour(std::uint32_t index, NetAddress address, std::uint32_t since, MacAddress* mac);
 
 // The 28 bytes of an ARP probe for address from mac (sender address 0.0.0.0),
 // and whether packet is an ARP packet that address sends (a reply, or its own

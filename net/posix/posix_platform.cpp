@@ -283,8 +283,8 @@ bool FrameMac(void*, SocketHandle socket, MacAddress* mac) {
     return extras->macSource == MacSource::Frame;
 }
 
-bool NeighbourMac(void*, const BroadcastInterface& via, NetAddress address, MacAddress* mac) {
-    return KnownNeighbour(via.index, address, mac);
+bool NeighbourMac(void*, const BroadcastInterface& via, NetAddress address, std::uint32_t since, MacAddress* mac) {
+    return KnownNeighbour(via.index, address, since, mac);
 }
 
 // Nothing waiting after all (the link layer's frame was none the stack would
@@ -530,6 +530,7 @@ const NetPlatform g_platform = {
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
     .askNeighbour = AskNeighbour,
+    .probeNeighbour = ProbeNeighbour,
     .readNeighbour = ReadNeighbour,
     .neighbourWay = WayOfAsking,
 };

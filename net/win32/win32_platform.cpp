@@ -169,12 +169,16 @@ const IpHelper& Helper() {
     return helper;
 }
 
-// An entry with a MAC that is neither unreachable nor still resolving (Wine
-// shows one still resolving as zeros).
+// An entry with a MAC that the host confirmed lately: reachable, which
+// Windows holds an entry for its reachable time (about 30 s) after the host
+// last answered; it tells no nearer time that a look could hold it to (Wine
+// shows one still resolving with a MAC of zeros, and a stale one of Linux's as
+// reachable). A stale entry is from before, and one set by hand was never
+// confirmed.
 bool KnownEntry(const MIB_IPNET_ROW2& row, MacAddress* mac) {
     static const UCHAR none[6] = {};
     if (row.PhysicalAddressLength != 6 || std::memcmp(row.PhysicalAddress, none, 6) == 0 ||
-        row.State == NlnsUnreachable || row.State == NlnsIncomplete)
+        row.State != NlnsReachable)
         return false;
     std::memcpy(mac->data(), row.PhysicalAddress, 6);
     return true;
@@ -208,7 +212,7 @@ bool EntryFromTable(const IpHelper& helper, std::uint32_t index, NetAddress addr
 }
 
 // What the system's neighbour table knows of the address.
-bool NeighbourMac(void*, const BroadcastInterface& via, NetAddress address, MacAddress* mac) {
+bool NeighbourMac(void*, const BroadcastInterface& via, NetAddress address, std::uint32_t, MacAddress* mac) {
     const IpHelper& helper = Helper();
     MIB_IPNET_ROW2 row{};
     row.Address.si_family = AF_INET;
@@ -328,9 +332,13 @@ NeighbourAnswer ReadNeighbour(void*, NeighbourAsking* asking, MacAddress* mac) {
         if (std::memcmp(row.PhysicalAddress, none, 6) == 0)
             continue;
         std::memcpy(mac->data(), row.PhysicalAddress, 6);
-        // Reachable: confirmed within the system's reachable time (by this
-        // asking, or seconds before); stale, delay, probe: from before.
-        if (row.State == NlnsPermanent || row.State == NlnsReachable)
+        // Set by hand: Windows never asks, and sends to that MAC. Reachable:
+        // confirmed within the system's reachable time (by this asking, or
+        // seconds before); stale, delay, probe: from before, asked about again
+        // only after seconds of use.
+        if (row.State == NlnsPermanent)
+            answer = NeighbourAnswer::SetByHand;
+        else if (row.State == NlnsReachable)
             answer = NeighbourAnswer::Holder;
         else if (row.State == NlnsStale || row.State == NlnsDelay || row.State == NlnsProbe)
             answer = NeighbourAnswer::OlderEntry;
@@ -461,6 +469,7 @@ const NetPlatform g_platform = {
     .loadInterfaces = LoadInterfaces,
     .releaseInterfaces = ReleaseInterfaces,
     .askNeighbour = AskNeighbour,
+    .probeNeighbour = nullptr,  // Windows never probes: it asks once, by its own resolution
     .readNeighbour = ReadNeighbour,
     .neighbourWay = WayOfAsking,
 };

@@ -188,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{"bound_to_an_interface_that_does_not_list_it",
                  {Row(2, "10.1.0.5", "reset", "", "", "10.2.0.1"), Row(3, "10.1.0.6", "reset", "", "", "if7")},
                  ExitNoTarget,
-                 {"line 2: No controller answered at 10.1.0.5",
+                 {"line 2: No controller answered at 10.1.0.5 on if3 10.2.0.1; it answers on if2 10.1.0.1 (choose it with the "
+                  "interface column)",
                   "line 3: no broadcast interface has the address or name 'if7' (scout-cli interfaces lists them)"}},
         PlanCase{"fields_checked_as_the_command_line_checks_them",
                  {Row(2, "10.1.0.255x", "reset"), Row(3, "127.0.0.1", "reset"), Row(4, "10.1.0.5", "reset", "10.1.0.9"),

@@ -55,7 +55,26 @@ Refusal Held(Refusal refusal) {
 }
 
 Refusal Apart(Refusal refusal) {
-    refusal.macs = {{0x02, 0x00, 0x5e, 0x10, 0x00, 0x01}, {0x02, 0x00, 0x5e, 0x10, 0x00, 0x02}};
+    refusal.who.who = WhoAnswers::SeveralControllers;
+    refusal.who.macs = {{0x02, 0x00, 0x5e, 0x10, 0x00, 0x01}, {0x02, 0x00, 0x5e, 0x10, 0x00, 0x02}};
+    refusal.who.framed = refusal.count;
+    return refusal;
+}
+
+// Every reply's frame from one MAC, with the same texts or with others.
+Refusal OneMac(Refusal refusal, bool textsDiffer) {
+    refusal.who.who = textsDiffer ? WhoAnswers::SeveralControllers : WhoAnswers::OneMac;
+    refusal.who.macs = {{0x02, 0x00, 0x5e, 0x10, 0x00, 0x07}};
+    refusal.who.framed = refusal.count;
+    refusal.who.textsDiffer = textsDiffer;
+    return refusal;
+}
+
+// Bound to one interface, and found elsewhere (or not).
+Refusal Bound(Refusal refusal, bool elsewhere) {
+    refusal.where = If3;
+    if (elsewhere)
+        refusal.interfaces = {If2};
     return refusal;
 }
 
@@ -88,8 +107,28 @@ const Subject NewAddress = Subject::NewAddress;
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusalWords,
     ::testing::Values(
-        RefusalCase{"NotFound", Request(Reset), Facts(RefusalKind::NotFound, "10.1.0.99"), ExitNoTarget,
-                    "No controller answered at 10.1.0.99"},
+        RefusalCase{"NotFound", Request(Reset), Bound(Facts(RefusalKind::NotFound, "10.1.0.99"), false), ExitNoTarget,
+                    "No controller answered at 10.1.0.99 on if3 10.2.0.1"},
+        RefusalCase{"NotFoundOnTheInterfaceNamed", Request(Reset), Bound(Facts(RefusalKind::NotFound, "10.1.0.21"), true),
+                    ExitNoTarget,
+                    "No controller answered at 10.1.0.21 on if3 10.2.0.1; it answers on if2 10.1.0.1 (choose it with "
+                    "--interface)"},
+        RefusalCase{"ReconfigureOfOneMacTwice", Request(Reconfigure),
+                    OneMac(Counted(Facts(RefusalKind::SeveralReplies, "192.168.1.100"), 2), false), ExitNoTarget,
+                    "2 replies came from 192.168.1.100 on if2 10.1.0.1, every one from MAC 02:00:5e:10:00:07 with the "
+                    "same texts: one controller that answered more than once cannot be told from controllers of one "
+                    "batch that share a MAC; each would get the one new address. Power them up one at a time and "
+                    "give each its address"},
+        RefusalCase{"ResetOfOneMacTwoModels", Request(Reset),
+                    OneMac(Counted(Facts(RefusalKind::SeveralReplies, "192.168.1.100"), 2), true), ExitNoTarget,
+                    "2 replies came from 192.168.1.100 on if2 10.1.0.1, every one from MAC 02:00:5e:10:00:07, with "
+                    "different models, versions or revisions: several controllers share that address; --all sends "
+                    "the command to every one of them"},
+        RefusalCase{"NewAddressSetByHand", Request(Reconfigure),
+                    Held(Facts(RefusalKind::SetByHand, "10.1.0.77", NewAddress)), ExitFailure,
+                    "This workstation holds a neighbour entry set by hand for 10.1.0.77 (MAC 02:00:5e:10:00:01) on "
+                    "if2 10.1.0.1: what it sends to that address goes to that MAC, not to a controller given it "
+                    "(remove the entry if that host is gone)"},
         RefusalCase{"OnTwoInterfaces", Request(Reset), Counted(Facts(RefusalKind::SeveralInterfaces, "10.9.0.5"), 0),
                     ExitNoTarget,
                     "Controllers answer at 10.9.0.5 on 2 interfaces (if2 10.1.0.1, if3 10.2.0.1); choose one with "
@@ -149,11 +188,11 @@ TEST(NoteWords, WhatGoesWithACommandThatGoes) {
     EXPECT_EQ(NoteText(names, Request(Reset, true), decision),
               "2 replies came from 192.168.1.100 on if2 10.1.0.1: several controllers share that address, or "
               "one answers twice; with --all, every one of them gets the command.");
-    decision.note = DecisionNote::AnsweredTwice;
-    decision.mac = {0x02, 0x00, 0x5e, 0x10, 0x00, 0x07};
-    EXPECT_EQ(NoteText(names, Request(Reset), decision),
-              "2 replies came from 192.168.1.100 on if2 10.1.0.1, every one from MAC 02:00:5e:10:00:07: one "
-              "controller answered more than once, and the command goes to it.");
+    decision.who = OneMac(Counted(Facts(RefusalKind::SeveralReplies, "192.168.1.100"), 2), false).who;
+    EXPECT_EQ(NoteText(names, Request(Reset, true), decision),
+              "2 replies came from 192.168.1.100 on if2 10.1.0.1, every one from MAC 02:00:5e:10:00:07 with the "
+              "same texts: one controller that answered more than once cannot be told from controllers of one "
+              "batch that share a MAC; with --all, every one of them gets the command.");
 }
 
 TEST(VerificationWords, WhatTheLastLookShowsAtTheNewAddress) {
@@ -212,9 +251,14 @@ TEST(HostsWords, SaidWhereTheLinkCouldNotSay) {
         {NeighbourAnswer::OffLink, 0,
          "10.1.0.77 is outside the subnet of if2 10.1.0.1/24, where only an ARP probe asks, and scout-cli sends one "
          "only as root on Linux"},
-        {NeighbourAnswer::OlderEntry, 0,
-         "this workstation knows 10.1.0.77 from before (MAC 02:00:5e:10:00:01) on if2 10.1.0.1, and it did not "
-         "answer again during the look"},
+        {NeighbourAnswer::OlderEntry, 1,
+         "this workstation knows 10.1.0.77 from before (MAC 02:00:5e:10:00:01) on if2 10.1.0.1, and its system "
+         "asks the link about a known host again only after seconds of use, not within the look; this process may "
+         "not send an ARP probe of its own (description of 1)"},
+        {NeighbourAnswer::Busy, 1800,
+         "the link of if2 10.1.0.1 carried more than this workstation could read while it asked (1800 frames lost), "
+         "and an answer for 10.1.0.77 may have been among them"},
+        {NeighbourAnswer::SetByHand, 0, ""},
         {NeighbourAnswer::Unsupported, 0, "this system cannot be asked who holds an address on if2 10.1.0.1"},
         {NeighbourAnswer::Failed, 0, "asking the link of if2 10.1.0.1 failed"},
     };

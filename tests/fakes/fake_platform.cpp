@@ -151,13 +151,15 @@ bool FrameMac(void* context, SocketHandle socket, MacAddress* mac) {
     return true;
 }
 
-// The neighbour table: what the scripted link knows of the address, whatever it answered.
-bool NeighbourMac(void* context, const BroadcastInterface& via, NetAddress address, MacAddress* mac) {
+// The neighbour table: the MAC of a host that answered (confirmed fresh), by
+// the time it is asked; an entry from before or one set by hand is no answer.
+bool NeighbourMac(void* context, const BroadcastInterface& via, NetAddress address, std::uint32_t since,
+                  MacAddress* mac) {
     FakeWorld& world = W(context);
     world.log.push_back("neighbour " + AddressText(address) + " if" + std::to_string(via.index));
     for (const FakeWorld::Neighbour& n : world.neighbours) {
-        if (n.index == via.index && n.address == address &&
-            (n.answer == NeighbourAnswer::Holder || n.answer == NeighbourAnswer::OlderEntry)) {
+        if (n.index == via.index && n.address == address && n.answer == NeighbourAnswer::Holder &&
+            world.clock - since >= n.afterMs) {
             *mac = n.mac;
             return true;
         }
@@ -312,12 +314,24 @@ NeighbourWay WayOfAsking(void* context, int* code) {
     return W(context).probes ? NeighbourWay::Probe : NeighbourWay::System;
 }
 
+void ProbeNeighbour(void* context, NeighbourAsking* asking) {
+    FakeWorld& world = W(context);
+    if (asking->way == NeighbourWay::Probe)
+        world.log.push_back("probe " + AddressText(asking->address) + " if" + std::to_string(asking->via.index) +
+                            " at " + std::to_string(world.clock - asking->since));
+}
+
+// A host answers afterMs after the asking began: read sooner, nobody has yet.
 NeighbourAnswer ReadNeighbour(void* context, NeighbourAsking* asking, MacAddress* mac) {
+    FakeWorld& world = W(context);
+    world.log.push_back("read " + AddressText(asking->address) + " if" + std::to_string(asking->via.index) + " at " +
+                        std::to_string(world.clock - asking->since));
     if (asking->way == NeighbourWay::None)
         return asking->early;
-    for (const FakeWorld::Neighbour& n : W(context).neighbours) {
-        if (n.index == asking->via.index && n.address == asking->address) {
+    for (const FakeWorld::Neighbour& n : world.neighbours) {
+        if (n.index == asking->via.index && n.address == asking->address && world.clock - asking->since >= n.afterMs) {
             *mac = n.mac;
+            asking->code = n.code;
             return n.answer;
         }
     }
@@ -351,6 +365,7 @@ NetPlatform MakeFakePlatform(FakeWorld* world) {
         .loadInterfaces = Load,
         .releaseInterfaces = Release,
         .askNeighbour = AskNeighbour,
+        .probeNeighbour = ProbeNeighbour,
         .readNeighbour = ReadNeighbour,
         .neighbourWay = WayOfAsking,
     };

@@ -73,12 +73,16 @@ struct FakeWorld {
 
     // The link's hosts, as asking for an address finds them (by interface
     // index; anything else: Nobody). Without probes, an address off the
-    // interface's /24 is OffLink. Each asking is logged as "ask <address> if<n>".
+    // interface's /24 is OffLink. Each asking is logged as "ask <address> if<n>",
+    // each further probe as "probe <address> if<n> at <ms>", each reading as
+    // "read <address> if<n> at <ms>" (ms after the asking began).
     struct Neighbour {
         std::uint32_t index;
         NetAddress address;
         NeighbourAnswer answer;
         MacAddress mac;
+        std::uint32_t afterMs = 0;  // how long after the asking the answer comes
+        int code = 0;               // the asking's code with it (Busy: the frames lost)
     };
     std::vector<Neighbour> neighbours;
     bool probes = false;

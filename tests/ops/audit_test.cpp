@@ -49,7 +49,7 @@ std::vector<std::string> Said(const std::vector<AuditResult>& results) {
     return said;
 }
 
-constexpr int Mismatch = 0, Missing = 1, Duplicate = 2, Unexpected = 3, Ok = 4;
+constexpr int Mismatch = 0, Missing = 1, Duplicate = 2, Unexpected = 3, Unverified = 4, Ok = 5;
 std::string S(int status, const char* rest) {
     return std::to_string(status) + " " + rest;
 }
@@ -63,23 +63,28 @@ TEST(Audit, EachStatusDeviationsFirst) {
         "10.1.0.23,,,,,,Axis 4\n"                          // duplicate: two MACs
         "10.9.0.5,,,,,,Axis 5\n"                           // duplicate: two interfaces, none given
         "10.1.0.24,,,,if2,02:00:00:00:00:09,Axis 6\n"      // mismatch: the MAC
-        "10.1.0.25,KRV-ETH1A2B,2.14,C,,,Axis 7\n");        // ok: one that answered twice
+        "10.1.0.25,KRV-ETH1A2B,2.14,C,,,Axis 7\n"          // ok: one MAC that answered twice, the same texts
+        "10.1.0.26,,,,,02:00:00:00:00:09,Axis 8\n"         // unverified: its MAC not read here
+        "10.1.0.27,,,,,,Axis 9\n");                        // duplicate: one MAC, two models
     const std::vector<Reply> rows = {
         Found("10.1.0.20", If2, "KRV-ETH1A2B", "2.20"),  Found("10.1.0.21", If2, "KRV-ETH1A2B", "2.9"),
         Found("10.1.0.23", If2, "KRV-ETH1", "1", 1),     Found("10.1.0.23", If2, "KRV-ETH1", "1", 2),
         Found("10.9.0.5", If2, "KRV-ETH1", "1"),         Found("10.9.0.5", If3, "KRV-ETH1", "1"),
         Found("10.1.0.24", If2, "KRV-ETH1", "1", 8),     Found("10.1.0.25", If2, "KRV-ETH1A2B", "2.14", 5),
         Found("10.1.0.25", If2, "KRV-ETH1A2B", "2.14", 5), Found("10.1.0.99", If2, "KRV-ETH1", "1"),
-        Found("10.1.0.99", If3, "KRV-ETH1", "1")};
+        Found("10.1.0.99", If3, "KRV-ETH1", "1"),        Found("10.1.0.26", If2, "KRV-ETH1", "1"),
+        Found("10.1.0.27", If2, "KRV-ETH1A2B", "2.14", 6), Found("10.1.0.27", If2, "KRV-ETH3C00", "3.0.7", 6)};
     const std::vector<AuditResult> results = AuditLine(list, rows);
     EXPECT_EQ(Said(results), (std::vector<std::string>{
                                  S(Mismatch, "10.1.0.21 version"), S(Mismatch, "10.1.0.24 mac"),
                                  S(Missing, "10.1.0.22"), S(Duplicate, "10.1.0.23"), S(Duplicate, "10.9.0.5"),
-                                 S(Unexpected, "10.1.0.99"), S(Unexpected, "10.1.0.99"), S(Ok, "10.1.0.20"),
-                                 S(Ok, "10.1.0.25")}));
+                                 S(Duplicate, "10.1.0.27"), S(Unexpected, "10.1.0.99"), S(Unexpected, "10.1.0.99"),
+                                 S(Unverified, "10.1.0.26"), S(Ok, "10.1.0.20"), S(Ok, "10.1.0.25")}));
     EXPECT_EQ(results[3].found.size(), 2u) << "a duplicate keeps every answer, with its MAC";
-    EXPECT_EQ(results[5].found.size(), 1u) << "one unexpected per address and interface";
-    EXPECT_EQ(CountStatuses(results), (std::vector<int>{2, 1, 2, 2, 2}));
+    EXPECT_EQ(results[6].found.size(), 1u) << "one unexpected per address and interface";
+    EXPECT_EQ(results[8].unread, std::vector<std::string>{"mac"}) << "unknown is not different";
+    EXPECT_TRUE(results[10].oneMac) << "one MAC's two replies counted as one, and said";
+    EXPECT_EQ(CountStatuses(results), (std::vector<int>{2, 1, 3, 2, 1, 2}));
 }
 
 TEST(Audit, AnInterfaceByItsNameOrAddressAndTheInterfaceNameColumn) {

@@ -48,6 +48,7 @@ struct Expected {
     std::size_t count;      // replies (several replies), interfaces (several interfaces)
     DecisionNote note;
     std::size_t macs = 0;   // several replies: the MACs that tell them apart
+    WhoAnswers who = WhoAnswers::Unknown;  // several replies: who sent them
 };
 
 struct DecisionCase {
@@ -77,7 +78,8 @@ TEST_P(CommandDecision, AsTheSearchSawIt) {
         EXPECT_EQ(decision.via.address, If2.address);
         EXPECT_EQ(decision.note, e.note);
         EXPECT_EQ(decision.replies, e.count);
-        EXPECT_EQ(decision.macs.size(), e.macs);
+        EXPECT_EQ(decision.who.macs.size(), e.macs);
+        EXPECT_EQ(decision.who.who, e.who);
         return;
     }
     EXPECT_EQ(decision.refusal.subject, e.subject);
@@ -86,7 +88,8 @@ TEST_P(CommandDecision, AsTheSearchSawIt) {
                               : e.kind == RefusalKind::SeveralReplies  ? decision.refusal.count
                                                                        : 0;
     EXPECT_EQ(count, e.count);
-    EXPECT_EQ(decision.refusal.macs.size(), e.macs);
+    EXPECT_EQ(decision.refusal.who.macs.size(), e.macs);
+    EXPECT_EQ(decision.refusal.who.who, e.who);
     EXPECT_EQ(decision.refusal.prefix, e.kind == RefusalKind::SubnetEdge ? 24 : -1);
 }
 
@@ -114,17 +117,29 @@ INSTANTIATE_TEST_SUITE_P(
         DecisionCase{"ResetOfSeveralWithAll", With(Request(Reset, A(192, 168, 1, 100)), true, false),
                      {Row("192.168.1.100", If2), Row("192.168.1.100", If2)}, {},
                      {RefusalKind::None, Target, 0, 2, DecisionNote::SeveralRepliesAll}},
-        DecisionCase{"ReconfigureOfOneThatAnsweredTwice", Request(Reconfigure, A(192, 168, 1, 100)),
+        // One MAC with the same texts may be a batch that shares it: several, refused.
+        DecisionCase{"ReconfigureOfOneMacThatAnsweredTwice", Request(Reconfigure, A(192, 168, 1, 100)),
                      {Framed(Row("192.168.1.100", If2), 7), Framed(Row("192.168.1.100", If2), 7)}, {},
-                     {RefusalKind::None, Target, 0, 2, DecisionNote::AnsweredTwice}},
+                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}, 1, WhoAnswers::OneMac}},
+        DecisionCase{"ResetOfOneMacTwiceWithAll", With(Request(Reset, A(192, 168, 1, 100)), true, false),
+                     {Framed(Row("192.168.1.100", If2), 7), Framed(Row("192.168.1.100", If2), 7)}, {},
+                     {RefusalKind::None, Target, 0, 2, DecisionNote::SeveralRepliesAll, 1, WhoAnswers::OneMac}},
+        // One MAC, two models: two controllers, a cloned MAC.
+        DecisionCase{"ReconfigureOfOneMacTwoModels", Request(Reconfigure, A(192, 168, 1, 100)),
+                     {Framed(Row("192.168.1.100", If2, "KRV-ETH1A2B"), 7),
+                      Framed(Row("192.168.1.100", If2, "KRV-ETH3C00"), 7)},
+                     {},
+                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}, 1,
+                      WhoAnswers::SeveralControllers}},
         DecisionCase{"ResetOfTwoTellApart", Request(Reset, A(192, 168, 1, 100)),
                      {Framed(Row("192.168.1.100", If2), 7), Framed(Row("192.168.1.100", If2), 8),
                       Framed(Row("192.168.1.100", If2), 7)},
                      {},
-                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 3, {}, 2}},
+                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 3, {}, 2,
+                      WhoAnswers::SeveralControllers}},
         DecisionCase{"OneFrameAndOneUnknownTellNothing", Request(Reconfigure, A(192, 168, 1, 100)),
                      {Framed(Row("192.168.1.100", If2), 7), Row("192.168.1.100", If2)}, {},
-                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}, 0}},
+                     {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}, 1}},
         DecisionCase{"OneTableMacTellsNothing", Request(Reconfigure, A(192, 168, 1, 100)),
                      {Framed(Row("192.168.1.100", If2), 7, MacSource::Neighbour),
                       Framed(Row("192.168.1.100", If2), 7, MacSource::Neighbour)},
@@ -132,7 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {RefusalKind::SeveralReplies, Target, A(192, 168, 1, 100), 2, {}, 0}},
         DecisionCase{"ResetOfTwoTellApartWithAll", With(Request(Reset, A(192, 168, 1, 100)), true, false),
                      {Framed(Row("192.168.1.100", If2), 7), Framed(Row("192.168.1.100", If2), 8)}, {},
-                     {RefusalKind::None, Target, 0, 2, DecisionNote::SeveralRepliesAll, 2}},
+                     {RefusalKind::None, Target, 0, 2, DecisionNote::SeveralRepliesAll, 2,
+                      WhoAnswers::SeveralControllers}},
         DecisionCase{"NewAddressTaken", Request(Reconfigure, A(10, 1, 0, 20), A(10, 1, 0, 21)),
                      {Row("10.1.0.20", If2), Row("10.1.0.21", If2)}, {},
                      {RefusalKind::NewAddressTaken, NewAddress, A(10, 1, 0, 21), 0, {}}},
@@ -157,6 +173,53 @@ INSTANTIATE_TEST_SUITE_P(
         DecisionCase{"NoSearchSendsUnchecked", With(Request(Reset, A(10, 1, 0, 99)), false, true), {}, {},
                      {RefusalKind::None, Target, 0, 0, DecisionNote::Unchecked}}),
     [](const ::testing::TestParamInfo<DecisionCase>& p) { return p.param.name; });
+
+// Bound to one interface (--interface, a plan's column), a target found only
+// elsewhere is refused there, naming where it does answer.
+TEST(CommandDecision, NotFoundWhereBoundSaysWhereItAnswers) {
+    test::FakeWorld world;
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    Looked looked;
+    looked.searched = {If2, If3};
+    looked.cutShort = {false, false};
+    looked.rows = {Row("10.1.0.21", If2)};
+    for (const bool elsewhere : {true, false}) {
+        const Decision decision =
+            DecideCommand(platform, Request(Reset, A(10, 1, 0, elsewhere ? 21 : 99)), OnlyOn(looked, If3));
+        ASSERT_EQ(decision.refusal.kind, RefusalKind::NotFound);
+        EXPECT_EQ(decision.refusal.where.index, If3.index);
+        ASSERT_EQ(decision.refusal.interfaces.size(), elsewhere ? 1u : 0u);
+        if (elsewhere) {
+            EXPECT_EQ(decision.refusal.interfaces[0].index, If2.index);
+        }
+    }
+    EXPECT_EQ(DecideCommand(platform, Request(Reset, A(10, 1, 0, 99)), looked).refusal.where.address, 0u)
+        << "a look of every interface names none";
+}
+
+// How a reconfigure's new values fit the wire the controller is on.
+TEST(CommandDecision, TheNewAddressOnItsWire) {
+    test::FakeWorld world;
+    const NetPlatform platform = test::MakeFakePlatform(&world);
+    const struct {
+        const char* name;
+        NetAddress address, mask;
+        bool outsideVia, outsideEvery, inOther, maskDiffers;
+    } cases[] = {
+        {"its own subnet", A(10, 1, 0, 77), A(255, 255, 255, 0), false, false, false, false},
+        {"another wire's subnet", A(10, 2, 0, 77), A(255, 255, 255, 0), true, false, true, false},
+        {"no interface's subnet", A(192, 168, 5, 6), A(255, 255, 255, 0), true, true, false, false},
+        {"a /16 on a /24 wire", A(10, 1, 0, 78), A(255, 255, 0, 0), false, false, false, true},
+    };
+    for (const auto& c : cases) {
+        const NewAddressFit fit = FitOfNewAddress(platform, If2, {If2, If3}, c.address, c.mask);
+        EXPECT_TRUE(fit.known) << c.name;
+        EXPECT_EQ(fit.outsideVia, c.outsideVia) << c.name;
+        EXPECT_EQ(fit.outsideEvery, c.outsideEvery) << c.name;
+        EXPECT_EQ(fit.other.index == If3.index, c.inOther) << c.name;
+        EXPECT_EQ(fit.maskDiffers, c.maskDiffers) << c.name;
+    }
+}
 
 TEST(CommandDecision, BoundToOneInterfaceSeesOnlyIt) {
     test::FakeWorld world;

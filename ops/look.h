@@ -1,0 +1,45 @@
+// The look at the line: one search of the interfaces given, its rows
+// finished (each row's MAC where this workstation can tell it), and, before a
+// command that gives addresses, the link of each interface asked who holds
+// each of them, with the one deadline (ops/hosts). Every search of scout-cli
+// is one (a search, a watch's, an audit's, the look before a command and the
+// looks while its effect is awaited), so that every rule decides over rows
+// finished alike. The dialog keeps deciding over the rows its list shows; it
+// shares the link's asking and the rules, not the search.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "net/controller_search.h"
+#include "ops/command.h"
+#include "ops/names.h"
+
+namespace scout::ops {
+
+struct LookPlan {
+    std::vector<BroadcastInterface> interfaces;  // searched, in this order
+    std::uint32_t windowMs = ReplyWindowMs;
+    bool allAtOnce = true;
+    std::vector<NetAddress> ownAddresses;        // the workstation's, for the decision
+    // New addresses a command would give: the link of every interface searched
+    // is asked who holds each, while the search runs.
+    std::vector<NetAddress> askFor;
+    // A command's target (0: none), and the workstation's interfaces not
+    // searched: where the target answers on none of those searched, the
+    // others are looked at too (quietly), so that a refusal can say where it
+    // does answer.
+    NetAddress target = 0;
+    std::vector<BroadcastInterface> elsewhere;
+    InterfaceNames* names = nullptr;  // the rows' interface names (null: none)
+};
+
+// The look: frontEnd hears of it as of any search (each row as it arrives,
+// failures, warnings); the rows it hands back are finished.
+Looked Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const LookPlan& plan);
+
+// A reply as a row of the rules: its texts, its interface (named where names
+// is given), its MAC where the search read one.
+Reply ReplyOf(const FoundRow& found, InterfaceNames* names);
+
+}  // namespace scout::ops
