@@ -104,10 +104,10 @@ TEST(HostsOnTheLink, OneDeadlineAndTheProbesOnTheWay) {
         world.probes = probes;
         const NetPlatform platform = test::MakeFakePlatform(&world);
         AskTheLink(platform, {If2}, {MakeAddress(10, 1, 0, 77)});
-        std::vector<std::string> expected = {"ask 10.1.0.77 if2"};
-        if (probes)
-            expected.insert(expected.end(), {"probe 10.1.0.77 if2 at 300", "probe 10.1.0.77 if2 at 600"});
-        expected.push_back("read 10.1.0.77 if2 at 1000");
+        const std::vector<std::string> expected =
+            probes ? std::vector<std::string>{"ask 10.1.0.77 if2", "probe 10.1.0.77 if2 at 300",
+                                              "probe 10.1.0.77 if2 at 600", "read 10.1.0.77 if2 at 1000"}
+                   : std::vector<std::string>{"ask 10.1.0.77 if2", "read 10.1.0.77 if2 at 1000"};
         std::vector<std::string> asked;
         std::copy_if(world.log.begin(), world.log.end(), std::back_inserter(asked),
                      [](const std::string& line) { return line.rfind("sleep", 0) != 0; });
