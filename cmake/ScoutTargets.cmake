@@ -33,6 +33,8 @@ function(scout_program target)
   target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti ${SCOUT_SMALL} $<$<CONFIG:Release>:-flto=auto>)
   target_link_options(${target} PRIVATE ${SCOUT_LTO_LINK} $<$<CONFIG:Release>:-Wl,--gc-sections>)
   if(WIN32)
+    # The runtime's throwing parts replaced: no exception handling, no demangler.
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/app/small_runtime.cpp)
     target_link_options(${target} PRIVATE -static -s)
   else()
     target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
