@@ -12,6 +12,7 @@
 #include "cli/journal.h"
 #include "net/address.h"
 #include "net/error_report.h"
+#include "ops/look.h"
 
 namespace scout::cli {
 namespace {
@@ -26,27 +27,10 @@ void ClearRows(void* context) {
     L(context).rows.clear();
 }
 
-// A text into a field of the row, cut to fit (an address always fits).
-void CopyText(char* target, std::size_t capacity, const char* text) {
-    const std::size_t length = std::min(std::strlen(text), capacity - 1);
-    std::memcpy(target, text, length);
-    target[length] = '\0';
-}
-
 // A row at its index; the observer hears of it as it arrives.
 void AddRow(void* context, int index, const FoundRow& found) {
     CliList& list = L(context);
-    Reply row;
-    CopyText(row.address, sizeof row.address, found.texts[static_cast<int>(ListColumn::Address)]);
-    CopyText(row.model, sizeof row.model, found.texts[static_cast<int>(ListColumn::Model)]);
-    CopyText(row.version, sizeof row.version, found.texts[static_cast<int>(ListColumn::Version)]);
-    CopyText(row.revision, sizeof row.revision, found.texts[static_cast<int>(ListColumn::Revision)]);
-    FormatAddress(found.via.address, row.interfaceAddress, sizeof row.interfaceAddress);
-    if (list.names != nullptr)
-        CopyText(row.interfaceName, sizeof row.interfaceName, InterfaceNameOf(*list.names, found.via).c_str());
-    row.via = found.via;
-    row.mac = found.mac;
-    row.macSource = found.macSource;
+    const Reply row = ReplyOf(found, list.names);
     const std::size_t at = index < 0 ? 0 : static_cast<std::size_t>(index);
     list.rows.insert(list.rows.begin() + static_cast<std::ptrdiff_t>(at < list.rows.size() ? at : list.rows.size()),
                      row);
