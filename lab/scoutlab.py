@@ -110,6 +110,28 @@ def topology_segments(name):
     return TOPOLOGY_SEGMENTS[name]()
 
 
+def refuse_workstation_addresses(config, addresses):
+    """A controller or host line at an address of the workstation's own on
+    that segment would answer for the workstation itself: refused, with its
+    line, before scout-sim starts."""
+    try:
+        with open(config, encoding="utf-8", errors="replace") as f:
+            lines = f.read().split("\n")
+    except OSError:
+        return
+    for number, line in enumerate(lines, 1):
+        words = line.split("#", 1)[0].split()
+        address = None
+        if words[:1] == ["host"] and len(words) > 1:
+            address = words[1].split("=", 1)[-1]
+        for word in words:
+            if word.startswith("address="):
+                address = word[len("address="):]
+        if address is not None and address.split("/")[0] in addresses:
+            raise SimRefused("%s, line %d: %s is the workstation's own address on this segment" %
+                             (config, number, address.split("/")[0]))
+
+
 class Lab:
     """Owns a set of namespaces and every process started in them."""
 
@@ -233,6 +255,7 @@ class Lab:
             config = os.path.join(self.workdir, "sim%d.conf" % index)
             with open(config, "w") as f:
                 f.write("\n".join(controller_lines) + "\n")
+        refuse_workstation_addresses(config, segment.workstation_addresses)
         stderr = open(os.path.join(self.workdir, "sim%d.err" % index), "w")
         # Each scout-sim's controllers have MACs of their own: 02:00:5e:1<n>:00:01 and on.
         first_mac = "02:00:5e:%02x:00:01" % (0x10 + index % 0xf0)

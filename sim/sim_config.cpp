@@ -321,8 +321,19 @@ bool ParseControllerLine(const std::string& line, Controller* controller, std::s
         keys.push_back(key);
     }
     bool haveAddress = false;
-    for (const std::string& key : keys)
+    for (const std::string& key : keys) {
         haveAddress = haveAddress || key == "address";
+        // A host answers ARP and nothing else: a controller's key means nothing there.
+        if (c.hostOnly && key != "address" && key != "mac" && key != "answer-ms" && key != "chatter") {
+            *error = "'" + Shown(key) + "' is no key of a host line (address, mac, answer-ms, chatter)";
+            return false;
+        }
+    }
+    if (c.offMs != 0 && c.offMs <= c.onlineMs) {
+        *error = "off-ms " + std::to_string(c.offMs) + " is not after online-ms " + std::to_string(c.onlineMs) +
+                 ": the controller would never answer";
+        return false;
+    }
     if (!haveAddress) {
         *error = c.hostOnly ? "a host line needs an address: host A [mac=M]" : "a controller needs an address";
         return false;

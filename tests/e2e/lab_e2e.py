@@ -32,7 +32,12 @@ def lab_mistakes(work):
     bad_line = os.path.join(work, "fifth.conf")
     with open(bad_line, "w") as f:
         f.write("# a comment\n\naddress=10.1.0.20\naddress=10.1.0.21  # fine\naddress=10.1.0.22 colour=red\n")
+    own = os.path.join(work, "own.conf")
+    with open(own, "w") as f:
+        f.write("address=10.1.0.20\nhost 10.1.0.1 mac=02:00:5e:77:00:01\n")
     return [
+        (("run", "single", "--sim", "0=" + own, "--", "true"),
+         "%s, line 2: 10.1.0.1 is the workstation's own address on this segment" % own),
         (("run", "nowhere", "--", "true"), "unknown topology 'nowhere' (one of: single, two-segments, four-segments, "
                                           "sixteen-segments, shared-segment, same-address, loopback, large)"),
         (("run", "single", "--sim", "0", "--", "true"),
@@ -73,6 +78,10 @@ def sim_mistakes(work):
         (("--address", "10.1.0.20", "--seed", "4294967296"), "bad value '4294967296' for --seed (0 to 4294967295)"),
         (("--controller", "address=10.1.0.20 twice=2"), "bad value '2' for twice"),
         (("--controller", "address=10.1.0.20 bad-magic=maybe"), "bad value 'maybe' for bad-magic"),
+        (("--controller", "address=10.1.0.20 online-ms=5000 off-ms=2000"),
+         "off-ms 2000 is not after online-ms 5000: the controller would never answer"),
+        (("--controller", "host 10.1.0.77 model=1A2B"),
+         "'model' is no key of a host line (address, mac, answer-ms, chatter)"),
         (("--controller", "address=10.1.0.20 length=1401"), "bad value '1401' for length"),
         (("--address", "10.1.0.20", "--version", "a#b"), "bad value 'a#b' for --version"),
         (("--config", work), "cannot read %s: it is a directory" % work),

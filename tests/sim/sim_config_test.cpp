@@ -82,6 +82,12 @@ TEST(SimConfig, Refusals) {
         {"host mac=02:00:5e:10:00:01", "a host line needs an address: host A [mac=M]"},
         {"host 10.1.0.500", "bad value '10.1.0.500' for address"},
         {"host 10.1.0.77 answer-ms=60001", "bad value '60001' for answer-ms"},
+        {"host 10.1.0.77 model=1A2B", "'model' is no key of a host line (address, mac, answer-ms, chatter)"},
+        {"host 10.1.0.77 twice", "'twice' is no key of a host line (address, mac, answer-ms, chatter)"},
+        {"address=10.1.0.5 online-ms=5000 off-ms=3000",
+         "off-ms 3000 is not after online-ms 5000: the controller would never answer"},
+        {"address=10.1.0.5 online-ms=3000 off-ms=3000",
+         "off-ms 3000 is not after online-ms 3000: the controller would never answer"},
         {"host 10.1.0.77 answer-ms=-1", "bad value '-1' for answer-ms"},
         {"host 10.1.0.77 chatter=100001", "bad value '100001' for chatter"},
         {"host 10.1.0.77 chatter=1e3", "bad value '1e3' for chatter"},
@@ -110,6 +116,7 @@ TEST(SimConfig, AHostOfTheLineAndMacs) {
     EXPECT_EQ(c.answerMs, 700u) << "a busy stack";
     EXPECT_EQ(c.chatter, 3000u) << "a chatty host";
     ASSERT_TRUE(ParseControllerLine("address=10.1.0.5 model=1 host=yes", &c, &error) == false);
+    ASSERT_TRUE(ParseControllerLine("address=10.1.0.5 online-ms=3000 off-ms=3001", &c, &error)) << error;
 }
 
 TEST(SimConfig, FlagsAndComments) {
