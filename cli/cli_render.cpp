@@ -98,8 +98,8 @@ void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields, c
 
 
 std::string DeviceTexts(const Reply& row) {
-    return SafeText(DecodeWindows1252(row.model).c_str()) + " " + SafeText(DecodeWindows1252(row.version).c_str()) +
-           " " + SafeText(DecodeWindows1252(row.revision).c_str());
+    // Each text escaped as the table and the journal's fields escape it (a C1 byte as \x81, one escaping).
+    return DeviceText(row.model) + " " + DeviceText(row.version) + " " + DeviceText(row.revision);
 }
 
 

@@ -37,16 +37,17 @@ TEST(WatchJournal, FieldsAFilterFinds) {
     change.row = test::Row("10.1.0.21");
     std::snprintf(change.row.interfaceAddress, sizeof change.row.interfaceAddress, "10.1.0.1");
     std::snprintf(change.row.interfaceName, sizeof change.row.interfaceName, "ws0");
-    std::snprintf(change.row.version, sizeof change.row.version, "1\x1b[2J");
+    std::snprintf(change.row.version, sizeof change.row.version, "1\x1b[2J\x81");
     const JournalFields fields = ChangeJournalFields(change, "Axis 3");
     EXPECT_EQ(Field(fields, "PRIORITY"), "4");
     EXPECT_EQ(Field(fields, "SCOUT_EVENT"), "gone");
     EXPECT_EQ(Field(fields, "SCOUT_ADDRESS"), "10.1.0.21");
     EXPECT_EQ(Field(fields, "SCOUT_INTERFACE_NAME"), "ws0");
-    EXPECT_EQ(Field(fields, "SCOUT_VERSION"), "1\\x1B[2J") << "a controller's bytes as the table shows them";
+    EXPECT_EQ(Field(fields, "SCOUT_VERSION"), "1\\x1B[2J\\x81") << "a controller's bytes as the table shows them";
     EXPECT_EQ(Field(fields, "SCOUT_EXPECTED"), "Axis 3");
     EXPECT_EQ(Field(fields, "MESSAGE"),
-              "controller gone: 10.1.0.21 KRV-ETH1A2B 1\\x1B[2J C on ws0 10.1.0.1 [expected: Axis 3]");
+              "controller gone: 10.1.0.21 KRV-ETH1A2B 1\\x1B[2J\\x81 C on ws0 10.1.0.1 [expected: Axis 3]")
+        << "one escaping in the message and the fields";
     change.kind = ChangeKind::Conflict;
     change.conflict = ConflictKind::Replaced;
     change.macs = {MacAddress{2, 0, 0x5e, 0x10, 0, 1}, MacAddress{2, 0, 0x5e, 0x10, 0, 2}};
