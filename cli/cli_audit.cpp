@@ -111,6 +111,7 @@ const char* AuditStatusName(AuditStatus status) {
     case AuditStatus::Duplicate: return "duplicate";
     case AuditStatus::Unexpected: return "unexpected";
     case AuditStatus::Unverified: return "unverified";
+    case AuditStatus::NotSearched: return "not searched";
     }
     return "";
 }
@@ -143,8 +144,9 @@ std::string AuditSummary(const std::vector<AuditResult>& results) {
         return "nothing expected, and nothing answered";
     const std::vector<int> counts = CountStatuses(results);
     // Said ok first, then the deviations, as a handover reads it.
-    const AuditStatus order[] = {AuditStatus::Ok,        AuditStatus::Unverified, AuditStatus::Mismatch,
-                                 AuditStatus::Missing,   AuditStatus::Duplicate,  AuditStatus::Unexpected};
+    const AuditStatus order[] = {AuditStatus::Ok,        AuditStatus::Unverified, AuditStatus::NotSearched,
+                                 AuditStatus::Mismatch,  AuditStatus::Missing,    AuditStatus::Duplicate,
+                                 AuditStatus::Unexpected};
     std::vector<std::string> parts;
     for (const AuditStatus status : order)
         if (counts[static_cast<std::size_t>(status)] > 0)
@@ -184,7 +186,7 @@ std::string RenderAudit(const ExpectedList& expected, const std::vector<AuditRes
 int AuditExit(const std::vector<AuditResult>& results) {
     int status = ExitOk;
     for (const AuditResult& result : results) {
-        if (result.status == AuditStatus::Unverified)
+        if (result.status == AuditStatus::Unverified || result.status == AuditStatus::NotSearched)
             status = ExitNotAnswered;
         else if (result.status != AuditStatus::Ok)
             return ExitFailure;

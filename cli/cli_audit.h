@@ -12,7 +12,8 @@ namespace scout::cli {
 
 struct Session;
 
-// The name an audit status is said by: "ok", "unverified", "mismatch", "missing", "duplicate", "unexpected".
+// The name an audit status is said by: "ok", "unverified", "not searched", "mismatch", "missing",
+// "duplicate", "unexpected".
 const char* AuditStatusName(AuditStatus status);
 
 // What the row expects, as one text ("KRV-ETH1A2B >=2.14 C"; "any" where nothing is given).
@@ -32,7 +33,7 @@ std::string RenderAudit(const ExpectedList& expected, const std::vector<AuditRes
                         const RenderOptions& options);
 
 // Exit 0 where every result is ok; 1 where any deviates; else 3 where a
-// field could not be read (unverified).
+// field could not be read (unverified) or a row's interface was not searched.
 int AuditExit(const std::vector<AuditResult>& results);
 // Where some given MAC could not be read: how a MAC is read, in one line ("" where all were).
 std::string UnreadHint(const std::vector<AuditResult>& results, bool canReadFrames);

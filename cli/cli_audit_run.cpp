@@ -23,7 +23,7 @@ namespace {
 
 // The record's lines about the results' addresses, the newest ReportChanges.
 std::vector<RecordLine> RecordedChanges(const Session& session, const std::vector<AuditResult>& results) {
-    const std::string path = session.options.logPath != nullptr ? session.options.logPath : DefaultRecordPath();
+    const std::string path = RecordPath(session.options);
     std::FILE* file = nullptr;
     const FileError error = OpenRegularFile(path, &file);
     if (error.fault != FileFault::None) {
@@ -66,7 +66,7 @@ int RunAudit(Session& session) {
         return ExitUsage;
     }
     std::vector<std::string> faults;
-    const ExpectedList expected = ReadExpected(text, &faults);
+    ExpectedList expected = ReadExpected(text, &faults);
     if (!faults.empty()) {
         for (const std::string& fault : faults)
             Say(InputName(path) + (fault.compare(0, 5, "line ") == 0 ? ", " : ": ") + fault);
@@ -75,6 +75,14 @@ int RunAudit(Session& session) {
     std::string digest;
     if (options.reportPath != nullptr && !Sha256Hex(text, &digest))
         digest = "(not computed: this system has no SHA-256)";
+    // A report that could not be written is known before the line is searched.
+    const std::vector<std::string> spared = SparedFiles(options, path);
+    if (options.reportPath != nullptr) {
+        if (const FileError error = CheckWholeFile(options.reportPath, spared); error.fault != FileFault::None) {
+            Say("cannot write the report " + SafeText(options.reportPath) + ": " + FileErrorText(error));
+            return ExitSentUnreported;
+        }
+    }
 
     CliList list;
     Observe(session, &list);
@@ -84,11 +92,21 @@ int RunAudit(Session& session) {
     int exitCode = ExitOk;
     if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
         return exitCode;
+    // The list as this workstation knows its interfaces: one interface however it is named.
+    AuditScope scope{where, KnownInterfaces(session, interfaces.table)};
+    faults = ResolveInterfaces(expected, scope.all);
+    for (const std::string& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
+        faults.push_back(own);
+    if (!faults.empty()) {
+        for (const std::string& fault : faults)
+            Say(InputName(path) + ", " + fault);
+        return ExitUsage;
+    }
     Status(session, "looking for the list's " + Count(expected.rows.size(), "controller", "controllers") + " on " +
                         Count(where.size(), "interface", "interfaces"));
     const Looked looked = Search(session, list, PlanOfLook(session, where));
     const std::vector<bool>& cutShort = looked.cutShort;
-    const std::vector<AuditResult> results = AuditLine(expected, list.rows);
+    const std::vector<AuditResult> results = AuditLine(expected, list.rows, &scope);
     Print(RenderAudit(expected, results, options.format, session.render));
     int code = 0;
     const bool frames = session.platform.neighbourWay != nullptr &&
@@ -115,7 +133,7 @@ int RunAudit(Session& session) {
         facts.expected = &expected;
         facts.results = &results;
         facts.changes = RecordedChanges(session, results);
-        if (const FileError error = WriteWholeFile(options.reportPath, AuditReportHtml(facts));
+        if (const FileError error = WriteWholeFile(options.reportPath, AuditReportHtml(facts), spared);
             error.fault != FileFault::None) {
             Say("cannot write the report " + SafeText(options.reportPath) + ": " + FileErrorText(error));
             return ExitSentUnreported;

@@ -130,8 +130,11 @@ bool ReadRequest(const Options& options, const SearchFrontEnd& reports, CommandR
     if (CheckReconfigureFields(options.operands[1], options.operands[2], options.operands[3], &request->values,
                                message, sizeof message))
         return true;
-    ReportError(reports, "%s", message);
-    *exitCode = ExitFailure;
+    // Values that do not parse are bad usage, as an address that does not is.
+    ReportError(reports, "%s%s", message,
+                AddressAndMaskSwapped(options.operands[1], options.operands[2]) ? " (the address and the mask swapped?)"
+                                                                                : "");
+    *exitCode = ExitUsage;
     return false;
 }
 
@@ -148,7 +151,7 @@ void SaySkipped(void* path, const std::string& why) {
 // place is no history yet; a file named by --log must be there.
 int RunHistory(Session& session) {
     const bool named = session.options.logPath != nullptr;
-    const std::string path = named ? session.options.logPath : DefaultRecordPath();
+    const std::string path = RecordPath(session.options);
     std::FILE* file = nullptr;
     const FileError error = OpenRegularFile(path, &file);
     if (error.fault == FileFault::Missing && !named) {

@@ -9,11 +9,15 @@
 
 namespace scout::cli {
 
+std::string RecordPath(const Options& options) {
+    return options.logPath != nullptr ? options.logPath : DefaultRecordPath();
+}
+
 Recorder MakeRecorder(const Options& options, InterfaceNames& names, const CommandRequest& request,
                       const Decision& decision) {
     Recorder recorder;
     recorder.on = !options.noLog && !options.dryRun;
-    recorder.path = options.logPath != nullptr ? options.logPath : DefaultRecordPath();
+    recorder.path = RecordPath(options);
     RecordLine& line = recorder.line;
     line.host = HostName();
     line.user = UserName();

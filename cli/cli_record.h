@@ -14,6 +14,9 @@
 
 namespace scout::cli {
 
+// The record of changes: --log FILE, or the default.
+std::string RecordPath(const Options& options);
+
 // The record of one command as it goes (off with --no-log, and for a dry run).
 Recorder MakeRecorder(const Options& options, InterfaceNames& names, const CommandRequest& request,
                       const Decision& decision);

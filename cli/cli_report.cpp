@@ -35,6 +35,7 @@ tr.mismatch td.status { background: #fbdca8; }
 tr.missing td.status, tr.duplicate td.status { background: #f4bcbc; }
 tr.unexpected td.status { background: #d3dcf5; }
 tr.unverified td.status { background: #f3efb8; }
+tr.not.searched td.status { background: #e4e4e4; }
 .unread { font-style: italic; color: #444; }
 .differs { background: #fbdca8; font-weight: bold; }
 .other { font-family: "DejaVu Sans", Arial, sans-serif; color: #444; }
@@ -200,7 +201,8 @@ std::string AuditReportHtml(const ReportFacts& facts) {
            "(no answer), duplicate (more than one controller at the address), unexpected (a controller the list does "
            "not name); then unverified (it answers and what could be read matches, but a field the list gives could "
            "not be read here: a MAC is read from each reply's own frame, as root on Linux, or where the system "
-           "confirmed it during the search).</p>\n";
+           "confirmed it during the search) and not searched (the row's interface was not searched: another was "
+           "chosen, or this workstation has none of that name).</p>\n";
     Changes(out, facts.changes);
     SignOff(out, facts);
     return out + "</body>\n</html>\n";

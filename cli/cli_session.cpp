@@ -183,6 +183,18 @@ std::vector<BroadcastInterface> Except(const std::vector<BroadcastInterface>& al
     return rest;
 }
 
+std::vector<KnownInterface> KnownInterfaces(Session& session, const InterfaceTable& table) {
+    std::vector<KnownInterface> known;
+    const auto add = [&](const BroadcastInterface& entry) {
+        known.push_back(KnownInterface{entry, InterfaceNameOf(session.names, entry), PrefixOf(session.platform, entry)});
+    };
+    for (std::size_t i = 0; i < table.count; ++i)
+        add(table.entries[i]);
+    for (std::size_t i = 0; i < table.skippedCount; ++i)
+        add(table.skipped[i].entry);
+    return known;
+}
+
 bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
                       std::vector<BroadcastInterface>* chosen, int* exitCode) {
     chosen->clear();
@@ -398,6 +410,13 @@ bool ReadInputFile(const char* path, const char* what, std::size_t limit, std::s
         return false;
     }
     return true;
+}
+
+std::vector<std::string> SparedFiles(const Options& options, const char* listPath) {
+    std::vector<std::string> spared{RecordPath(options)};
+    if (listPath != nullptr && std::strcmp(listPath, "-") != 0)
+        spared.push_back(listPath);
+    return spared;
 }
 
 std::string InputName(const char* path) {

@@ -13,6 +13,7 @@
 #include "cli/cli_search.h"
 #include "net/controller_search.h"
 #include "net/platform.h"
+#include "ops/expected.h"
 #include "ops/look.h"
 
 namespace scout::cli {
@@ -36,6 +37,10 @@ void ForgetClosedOutput();
 bool ReadInputFile(const char* path, const char* what, std::size_t limit, std::string* text, std::string* problem);
 // Its name as said: the path, or "standard input".
 std::string InputName(const char* path);
+
+// What a file written whole (a report, the metrics) must never replace: the
+// list the run reads (where it is a file) and the record of changes.
+std::vector<std::string> SparedFiles(const Options& options, const char* listPath);
 
 // "scout-cli: LINE" on standard error; bad usage adds the --help line.
 void Say(const std::string& line);
@@ -72,6 +77,9 @@ struct Interfaces {
 std::vector<BroadcastInterface> AllOf(const InterfaceTable& table);
 std::vector<BroadcastInterface> Except(const std::vector<BroadcastInterface>& all,
                                        const std::vector<BroadcastInterface>& these);
+
+// Every interface of the table, searched or skipped, as a list may name it.
+std::vector<KnownInterface> KnownInterfaces(Session& session, const InterfaceTable& table);
 
 // Loads the interfaces and chooses those a search covers: the one
 // --interface names, or all. On false, *exitCode says how the run ends.

@@ -121,7 +121,8 @@ void ReportChange(WatchOutputs& out, const Change& change, const std::string& ti
 // The metrics file written whole; a failure said once (and when it is mended).
 bool WriteMetrics(WatchOutputs& out) {
     const char* path = out.session.options.metricsPath;
-    const FileError error = WriteWholeFile(path, MetricsText(out.metrics, SCOUT_VERSION_TEXT));
+    const FileError error = WriteWholeFile(path, MetricsText(out.metrics, SCOUT_VERSION_TEXT),
+                                           SparedFiles(out.session.options, out.session.options.expectPath));
     const bool failed = error.fault != FileFault::None;
     if (failed && !out.metricsFailing)
         Say("cannot write the metrics " + SafeText(path) + ": " + FileErrorText(error) +
@@ -176,6 +177,15 @@ int RunWatch(Session& session) {
     int exitCode = ExitOk;
     if (!StartWatcher(watcher, interfaces, &exitCode))
         return exitCode;
+    // The list as this workstation knows its interfaces: one interface however it is named.
+    std::vector<std::string> faults = ResolveInterfaces(expected, KnownInterfaces(session, interfaces.table));
+    for (const std::string& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
+        faults.push_back(own);
+    if (!faults.empty()) {
+        for (const std::string& fault : faults)
+            Say(InputName(session.options.expectPath) + ", " + fault);
+        return ExitUsage;
+    }
     if (watcher.where.empty()) {
         Say("no broadcast interface to watch (scout-cli interfaces lists them)");
         return ExitFailure;
@@ -184,9 +194,23 @@ int RunWatch(Session& session) {
     out.expected = session.options.expectPath != nullptr ? &expected : nullptr;
     out.journal = ConnectedJournal();
     StartLineMetrics(out.metrics, MetricInterfaces(watcher), out.expected);
-    // A file that cannot be written at the start is a setting to mend, not a bad day.
-    if (session.options.metricsPath != nullptr && !WriteMetrics(out))
-        return ExitSentUnreported;
+    // A file that cannot be written at the start is a setting to mend, not a
+    // bad day; nor can one that another watch writes (its counters would run
+    // backwards as the two took turns).
+    if (session.options.metricsPath != nullptr) {
+        unsigned long holder = 0;
+        FileError error = CheckWholeFile(session.options.metricsPath, SparedFiles(session.options, session.options.expectPath));
+        if (error.fault != FileFault::None || !HoldWholeFile(session.options.metricsPath, &holder, &error)) {
+            Say("cannot write the metrics " + SafeText(session.options.metricsPath) + ": " +
+                (error.fault != FileFault::None
+                     ? FileErrorText(error)
+                     : "another watch writes them" +
+                           (holder != 0 ? " (scout-cli, process " + std::to_string(holder) + ")" : std::string())));
+            return ExitSentUnreported;
+        }
+        if (!WriteMetrics(out))
+            return ExitSentUnreported;
+    }
     WatchInterrupts();
     SurviveClosedOutput();
     Status(session, "watching " + Count(watcher.where.size(), "interface", "interfaces") + " every " +

@@ -320,7 +320,7 @@ std::string FileErrorText(const FileError& error) {
     case FileFault::System:
         return std::strerror(error.code);
     case FileFault::Link:
-        return "it is a symbolic link (a record is written only into a file of its own)";
+        return "it is a symbolic link (scout-cli writes only into a file of its own, never through a link)";
     case FileFault::NotRegular:
         return "it is no regular file";
     case FileFault::Folder:
@@ -331,6 +331,9 @@ std::string FileErrorText(const FileError& error) {
         return "its folder " + SafeText(error.folder.c_str()) + " belongs to another user, or others may write to it";
     case FileFault::Missing:
         return "there is no such file";
+    case FileFault::Spared:
+        return "it is " + SafeText(error.folder.c_str()) + ", which this run reads or keeps (the list, the record of "
+               "changes): never replaced";
     }
     return "";
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_plan.h"
+#include "ops/text.h"
 
 namespace {
 
@@ -22,9 +23,11 @@ void Require(bool condition, const char* what) {
     }
 }
 
+// Every field quoted, and marked as text where a spreadsheet would run it (as
+// the tool writes CSV), so that it reads back as it was.
 void AppendField(std::string& out, const std::string& field, bool last) {
     out += '"';
-    for (const char c : field)
+    for (const char c : scout::ops::CsvFieldNeedsMark(field) ? "'" + field : field)
         out += c == '"' ? std::string("\"\"") : std::string(1, c);
     out += last ? "\"\n" : "\",";
 }

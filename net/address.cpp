@@ -147,4 +147,12 @@ bool CheckReconfigureFields(const char* addressText, const char* maskText, const
     return true;
 }
 
+bool AddressAndMaskSwapped(const char* address, const char* mask) {
+    NetAddress asMask = 0, asAddress = 0;
+    if (!ParseDottedAddress(address, &asMask) || !ParseDottedAddress(mask, &asAddress))
+        return false;
+    const int prefix = PrefixLengthOf(asMask);
+    return prefix >= 1 && prefix <= 30 && PrefixLengthOf(asAddress) < 0;
+}
+
 }  // namespace scout

@@ -54,6 +54,10 @@ bool InSubnet(NetAddress address, NetAddress interfaceAddress, int prefixLength)
 // interfaceAddress/prefixLength (false where the prefix is not known, -1).
 bool IsSubnetEdge(NetAddress address, NetAddress interfaceAddress, int prefixLength);
 
+// Whether the address typed is a mask and the mask typed an address (no
+// mask): the two typed in each other's place.
+bool AddressAndMaskSwapped(const char* address, const char* mask);
+
 struct ReconfigureValues {
     NetAddress address = 0;
     NetAddress mask = 0;

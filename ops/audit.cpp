@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <map>
+#include <tuple>
 
 #include "ops/answers.h"
 #include "ops/text.h"
@@ -56,14 +58,47 @@ std::vector<std::string> Unread(const ExpectedRow& row, const Reply& reply) {
     return fields;
 }
 
-// The replies at the row's address on its interface (or on any).
-std::vector<const Reply*> Candidates(const ExpectedRow& row, const std::vector<Reply>& rows) {
-    std::vector<const Reply*> there;
+// The replies by address, each reply once, in the order listed.
+using RepliesByAddress = std::map<NetAddress, std::vector<const Reply*>>;
+RepliesByAddress ByAddress(const std::vector<Reply>& rows) {
+    RepliesByAddress by;
     NetAddress address = 0;
     for (const Reply& reply : rows)
-        if (ParseDottedAddress(reply.address, &address) && address == row.address && OnExpectedInterface(row, reply))
-            there.push_back(&reply);
+        if (ParseDottedAddress(reply.address, &address))
+            by[address].push_back(&reply);
+    return by;
+}
+
+// The replies at the row's address on its interface (or on any).
+std::vector<const Reply*> Candidates(const ExpectedRow& row, const RepliesByAddress& byAddress) {
+    std::vector<const Reply*> there;
+    const auto at = byAddress.find(row.address);
+    if (at == byAddress.end())
+        return there;
+    for (const Reply* reply : at->second)
+        if (OnExpectedInterface(row, *reply))
+            there.push_back(reply);
     return there;
+}
+
+// Whether the row's controller would have answered on an interface that was searched.
+bool Searched(const ExpectedRow& row, const AuditScope& scope) {
+    const auto searched = [&](const BroadcastInterface& via) {
+        for (const BroadcastInterface& entry : scope.searched)
+            if (SameInterface(entry, via))
+                return true;
+        return false;
+    };
+    if (NamesInterface(row))
+        return row.lookedUp ? row.resolved && searched(row.via) : true;
+    // Named by none: where its address lies in the subnet of unsearched interfaces only.
+    bool inSearched = false, inOther = false;
+    for (const KnownInterface& known : scope.all) {
+        if (!InSubnet(row.address, known.via.address, known.prefix))
+            continue;
+        (searched(known.via) ? inSearched : inOther) = true;
+    }
+    return inSearched || !inOther;
 }
 
 AuditResult Judge(const ExpectedRow& row, const std::vector<const Reply*>& there) {
@@ -96,6 +131,9 @@ AuditResult Judge(const ExpectedRow& row, const std::vector<const Reply*>& there
 }  // namespace
 
 bool OnExpectedInterface(const ExpectedRow& row, const Reply& reply) {
+    // Resolved: by the interface itself, however the list named it.
+    if (row.lookedUp && NamesInterface(row))
+        return row.resolved && SameInterface(row.via, reply.via);
     if (!row.interfaceChoice.empty()) {
         NetAddress wanted = 0;
         const bool byAddress = ParseDottedAddress(row.interfaceChoice.c_str(), &wanted);
@@ -105,29 +143,33 @@ bool OnExpectedInterface(const ExpectedRow& row, const Reply& reply) {
     return row.interfaceName.empty() || row.interfaceName == reply.interfaceName;
 }
 
-std::vector<AuditResult> AuditLine(const ExpectedList& expected, const std::vector<Reply>& rows) {
+std::vector<AuditResult> AuditLine(const ExpectedList& expected, const std::vector<Reply>& rows,
+                                   const AuditScope* scope) {
     std::vector<AuditResult> results;
     std::vector<bool> claimed(rows.size(), false);
+    const RepliesByAddress byAddress = ByAddress(rows);
     for (const ExpectedRow& row : expected.rows) {
-        const std::vector<const Reply*> there = Candidates(row, rows);
+        const std::vector<const Reply*> there = Candidates(row, byAddress);
         for (const Reply* reply : there)
             claimed[static_cast<std::size_t>(reply - rows.data())] = true;
-        results.push_back(Judge(row, there));
+        AuditResult result = Judge(row, there);
+        if (result.status == AuditStatus::Missing && scope != nullptr && !Searched(row, *scope))
+            result.status = AuditStatus::NotSearched;
+        results.push_back(result);
     }
-    // Each controller no row names: one result per address and interface.
+    // Each controller no row names: one result per address and interface, in the order they answered.
+    std::map<std::tuple<NetAddress, std::uint32_t, std::string>, std::size_t> unexpectedAt;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (claimed[r])
             continue;
-        AuditResult unexpected;
-        unexpected.status = AuditStatus::Unexpected;
-        for (std::size_t o = r; o < rows.size(); ++o) {
-            if (!claimed[o] && SameInterface(rows[o].via, rows[r].via) &&
-                std::strcmp(rows[o].address, rows[r].address) == 0) {
-                unexpected.found.push_back(rows[o]);
-                claimed[o] = true;
-            }
+        const auto key = std::make_tuple(rows[r].via.address, rows[r].via.index, std::string(rows[r].address));
+        const auto [at, fresh] = unexpectedAt.emplace(key, results.size());
+        if (fresh) {
+            AuditResult unexpected;
+            unexpected.status = AuditStatus::Unexpected;
+            results.push_back(unexpected);
         }
-        results.push_back(unexpected);
+        results[at->second].found.push_back(rows[r]);
     }
     std::stable_sort(results.begin(), results.end(), [](const AuditResult& a, const AuditResult& b) {
         return static_cast<int>(a.status) < static_cast<int>(b.status);

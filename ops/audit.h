@@ -20,10 +20,12 @@ enum class AuditStatus {
     Unexpected,  // a controller answered that no row names
     Unverified,  // it answers once, and every given field that could be read matches; one could
                  // not be read here (unread): not known to differ, not known to match
+    NotSearched,  // no answer, and its interface was not searched (another was chosen, or this
+                  // workstation has none of that name): not known to be missing
     Ok,          // it answers once, and every given field matches
 };
 // Deviations first, in this order.
-constexpr int AuditStatusCount = 6;
+constexpr int AuditStatusCount = 7;
 
 struct AuditResult {
     AuditStatus status = AuditStatus::Ok;
@@ -41,9 +43,21 @@ struct AuditResult {
 // name, and by the Interface Name column, where given).
 bool OnExpectedInterface(const ExpectedRow& row, const Reply& reply);
 
+// What the search behind an audit covered: the interfaces searched, and
+// every interface of this workstation (with its prefix). A row is on an
+// interface not searched where it names one that was not (or one this
+// workstation does not have), or names none and its address lies in the
+// subnet of unsearched interfaces only.
+struct AuditScope {
+    std::vector<BroadcastInterface> searched;
+    std::vector<KnownInterface> all;
+};
+
 // The results, deviations first (in the order of AuditStatus), each group in
 // the expected list's order and then the order the controllers answered.
-std::vector<AuditResult> AuditLine(const ExpectedList& expected, const std::vector<Reply>& rows);
+// Without a scope every row counts as searched.
+std::vector<AuditResult> AuditLine(const ExpectedList& expected, const std::vector<Reply>& rows,
+                                   const AuditScope* scope = nullptr);
 
 // How many results have each status, by AuditStatus.
 std::vector<int> CountStatuses(const std::vector<AuditResult>& results);

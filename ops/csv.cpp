@@ -42,6 +42,8 @@ bool SplitCsvFields(const std::string& line, std::vector<std::string>* fields, s
                 field += line[i];
             }
         }
+        if (field.size() > 1 && field[0] == '\'' && CsvFieldNeedsMark(field.substr(1)))
+            field.erase(0, 1);  // the mark of a formula made harmless
         if (i >= line.size())
             return true;
         fields->emplace_back();

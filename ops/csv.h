@@ -10,7 +10,9 @@
 namespace scout::ops {
 
 // The fields of one line; false with why (a quote left open, text after a
-// closing quote, a quote inside an unquoted field).
+// closing quote, a quote inside an unquoted field). A field that begins with
+// the ' that made a formula harmless (AppendCsvField: ' and then =, +, -, @,
+// a tab, a carriage return or ') is read without it; any other ' stays.
 bool SplitCsvFields(const std::string& line, std::vector<std::string>* fields, std::string* why);
 
 // What is wrong with a line as bytes ("" where nothing is): longer than

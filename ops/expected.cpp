@@ -4,8 +4,11 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <utility>
 
 #include "ops/csv.h"
+#include "ops/names.h"
 #include "ops/text.h"
 
 namespace scout::ops {
@@ -133,6 +136,11 @@ bool ReadRow(const ExpectedList& list, const std::vector<Column>& columns, const
                 *why = cell.empty() ? "no address" : "the address " + Quoted(cell) + " is no IPv4 address";
                 return false;
             }
+            if (!ControllerCanHold(row->address)) {
+                *why = "the address " + Quoted(cell) +
+                       " is no address a controller can hold (0.0.0.0/8, loopback, multicast or reserved)";
+                return false;
+            }
             break;
         case Column::Model: row->model = cell; break;
         case Column::Version:
@@ -172,25 +180,61 @@ bool Overlap(const ExpectedRow& a, const ExpectedRow& b) {
            same(a.interfaceName, b.interfaceName);
 }
 
-// A row that repeats another, or claims the same controller.
+void SayRepeat(const ExpectedRow& row, const ExpectedRow& other, bool same, std::vector<std::string>* faults) {
+    if (same) {
+        faults->push_back(At(row.line, "the same row as line " + std::to_string(other.line)));
+        return;
+    }
+    faults->push_back(At(row.line, "a second row for " + row.addressText +
+                                       (row.interfaceChoice.empty() ? std::string() : " on " + row.interfaceChoice) +
+                                       " (line " + std::to_string(other.line) + "): give each row its own interface"));
+}
+
+// A row that repeats another, or claims the same controller: each row is
+// held only against the earlier rows of its address that could overlap it
+// (those with the same interface, by the column it gives, and those that
+// leave that column open), so that a list of thousands costs no more than
+// its length.
 void CheckRepeats(const ExpectedList& list, std::vector<std::string>* faults) {
-    for (std::size_t r = 0; r < list.rows.size(); ++r) {
-        for (std::size_t earlier = 0; earlier < r; ++earlier) {
-            const ExpectedRow& row = list.rows[r];
-            const ExpectedRow& other = list.rows[earlier];
-            if (row.cells == other.cells) {
-                faults->push_back(At(row.line, "the same row as line " + std::to_string(other.line)));
-                break;
-            }
-            if (Overlap(row, other)) {
-                faults->push_back(At(row.line, "a second row for " + row.addressText +
-                                                   (row.interfaceChoice.empty() ? std::string()
-                                                                                : " on " + row.interfaceChoice) +
-                                                   " (line " + std::to_string(other.line) +
-                                                   "): give each row its own interface"));
-                break;
-            }
+    using Bucket = std::vector<const ExpectedRow*>;  // in line order
+    std::map<std::vector<std::string>, const ExpectedRow*> seenCells;
+    std::map<std::pair<NetAddress, std::string>, Bucket> byChoice, byName;
+    std::map<NetAddress, const ExpectedRow*> firstOf;
+    for (const ExpectedRow& row : list.rows) {
+        const ExpectedRow* earlier = nullptr;
+        bool same = false;
+        if (const auto found = seenCells.find(row.cells); found != seenCells.end()) {
+            earlier = found->second;
+            same = true;
         }
+        // The first row of a bucket that overlaps this one: the earliest of that bucket.
+        const auto first = [&](const Bucket& bucket) {
+            for (const ExpectedRow* candidate : bucket) {
+                if (earlier != nullptr && candidate->line > earlier->line)
+                    return;
+                if (Overlap(row, *candidate)) {
+                    earlier = candidate;
+                    return;
+                }
+            }
+        };
+        const std::string choice = Lower(row.interfaceChoice);
+        const std::string name = Lower(row.interfaceName);
+        if (!same && !choice.empty()) {
+            first(byChoice[{row.address, choice}]);
+            first(byChoice[{row.address, ""}]);
+        } else if (!same && !name.empty()) {
+            first(byName[{row.address, name}]);
+            first(byName[{row.address, ""}]);
+        } else if (!same && firstOf.count(row.address) != 0) {
+            earlier = firstOf[row.address];  // it leaves both open: it overlaps every row of its address
+        }
+        if (earlier != nullptr)
+            SayRepeat(row, *earlier, same, faults);
+        seenCells.emplace(row.cells, &row);
+        byChoice[{row.address, choice}].push_back(&row);
+        byName[{row.address, name}].push_back(&row);
+        firstOf.emplace(row.address, &row);
     }
 }
 
@@ -246,6 +290,84 @@ ExpectedList ReadExpected(const std::string& text, std::vector<std::string>* fau
         faults->push_back("empty: an expected list starts with a header (address,model,version,revision,...)");
     CheckRepeats(list, faults);
     return list;
+}
+
+bool NamesInterface(const ExpectedRow& row) {
+    return !row.interfaceChoice.empty() || !row.interfaceName.empty();
+}
+
+std::vector<std::string> ResolveInterfaces(ExpectedList& list, const std::vector<KnownInterface>& interfaces) {
+    // By its name as written, else the one name that matches ignoring case.
+    const auto byName = [&](const std::string& name, const KnownInterface** found) {
+        const KnownInterface* loose = nullptr;
+        int looseCount = 0;
+        for (const KnownInterface& known : interfaces) {
+            if (known.name == name) {
+                *found = &known;
+                return true;
+            }
+            if (Lower(known.name) == Lower(name)) {
+                loose = &known;
+                ++looseCount;
+            }
+        }
+        *found = looseCount == 1 ? loose : nullptr;
+        return *found != nullptr;
+    };
+    std::vector<std::string> faults;
+    std::map<std::pair<NetAddress, std::pair<NetAddress, std::uint32_t>>, const ExpectedRow*> claimed;
+    for (ExpectedRow& row : list.rows) {
+        row.lookedUp = true;
+        row.resolved = false;
+        if (!NamesInterface(row))
+            continue;
+        const KnownInterface* choice = nullptr;
+        NetAddress address = 0;
+        if (!row.interfaceChoice.empty()) {
+            if (ParseDottedAddress(row.interfaceChoice.c_str(), &address)) {
+                for (const KnownInterface& known : interfaces)
+                    if (known.via.address == address && choice == nullptr)
+                        choice = &known;
+            } else {
+                byName(row.interfaceChoice, &choice);
+            }
+            if (choice == nullptr)
+                continue;
+        }
+        const KnownInterface* named = nullptr;
+        if (!row.interfaceName.empty() && (!byName(row.interfaceName, &named) ||
+                                           (choice != nullptr && !SameInterface(named->via, choice->via))))
+            continue;  // a name this workstation does not have, or one that is not the interface given
+        const KnownInterface& known = choice != nullptr ? *choice : *named;
+        row.resolved = true;
+        row.via = known.via;
+        const auto key = std::make_pair(row.address, std::make_pair(known.via.address, known.via.index));
+        const auto earlier = claimed.find(key);
+        // Named alike, the reading of the list has said it already.
+        const bool alike = earlier != claimed.end() &&
+                           Lower(earlier->second->interfaceChoice) == Lower(row.interfaceChoice) &&
+                           Lower(earlier->second->interfaceName) == Lower(row.interfaceName);
+        if (earlier != claimed.end() && !alike)
+            faults.push_back(At(row.line, "a second row for " + row.addressText + " on " +
+                                              (known.name.empty() ? AddressString(known.via.address) : known.name) +
+                                              " (line " + std::to_string(earlier->second->line) +
+                                              ", which names it otherwise): give each row its own interface"));
+        if (earlier == claimed.end())
+            claimed.emplace(key, &row);
+    }
+    return faults;
+}
+
+std::vector<std::string> OwnAddressFaults(const ExpectedList& list, const std::vector<NetAddress>& own) {
+    std::vector<std::string> faults;
+    for (const ExpectedRow& row : list.rows)
+        for (const NetAddress address : own)
+            if (row.address == address) {
+                faults.push_back(At(row.line, "the address " + row.addressText +
+                                                  " is this workstation's own: no controller holds it"));
+                break;
+            }
+    return faults;
 }
 
 bool AtLeast(const std::string& found, const std::string& minimum) {

@@ -37,6 +37,12 @@ struct ExpectedRow {
     bool macGiven = false;
     MacAddress mac{};
     std::string name;             // the design's label ("Axis 3")
+    // The interface it names, as this workstation knows it (where
+    // ResolveInterfaces looked it up): resolved to via, or naming none of this
+    // workstation's.
+    bool lookedUp = false;
+    bool resolved = false;
+    BroadcastInterface via{};
     std::vector<std::string> cells;  // every cell as written, in the header's order
     // The cells of the columns the audit does not read ("Cabinet", "A1"), where
     // not empty: the design's own facts, shown beside what it expects.
@@ -48,9 +54,29 @@ struct ExpectedList {
     std::vector<ExpectedRow> rows;
 };
 
+// Whether the row names an interface (by the interface column, or Interface Name).
+bool NamesInterface(const ExpectedRow& row);
+
+// An interface of this workstation as a list may name it.
+struct KnownInterface {
+    BroadcastInterface via;
+    std::string name;  // "" where it has none
+    int prefix = -1;
+};
+// Each row's interface as this workstation knows it, by its address or by
+// its name (the case ignored where no name matches as written): one
+// interface however the list names it. A row that names none of these keeps
+// resolved false. Two rows for one address on one interface, named in two
+// ways, are a fault each, "line N: why".
+std::vector<std::string> ResolveInterfaces(ExpectedList& list, const std::vector<KnownInterface>& interfaces);
+
 // The list in a file's text; every fault is one line of faults, "line N: why"
 // (the file as a whole: why alone). Where there is any, the list is not to be used.
 ExpectedList ReadExpected(const std::string& text, std::vector<std::string>* faults);
+
+// Rows at an address of this workstation's own (own): no controller holds
+// one; each a fault of its line, "line N: why".
+std::vector<std::string> OwnAddressFaults(const ExpectedList& list, const std::vector<NetAddress>& own);
 
 // Whether found is at least minimum: the dotted numbers each begins with
 // compared as numbers, one by one (a missing one is 0), then what follows

@@ -37,6 +37,7 @@ enum class FileFault {
     OtherOwner,    // the file belongs to another user: owner
     UnsafeFolder,  // its folder belongs to another user, or others may write to it: folder
     Missing,       // no file there
+    Spared,        // it is a file this run reads or keeps (the list, the record): folder names it
 };
 struct FileError {
     FileFault fault = FileFault::None;
@@ -102,10 +103,26 @@ std::string HostName();
 std::string UserName();
 // Appends text (whole lines) to the record at path as AppendRecords says.
 FileError AppendRecordText(const std::string& path, const std::string& text);
-// Writes a file (a report) whole or not at all: a file of its own in the same
-// folder, written, flushed to the disk and renamed over path; on any failure
-// the temporary file is removed and what stood at path stays.
-FileError WriteWholeFile(const std::string& path, const std::string& text);
+// Writes a file (a report, the metrics) whole or not at all: a file of its own
+// in the same folder, written, flushed to the disk and renamed over path; on
+// any failure the temporary file is removed and what stood at path stays.
+// It replaces only a regular file of this user's own (keeping its mode), or
+// makes a new one, in a folder of this user's (or the system's) that others
+// may not write to (as the record's); never a device, a FIFO, a socket, a
+// folder or a link (a link is neither followed nor replaced: the file itself
+// is named), and never one of spared (the list this run reads, the record of
+// changes), whatever path names it.
+FileError WriteWholeFile(const std::string& path, const std::string& text, const std::vector<std::string>& spared);
+// One writer for a file written again and again (a watch's metrics): a lock
+// file beside it (".NAME.lock", which the textfile collectors pass over),
+// held while the process runs, with its process id in it. False where
+// another process holds it (*holder: its process id, 0 where it cannot be
+// read), or where the lock cannot be had (*error).
+bool HoldWholeFile(const std::string& path, unsigned long* holder, FileError* error);
+
+// Whether path may be written whole as WriteWholeFile would (nothing is
+// written): asked before the work whose result it is to hold.
+FileError CheckWholeFile(const std::string& path, const std::vector<std::string>& spared);
 // The SHA-256 of the bytes as 64 lower-case hex digits, by the system's own
 // implementation (OpenSSL's libcrypto; Windows' CNG); false where it has none.
 bool Sha256Hex(const std::string& bytes, std::string* hex);

@@ -198,13 +198,18 @@ void AppendJsonKey(std::string& out, const char* key, const std::string& value, 
     AppendJsonString(out, value);
 }
 
+bool CsvFieldNeedsMark(const std::string& field) {
+    return !field.empty() && std::string("=+-@\t\r'").find(field[0]) != std::string::npos;
+}
+
 void AppendCsvField(std::string& out, const std::string& field) {
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        out += field;
+    const std::string text = CsvFieldNeedsMark(field) ? "'" + field : field;
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        out += text;
         return;
     }
     out += '"';
-    for (const char c : field) {
+    for (const char c : text) {
         if (c == '"')
             out += '"';
         out += c;

@@ -44,7 +44,15 @@ std::string SecondsOf(double seconds);
 // Bytes as lower-case hex, two digits each.
 std::string HexText(const unsigned char* bytes, std::size_t length);
 
-// A CSV field as RFC 4180 quotes it; its control characters are already escaped.
+// A CSV field as RFC 4180 quotes it; its control characters are already
+// escaped. A field a spreadsheet would run as a formula (one that begins with
+// =, +, -, @, a tab or a carriage return) gets a leading ' as OWASP's
+// CSV-injection guidance says, and so does one that begins with ' itself, so
+// that a reader that drops that one ' (SplitCsvFields) gets the text back
+// byte for byte.
 void AppendCsvField(std::string& out, const std::string& field);
+// Whether a field begins as a spreadsheet's formula, or with the ' that
+// marks one made harmless.
+bool CsvFieldNeedsMark(const std::string& field);
 
 }  // namespace scout::ops

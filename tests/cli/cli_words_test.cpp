@@ -222,13 +222,15 @@ TEST(FileWords, EachFaultSaysWhatIsWrong) {
         const char* says;
     } cases[] = {
         {FileError{FileFault::System, ENOSPC, 0, ""}, std::strerror(ENOSPC)},
-        {FileError{FileFault::Link, 0, 0, ""}, "it is a symbolic link (a record is written only into a file of its own)"},
+        {FileError{FileFault::Link, 0, 0, ""}, "it is a symbolic link (scout-cli writes only into a file of its own, never through a link)"},
         {FileError{FileFault::NotRegular, 0, 0, ""}, "it is no regular file"},
         {FileError{FileFault::Folder, 0, 0, ""}, "it is a folder"},
         {FileError{FileFault::OtherOwner, 0, 65534, ""}, "it belongs to another user (uid 65534)"},
         {FileError{FileFault::UnsafeFolder, 0, 0, "/tmp/x\x1b"},
          "its folder /tmp/x\\x1B belongs to another user, or others may write to it"},
         {FileError{FileFault::Missing, 0, 0, ""}, "there is no such file"},
+        {FileError{FileFault::Spared, 0, 0, "line4.csv"},
+         "it is line4.csv, which this run reads or keeps (the list, the record of changes): never replaced"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FileErrorText(c.error), c.says);

@@ -150,6 +150,49 @@ def a_line_with_every_deviation(lab, front_for):
 
 
 @case(builds=("linux",))
+def a_report_replaces_nothing_it_should_not(lab, front_for):
+    """--report replaces only a regular file of the user's own, keeping its
+    mode, or makes one: the list itself, the record of changes, a FIFO, a
+    link and /dev/null (as root, in a mount namespace with a /dev of its own)
+    are each refused in one line, exit 5, before anything is searched, and
+    left as they were."""
+    net = build_topology(lab, "single")
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
+    front = front_for(net)
+    listed = write(lab, "line4.csv", "address,model\n10.1.0.20,KRV-ETH1A2B\n")
+    record = write(lab, "commands.jsonl", "{}\n")
+    fifo = os.path.join(lab.workdir, "fifo.html")
+    os.mkfifo(fifo)
+    link = os.path.join(lab.workdir, "link.html")
+    os.symlink(listed, link)
+    for target, why in ((listed, "which this run reads or keeps"), (record, "which this run reads or keeps"),
+                        (os.path.join(lab.workdir, ".", "line4.csv"), "which this run reads or keeps"),
+                        (fifo, "it is no regular file"), (link, "it is a symbolic link")):
+        result = front.cli("audit", listed, "--report", target, "--log", record)
+        check(result.returncode == 5 and stderr_lines(result) == [
+            "scout-cli: cannot write the report %s: %s" % (target, stderr_lines(result)[0].split(": ", 2)[-1])] and
+            why in result.stderr and result.stdout == "", "refused before the search", target, result.returncode,
+            result.stderr)
+    check(open(listed).read() == "address,model\n10.1.0.20,KRV-ETH1A2B\n" and open(record).read() == "{}\n" and
+          os.path.islink(link), "the list, the record and the link as they were")
+    check([d for d in sim.datagrams()] == [], "nothing was searched", sim.datagrams()[:2])
+    script = ("mount -t tmpfs tmpfs /dev && mknod -m 666 /dev/null c 1 3 && %s audit %s --report /dev/null; "
+              "echo exit=$?; test -c /dev/null && echo device" % (front.program, listed))
+    result = lab.run(net.ws, ["unshare", "--mount", "--propagation", "private", "sh", "-c", script], timeout=30)
+    check(result.stdout.split() == ["exit=5", "device"] and
+          "cannot write the report /dev/null: it is no regular file" in result.stderr,
+          "/dev/null refused, still a device", result.stdout, result.stderr)
+    private = os.path.join(lab.workdir, "private.html")
+    with open(private, "w") as f:
+        f.write("old")
+    os.chmod(private, 0o600)
+    result = front.cli("audit", listed, "--report", private)
+    check(result.returncode == 0 and oct(os.stat(private).st_mode & 0o777) == "0o600" and
+          "<!DOCTYPE html>" in open(private).read(), "a private report replaced stays private", result.returncode,
+          oct(os.stat(private).st_mode))
+
+
+@case(builds=("linux",))
 def hostile_lists(lab, front_for):
     """A list with faults is named line by line, exit 2, and nothing is searched."""
     net = build_topology(lab, "single")
@@ -163,6 +206,13 @@ def hostile_lists(lab, front_for):
         ("address\n10.1.0.20\n10.1.0.20\n", ["line 3: the same row as line 2"]),
         ("", ["empty: an expected list starts with a header (address,model,version,revision,...)"]),
         ("address\n" + "10.1.0.20," + "x" * 2000 + "\n", ["line 2: longer than 1024 bytes"]),
+        # Addresses no controller can hold, and the workstation's own.
+        ("address\n0.0.0.0\n255.255.255.255\n127.0.0.1\n224.0.0.1\n10.1.0.20\n",
+         ["line %d: the address '%s' is no address a controller can hold (0.0.0.0/8, loopback, multicast or "
+          "reserved)" % (n, a) for n, a in ((2, "0.0.0.0"), (3, "255.255.255.255"), (4, "127.0.0.1"),
+                                           (5, "224.0.0.1"))]),
+        ("address\n10.1.0.20\n10.1.0.1\n", ["line 3: the address 10.1.0.1 is this workstation's own: no controller "
+                                            "holds it"]),
     ]
     for n, (text, faults) in enumerate(cases):
         path = write(lab, "list%d.csv" % n, text)

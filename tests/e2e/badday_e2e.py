@@ -138,7 +138,7 @@ def planted_links_and_folders(lab, front_for):
     os.makedirs(open_folder)
     os.chmod(open_folder, 0o777)
 
-    for path, why in ((link, "it is a symbolic link (a record is written only into a file of its own)"),
+    for path, why in ((link, "it is a symbolic link (scout-cli writes only into a file of its own, never through a link)"),
                       (planted, "its folder %s belongs to another user, or others may write to it" %
                        os.path.dirname(planted)),
                       (os.path.join(open_folder, "c.jsonl"),

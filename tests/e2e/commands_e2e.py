@@ -203,10 +203,18 @@ def refusals(lab, front_for):
     ]
     for fields, message in refused:
         result = front.cli("reconfigure", "10.1.0.50", *fields)
-        check(result.returncode == 1 and stderr_lines(result) == ["scout-cli: " + message] and result.stdout == "",
-              "refused: exit 1 and the message", fields, result.returncode, result.stdout, result.stderr)
+        check(result.returncode == 2 and stderr_lines(result) == ["scout-cli: " + message] and result.stdout == "",
+              "refused as bad usage: exit 2 and the message", fields, result.returncode, result.stdout, result.stderr)
         # No wait: the settle time is 5 s (whether anything was searched, the sim's log says below).
         check(result.elapsed < 5.0, "a refusal does not wait", result.elapsed)
+    # An address and a mask typed in each other's place; a typo in an address: the same status as any bad usage.
+    swapped = front.cli("reconfigure", "10.1.0.50", "255.255.255.0", "10.1.0.77", "0.0.0.0")
+    check(swapped.returncode == 2 and len(stderr_lines(swapped)) == 1 and
+          stderr_lines(swapped)[0].endswith(" (the address and the mask swapped?)"), "swapped?", swapped.returncode,
+          swapped.stderr)
+    for args in (("reset", "10.1.0.2l"), ("reconfigure", "10.1.0.50", "10.1.0.277", "255.255.255.0", "0.0.0.0")):
+        typo = front.cli(*args)
+        check(typo.returncode == 2, "a typo is bad usage", args, typo.returncode, typo.stderr)
     check(sim.datagrams() == [], "nothing was sent, nothing searched", sim.datagrams())
 
 

@@ -17,7 +17,7 @@ import subprocess
 import sys
 import time
 
-from e2e import ROOT, build_topology, case_registry, check, main
+from e2e import ROOT, build_topology, case_registry, check, main, stderr_lines
 
 CASES, case = case_registry()
 
@@ -221,6 +221,36 @@ def metrics_read_by_the_node_exporter(lab, front_for):
           result.stdout, result.stderr)
 
 
+@case
+def one_watch_per_metrics_file(lab, front_for):
+    """A second watch on a metrics file that a watch writes is refused in one
+    line that names the first, exit 5: taking turns, their counters would run
+    backwards. Once the first has ended, a watch may write the file again."""
+    net = build_topology(lab, "single")
+    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
+    front = front_for(net)
+    os.chmod(lab.workdir, 0o755)
+    path = os.path.join(lab.workdir, "line.prom")
+    first = front.start("watch", "--quiet", "--window", "300", "--interval", "1", "--metrics", path)
+    deadline = time.time() + 30
+    while time.time() < deadline and not os.path.exists(path):
+        time.sleep(0.1)
+    second = front.cli("watch", "--quiet", "--metrics", path, timeout=30)
+    pid = "" if front.build != "linux" else " (scout-cli, process %d)" % first.pid
+    check(second.returncode == 5 and stderr_lines(second) == [
+        "scout-cli: cannot write the metrics %s: another watch writes them%s" % (path, pid)] or
+          (front.build != "linux" and second.returncode == 5 and "another watch writes them" in second.stderr),
+          "the second watch refused, naming the first", second.returncode, second.stderr)
+    first.send_signal(signal.SIGTERM)
+    first.communicate(timeout=20)
+    check(first.returncode == 0 or front.build != "linux", "the first ends as a watch ends", first.returncode)
+    again = front.start("watch", "--quiet", "--window", "300", "--interval", "1", "--metrics", path)
+    time.sleep(2)
+    check(again.poll() is None, "once the first has ended, the file is free", again.poll())
+    again.send_signal(signal.SIGTERM)
+    again.communicate(timeout=20)
+
+
 @case(builds=("linux",))
 def metrics_never_seen_half_written(lab, front_for):
     """A reader that reads the metrics file as fast as it can while a watch
@@ -273,7 +303,7 @@ def what_the_field_laptop_drops_is_counted(lab, front_for):
     folder = os.path.join(lab.workdir, "metrics")
     os.mkdir(folder)
     os.chmod(lab.workdir, 0o755)
-    os.chmod(folder, 0o777)
+    os.chmod(folder, 0o1777)  # as /tmp: everyone may write, only into files of their own
     for who, prefix in (("root", []), ("nobody", NOBODY)):
         path = os.path.join(folder, who + ".prom")
         watch = lab.popen(net.ws, prefix + [front.program, "watch", "--quiet", "--window", "500", "--interval", "1",
@@ -414,9 +444,10 @@ def metrics_and_journal_on_a_bad_day(lab, front_for):
     """A metrics file that cannot be written at the start (no folder, a
     folder in its place, a folder nobody may write to, /proc) is said in one
     line, with the error's priority where standard error is the journal, and
-    ends the watch with exit 5 before it searches; a link planted in its place
-    is replaced, not followed; a journal that cannot be reached is a warning
-    once, and the events go to standard output instead."""
+    ends the watch with exit 5 before it searches; so is a link planted in its
+    place (neither followed nor replaced), /dev/null, a FIFO, the expected
+    list and the record of changes; a journal that cannot be reached is a
+    warning once, and the events go to standard output instead."""
     net = build_topology(lab, "single")
     front = front_for(net)
     lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
@@ -431,7 +462,7 @@ def metrics_and_journal_on_a_bad_day(lab, front_for):
     check(proc.returncode == 5 and said.startswith("<3>scout-cli: cannot write the metrics ") and
           said.count("\n") == 1 and not out, "said once as an error, exit 5", proc.returncode, said, out)
     # Hostile places for the file: each refused at the start, one line, exit 5,
-    # nothing left behind; a link at the place is replaced, never followed.
+    # nothing left behind, what stood there as it was.
     os.chmod(lab.workdir, 0o755)
     folder = os.path.join(lab.workdir, "metrics")
     os.mkdir(folder)
@@ -440,31 +471,44 @@ def metrics_and_journal_on_a_bad_day(lab, front_for):
     with open(target, "w") as f:
         f.write("kept\n")
     os.symlink(target, os.path.join(folder, "planted.prom"))
-    cases = [  # (user, file, why)
-        ("root", os.path.join(folder, "a-folder.prom"), "it is a folder"),
-        ("root", os.path.join(folder, "none", "m.prom"), "No such file or directory"),
-        ("nobody", os.path.join(folder, "m.prom"), "Permission denied"),
-        ("root", "/proc/ethernet-scout.prom", ""),
+    os.mkfifo(os.path.join(folder, "fifo.prom"))
+    listed = os.path.join(folder, "line.csv")
+    with open(listed, "w") as f:
+        f.write("address\n10.1.0.20\n")
+    # The record of changes at its default place (the lab's XDG_STATE_HOME).
+    record = os.path.join(os.environ["XDG_STATE_HOME"], "ethernet-scout", "commands.jsonl")
+    os.makedirs(os.path.dirname(record), exist_ok=True)
+    cases = [  # (user, file, why, more arguments)
+        ("root", os.path.join(folder, "a-folder.prom"), "it is a folder", []),
+        ("root", os.path.join(folder, "none", "m.prom"), "No such file or directory", []),
+        ("nobody", os.path.join(folder, "m.prom"), "Permission denied", []),
+        ("root", "/proc/ethernet-scout.prom", "", []),
+        ("root", os.path.join(folder, "planted.prom"), "it is a symbolic link", []),
+        ("root", os.path.join(folder, "fifo.prom"), "it is no regular file", []),
+        ("root", listed, "which this run reads or keeps", ["--expect", listed]),
+        ("root", record, "which this run reads or keeps", []),
     ]
-    for user, path, why in cases:
-        result = lab.run(net.ws, (NOBODY if user == "nobody" else []) + [front.program, "watch", "--metrics", path],
-                         timeout=20)
+    with open(record, "w") as f:
+        f.write("{}\n")
+    for user, path, why, more in cases:
+        result = lab.run(net.ws, (NOBODY if user == "nobody" else []) + [front.program, "watch", "--metrics", path] +
+                         more, timeout=20)
         lines = result.stderr.splitlines()
         check(result.returncode == 5 and len(lines) == 1 and lines[0].startswith("scout-cli: cannot write the metrics ")
               and why in lines[0] and result.stdout == "", "refused at the start: " + path, result.returncode,
               result.stderr, result.stdout)
-    planted = front.start("watch", "--quiet", "--window", "300", "--interval", "1", "--metrics",
-                          os.path.join(folder, "planted.prom"))
-    deadline = time.time() + 20
-    while time.time() < deadline and os.path.islink(os.path.join(folder, "planted.prom")):
-        time.sleep(0.1)
-    planted.send_signal(signal.SIGTERM)
-    planted.communicate(timeout=20)
-    check(open(target).read() == "kept\n" and not os.path.islink(os.path.join(folder, "planted.prom")) and
-          "scout_searches_total" in open(os.path.join(folder, "planted.prom")).read(),
-          "a planted link replaced by the file, what it pointed at untouched")
-    check(sorted(os.listdir(folder)) == ["a-folder.prom", "planted.prom"], "no temporary file left behind",
-          os.listdir(folder))
+    check(open(target).read() == "kept\n" and os.path.islink(os.path.join(folder, "planted.prom")) and
+          open(listed).read() == "address\n10.1.0.20\n" and open(record).read() == "{}\n",
+          "what stood there as it was: the link, the list, the record")
+    # /dev/null as root, in a mount namespace of its own with a /dev of its own.
+    script = ("mount -t tmpfs tmpfs /dev && mknod -m 666 /dev/null c 1 3 && %s watch --metrics /dev/null; "
+              "echo exit=$?; test -c /dev/null && echo device" % shlex.quote(front.program))
+    result = lab.run(net.ws, ["unshare", "--mount", "--propagation", "private", "sh", "-c", script], timeout=20)
+    check(result.stdout.split() == ["exit=5", "device"] and result.stderr.startswith(
+        "scout-cli: cannot write the metrics /dev/null: it is no regular file"), "/dev/null refused, still a device",
+        result.stdout, result.stderr)
+    check(sorted(os.listdir(folder)) == ["a-folder.prom", "fifo.prom", "line.csv", "planted.prom"],
+          "no temporary file left behind", os.listdir(folder))
     # Standard output is the journal's stream, but no journal listens at its socket (none in the lab).
     script = "mount -t tmpfs tmpfs /run && exec %s watch --csv --window 300 --interval 1" % shlex.quote(front.program)
     stream_read, stream_write, env = journal_stream()

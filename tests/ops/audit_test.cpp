@@ -49,7 +49,7 @@ std::vector<std::string> Said(const std::vector<AuditResult>& results) {
     return said;
 }
 
-constexpr int Mismatch = 0, Missing = 1, Duplicate = 2, Unexpected = 3, Unverified = 4, Ok = 5;
+constexpr int Mismatch = 0, Missing = 1, Duplicate = 2, Unexpected = 3, Unverified = 4, NotSearched = 5, Ok = 6;
 std::string S(int status, const char* rest) {
     return std::to_string(status) + " " + rest;
 }
@@ -84,7 +84,7 @@ TEST(Audit, EachStatusDeviationsFirst) {
     EXPECT_EQ(results[6].found.size(), 1u) << "one unexpected per address and interface";
     EXPECT_EQ(results[8].unread, std::vector<std::string>{"mac"}) << "unknown is not different";
     EXPECT_TRUE(results[10].oneMac) << "one MAC's two replies counted as one, and said";
-    EXPECT_EQ(CountStatuses(results), (std::vector<int>{2, 1, 3, 2, 1, 2}));
+    EXPECT_EQ(CountStatuses(results), (std::vector<int>{2, 1, 3, 2, 1, 0, 2}));
 }
 
 TEST(Audit, AnInterfaceByItsNameOrAddressAndTheInterfaceNameColumn) {
@@ -103,6 +103,33 @@ TEST(Audit, AnInterfaceByItsNameOrAddressAndTheInterfaceNameColumn) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Said(AuditLine(List(c.list), rows)), c.said) << c.list;
+}
+
+// One interface however the list names it (its address, its name in any
+// case), and rows of interfaces not searched are said as such, never missing.
+TEST(Audit, TheInterfacesAsThisWorkstationKnowsThem) {
+    const std::vector<KnownInterface> known = {{If2, "if2", 24}, {If3, "if3", 24}};
+    std::vector<std::string> faults;
+    ExpectedList twice = ReadExpected("address,interface\n10.1.0.20,if2\n10.1.0.20,10.1.0.1\n", &faults);
+    ASSERT_TRUE(faults.empty());
+    EXPECT_EQ(ResolveInterfaces(twice, known),
+              (std::vector<std::string>{"line 3: a second row for 10.1.0.20 on if2 (line 2, which names it otherwise): "
+                                        "give each row its own interface"}));
+    ExpectedList list = ReadExpected("address,interface\n10.1.0.20,IF2\n10.1.0.22,\n10.2.0.30,\n10.2.0.31,if3\n"
+                                     "10.1.0.23,ws9\n10.9.9.9,\n",
+                                     &faults);
+    ASSERT_TRUE(faults.empty());
+    EXPECT_TRUE(ResolveInterfaces(list, known).empty());
+    const std::vector<Reply> rows = {Found("10.1.0.20", If2, "M", "1")};
+    const AuditScope onlyIf2{{If2}, known};
+    EXPECT_EQ(Said(AuditLine(list, rows, &onlyIf2)),
+              (std::vector<std::string>{S(Missing, "10.1.0.22"), S(Missing, "10.9.9.9"), S(NotSearched, "10.2.0.30"),
+                                        S(NotSearched, "10.2.0.31"), S(NotSearched, "10.1.0.23"),
+                                        S(Ok, "10.1.0.20")}))
+        << "IF2 is if2; if3 and its subnet not searched; ws9 no interface here; 10.9.9.9 in no subnet: missing";
+    const AuditScope both{{If2, If3}, known};
+    EXPECT_EQ(CountStatuses(AuditLine(list, rows, &both))[static_cast<int>(AuditStatus::NotSearched)], 1)
+        << "searched, if3's rows are missing; ws9 is none of this workstation's";
 }
 
 // What search --csv writes of a line, audited against the same line: all ok.

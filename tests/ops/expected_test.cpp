@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "ops/csv.h"
 #include "ops/expected.h"
+#include "ops/text.h"
 
 namespace scout::ops {
 namespace {
@@ -51,6 +53,43 @@ TEST(ExpectedList, WhatSearchCsvWritesIsAListAsItStands) {
     EXPECT_FALSE(list.rows[0].version.minimum);
 }
 
+// What a spreadsheet would run as a formula is written as text (a leading ')
+// and read back byte for byte, and so is a text that begins with ' itself.
+TEST(CsvField, AFormulaGoesOutAsTextAndComesBackAsItWas) {
+    const struct {
+        const char* text;
+        const char* written;
+    } cases[] = {
+        {"=cmd|'/C calc'!A0", "'=cmd|'/C calc'!A0"},
+        {"+1", "'+1"},
+        {"-2", "'-2"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"=1,2", "\"'=1,2\""},
+        {"'quoted", "''quoted"},
+        {"''", "'''"},
+        {"'", "''"},
+        {"plain", "plain"},
+        {"a=b", "a=b"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        AppendCsvField(line, c.text);
+        EXPECT_EQ(line, c.written) << c.text;
+        line += "," + line;
+        std::vector<std::string> fields;
+        std::string why;
+        ASSERT_TRUE(SplitCsvFields(line, &fields, &why)) << c.text << ": " << why;
+        EXPECT_EQ(fields, (std::vector<std::string>{c.text, c.text})) << "read back as it was";
+    }
+    std::vector<std::string> fields;
+    std::string why;
+    ASSERT_TRUE(SplitCsvFields("'KRV,'1,10.1.0.20", &fields, &why));
+    EXPECT_EQ(fields, (std::vector<std::string>{"'KRV", "'1", "10.1.0.20"})) << "another ' stays";
+}
+
 TEST(ExpectedList, EveryFaultWithItsLine) {
     const std::string header = "address,model,version,interface\n";
     struct Case {
@@ -67,6 +106,17 @@ TEST(ExpectedList, EveryFaultWithItsLine) {
         {"bad addresses", header + "10.1.0.500,,,\n010.1.0.5,,,\n,,,\nten,,,\n",
          {"line 2: the address '10.1.0.500' is no IPv4 address", "line 3: the address '010.1.0.5' is no IPv4 address",
           "line 4: no address", "line 5: the address 'ten' is no IPv4 address"}},
+        {"addresses no controller holds", header + "0.0.0.0,,,\n255.255.255.255,,,\n127.0.0.1,,,\n224.0.0.1,,,\n",
+         {"line 2: the address '0.0.0.0' is no address a controller can hold (0.0.0.0/8, loopback, multicast or "
+          "reserved)",
+          "line 3: the address '255.255.255.255' is no address a controller can hold (0.0.0.0/8, loopback, multicast "
+          "or reserved)",
+          "line 4: the address '127.0.0.1' is no address a controller can hold (0.0.0.0/8, loopback, multicast or "
+          "reserved)",
+          "line 5: the address '224.0.0.1' is no address a controller can hold (0.0.0.0/8, loopback, multicast or "
+          "reserved)"}},
+        {"a name only, beside the same name", "address,Interface Name\n10.1.0.20,ws0\n10.1.0.20,ws1\n10.1.0.20,WS0\n",
+         {"line 4: a second row for 10.1.0.20 (line 2): give each row its own interface"}},
         {"a row repeated", header + "10.1.0.20,M,1,ws0\n10.1.0.21,M,1,ws0\n10.1.0.20,M,1,ws0\n",
          {"line 4: the same row as line 2"}},
         {"one address and interface twice", header + "10.1.0.20,M,1,ws0\n10.1.0.20,N,2,WS0\n10.1.0.20,N,2,ws1\n",
@@ -94,6 +144,16 @@ TEST(ExpectedList, EveryFaultWithItsLine) {
         ReadExpected(c.text, &faults);
         EXPECT_EQ(faults, c.faults) << c.name;
     }
+}
+
+TEST(ExpectedList, RowsOfTheWorkstationsOwnAddresses) {
+    std::vector<std::string> faults;
+    const ExpectedList list = ReadExpected("address\n10.1.0.20\n10.1.0.1\n10.2.0.1\n", &faults);
+    ASSERT_TRUE(faults.empty());
+    EXPECT_EQ(OwnAddressFaults(list, {MakeAddress(10, 1, 0, 1), MakeAddress(10, 2, 0, 1)}),
+              (std::vector<std::string>{"line 3: the address 10.1.0.1 is this workstation's own: no controller holds it",
+                                        "line 4: the address 10.2.0.1 is this workstation's own: no controller holds "
+                                        "it"}));
 }
 
 TEST(ExpectedList, AtMostTenThousandRows) {

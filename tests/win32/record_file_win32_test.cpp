@@ -37,14 +37,14 @@ HANDLE OpenAsAReaderDoes(const std::string& path) {
 
 TEST(WholeFileWin32, AShortReadOnlyDelaysTheRename) {
     const std::string path = Scratch("scout-metrics.prom");
-    ASSERT_EQ(WriteWholeFile(path, "before\n").fault, FileFault::None);
+    ASSERT_EQ(WriteWholeFile(path, "before\n", {}).fault, FileFault::None);
     HANDLE reader = OpenAsAReaderDoes(path);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     std::thread done([reader] {
         ::Sleep(150);
         ::CloseHandle(reader);
     });
-    const FileError error = WriteWholeFile(path, "after\n");
+    const FileError error = WriteWholeFile(path, "after\n", {});
     done.join();
     EXPECT_EQ(error.fault, FileFault::None) << error.code;
     EXPECT_EQ(Read(path), "after\n");
@@ -53,10 +53,10 @@ TEST(WholeFileWin32, AShortReadOnlyDelaysTheRename) {
 
 TEST(WholeFileWin32, AReaderThatHoldsOnLeavesTheFileAsItWas) {
     const std::string path = Scratch("scout-held.prom");
-    ASSERT_EQ(WriteWholeFile(path, "before\n").fault, FileFault::None);
+    ASSERT_EQ(WriteWholeFile(path, "before\n", {}).fault, FileFault::None);
     HANDLE reader = OpenAsAReaderDoes(path);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    const FileError error = WriteWholeFile(path, "after\n");
+    const FileError error = WriteWholeFile(path, "after\n", {});
     ::CloseHandle(reader);
     EXPECT_EQ(error.fault, FileFault::System);
     EXPECT_EQ(Read(path), "before\n");
@@ -66,6 +66,29 @@ TEST(WholeFileWin32, AReaderThatHoldsOnLeavesTheFileAsItWas) {
     if (left != INVALID_HANDLE_VALUE)
         ::FindClose(left);
     ::DeleteFileA(path.c_str());
+}
+
+// What is no regular file, and the list being read by another of its names,
+// are refused and left as they were.
+TEST(WholeFileWin32, ReplacesNothingItShouldNot) {
+    const std::string folder = Scratch("scout-whole");
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string list = folder + "\\line4.csv";
+    ASSERT_EQ(WriteWholeFile(list, "address\n", {}).fault, FileFault::None);
+    const struct {
+        std::string path;
+        FileFault fault;
+    } cases[] = {
+        {"NUL", FileFault::NotRegular},
+        {folder, FileFault::Folder},
+        {list, FileFault::Spared},
+        {folder + "\\.\\LINE4.CSV", FileFault::Spared},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WriteWholeFile(c.path, "<html>", {list}).fault, c.fault) << c.path;
+    EXPECT_EQ(Read(list), "address\n");
+    ::DeleteFileA(list.c_str());
+    ::RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace
