@@ -4,7 +4,9 @@ under Wine): an accepted line, a line with every kind of deviation, the
 acceptance report read back by an HTML parser, hostile lists, and watch
 --expect."""
 
+import csv
 import html.parser
+import io
 import json
 import os
 import sys
@@ -147,6 +149,53 @@ def a_line_with_every_deviation(lab, front_for):
               "the report not written: exit 5", target, failed.returncode, failed.stderr)
     check(os.path.isdir(folder) and sorted(os.listdir(lab.workdir)).count("report.html") == 1 and
           not [n for n in os.listdir(lab.workdir) if n.startswith("report.html.")], "no half file left", os.listdir(lab.workdir))
+
+
+@case
+def a_list_that_goes_through_a_spreadsheet(lab, front_for):
+    """A controller whose version and revision read as a formula: search --csv
+    writes no cell a spreadsheet runs (a leading ' makes it text), and the
+    list, audited, reads back as it was written: all ok."""
+    net = build_topology(lab, "single")
+    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version==cmd|' revision=/C\\x20calc",
+                                    "address=10.1.0.21 model=1A2B version=@SUM(1) revision='x",
+                                    "address=10.1.0.22 model=1A2B version=-2 revision=+3"])
+    front = front_for(net)
+    written = front.cli("search", "--csv").stdout
+    cells = [cell for row in csv.reader(io.StringIO(written)) for cell in row]
+    check(not any(cell[:1] in ("=", "+", "-", "@", "\t", "\r") for cell in cells) and "'=cmd|'" in cells and
+          "'@SUM(1)" in cells and "''x" in cells and "'-2" in cells and "'+3" in cells,
+          "no cell a spreadsheet runs; each marked as text", written)
+    listed = write(lab, "line.csv", written)
+    result = front.cli("audit", listed)
+    check(result.returncode in (0, 3) and result.stdout.splitlines()[-1] in ("3 ok", "3 unverified"),
+          "the list reads back as it was written", result.returncode, result.stdout)
+
+
+@case
+def the_interfaces_as_this_workstation_knows_them(lab, front_for):
+    """Two segments, audited on ws0 alone: the rows of ws1 (by name, or by
+    their subnet) are not searched, never missing, exit 3; a row naming WS0
+    is ws0's; rows naming ws0 and 10.1.0.1 for one address are a fault."""
+    net = build_topology(lab, "two-segments")
+    lab.start_sim(net.segments[0], LINE)
+    lab.start_sim(net.segments[1], ["address=10.2.0.30 model=2F version=5.1 revision=D"])
+    front = front_for(net)
+    listed = write(lab, "line.csv", "address,interface\n10.1.0.20,WS0\n10.1.0.21,10.1.0.1\n10.1.0.22,\n"
+                                    "10.2.0.30,ws1\n10.2.0.31,\n")
+    result = front.cli("audit", listed, "--interface", "ws0", "--json")
+    statuses = [(r["address"], r["status"]) for r in json.loads(result.stdout)]
+    check(result.returncode == 3 and sorted(statuses) == [
+        ("10.1.0.20", "ok"), ("10.1.0.21", "ok"), ("10.1.0.22", "ok"), ("10.2.0.30", "not searched"),
+        ("10.2.0.31", "not searched")], "ws1 not searched, never missing; WS0 is ws0", result.returncode, statuses)
+    everywhere = front.cli("audit", listed)
+    check(everywhere.returncode == 1 and "missing" in everywhere.stdout and "not searched" not in everywhere.stdout,
+          "searched, 10.2.0.31 is missing", everywhere.returncode, everywhere.stdout)
+    twice = write(lab, "twice.csv", "address,interface\n10.1.0.20,ws0\n10.1.0.20,10.1.0.1\n")
+    result = front.cli("audit", twice)
+    check(result.returncode == 2 and stderr_lines(result) == [
+        "scout-cli: %s, line 3: a second row for 10.1.0.20 on ws0 (line 2, which names it otherwise): give each row "
+        "its own interface" % twice], "one interface however it is named", result.returncode, result.stderr)
 
 
 @case(builds=("linux",))
