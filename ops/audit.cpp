@@ -188,6 +188,16 @@ const ExpectedRow* ExpectedFor(const ExpectedList& expected, const Reply& reply)
     NetAddress address = 0;
     if (!ParseDottedAddress(reply.address, &address))
         return nullptr;
+    // By the list's index of addresses (a list made by hand has none: every row then).
+    if (!expected.byAddress.empty() || expected.rows.empty()) {
+        const auto at = expected.byAddress.find(address);
+        if (at == expected.byAddress.end())
+            return nullptr;
+        for (const std::size_t r : at->second)
+            if (OnExpectedInterface(expected.rows[r], reply))
+                return &expected.rows[r];
+        return nullptr;
+    }
     for (const ExpectedRow& row : expected.rows)
         if (row.address == address && OnExpectedInterface(row, reply))
             return &row;

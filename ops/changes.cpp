@@ -2,15 +2,19 @@
 #include "ops/changes.h"
 
 #include <cstring>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "ops/answers.h"
 
 namespace scout::ops {
 namespace {
 
-bool SamePlace(const Reply& a, const Reply& b) {
-    return SameInterface(a.via, b.via) && std::strcmp(a.address, b.address) == 0;
+// Where a reply came from: its interface and its address.
+using Place = std::tuple<std::uint32_t, NetAddress, std::string>;
+Place PlaceOf(const Reply& row) {
+    return {row.via.index, row.via.address, row.address};
 }
 
 bool Failed(const std::vector<BroadcastInterface>& failed, const BroadcastInterface& entry) {
@@ -34,18 +38,26 @@ std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& r
                                   const std::vector<BroadcastInterface>& failed) {
     std::vector<Change> changes;
     std::vector<bool> seen(state.known.size(), false);
-    std::vector<bool> handled(rows.size(), false);
+    // Every reply of this search by its place (interface and address), and
+    // every controller known so far by its place: a watch of thousands costs
+    // no more than a look-up per row.
+    std::map<Place, std::vector<const Reply*>> places;
+    for (const Reply& row : rows)
+        places[PlaceOf(row)].push_back(&row);
+    std::map<Place, std::size_t> knownAt;
+    for (std::size_t k = 0; k < state.known.size(); ++k)
+        knownAt.emplace(PlaceOf(state.known[k].row), k);
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (handled[r])
-            continue;
+        const auto place = places.find(PlaceOf(rows[r]));
+        if (place->second.front() != &rows[r])
+            continue;  // handled with the first reply of its place
         // Every reply from this address on this interface, this search.
-        const std::vector<const Reply*> here = AnswersAt(rows, std::string(rows[r].address), rows[r].via);
-        for (std::size_t o = r; o < rows.size(); ++o)
-            handled[o] = handled[o] || SamePlace(rows[r], rows[o]);
+        const std::vector<const Reply*>& here = place->second;
         const int count = static_cast<int>(here.size());
-        std::size_t k = 0;
-        while (k < state.known.size() && !SamePlace(state.known[k].row, rows[r]))
-            ++k;
+        const auto at = knownAt.find(place->first);
+        std::size_t k = at != knownAt.end() ? at->second : state.known.size();
+        if (at == knownAt.end())
+            knownAt.emplace(place->first, k);
         const SharedAnswers shared = WhoShares(here);
         // A conflict is one address answering from several MACs at once.
         const bool several = shared.macs.size() > 1;

@@ -289,6 +289,8 @@ ExpectedList ReadExpected(const std::string& text, std::vector<std::string>* fau
     if (!header)
         faults->push_back("empty: an expected list starts with a header (address,model,version,revision,...)");
     CheckRepeats(list, faults);
+    for (std::size_t r = 0; r < list.rows.size(); ++r)
+        list.byAddress[list.rows[r].address].push_back(r);
     return list;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,8 @@ struct ExpectedRow {
 struct ExpectedList {
     std::vector<std::string> headers;  // as written
     std::vector<ExpectedRow> rows;
+    // The rows of each address, by their place in rows (ReadExpected makes it).
+    std::map<NetAddress, std::vector<std::size_t>> byAddress;
 };
 
 // Whether the row names an interface (by the interface column, or Interface Name).
