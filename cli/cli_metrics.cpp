@@ -64,8 +64,15 @@ void Write(std::string& out, const Family& family) {
         out += family.name + labels + " " + value + "\n";
 }
 
+// An interface as node exporter's own families name one: interface (its
+// name, or its address where it has none), and the address beside it, as
+// one adapter may carry several.
+Labels InterfaceLabels(const std::string& name, const std::string& address) {
+    return {{"interface", name.empty() ? address : SafeText(name.c_str())}, {"interface_address", address}};
+}
+
 Labels InterfaceLabels(const InterfaceMetric& entry) {
-    return {{"interface", entry.address}, {"interface_name", SafeText(entry.name.c_str())}};
+    return InterfaceLabels(entry.name, entry.address);
 }
 
 // The design's name for a controller, where the expected list gives one.
@@ -76,26 +83,38 @@ std::string NameOf(const LineMetrics& metrics, const Reply& row) {
     return expected != nullptr ? SafeText(expected->name.c_str()) : "";
 }
 
+// A controller's series are keyed by what stays (its interface, its address,
+// the list's name), so that a firmware update does not end one and start
+// another; what it says of itself is a series of its own beside it.
 void Controllers(std::string& out, const LineMetrics& metrics) {
     Family up{"scout_controller_up", "gauge",
-              "Whether the controller answers (1), or the watch said it gone (0: no answer in two searches in a "
-              "row); a controller seen once is kept until the watch starts again.",
+              "Whether a controller answers at the address (1), or the watch said it gone (0: no answer in two "
+              "searches in a row); a controller seen once is kept until the watch starts again.",
               {}, {}};
+    Family info{"scout_controller_info", "gauge",
+                "What the controller at the address says of itself (its model, version and revision) and its "
+                "MAC, as it last answered: 1 for each controller there.",
+                {}, {}};
     for (const ControllerMetric& controller : metrics.controllers) {
+        if (controller.rows.empty())
+            continue;
+        const Reply& first = controller.rows.front();
+        Labels place = InterfaceLabels(first.interfaceName, first.interfaceAddress);
+        place.emplace_back("address", DeviceText(first.address));
+        Labels named = place;
+        named.emplace_back("name", NameOf(metrics, first));
+        Add(up, named, controller.up ? "1" : "0");
         for (const Reply& row : controller.rows) {
-            Add(up,
-                {{"address", DeviceText(row.address)},
-                 {"interface", row.interfaceAddress},
-                 {"interface_name", SafeText(row.interfaceName)},
-                 {"model", DeviceText(row.model)},
-                 {"version", DeviceText(row.version)},
-                 {"revision", DeviceText(row.revision)},
-                 {"mac", RowMacText(row)},
-                 {"name", NameOf(metrics, row)}},
-                controller.up ? "1" : "0");
+            Labels labels = place;
+            labels.emplace_back("model", DeviceText(row.model));
+            labels.emplace_back("version", DeviceText(row.version));
+            labels.emplace_back("revision", DeviceText(row.revision));
+            labels.emplace_back("mac", RowMacText(row));
+            Add(info, labels, "1");
         }
     }
     Write(out, up);
+    Write(out, info);
 }
 
 void Expected(std::string& out, const LineMetrics& metrics) {

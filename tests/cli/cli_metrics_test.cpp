@@ -80,18 +80,42 @@ TEST(WatchMetrics, EachFamilyOnceWithItsSamples) {
     std::vector<std::string> families;
     const std::vector<std::string> samples = Samples(MetricsText(metrics, "1.1.0"), &families);
     EXPECT_EQ(std::set<std::string>(families.begin(), families.end()).size(), families.size());
+    // Keyed by what stays; what a controller says of itself beside it.
     for (const char* wanted :
-         {"scout_controller_up{address=\"10.1.0.5\",interface=\"10.1.0.1\",interface_name=\"ws0\","
+         {"scout_controller_up{interface=\"ws0\",interface_address=\"10.1.0.1\",address=\"10.1.0.5\"} 1",
+          "scout_controller_info{interface=\"ws0\",interface_address=\"10.1.0.1\",address=\"10.1.0.5\","
           "model=\"KRV-ETH1A2B\",version=\"2.14\",revision=\"C\"} 1",
-          "scout_interface_controllers{interface=\"10.1.0.1\",interface_name=\"ws0\"} 2",
-          "scout_interface_duplicate_addresses{interface=\"10.1.0.1\",interface_name=\"ws0\"} 0",
-          "scout_interface_search_duration_seconds{interface=\"10.1.0.1\",interface_name=\"ws0\"} 1.012",
-          "scout_interface_last_search_timestamp_seconds{interface=\"10.1.0.1\",interface_name=\"ws0\"} 1765360000",
-          "scout_interface_replies_lost_total{interface=\"10.1.0.1\",interface_name=\"ws0\"} 5",
+          "scout_interface_controllers{interface=\"ws0\",interface_address=\"10.1.0.1\"} 2",
+          "scout_interface_duplicate_addresses{interface=\"ws0\",interface_address=\"10.1.0.1\"} 0",
+          "scout_interface_search_duration_seconds{interface=\"ws0\",interface_address=\"10.1.0.1\"} 1.012",
+          "scout_interface_last_search_timestamp_seconds{interface=\"ws0\",interface_address=\"10.1.0.1\"} "
+          "1765360000",
+          "scout_interface_replies_lost_total{interface=\"ws0\",interface_address=\"10.1.0.1\"} 5",
           "scout_searches_total 1", "scout_replies_filtered_total 0"})
         EXPECT_NE(std::find(samples.begin(), samples.end(), wanted), samples.end()) << wanted;
     for (const std::string& family : families)
         EXPECT_EQ(family.find("expected"), std::string::npos) << "no expected list, no such family: " << family;
+}
+
+// A firmware update changes what a controller says of itself, not its series.
+TEST(WatchMetrics, AFirmwareUpdateKeepsTheSeries) {
+    LineMetrics metrics = OneInterface();
+    WatchState state;
+    Searched(metrics, state, {Row("10.1.0.5", "2.14")});
+    Searched(metrics, state, {Row("10.1.0.5", "2.20")});
+    std::vector<std::string> families;
+    const std::vector<std::string> samples = Samples(MetricsText(metrics, "1.1.0"), &families);
+    std::vector<std::string> up, info;
+    for (const std::string& sample : samples) {
+        if (sample.rfind("scout_controller_up{", 0) == 0)
+            up.push_back(sample);
+        if (sample.rfind("scout_controller_info{", 0) == 0)
+            info.push_back(sample);
+    }
+    EXPECT_EQ(up, (std::vector<std::string>{
+                      "scout_controller_up{interface=\"ws0\",interface_address=\"10.1.0.1\",address=\"10.1.0.5\"} 1"}));
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_NE(info[0].find("version=\"2.20\""), std::string::npos) << info[0];
 }
 
 TEST(WatchMetrics, AControllersBytesCannotBreakALabel) {
@@ -102,7 +126,7 @@ TEST(WatchMetrics, AControllersBytesCannotBreakALabel) {
     std::vector<std::string> families;
     const std::vector<std::string> samples = Samples(MetricsText(metrics, "1.1.0"), &families);
     EXPECT_NE(std::find(samples.begin(), samples.end(),
-                        "scout_controller_up{address=\"10.1.0.5\",interface=\"10.1.0.1\",interface_name=\"ws0\","
+                        "scout_controller_info{interface=\"ws0\",interface_address=\"10.1.0.1\",address=\"10.1.0.5\","
                         "model=\"KRV-ETH1A2B\",version=\"a\\\"b\\\\c\\\\x0Ad\",revision=\"C\"} 1"),
               samples.end());
     std::set<std::string> series;

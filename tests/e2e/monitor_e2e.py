@@ -178,35 +178,40 @@ def metrics_read_by_the_node_exporter(lab, front_for):
     watch.communicate(timeout=20)
     check(find(samples, "node_textfile_scrape_error") and find(samples, "node_textfile_scrape_error")[0][2] == 0,
           "the exporter read the file", text)
-    # Frames tell the two at 10.1.0.22 apart on Linux (one series each); the
-    # neighbour table under Wine cannot (one series: the same texts).
+    # One series per place (interface and address), kept whatever the
+    # controller says of itself; that is scout_controller_info, where frames
+    # tell the two at 10.1.0.22 apart on Linux (one series each) and the
+    # neighbour table under Wine cannot (one: the same texts).
     up = sorted((s[1]["address"], s[2]) for s in find(samples, "scout_controller_up"))
-    shared = [("10.1.0.22", 1)] * (2 if front.build == "linux" else 1)
-    check(up == [("10.1.0.20", 1), ("10.1.0.21", 0)] + shared + [("10.1.0.23", 1)],
+    check(up == [("10.1.0.20", 1), ("10.1.0.21", 0), ("10.1.0.22", 1), ("10.1.0.23", 1)],
           "every controller, the one gone kept at 0", up, text)
-    version = find(samples, "scout_controller_up", address="10.1.0.23")[0][1]["version"]
+    check(len(find(samples, "scout_controller_info", address="10.1.0.22")) == (2 if front.build == "linux" else 1),
+          "what each says of itself", text)
+    version = find(samples, "scout_controller_info", address="10.1.0.23")[0][1]["version"]
     check(version == hostile[0][2], "the hostile version as the table shows it", version, hostile)
     check(find(samples, "scout_controller_up", address="10.1.0.20")[0][1].get("name") == "Axis 1",
           "the list's name on its controller", samples)
     check([(s[1]["name"], s[2]) for s in find(samples, "scout_expected_controller_up")] ==
           [("Axis 1", 1), ("Press", 0)], "each expected row, answering or missing", text)
-    check(find(samples, "scout_interface_expected_missing", interface_name="ws0")[0][2] == 1 and
-          find(samples, "scout_interface_controllers", interface_name="ws0")[0][2] == 3 and
+    check(find(samples, "scout_interface_expected_missing", interface="ws0")[0][2] == 1 and
+          find(samples, "scout_interface_controllers", interface="ws0")[0][2] == 3 and
           find(samples, "scout_info")[0][1]["version"] != "", "per interface, and the version", text)
     lint = subprocess.run(["promtool", "check", "metrics"], input=open(os.path.join(folder, "ethernet-scout.prom"),
                                                                            "rb").read(), capture_output=True)
     check(lint.returncode == 0 and not lint.stdout.strip() and not lint.stderr.strip(),
           "promtool finds nothing to say of the file", lint.stdout, lint.stderr)
     # What the rules make of it: ten minutes of these samples.
-    interface = {"instance": "line4-pc:9100", "interface": "10.1.0.1", "interface_name": "ws0"}
+    interface = {"instance": "line4-pc:9100", "interface": "ws0", "interface_address": "10.1.0.1"}
     # (The exporter gives every sample of a family the same labels, empty where a
     # sample had none; an empty label is no label to Prometheus.)
     gone = {k: v for k, v in find(samples, "scout_controller_up", address="10.1.0.21")[0][1].items() if v}
-    gone.update(instance="line4-pc:9100", severity="warning")
+    said = find(samples, "scout_controller_info", address="10.1.0.21")[0][1]
+    gone.update(instance="line4-pc:9100", severity="warning", model=said["model"], version=said["version"],
+                revision=said["revision"])
     firing = {"ControllerGone": [gone],
               "ExpectedControllerMissing": [{"address": "10.1.0.30", "name": "Press", "severity": "warning",
-                                             "instance": "line4-pc:9100", "interface": "10.1.0.1",
-                                             "interface_name": "ws0"}],
+                                             "instance": "line4-pc:9100", "interface": "ws0",
+                                             "interface_address": "10.1.0.1"}],
               "ControllerDuplicateAddress": [dict(interface, severity="warning")],
               "LineWatchStale": [], "ControllerRepliesLost": []}
     # Frames tell the two at 10.1.0.22 apart on Linux; the neighbour table under Wine cannot.
