@@ -106,6 +106,10 @@ def sim_mistakes(work):
 def mistakes(lab, front_for):
     """Each mistake: one line, exit status 2, no traceback, nothing started."""
     work = lab.workdir
+    helped = scout_lab("run", "--help")
+    check(helped.returncode == 0 and "-- COMMAND [ARGUMENT...]" in helped.stdout and
+          "--timeout SECONDS" in helped.stdout and "large" in helped.stdout, "run --help says how to run",
+          helped.stdout)
     for args, line in lab_mistakes(work):
         result = scout_lab(*args)
         check(result.returncode == 2 and result.stderr == "scout-lab: %s\n" % line and result.stdout == "",
