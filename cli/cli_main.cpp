@@ -298,7 +298,7 @@ int RunDoctor(Session& session) {
     std::vector<CheckLine> lines = CheckBeforeSearch(platform, SystemDoctor(), session.names, chosen);
     // doctor takes no --sequential: every interface at once
     const Looked looked = Search(session, list, PlanOfLook(session, chosen.searched));
-    for (CheckLine& line : CheckSearch(session.names, chosen.searched, looked.cutShort, list.rows))
+    for (CheckLine& line : CheckSearch(SystemDoctor(), session.names, chosen.searched, looked.cutShort, list.rows))
         lines.push_back(line);
     // Replies the search lost on the way (said on standard error too): the
     // very controllers that are not found, so a problem.

@@ -160,8 +160,9 @@ std::vector<CheckLine> CheckBeforeSearch(const NetPlatform& platform, const Doct
     return lines;
 }
 
-std::vector<CheckLine> CheckSearch(InterfaceNames& names, const std::vector<BroadcastInterface>& searched,
-                                   const std::vector<bool>& cutShort, const std::vector<Reply>& rows) {
+std::vector<CheckLine> CheckSearch(const DoctorSystem& system, InterfaceNames& names,
+                                   const std::vector<BroadcastInterface>& searched, const std::vector<bool>& cutShort,
+                                   const std::vector<Reply>& rows) {
     std::vector<CheckLine> lines;
     for (std::size_t i = 0; i < searched.size(); ++i) {
         std::size_t heard = 0;
@@ -171,6 +172,10 @@ std::vector<CheckLine> CheckSearch(InterfaceNames& names, const std::vector<Broa
         if (i < cutShort.size() && cutShort[i])
             lines.push_back(Line(CheckStatus::Problem, "search", label + ": the search failed (said above)",
                                  "see the failure's line"));
+        else if (heard == 0 && system.isWireless != nullptr && system.isWireless(searched[i]))
+            lines.push_back(Line(CheckStatus::Ok, "search", label + ": nothing answered, as on a Wi-Fi link",
+                                 "controllers are on the wired line: connect an Ethernet port of this workstation "
+                                 "to it"));
         else if (heard == 0)
             lines.push_back(Line(CheckStatus::Warning, "search", label + ": nothing answered",
                                  "check the warnings above, the controllers' power and cables"));

@@ -43,6 +43,9 @@ struct DoctorSystem {
     // Whether the interface is a bridge (a container's or a virtual machine's,
     // with no carrier while nothing is on it); null where the system has none.
     bool (*isBridge)(const BroadcastInterface& entry);
+    // Whether the interface is a wireless one (Wi-Fi): controllers are on the
+    // wired line, not behind it. Null where the system cannot tell.
+    bool (*isWireless)(const BroadcastInterface& entry);
 };
 const DoctorSystem& SystemDoctor();
 
@@ -56,8 +59,9 @@ std::vector<CheckLine> CheckBeforeSearch(const NetPlatform& platform, const Doct
                                          const DoctorInterfaces& interfaces);
 
 // What the search heard on each interface: rows, a window cut short.
-std::vector<CheckLine> CheckSearch(InterfaceNames& names, const std::vector<BroadcastInterface>& searched,
-                                   const std::vector<bool>& cutShort, const std::vector<Reply>& rows);
+std::vector<CheckLine> CheckSearch(const DoctorSystem& system, InterfaceNames& names,
+                                   const std::vector<BroadcastInterface>& searched, const std::vector<bool>& cutShort,
+                                   const std::vector<Reply>& rows);
 
 // 1 where any line is a problem, else 0.
 int DoctorExitStatus(const std::vector<CheckLine>& lines);

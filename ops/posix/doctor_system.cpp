@@ -96,6 +96,18 @@ bool IsBridge(const BroadcastInterface& entry) {
     return ::access((std::string("/sys/class/net/") + details.name + "/bridge").c_str(), F_OK) == 0;
 }
 
+// Wireless: the kernel says so (a wireless or phy80211 entry), or it is named
+// as Linux and systemd name Wi-Fi adapters (wlan0, wlp3s0).
+bool IsWireless(const BroadcastInterface& entry) {
+    InterfaceDetails details;
+    if (!SystemNetPlatform().describeInterface(nullptr, entry, &details) || details.name[0] == '\0' ||
+        std::strchr(details.name, '/') != nullptr)
+        return false;
+    const std::string folder = std::string("/sys/class/net/") + details.name;
+    return ::access((folder + "/wireless").c_str(), F_OK) == 0 || ::access((folder + "/phy80211").c_str(), F_OK) == 0 ||
+           std::strncmp(details.name, "wl", 2) == 0;
+}
+
 void RoutesBack(const BroadcastInterface& entry, bool* byThisInterface, bool* anyRoute) {
     *byThisInterface = false;
     *anyRoute = false;
@@ -173,6 +185,7 @@ const DoctorSystem g_system = {
     .routesBack = RoutesBack,
     .systemChecks = SystemChecks,
     .isBridge = IsBridge,
+    .isWireless = IsWireless,
 };
 
 }  // namespace

@@ -218,6 +218,16 @@ std::vector<InterfaceNetwork> ReadInterfaceNetworks(const std::vector<LabelledIn
     return networks;
 }
 
+// Wi-Fi: the adapter's type as Windows gives it.
+bool IsWireless(const BroadcastInterface& entry) {
+    IP_ADAPTER_ADDRESSES* adapters = LoadAdapters();
+    bool wireless = false;
+    for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next)
+        wireless = wireless || (AdapterHolds(*a, entry) && a->IfType == IF_TYPE_IEEE80211);
+    std::free(adapters);
+    return wireless;
+}
+
 void SystemChecks(const std::vector<LabelledInterface>& searched, std::vector<CheckLine>* lines) {
     char program[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, program, sizeof program);
@@ -229,6 +239,7 @@ const DoctorSystem g_system = {
     .routesBack = RoutesBack,
     .systemChecks = SystemChecks,
     .isBridge = nullptr,  // Windows skips a bridge with no carrier as any adapter
+    .isWireless = IsWireless,
 };
 
 }  // namespace

@@ -58,6 +58,22 @@ def field_laptop(lab, front_for):
           "nobody hears nothing, and what the kernel dropped is a line of its own", nobody.lines)
 
 
+@case(builds=("linux",), sanitizer=False)
+def a_wifi_laptop(lab, front_for):
+    """Online by Wi-Fi: nothing answers on wlan0, and doctor says that the
+    controllers are on the wired line, not that their power and cables are
+    at fault; ws0's controller is heard."""
+    net = build_topology(lab, "single", "laptop-wifi")
+    front = front_for(net)
+    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1A2B version=2.14 revision=C"])
+    result = doctor(lab, net, front)
+    wifi = [line for line in result.lines if line["check"] == "search" and line["finding"].startswith("wlan0 ")]
+    check(len(wifi) == 1 and wifi[0]["status"] == "ok" and wifi[0]["finding"].endswith(
+        ": nothing answered, as on a Wi-Fi link") and "wired line" in wifi[0]["todo"] and
+          "power" not in wifi[0]["todo"], "wlan0: the wired line, not the power and cables", result.lines)
+    check(("ok", "ws0 10.1.0.1: 1 reply") in found(result, "search"), "ws0 heard", result.lines)
+
+
 @case(sanitizer=False)
 def port_held(lab, front_for):
     """Another program holds UDP port 65513: a problem, exit 1, with the

@@ -26,6 +26,7 @@ const DoctorSystem Scripted = {
                 lines->push_back({CheckStatus::Unknown, "firewall", each.label, ""});
         },
     .isBridge = [](const BroadcastInterface& entry) { return entry.index == 7; },
+    .isWireless = [](const BroadcastInterface& entry) { return entry.index == 5; },
 };
 
 std::vector<std::pair<CheckStatus, std::string>> Of(const std::vector<CheckLine>& lines, const char* check) {
@@ -131,11 +132,15 @@ TEST(Doctor, TheSearchPerInterfaceAndTheExitStatus) {
     const BroadcastInterface If4{MakeAddress(10, 3, 0, 1), 4};
     Reply row;
     row.via = If2;
-    const auto lines = CheckSearch(names, {If2, If3, If4}, {false, false, true}, {row});
+    const BroadcastInterface Wifi{MakeAddress(192, 168, 178, 23), 5};
+    const auto lines = CheckSearch(Scripted, names, {If2, If3, If4, Wifi}, {false, false, true, false}, {row});
     EXPECT_EQ(Of(lines, "search"), (std::vector<std::pair<CheckStatus, std::string>>{
                                        {CheckStatus::Ok, "if2 10.1.0.1: 1 reply"},
                                        {CheckStatus::Warning, "if3 10.2.0.1: nothing answered"},
-                                       {CheckStatus::Problem, "if4 10.3.0.1: the search failed (said above)"}}));
+                                       {CheckStatus::Problem, "if4 10.3.0.1: the search failed (said above)"},
+                                       {CheckStatus::Ok, "if5 192.168.178.23: nothing answered, as on a Wi-Fi link"}}));
+    EXPECT_EQ(lines[3].todo, "controllers are on the wired line: connect an Ethernet port of this workstation to it")
+        << "not the controllers' power and cables";
     EXPECT_EQ(DoctorExitStatus(lines), 1);
     EXPECT_EQ(DoctorExitStatus({lines[0], lines[1]}), 0) << "a warning is no problem";
     EXPECT_EQ(lines[1].todo, "check the warnings above, the controllers' power and cables");
