@@ -12,6 +12,9 @@
 #include "ops/record.h"
 #include "ops/text.h"
 #include "scout_version.h"
+#include "ops/host.h"
+#include "ops/sha256.h"
+#include "ops/files.h"
 
 namespace scout::cli {
 

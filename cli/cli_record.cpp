@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ops/text.h"
+#include "ops/host.h"
 
 namespace scout::cli {
 

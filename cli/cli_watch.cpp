@@ -16,6 +16,8 @@
 #include "ops/record.h"
 #include "ops/text.h"
 #include "scout_version.h"
+#include "ops/host.h"
+#include "ops/files.h"
 
 namespace scout::cli {
 

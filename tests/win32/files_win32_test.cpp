@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "ops/record.h"
+#include "ops/files.h"
 
 namespace scout::ops {
 namespace {
