@@ -1,7 +1,8 @@
 // Failure texts and their formatting: every message that the search, the
 // commands and the socket start-up show is written here, once, and reaches the
 // operator through the front end's showError (a message box in the dialog, a
-// line on standard error in scout-cli).
+// line on standard error in scout-cli). Why the dialog refuses a command is
+// its own to say (ui/command_refusals).
 #pragma once
 
 #include <cstddef>
@@ -65,29 +66,6 @@ void FormatFieldRefusal(FieldRefusal refusal, char* message, std::size_t capacit
 
 // OK could write the address settings nowhere: "Unable to save the address settings. %s."
 void ReportSettingsNotSaved(const SearchFrontEnd& frontEnd, const NetPlatform& platform, int code);
-
-// Why the dialog refuses a command with what its list already shows.
-enum class CommandRefusal {
-    TargetListedTwice,   // "The IP address %s is listed more than once on the interface %s: ..."
-    NewAddressListed,    // "The IP address %s is already used by a controller listed on the interface %s."
-    NewAddressOwn,       // "The IP address %s is an address of this workstation."
-    TargetOwn,           // "The IP address %s is an address of this workstation, not a controller's."
-    SubnetEdge,          // "The IP address %s is the network or broadcast address of the subnet of ..."
-    TargetNotListed,     // "No controller is listed at %s on the interface %s."
-    NewAddressHeld,      // "The IP address %s is in use by a host that does not answer as a controller (MAC %s) ..."
-    NewAddressSetByHand, // "This workstation holds a neighbour entry set by hand for %s (MAC %s) ..."
-};
-// prefix: the interface's prefix length, for SubnetEdge; mac: the holder's, for NewAddressHeld and
-// NewAddressSetByHand.
-void ReportCommandRefusal(const SearchFrontEnd& frontEnd, CommandRefusal refusal, NetAddress address,
-                          NetAddress interfaceAddress, int prefix = -1, const char* mac = "");
-
-// A reconfigure that goes, though the link could not say whether a host holds
-// the new address (answer: OffLink, OlderEntry with its mac, Busy with the
-// frames lost as code, Unsupported, Failed with code): "The IP address %s was not checked against other hosts on
-// the interface %s: ... The command is sent."
-void ReportHostsUnchecked(const SearchFrontEnd& frontEnd, const NetPlatform& platform, NeighbourAnswer answer,
-                          NetAddress address, NetAddress interfaceAddress, int code, const char* mac);
 
 // Why an interface is not searched, as the operator reads it ("no carrier").
 const char* SkipReasonText(SkipReason reason);

@@ -11,6 +11,7 @@
 #include "net/controller_search.h"
 #include "net/error_report.h"
 #include "ops/command.h"
+#include "ui/command_refusals.h"
 #include "ui/result_list.h"
 
 namespace scout::ui {
@@ -20,10 +21,7 @@ using ops::CommandKind;
 using ops::CommandRequest;
 using ops::Decision;
 using ops::Looked;
-using ops::Refusal;
-using ops::RefusalKind;
 using ops::Reply;
-using ops::Subject;
 
 // The controller of the selected row, as the search wrote its address, and
 // the interface that read it. A click on the empty part of the list arms the
@@ -85,38 +83,6 @@ Looked ListedLook(const NetPlatform& platform, NetAddress interfaceAddress, Broa
     return looked;
 }
 
-// The dialog's message for a refusal, nothing sent.
-void ReportRefusal(const SearchFrontEnd& list, const Refusal& refusal, NetAddress interfaceAddress) {
-    switch (refusal.kind) {
-    case RefusalKind::SeveralReplies:
-        ReportCommandRefusal(list, CommandRefusal::TargetListedTwice, refusal.address, interfaceAddress);
-        return;
-    case RefusalKind::NewAddressTaken:
-        ReportCommandRefusal(list, CommandRefusal::NewAddressListed, refusal.address, interfaceAddress);
-        return;
-    case RefusalKind::OwnAddress:
-        ReportCommandRefusal(list,
-                             refusal.subject == Subject::Target ? CommandRefusal::TargetOwn
-                                                                : CommandRefusal::NewAddressOwn,
-                             refusal.address, interfaceAddress);
-        return;
-    case RefusalKind::SubnetEdge:
-        ReportCommandRefusal(list, CommandRefusal::SubnetEdge, refusal.address, interfaceAddress, refusal.prefix);
-        return;
-    case RefusalKind::HeldByHost:
-        ReportCommandRefusal(list, CommandRefusal::NewAddressHeld, refusal.address, interfaceAddress, -1,
-                             ops::MacText(refusal.mac).c_str());
-        return;
-    case RefusalKind::SetByHand:
-        ReportCommandRefusal(list, CommandRefusal::NewAddressSetByHand, refusal.address, interfaceAddress, -1,
-                             ops::MacText(refusal.mac).c_str());
-        return;
-    default:  // the selected row's interface listed it, and only that interface is looked at
-        ReportCommandRefusal(list, CommandRefusal::TargetNotListed, refusal.address, interfaceAddress);
-        return;
-    }
-}
-
 // Whether the command may go, by the rule scout-cli follows too, over what
 // the list shows; a refusal is reported. A reset goes to every controller
 // that answers at the address, as the one datagram reaches them all.
@@ -134,8 +100,7 @@ bool Decided(const NetPlatform& platform, const SearchFrontEnd& list, const Comm
     if (!decision.send)
         ReportRefusal(list, decision.refusal, interfaceAddress);
     else if (decision.hostsChecked)
-        ReportHostsUnchecked(list, platform, decision.hosts.answer, decision.hosts.address, interfaceAddress,
-                             decision.hosts.code, ops::MacText(decision.hosts.mac).c_str());
+        ReportHostsUnchecked(list, platform, decision.hosts, interfaceAddress);
     return decision.send;
 }
 
