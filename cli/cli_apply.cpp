@@ -101,7 +101,7 @@ int RunApply(Session& session) {
         Say(problem);
         return ExitFailure;
     }
-    std::vector<std::string> problems;
+    std::vector<PlanSaid> problems;
     const std::vector<PlanRow> rows = ReadPlan(text, &problems);
 
     CliList list;
@@ -132,13 +132,7 @@ int RunApply(Session& session) {
     for (const PlanProblem& found : check.problems)
         problems.push_back(PlanProblemText(session.names, entries, found, factory));
     if (!problems.empty()) {
-        // Every problem in the order of the plan's lines.
-        auto lineOf = [](const std::string& said) {
-            return said.compare(0, 5, "line ") == 0 ? std::atoi(said.c_str() + 5) : 0;
-        };
-        std::stable_sort(problems.begin(), problems.end(),
-                         [&](const std::string& a, const std::string& b) { return lineOf(a) < lineOf(b); });
-        for (const std::string& line : problems)
+        for (const std::string& line : PlanProblemLines(problems))
             Say(InputName(path) + ", " + line);
         Say("the plan was refused (" + Count(problems.size(), "problem", "problems") + "); nothing was sent.");
         return PlanRefusalExit(check.problems);

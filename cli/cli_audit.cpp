@@ -103,6 +103,57 @@ std::vector<std::string> CsvResult(const AuditResult& result) {
 
 }  // namespace
 
+namespace {
+
+std::string Quoted(const std::string& text) {
+    return "'" + SafeText(text.c_str(), 64) + "'";
+}
+
+std::string ListFaultWhy(const ListFault& fault) {
+    switch (fault.kind) {
+    case ListFaultKind::Csv:
+        if (fault.csv.kind == CsvFaultKind::TooLarge)
+            return "larger than " + std::to_string(fault.csv.limit / (1024 * 1024)) + " MiB";
+        if (fault.csv.kind == CsvFaultKind::NoHeader)
+            return "empty: an expected list starts with a header (address,model,version,revision,...)";
+        return CsvFaultText(fault.csv) + (fault.csv.kind == CsvFaultKind::Columns ? " as the header" : "");
+    case ListFaultKind::TwoColumns:
+        return "two columns for " + fault.column + " (" + Quoted(fault.cell) + " and " + Quoted(fault.other) + ")";
+    case ListFaultKind::NoAddressColumn:
+        return "no address column: the header needs 'address' (or 'IP ADDR')";
+    case ListFaultKind::NoAddress:
+        return "no address";
+    case ListFaultKind::NotAnAddress:
+        return "the address " + Quoted(fault.cell) + " is no IPv4 address";
+    case ListFaultKind::NoControllerAddress:
+        return "the address " + Quoted(fault.cell) +
+               " is no address a controller can hold (0.0.0.0/8, loopback, multicast or reserved)";
+    case ListFaultKind::NotAMinimum:
+        return "the " + fault.column + " " + Quoted(fault.cell) +
+               " is no minimum: '>=' is followed by a number (>=2.14)";
+    case ListFaultKind::NotAMac:
+        return "the MAC " + Quoted(fault.cell) + " is no MAC (02:00:5e:10:00:01)";
+    case ListFaultKind::SameRow:
+        return "the same row as line " + std::to_string(fault.otherLine);
+    case ListFaultKind::SecondRow:
+        return "a second row for " + fault.cell + (fault.other.empty() ? std::string() : " on " + fault.other) +
+               " (line " + std::to_string(fault.otherLine) + "): give each row its own interface";
+    case ListFaultKind::NamedOtherwise:
+        return "a second row for " + fault.cell + " on " + fault.other + " (line " + std::to_string(fault.otherLine) +
+               ", which names it otherwise): give each row its own interface";
+    case ListFaultKind::OwnAddress:
+        return "the address " + fault.cell + " is this workstation's own: no controller holds it";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string ListFaultText(const ListFault& fault) {
+    const std::string why = ListFaultWhy(fault);
+    return fault.line != 0 ? "line " + std::to_string(fault.line) + ": " + why : why;
+}
+
 const char* AuditStatusName(AuditStatus status) {
     switch (status) {
     case AuditStatus::Ok: return "ok";

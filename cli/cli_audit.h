@@ -12,6 +12,10 @@ namespace scout::cli {
 
 struct Session;
 
+// A fault of an expected list as said: "line N: why", or why alone for the
+// file as a whole ("larger than 4 MiB").
+std::string ListFaultText(const ListFault& fault);
+
 // The name an audit status is said by: "ok", "unverified", "not searched", "mismatch", "missing",
 // "duplicate", "unexpected".
 const char* AuditStatusName(AuditStatus status);

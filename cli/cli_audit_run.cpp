@@ -68,11 +68,11 @@ int RunAudit(Session& session) {
         Say(problem);
         return ExitUsage;
     }
-    std::vector<std::string> faults;
+    std::vector<ListFault> faults;
     ExpectedList expected = ReadExpected(text, &faults);
     if (!faults.empty()) {
-        for (const std::string& fault : faults)
-            Say(InputName(path) + (fault.compare(0, 5, "line ") == 0 ? ", " : ": ") + fault);
+        for (const ListFault& fault : faults)
+            Say(InputName(path) + (fault.line != 0 ? ", " : ": ") + ListFaultText(fault));
         return ExitUsage;
     }
     std::string digest;
@@ -98,11 +98,11 @@ int RunAudit(Session& session) {
     // The list as this workstation knows its interfaces: one interface however it is named.
     AuditScope scope{where, KnownInterfaces(session, interfaces.table)};
     faults = ResolveInterfaces(expected, scope.all);
-    for (const std::string& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
+    for (const ListFault& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
         faults.push_back(own);
     if (!faults.empty()) {
-        for (const std::string& fault : faults)
-            Say(InputName(path) + ", " + fault);
+        for (const ListFault& fault : faults)
+            Say(InputName(path) + ", " + ListFaultText(fault));
         return ExitUsage;
     }
     Status(session, "looking for the list's " + Count(expected.rows.size(), "controller", "controllers") + " on " +

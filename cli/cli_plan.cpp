@@ -1,6 +1,7 @@
 // A plan of commands for apply (see cli_plan.h).
 #include "cli/cli_plan.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -13,87 +14,79 @@
 namespace scout::cli {
 namespace {
 
-std::string At(int line, const std::string& why) {
-    return "line " + std::to_string(line) + ": " + why;
-}
-
 std::string Quote(const std::string& text) {
     return "'" + QuoteOperand(text.c_str()) + "'";
 }
 
 }  // namespace
 
-std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<std::string>* problems) {
+std::vector<std::string> PlanProblemLines(std::vector<PlanSaid> problems) {
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const PlanSaid& a, const PlanSaid& b) { return a.line < b.line; });
+    std::vector<std::string> lines;
+    for (const PlanSaid& said : problems)
+        lines.push_back(said.line != 0 ? "line " + std::to_string(said.line) + ": " + said.why : said.why);
+    return lines;
+}
+
+std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<PlanSaid>* problems) {
     std::vector<PlanRow> rows;
-    if (text.size() > MaxPlanBytes) {
-        problems->push_back("larger than " + std::to_string(MaxPlanBytes / 1024) + " KiB");
+    const CsvFile file = ReadCsv(text, CsvLimits{MaxPlanBytes, MaxPlanLineBytes, MaxPlanRows});
+    const bool lineFault = !file.faults.empty() && file.faults[0].line == 1 &&
+                           file.faults[0].kind != CsvFaultKind::QuoteNotEnded &&
+                           file.faults[0].kind != CsvFaultKind::TextAfterQuote &&
+                           file.faults[0].kind != CsvFaultKind::QuoteInField;
+    if (!file.faults.empty() && file.faults[0].kind == CsvFaultKind::TooLarge) {
+        problems->push_back({0, "larger than " + std::to_string(MaxPlanBytes / 1024) + " KiB"});
         return rows;
     }
-    std::size_t start = CsvStart(text);
-    if (start >= text.size()) {
-        problems->push_back("empty: a plan starts with the header " + std::string(PlanHeader));
+    if (!file.faults.empty() && file.faults[0].kind == CsvFaultKind::NoHeader) {
+        problems->push_back({0, "empty: a plan starts with the header " + std::string(PlanHeader)});
         return rows;
     }
-    std::string line;
-    for (int number = 1; NextLine(text, &start, &line); ++number) {
-        if (const std::string fault = CsvLineFault(line, MaxPlanLineBytes); !fault.empty()) {
-            problems->push_back(At(number, fault));
-            continue;
-        }
-        if (number == 1) {
-            if (line != PlanHeader) {
-                // A spreadsheet set to a European locale saves "CSV" with semicolons.
-                std::string commas = line;
-                for (char& c : commas)
-                    c = c == ';' ? ',' : c;
-                const std::string hint = commas == PlanHeader && commas != line
-                                             ? "; the separator is a comma, not a semicolon (save the sheet as "
-                                               "\"CSV UTF-8 (comma delimited)\")"
-                                             : "";
-                problems->push_back(At(1, "the header is " + Quote(line) + ", not " + PlanHeader + hint));
-                return rows;
-            }
-            continue;
-        }
-        std::vector<std::string> fields;
-        std::string why;
-        if (!SplitCsvFields(line, &fields, &why)) {
-            problems->push_back(At(number, why));
-            continue;
-        }
-        if (fields.size() != PlanColumns) {
-            problems->push_back(At(number, std::to_string(fields.size()) + (fields.size() == 1 ? " column" : " columns") +
-                                               ", not " + std::to_string(PlanColumns)));
-            continue;
-        }
-        if (rows.size() == MaxPlanRows) {
-            problems->push_back(At(number, "more than " + std::to_string(MaxPlanRows) + " rows"));
-            return rows;
-        }
+    if (lineFault) {
+        problems->push_back({1, CsvFaultText(file.faults[0])});
+        return rows;
+    }
+    if (file.headerText != PlanHeader) {
+        // A spreadsheet set to a European locale saves "CSV" with semicolons.
+        std::string commas = file.headerText;
+        for (char& c : commas)
+            c = c == ';' ? ',' : c;
+        const std::string hint = commas == PlanHeader && commas != file.headerText
+                                     ? "; the separator is a comma, not a semicolon (save the sheet as "
+                                       "\"CSV UTF-8 (comma delimited)\")"
+                                     : "";
+        problems->push_back({1, "the header is " + Quote(file.headerText) + ", not " + PlanHeader + hint});
+        return rows;
+    }
+    for (const CsvFault& fault : file.faults)
+        problems->push_back({fault.line, CsvFaultText(fault)});
+    for (const CsvRow& fields : file.rows) {
         PlanRow row;
-        row.line = number;
-        row.address = fields[0];
-        row.action = fields[1];
-        row.newAddress = fields[2];
-        row.mask = fields[3];
-        row.gateway = fields[4];
-        row.model = fields[5];
-        row.interfaceChoice = fields[6];
+        row.line = fields.line;
+        row.address = fields.cells[0];
+        row.action = fields.cells[1];
+        row.newAddress = fields.cells[2];
+        row.mask = fields.cells[3];
+        row.gateway = fields.cells[4];
+        row.model = fields.cells[5];
+        row.interfaceChoice = fields.cells[6];
         rows.push_back(row);
     }
     if (rows.empty() && problems->empty())
-        problems->push_back("no command: the plan has its header and nothing else");
+        problems->push_back({0, "no command: the plan has its header and nothing else"});
     return rows;
 }
 
-bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* problem) {
+bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* why) {
     NetAddress target = 0;
     if (!ParseDottedAddress(row.address.c_str(), &target) || target == AnyAddress || target == BroadcastAddress) {
-        *problem = At(row.line, "the address " + Quote(row.address) + " is not a dotted-decimal unicast address");
+        *why = "the address " + Quote(row.address) + " is not a dotted-decimal unicast address";
         return false;
     }
     if (!ControllerCanHold(target)) {
-        *problem = At(row.line, "the address " + Quote(row.address) + " is no address a controller can hold");
+        *why = "the address " + Quote(row.address) + " is no address a controller can hold";
         return false;
     }
     request->target = target;
@@ -104,12 +97,12 @@ bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* probl
     } else if (row.action == "reconfigure") {
         request->kind = CommandKind::Reconfigure;
     } else {
-        *problem = At(row.line, "the action " + Quote(row.action) + " is none of reset, factory-defaults, reconfigure");
+        *why = "the action " + Quote(row.action) + " is none of reset, factory-defaults, reconfigure";
         return false;
     }
     if (request->kind != CommandKind::Reconfigure) {
         if (!row.newAddress.empty() || !row.mask.empty() || !row.gateway.empty()) {
-            *problem = At(row.line, "new_address, mask and gateway are for reconfigure, not " + row.action);
+            *why = "new_address, mask and gateway are for reconfigure, not " + row.action;
             return false;
         }
         return true;
@@ -117,14 +110,14 @@ bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* probl
     char message[MessageCapacity];
     if (!CheckReconfigureFields(row.newAddress.c_str(), row.mask.c_str(), row.gateway.c_str(), &request->values,
                                 message, sizeof message)) {
-        *problem = At(row.line, SafeText(message));
+        *why = SafeText(message);
         return false;
     }
     return true;
 }
 
 std::vector<PlanEntry> PlanEntries(const std::vector<PlanRow>& rows, InterfaceNames& names,
-                                   const InterfaceTable& table, std::vector<std::string>* problems) {
+                                   const InterfaceTable& table, std::vector<PlanSaid>* problems) {
     std::vector<PlanEntry> entries;
     for (const PlanRow& row : rows) {
         PlanEntry entry;
@@ -132,12 +125,12 @@ std::vector<PlanEntry> PlanEntries(const std::vector<PlanRow>& rows, InterfaceNa
         entry.model = row.model;
         std::string problem;
         if (!PlanRequest(row, &entry.request, &problem)) {
-            problems->push_back(problem);
+            problems->push_back({row.line, problem});
             continue;
         }
         if (!row.interfaceChoice.empty()) {
             if (!FindInterface(names, table, row.interfaceChoice.c_str(), &entry.where, &problem)) {
-                problems->push_back(At(row.line, problem));
+                problems->push_back({row.line, problem});
                 continue;
             }
             entry.bound = true;
@@ -147,40 +140,40 @@ std::vector<PlanEntry> PlanEntries(const std::vector<PlanRow>& rows, InterfaceNa
     return entries;
 }
 
-std::string PlanProblemText(InterfaceNames& names, const std::vector<PlanEntry>& entries, const PlanProblem& problem,
-                            NetAddress factory) {
+PlanSaid PlanProblemText(InterfaceNames& names, const std::vector<PlanEntry>& entries, const PlanProblem& problem,
+                         NetAddress factory) {
     const PlanEntry* entry = nullptr;
     for (const PlanEntry& each : entries)
         if (each.line == problem.line)
             entry = &each;
     if (problem.kind == PlanProblemKind::CutShort || entry == nullptr)
-        return "the search of " + LabelOf(names, problem.where) +
-               " did not finish (the failure above), so no line of the plan could be checked";
+        return {0, "the search of " + LabelOf(names, problem.where) +
+                       " did not finish (the failure above), so no line of the plan could be checked"};
     const CommandRequest& request = entry->request;
     const std::string other = std::to_string(problem.otherLine);
     switch (problem.kind) {
     case PlanProblemKind::Refused:
-        return At(problem.line, RefusalText(names, request, problem.refusal, Reader::Plan));
+        return {problem.line, RefusalText(names, request, problem.refusal, Reader::Plan)};
     case PlanProblemKind::ModelMismatch:
-        return At(problem.line, "the controller at " + AddressString(request.target) + " is a " +
-                                    SafeText(problem.seen.c_str()) + ", not " + Quote(entry->model) +
-                                    " as the plan says");
+        return {problem.line, "the controller at " + AddressString(request.target) + " is a " +
+                                  SafeText(problem.seen.c_str()) + ", not " + Quote(entry->model) +
+                                  " as the plan says"};
     case PlanProblemKind::TargetTwice:
-        return At(problem.line, AddressString(request.target) + " is the target of line " + other + " too");
+        return {problem.line, AddressString(request.target) + " is the target of line " + other + " too"};
     case PlanProblemKind::NewAddressTwice:
-        return At(problem.line, "the new address " + AddressString(request.values.address) + " is that of line " +
-                                    other + " too");
+        return {problem.line,
+                "the new address " + AddressString(request.values.address) + " is that of line " + other + " too"};
     case PlanProblemKind::FactoryTaken:
         if (request.kind == CommandKind::Reconfigure)
-            return At(problem.line, "the new address " + AddressString(factory) +
-                                        " is the factory address, which the factory-defaults of line " + other +
-                                        " gives its controller");
-        return At(problem.line, "factory-defaults gives its controller the factory address " + AddressString(factory) +
-                                    ", the new address of line " + other);
+            return {problem.line, "the new address " + AddressString(factory) +
+                                      " is the factory address, which the factory-defaults of line " + other +
+                                      " gives its controller"};
+        return {problem.line, "factory-defaults gives its controller the factory address " + AddressString(factory) +
+                                  ", the new address of line " + other};
     case PlanProblemKind::CutShort:
         break;
     }
-    return "";
+    return {};
 }
 
 int PlanRefusalExit(const std::vector<PlanProblem>& problems) {

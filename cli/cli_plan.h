@@ -28,24 +28,32 @@ struct PlanRow {
     std::string address, action, newAddress, mask, gateway, model, interfaceChoice;
 };
 
-// The rows of a plan's text. Each line that cannot be read is one problem,
-// "line N: why"; an empty plan or a wrong header is one too.
-std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<std::string>* problems);
+// A problem of a plan as said: its line (0: the plan as a whole) and why.
+struct PlanSaid {
+    int line = 0;
+    std::string why;
+};
+// Every problem, in the order of the plan's lines (the plan as a whole
+// first), as "line N: why" (why alone for the whole).
+std::vector<std::string> PlanProblemLines(std::vector<PlanSaid> problems);
 
-// One row as the command it asks for: false with "line N: why" where a field
-// is wrong.
-bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* problem);
+// The rows of a plan's text (read by ops/csv's ReadCsv). Each line that
+// cannot be read is one problem; an empty plan or a wrong header is one too.
+std::vector<PlanRow> ReadPlan(const std::string& text, std::vector<PlanSaid>* problems);
+
+// One row as the command it asks for: false with why where a field is wrong.
+bool PlanRequest(const PlanRow& row, CommandRequest* request, std::string* why);
 
 // The rows as the whole-plan check (ops/plan) takes them: each field read,
-// the interface column found; what cannot be is a problem, "line N: why".
+// the interface column found; what cannot be is a problem of its line.
 std::vector<PlanEntry> PlanEntries(const std::vector<PlanRow>& rows, InterfaceNames& names,
-                                   const InterfaceTable& table, std::vector<std::string>* problems);
+                                   const InterfaceTable& table, std::vector<PlanSaid>* problems);
 
-// A problem of the whole-plan check as said: "line N: why" (the plan as a
-// whole: why alone); and the exit status of a refused plan (ExitNoTarget
-// where a target was not found or is ambiguous).
-std::string PlanProblemText(InterfaceNames& names, const std::vector<PlanEntry>& entries, const PlanProblem& problem,
-                            NetAddress factory);
+// A problem of the whole-plan check as said (a search cut short: the plan as
+// a whole); and the exit status of a refused plan (ExitNoTarget where a
+// target was not found or is ambiguous).
+PlanSaid PlanProblemText(InterfaceNames& names, const std::vector<PlanEntry>& entries, const PlanProblem& problem,
+                         NetAddress factory);
 int PlanRefusalExit(const std::vector<PlanProblem>& problems);
 
 // Where a plan leaves several controllers at the factory address of one interface.

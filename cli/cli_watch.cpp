@@ -1,5 +1,6 @@
 // scout-cli watch (see cli_watch.h).
 #include "cli/cli_watch.h"
+#include "cli/cli_audit.h"
 
 #include <cstring>
 #include <ctime>
@@ -63,10 +64,10 @@ bool ReadWatchList(const Options& options, ExpectedList* expected, int* exitCode
         *exitCode = ExitUsage;
         return false;
     }
-    std::vector<std::string> faults;
+    std::vector<ListFault> faults;
     *expected = ReadExpected(text, &faults);
-    for (const std::string& fault : faults)
-        Say(InputName(options.expectPath) + (fault.compare(0, 5, "line ") == 0 ? ", " : ": ") + fault);
+    for (const ListFault& fault : faults)
+        Say(InputName(options.expectPath) + (fault.line != 0 ? ", " : ": ") + ListFaultText(fault));
     *exitCode = ExitUsage;
     return faults.empty();
 }
@@ -180,12 +181,12 @@ int RunWatch(Session& session) {
     if (!StartWatcher(watcher, interfaces, &exitCode))
         return exitCode;
     // The list as this workstation knows its interfaces: one interface however it is named.
-    std::vector<std::string> faults = ResolveInterfaces(expected, KnownInterfaces(session, interfaces.table));
-    for (const std::string& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
+    std::vector<ListFault> faults = ResolveInterfaces(expected, KnownInterfaces(session, interfaces.table));
+    for (const ListFault& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
         faults.push_back(own);
     if (!faults.empty()) {
-        for (const std::string& fault : faults)
-            Say(InputName(session.options.expectPath) + ", " + fault);
+        for (const ListFault& fault : faults)
+            Say(InputName(session.options.expectPath) + ", " + ListFaultText(fault));
         return ExitUsage;
     }
     if (watcher.where.empty()) {

@@ -1,6 +1,7 @@
 // scout-cli's words for the rules' facts (see cli_words.h).
 #include "cli/cli_words.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "cli/cli_render.h"
@@ -311,6 +312,39 @@ std::vector<std::string> NewAddressWarnings(InterfaceNames& names, const NetPlat
                            ", the interface the controller answers on: it would disagree with its wire about who is "
                            "on the link");
     return warnings;
+}
+
+std::string CsvFaultText(const CsvFault& fault) {
+    switch (fault.kind) {
+    case CsvFaultKind::TooLarge:
+    case CsvFaultKind::TooLong:
+        return "longer than " + std::to_string(fault.limit) + " bytes";
+    case CsvFaultKind::NoHeader:
+        return "empty";
+    case CsvFaultKind::EmptyLine:
+        return "an empty line";
+    case CsvFaultKind::ControlCharacter: {
+        char text[48];
+        std::snprintf(text, sizeof text, "a control character (\\x%02X)", static_cast<unsigned>(fault.count));
+        return text;
+    }
+    case CsvFaultKind::NotUtf8:
+        return "not UTF-8";
+    case CsvFaultKind::QuoteNotEnded:
+        return "a quoted field does not end on its line";
+    case CsvFaultKind::TextAfterQuote:
+        return "text after the closing quote of field " + std::to_string(fault.field);
+    case CsvFaultKind::QuoteInField:
+        return "a quote inside unquoted field " + std::to_string(fault.field);
+    case CsvFaultKind::Columns:
+        return std::to_string(fault.count) + (fault.count == 1 ? " column" : " columns") + ", not " +
+               std::to_string(fault.limit);
+    case CsvFaultKind::TooManyRows:
+        return "more than " + std::to_string(fault.limit) + " rows";
+    case CsvFaultKind::None:
+        break;
+    }
+    return "";
 }
 
 std::string FileErrorText(const FileError& error) {

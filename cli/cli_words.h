@@ -11,6 +11,7 @@
 #include "cli/cli_search.h"
 #include "ops/await.h"
 #include "ops/command.h"
+#include "ops/csv.h"
 #include "ops/record.h"
 
 namespace scout::cli {
@@ -64,6 +65,12 @@ std::vector<std::string> NothingAnsweredHints(InterfaceNames& names, const std::
 std::vector<std::string> NewAddressWarnings(InterfaceNames& names, const NetPlatform& platform,
                                             const BroadcastInterface& via, const std::vector<BroadcastInterface>& all,
                                             const ReconfigureValues& values);
+
+// A line of a list that cannot be read as CSV: "an empty line", "a quote
+// inside unquoted field 2", "3 columns, not 7", "more than 1000 rows" (without
+// its "line N: "). The file as a whole (too large, no header) each list words
+// itself.
+std::string CsvFaultText(const CsvFault& fault);
 
 // "No space left on device", "it is a symbolic link", ...
 std::string FileErrorText(const FileError& error);

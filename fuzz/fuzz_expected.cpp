@@ -22,15 +22,11 @@ void Require(bool condition, const char* what) {
     }
 }
 
-bool StartsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> faults;
+    std::vector<scout::ops::ListFault> faults;
     const scout::ops::ExpectedList list = scout::ops::ReadExpected(text, &faults);
     Require(list.rows.size() <= scout::ops::MaxExpectedRows, "no more rows than a list takes");
     int previous = 1;
@@ -44,9 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Require(!expected->text.empty() && std::isdigit(static_cast<unsigned char>(expected->text[0])),
                         "a minimum begins with a number");
     }
-    for (const std::string& fault : faults)
-        Require(StartsWith(fault, "line ") || StartsWith(fault, "empty:") || StartsWith(fault, "larger than "),
-                "each fault names its line, or the whole file");
+    using scout::ops::CsvFaultKind;
+    for (const scout::ops::ListFault& fault : faults) {
+        const bool whole = fault.kind == scout::ops::ListFaultKind::Csv &&
+                           (fault.csv.kind == CsvFaultKind::TooLarge || fault.csv.kind == CsvFaultKind::NoHeader);
+        Require(whole ? fault.line == 0 : fault.line > 0, "each fault names its line, or the whole file");
+        Require(fault.kind != scout::ops::ListFaultKind::Csv || fault.csv.kind != CsvFaultKind::None,
+                "a fault of the file as CSV says which");
+    }
     Require(!list.headers.empty() || !faults.empty(), "a list without a header is a fault");
     // The minimum rule on two halves of the input: a text at least itself
     // exactly when it begins with a number; never both below the other.

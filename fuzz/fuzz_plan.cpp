@@ -43,8 +43,11 @@ bool Clean(const std::string& field) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> problems;
-    const std::vector<PlanRow> rows = scout::cli::ReadPlan(text, &problems);
+    std::vector<scout::cli::PlanSaid> said;
+    const std::vector<PlanRow> rows = scout::cli::ReadPlan(text, &said);
+    for (const scout::cli::PlanSaid& problem : said)
+        Require(problem.line >= 0 && !problem.why.empty(), "each problem has its words");
+    const std::vector<std::string> problems = scout::cli::PlanProblemLines(said);
     Require(rows.size() <= scout::cli::MaxPlanRows, "no more rows than a plan takes");
     int previous = 1;
     std::string again = std::string(scout::cli::PlanHeader) + "\n";
@@ -65,11 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(!rows.empty() || !problems.empty(), "a plan without rows is a problem");
     if (rows.empty())
         return 0;
-    std::vector<std::string> none;
+    std::vector<scout::cli::PlanSaid> none;
     const std::vector<PlanRow> reread = scout::cli::ReadPlan(again, &none);
     bool longLine = false;
-    for (const std::string& problem : none)
-        longLine = longLine || problem.find("longer than") != std::string::npos;
+    for (const scout::cli::PlanSaid& problem : none)
+        longLine = longLine || problem.why.find("longer than") != std::string::npos;
     if (longLine)
         return 0;  // quoting made a line longer than a plan line may be
     Require(none.empty() && reread.size() == rows.size(), "the rows written back read again");

@@ -3,6 +3,13 @@
 // be made), then one search of every interface at once with what each heard.
 // The checks are made over the platform seam and a small seam of the system's
 // own (ops/posix, ops/win32), so that their reading is tested on the fake.
+//
+// Unlike the other rules, a check returns its finding and advice worded, not
+// as a fact for each front end to word: doctor is scout-cli's alone (the
+// dialog has none), and its advice is the system's own (the sysctl, netsh or
+// firewall command to run, which setting of which interface), worded where
+// the platform's facts are read. A second front end would word them from
+// facts; until then a fact enum would mirror the sentences one for one.
 #pragma once
 
 #include <string>

@@ -56,12 +56,15 @@ const char* ColumnTitle(Column column) {
     return "";
 }
 
-std::string At(int line, const std::string& why) {
-    return "line " + std::to_string(line) + ": " + why;
-}
-
-std::string Quoted(const std::string& text) {
-    return "'" + SafeText(text.c_str(), 64) + "'";
+ListFault Fault(ListFaultKind kind, int line, const std::string& cell = "", const std::string& other = "",
+                int otherLine = 0) {
+    ListFault fault;
+    fault.kind = kind;
+    fault.line = line;
+    fault.cell = cell;
+    fault.other = other;
+    fault.otherLine = otherLine;
+    return fault;
 }
 
 // "02:00:5e:10:00:01", either case.
@@ -96,21 +99,17 @@ bool ReadExpectedText(const std::string& cell, ExpectedText* text) {
 }
 
 // The header: each column it names, once; an address column is needed.
-bool ReadHeader(const std::string& line, ExpectedList* list, std::vector<Column>* columns,
-                std::vector<std::string>* faults) {
-    std::string why;
-    if (!SplitCsvFields(line, &list->headers, &why)) {
-        faults->push_back(At(1, why));
-        return false;
-    }
+bool ReadHeader(const std::vector<std::string>& header, ExpectedList* list, std::vector<Column>* columns,
+                std::vector<ListFault>* faults) {
+    list->headers = header;
     bool address = false;
     for (std::size_t c = 0; c < list->headers.size(); ++c) {
         const Column column = ColumnOf(list->headers[c]);
         for (std::size_t earlier = 0; column != Column::Other && earlier < c; ++earlier) {
             if ((*columns)[earlier] == column) {
-                faults->push_back(At(1, "two columns for " + std::string(ColumnTitle(column)) + " (" +
-                                            Quoted(list->headers[earlier]) + " and " + Quoted(list->headers[c]) +
-                                            ")"));
+                ListFault fault = Fault(ListFaultKind::TwoColumns, 1, list->headers[earlier], list->headers[c]);
+                fault.column = ColumnTitle(column);
+                faults->push_back(fault);
                 return false;
             }
         }
@@ -118,27 +117,26 @@ bool ReadHeader(const std::string& line, ExpectedList* list, std::vector<Column>
         address = address || column == Column::Address;
     }
     if (!address) {
-        faults->push_back(At(1, "no address column: the header needs 'address' (or 'IP ADDR')"));
+        faults->push_back(Fault(ListFaultKind::NoAddressColumn, 1));
         return false;
     }
     return true;
 }
 
-// One row's cells as what it expects; false with why.
+// One row's cells as what it expects; false with the fault.
 bool ReadRow(const ExpectedList& list, const std::vector<Column>& columns, const std::vector<std::string>& cells,
-             ExpectedRow* row, std::string* why) {
+             ExpectedRow* row, ListFault* fault) {
     for (std::size_t c = 0; c < cells.size(); ++c) {
         const std::string& cell = cells[c];
         switch (columns[c]) {
         case Column::Address:
             row->addressText = cell;
             if (!ParseDottedAddress(cell.c_str(), &row->address)) {
-                *why = cell.empty() ? "no address" : "the address " + Quoted(cell) + " is no IPv4 address";
+                *fault = Fault(cell.empty() ? ListFaultKind::NoAddress : ListFaultKind::NotAnAddress, row->line, cell);
                 return false;
             }
             if (!ControllerCanHold(row->address)) {
-                *why = "the address " + Quoted(cell) +
-                       " is no address a controller can hold (0.0.0.0/8, loopback, multicast or reserved)";
+                *fault = Fault(ListFaultKind::NoControllerAddress, row->line, cell);
                 return false;
             }
             break;
@@ -146,8 +144,8 @@ bool ReadRow(const ExpectedList& list, const std::vector<Column>& columns, const
         case Column::Version:
         case Column::Revision:
             if (!ReadExpectedText(cell, columns[c] == Column::Version ? &row->version : &row->revision)) {
-                *why = "the " + std::string(ColumnTitle(columns[c])) + " " + Quoted(cell) +
-                       " is no minimum: '>=' is followed by a number (>=2.14)";
+                *fault = Fault(ListFaultKind::NotAMinimum, row->line, cell);
+                fault->column = ColumnTitle(columns[c]);
                 return false;
             }
             break;
@@ -156,7 +154,7 @@ bool ReadRow(const ExpectedList& list, const std::vector<Column>& columns, const
         case Column::Mac:
             row->macGiven = !cell.empty();
             if (row->macGiven && !ParseMac(cell, &row->mac)) {
-                *why = "the MAC " + Quoted(cell) + " is no MAC (02:00:5e:10:00:01)";
+                *fault = Fault(ListFaultKind::NotAMac, row->line, cell);
                 return false;
             }
             break;
@@ -180,14 +178,11 @@ bool Overlap(const ExpectedRow& a, const ExpectedRow& b) {
            same(a.interfaceName, b.interfaceName);
 }
 
-void SayRepeat(const ExpectedRow& row, const ExpectedRow& other, bool same, std::vector<std::string>* faults) {
-    if (same) {
-        faults->push_back(At(row.line, "the same row as line " + std::to_string(other.line)));
-        return;
-    }
-    faults->push_back(At(row.line, "a second row for " + row.addressText +
-                                       (row.interfaceChoice.empty() ? std::string() : " on " + row.interfaceChoice) +
-                                       " (line " + std::to_string(other.line) + "): give each row its own interface"));
+void SayRepeat(const ExpectedRow& row, const ExpectedRow& other, bool same, std::vector<ListFault>* faults) {
+    if (same)
+        faults->push_back(Fault(ListFaultKind::SameRow, row.line, "", "", other.line));
+    else
+        faults->push_back(Fault(ListFaultKind::SecondRow, row.line, row.addressText, row.interfaceChoice, other.line));
 }
 
 // A row that repeats another, or claims the same controller: each row is
@@ -195,7 +190,7 @@ void SayRepeat(const ExpectedRow& row, const ExpectedRow& other, bool same, std:
 // (those with the same interface, by the column it gives, and those that
 // leave that column open), so that a list of thousands costs no more than
 // its length.
-void CheckRepeats(const ExpectedList& list, std::vector<std::string>* faults) {
+void CheckRepeats(const ExpectedList& list, std::vector<ListFault>* faults) {
     using Bucket = std::vector<const ExpectedRow*>;  // in line order
     std::map<std::vector<std::string>, const ExpectedRow*> seenCells;
     std::map<std::pair<NetAddress, std::string>, Bucket> byChoice, byName;
@@ -240,54 +235,41 @@ void CheckRepeats(const ExpectedList& list, std::vector<std::string>* faults) {
 
 }  // namespace
 
-ExpectedList ReadExpected(const std::string& text, std::vector<std::string>* faults) {
+ExpectedList ReadExpected(const std::string& text, std::vector<ListFault>* faults) {
     ExpectedList list;
-    if (text.size() > MaxExpectedBytes) {
-        faults->push_back("larger than " + std::to_string(MaxExpectedBytes / (1024 * 1024)) + " MiB");
+    const CsvFile file = ReadCsv(text, CsvLimits{MaxExpectedBytes, MaxExpectedLineBytes, MaxExpectedRows});
+    const auto csvFault = [&](const CsvFault& csv) {
+        ListFault fault = Fault(ListFaultKind::Csv, csv.line);
+        fault.csv = csv;
+        faults->push_back(fault);
+    };
+    std::vector<Column> columns;
+    if (!file.headed) {
+        for (const CsvFault& csv : file.faults)
+            csvFault(csv);
         return list;
     }
-    std::size_t start = CsvStart(text);
-    std::string line;
-    std::vector<Column> columns;
-    bool header = false;
-    for (int number = 1; NextLine(text, &start, &line); ++number) {
-        if (const std::string fault = CsvLineFault(line, MaxExpectedLineBytes); !fault.empty()) {
-            faults->push_back(At(number, fault));
-            if (number == 1)
-                return list;
-            continue;
-        }
-        if (number == 1) {
-            header = ReadHeader(line, &list, &columns, faults);
-            if (!header)
-                return list;
-            continue;
-        }
+    // A header that cannot be taken is the one fault: the rows mean nothing without it.
+    if (!ReadHeader(file.header, &list, &columns, faults))
+        return list;
+    std::size_t nextFault = 0;
+    const auto faultsBefore = [&](int line) {
+        for (; nextFault < file.faults.size() && file.faults[nextFault].line < line; ++nextFault)
+            csvFault(file.faults[nextFault]);
+    };
+    for (const CsvRow& cells : file.rows) {
+        faultsBefore(cells.line);
         ExpectedRow row;
-        row.line = number;
-        std::string why;
-        if (!SplitCsvFields(line, &row.cells, &why)) {
-            faults->push_back(At(number, why));
+        row.line = cells.line;
+        row.cells = cells.cells;
+        ListFault fault;
+        if (!ReadRow(list, columns, row.cells, &row, &fault)) {
+            faults->push_back(fault);
             continue;
         }
-        if (row.cells.size() != columns.size()) {
-            faults->push_back(At(number, std::to_string(row.cells.size()) +
-                                             (row.cells.size() == 1 ? " column" : " columns") + ", not " +
-                                             std::to_string(columns.size()) + " as the header"));
-            continue;
-        }
-        if (list.rows.size() == MaxExpectedRows) {
-            faults->push_back(At(number, "more than " + std::to_string(MaxExpectedRows) + " rows"));
-            return list;
-        }
-        if (!ReadRow(list, columns, row.cells, &row, &why)) {
-            faults->push_back(At(number, why));
-            continue;
-        }
-        list.rows.push_back(row);
+        list.rows.push_back(std::move(row));
     }
-    if (!header)
-        faults->push_back("empty: an expected list starts with a header (address,model,version,revision,...)");
+    faultsBefore(1 << 30);
     CheckRepeats(list, faults);
     for (std::size_t r = 0; r < list.rows.size(); ++r)
         list.byAddress[list.rows[r].address].push_back(r);
@@ -298,7 +280,7 @@ bool NamesInterface(const ExpectedRow& row) {
     return !row.interfaceChoice.empty() || !row.interfaceName.empty();
 }
 
-std::vector<std::string> ResolveInterfaces(ExpectedList& list, const std::vector<KnownInterface>& interfaces) {
+std::vector<ListFault> ResolveInterfaces(ExpectedList& list, const std::vector<KnownInterface>& interfaces) {
     // By its name as written, else the one name that matches ignoring case.
     const auto byName = [&](const std::string& name, const KnownInterface** found) {
         const KnownInterface* loose = nullptr;
@@ -316,7 +298,7 @@ std::vector<std::string> ResolveInterfaces(ExpectedList& list, const std::vector
         *found = looseCount == 1 ? loose : nullptr;
         return *found != nullptr;
     };
-    std::vector<std::string> faults;
+    std::vector<ListFault> faults;
     std::map<std::pair<NetAddress, std::pair<NetAddress, std::uint32_t>>, const ExpectedRow*> claimed;
     for (ExpectedRow& row : list.rows) {
         row.lookedUp = true;
@@ -350,23 +332,21 @@ std::vector<std::string> ResolveInterfaces(ExpectedList& list, const std::vector
                            Lower(earlier->second->interfaceChoice) == Lower(row.interfaceChoice) &&
                            Lower(earlier->second->interfaceName) == Lower(row.interfaceName);
         if (earlier != claimed.end() && !alike)
-            faults.push_back(At(row.line, "a second row for " + row.addressText + " on " +
-                                              (known.name.empty() ? AddressString(known.via.address) : known.name) +
-                                              " (line " + std::to_string(earlier->second->line) +
-                                              ", which names it otherwise): give each row its own interface"));
+            faults.push_back(Fault(ListFaultKind::NamedOtherwise, row.line, row.addressText,
+                                   known.name.empty() ? AddressString(known.via.address) : known.name,
+                                   earlier->second->line));
         if (earlier == claimed.end())
             claimed.emplace(key, &row);
     }
     return faults;
 }
 
-std::vector<std::string> OwnAddressFaults(const ExpectedList& list, const std::vector<NetAddress>& own) {
-    std::vector<std::string> faults;
+std::vector<ListFault> OwnAddressFaults(const ExpectedList& list, const std::vector<NetAddress>& own) {
+    std::vector<ListFault> faults;
     for (const ExpectedRow& row : list.rows)
         for (const NetAddress address : own)
             if (row.address == address) {
-                faults.push_back(At(row.line, "the address " + row.addressText +
-                                                  " is this workstation's own: no controller holds it"));
+                faults.push_back(Fault(ListFaultKind::OwnAddress, row.line, row.addressText));
                 break;
             }
     return faults;

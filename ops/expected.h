@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "net/platform.h"
+#include "ops/csv.h"
 
 namespace scout::ops {
 
@@ -57,6 +58,30 @@ struct ExpectedList {
     std::map<NetAddress, std::vector<std::size_t>> byAddress;
 };
 
+// What is wrong with a list: a fault of the file as CSV, or of what a line
+// says; each front end words it (the address and the cells as written).
+enum class ListFaultKind {
+    Csv,                  // csv: the file as CSV
+    TwoColumns,           // line 1 names column twice: cell and other as written
+    NoAddressColumn,      // the header names no address column
+    NoAddress,            // the address cell is empty
+    NotAnAddress,         // cell is no IPv4 address
+    NoControllerAddress,  // cell is no address a controller can hold (0.0.0.0/8, loopback, multicast, reserved)
+    NotAMinimum,          // column's cell begins with ">=" and no number
+    NotAMac,              // cell is no MAC
+    SameRow,              // the same cells as otherLine
+    SecondRow,            // cell (the address) again, on other (the interface as written, "" for any), as otherLine
+    NamedOtherwise,       // cell again on other (the interface's name, or its address), otherLine naming it otherwise
+    OwnAddress,           // cell is an address of this workstation
+};
+struct ListFault {
+    ListFaultKind kind = ListFaultKind::Csv;
+    int line = 0;  // 0: the file as a whole
+    CsvFault csv;
+    std::string column, cell, other;
+    int otherLine = 0;
+};
+
 // Whether the row names an interface (by the interface column, or Interface Name).
 bool NamesInterface(const ExpectedRow& row);
 
@@ -70,16 +95,17 @@ struct KnownInterface {
 // its name (the case ignored where no name matches as written): one
 // interface however the list names it. A row that names none of these keeps
 // resolved false. Two rows for one address on one interface, named in two
-// ways, are a fault each, "line N: why".
-std::vector<std::string> ResolveInterfaces(ExpectedList& list, const std::vector<KnownInterface>& interfaces);
+// ways, are a fault each (NamedOtherwise).
+std::vector<ListFault> ResolveInterfaces(ExpectedList& list, const std::vector<KnownInterface>& interfaces);
 
-// The list in a file's text; every fault is one line of faults, "line N: why"
-// (the file as a whole: why alone). Where there is any, the list is not to be used.
-ExpectedList ReadExpected(const std::string& text, std::vector<std::string>* faults);
+// The list in a file's text (read by ReadCsv), with every fault in the order
+// of its lines (the rows that repeat another after them). Where there is any,
+// the list is not to be used.
+ExpectedList ReadExpected(const std::string& text, std::vector<ListFault>* faults);
 
 // Rows at an address of this workstation's own (own): no controller holds
-// one; each a fault of its line, "line N: why".
-std::vector<std::string> OwnAddressFaults(const ExpectedList& list, const std::vector<NetAddress>& own);
+// one; each a fault of its line (OwnAddress).
+std::vector<ListFault> OwnAddressFaults(const ExpectedList& list, const std::vector<NetAddress>& own);
 
 // Whether found is at least minimum: the dotted numbers each begins with
 // compared as numbers, one by one (a missing one is 0), then what follows

@@ -14,10 +14,24 @@ namespace scout::cli {
 namespace {
 
 ExpectedList List(const std::string& text) {
-    std::vector<std::string> faults;
+    std::vector<ListFault> faults;
     ExpectedList list = ReadExpected(text, &faults);
     EXPECT_TRUE(faults.empty());
     return list;
+}
+
+std::vector<std::string> Words(const std::vector<ListFault>& faults) {
+    std::vector<std::string> said;
+    for (const ListFault& fault : faults)
+        said.push_back(ListFaultText(fault));
+    return said;
+}
+
+// A list's text read, and its faults as audit and watch say them.
+std::vector<std::string> Said(const std::string& text) {
+    std::vector<ListFault> faults;
+    ReadExpected(text, &faults);
+    return Words(faults);
 }
 
 Reply Found(const char* address, const char* version) {
@@ -109,6 +123,75 @@ TEST(AuditReport, EveryTextEscapedAndNothingFromElsewhere) {
     EXPECT_TRUE(ChangeAbout(change, ResultAddresses(results)));
     change.event = "intent";
     EXPECT_FALSE(ChangeAbout(change, ResultAddresses(results))) << "a command once, by its outcome";
+}
+
+// Every hostile list named with its line (the file as a whole: alone), nothing taken from it.
+TEST(ListFaults, EveryFaultWithItsLine) {
+    const std::string header = "address,model,version,interface\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> faults;
+    };
+    const Case cases[] = {
+        {"empty", "", {"empty: an expected list starts with a header (address,model,version,revision,...)"}},
+        {"no address column", "model,version\nKRV-ETH1,1\n",
+         {"line 1: no address column: the header needs 'address' (or 'IP ADDR')"}},
+        {"two address columns", "address,IP ADDR\n10.1.0.20,10.1.0.21\n",
+         {"line 1: two columns for address ('address' and 'IP ADDR')"}},
+        {"bad addresses", header + "10.1.0.500,,,\n010.1.0.5,,,\n,,,\nten,,,\n",
+         {"line 2: the address '10.1.0.500' is no IPv4 address", "line 3: the address '010.1.0.5' is no IPv4 address",
+          "line 4: no address", "line 5: the address 'ten' is no IPv4 address"}},
+        {"addresses no controller holds", header + "0.0.0.0,,,\n255.255.255.255,,,\n127.0.0.1,,,\n224.0.0.1,,,\n",
+         {"line 2: the address '0.0.0.0' is no address a controller can hold (0.0.0.0/8, loopback, multicast or "
+          "reserved)",
+          "line 3: the address '255.255.255.255' is no address a controller can hold (0.0.0.0/8, loopback, multicast "
+          "or reserved)",
+          "line 4: the address '127.0.0.1' is no address a controller can hold (0.0.0.0/8, loopback, multicast or "
+          "reserved)",
+          "line 5: the address '224.0.0.1' is no address a controller can hold (0.0.0.0/8, loopback, multicast or "
+          "reserved)"}},
+        {"a name only, beside the same name", "address,Interface Name\n10.1.0.20,ws0\n10.1.0.20,ws1\n10.1.0.20,WS0\n",
+         {"line 4: a second row for 10.1.0.20 (line 2): give each row its own interface"}},
+        {"a row repeated", header + "10.1.0.20,M,1,ws0\n10.1.0.21,M,1,ws0\n10.1.0.20,M,1,ws0\n",
+         {"line 4: the same row as line 2"}},
+        {"one address and interface twice", header + "10.1.0.20,M,1,ws0\n10.1.0.20,N,2,WS0\n10.1.0.20,N,2,ws1\n",
+         {"line 3: a second row for 10.1.0.20 on WS0 (line 2): give each row its own interface"}},
+        {"any interface beside one", header + "10.1.0.20,M,1,\n10.1.0.20,N,2,ws1\n",
+         {"line 3: a second row for 10.1.0.20 on ws1 (line 2): give each row its own interface"}},
+        {"a line too long", header + "10.1.0.20," + std::string(1100, 'x') + ",,\n",
+         {"line 2: longer than 1024 bytes"}},
+        {"a control character", header + "10.1.0.20,M\x1B[2J,1,\n", {"line 2: a control character (\\x1B)"}},
+        {"a NUL", header + std::string("10.1.0.20,M\0,1,\n", 16), {"line 2: a control character (\\x00)"}},
+        {"not UTF-8", header + "10.1.0.20,M\xFF,1,\n", {"line 2: not UTF-8"}},
+        {"columns short", header + "10.1.0.20,M\n", {"line 2: 2 columns, not 4 as the header"}},
+        {"a quote open", header + "10.1.0.20,\"M,1,\n", {"line 2: a quoted field does not end on its line"}},
+        {"a bad minimum", header + "10.1.0.20,M,>=,\n10.1.0.21,M,>=x2,\n",
+         {"line 2: the version '>=' is no minimum: '>=' is followed by a number (>=2.14)",
+          "line 3: the version '>=x2' is no minimum: '>=' is followed by a number (>=2.14)"}},
+        {"a bad MAC", "address,mac\n10.1.0.20,02:00:5e:10:00\n10.1.0.21,02-00-5e-10-00-01\n",
+         {"line 2: the MAC '02:00:5e:10:00' is no MAC (02:00:5e:10:00:01)",
+          "line 3: the MAC '02-00-5e-10-00-01' is no MAC (02:00:5e:10:00:01)"}},
+        {"an empty line", header + "10.1.0.20,M,1,\n\n", {"line 3: an empty line"}},
+        {"larger than 4 MiB", header + std::string(4 * 1024 * 1024, ' '), {"larger than 4 MiB"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Said(c.text), c.faults) << c.name;
+}
+
+TEST(ListFaults, RowsOfTheWorkstationsOwnAddresses) {
+    const ExpectedList list = List("address\n10.1.0.20\n10.1.0.1\n10.2.0.1\n");
+    EXPECT_EQ(Words(OwnAddressFaults(list, {MakeAddress(10, 1, 0, 1), MakeAddress(10, 2, 0, 1)})),
+              (std::vector<std::string>{"line 3: the address 10.1.0.1 is this workstation's own: no controller holds it",
+                                        "line 4: the address 10.2.0.1 is this workstation's own: no controller holds "
+                                        "it"}));
+}
+
+TEST(ListFaults, AtMostTenThousandRows) {
+    std::string text = "address\n";
+    for (int i = 0; i < 10001; ++i)
+        text += "10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." + std::to_string(i % 256) + "\n";
+    EXPECT_EQ(Said(text), std::vector<std::string>{"line 10002: more than 10000 rows"});
 }
 
 }  // namespace

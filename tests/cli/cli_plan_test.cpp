@@ -21,13 +21,22 @@ using test::If3;
 using test::Row;
 const std::string Header = std::string(PlanHeader) + "\n";
 
+// The problems of a plan's text as apply says them.
+std::vector<std::string> Read(const std::string& text, std::vector<PlanRow>* rows = nullptr) {
+    std::vector<PlanSaid> problems;
+    const std::vector<PlanRow> read = ReadPlan(text, &problems);
+    if (rows != nullptr)
+        *rows = read;
+    return PlanProblemLines(problems);
+}
+
 TEST(ReadPlan, FieldsAsRfc4180QuotesThem) {
-    std::vector<std::string> problems;
+    std::vector<PlanSaid> problems;
     const std::vector<PlanRow> rows = ReadPlan(
         "\xEF\xBB\xBF" + Header + "\"10.1.0.5\",reconfigure,10.1.0.6,255.255.255.0,0.0.0.0,\"KRV \"\"A\"\"\",if2\r\n"
                                   "10.1.0.7,reset,,,,,\n",
         &problems);
-    ASSERT_TRUE(problems.empty()) << problems[0];
+    ASSERT_TRUE(problems.empty()) << problems[0].why;
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].line, 2);
     EXPECT_EQ(rows[0].address, "10.1.0.5");
@@ -50,16 +59,14 @@ TEST(ReadPlan, AHeaderOfSemicolonsIsToldItsSeparator) {
                            "address,action,new_address,mask,gateway,model,interface"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> problems;
-        ReadPlan(std::string(c.header) + "\n10.1.0.7;reset;;;;;\n", &problems);
-        EXPECT_EQ(problems, std::vector<std::string>{c.problem});
+        EXPECT_EQ(Read(std::string(c.header) + "\n10.1.0.7;reset;;;;;\n"), std::vector<std::string>{c.problem});
     }
 }
 
 TEST(ReadPlan, EveryBadLineNamedAndTheGoodOnesKept) {
-    std::vector<std::string> problems;
-    const std::vector<PlanRow> rows =
-        ReadPlan(Header + "a,b\n10.1.0.7,reset,,,,,\n\"x\"y,,,,,,\nx,\"y,,,,,\n", &problems);
+    std::vector<PlanRow> rows;
+    const std::vector<std::string> problems =
+        Read(Header + "a,b\n10.1.0.7,reset,,,,,\n\"x\"y,,,,,,\nx,\"y,,,,,\n", &rows);
     EXPECT_EQ(rows.size(), 1u);
     EXPECT_EQ(problems, (std::vector<std::string>{"line 2: 2 columns, not 7",
                                                   "line 4: text after the closing quote of field 1",
@@ -70,9 +77,9 @@ TEST(ReadPlan, NoMoreRowsThanItTakes) {
     std::string text = Header;
     for (std::size_t i = 0; i <= MaxPlanRows; ++i)
         text += "10.1.0.7,reset,,,,,\n";
-    std::vector<std::string> problems;
-    EXPECT_EQ(ReadPlan(text, &problems).size(), MaxPlanRows);
-    EXPECT_EQ(problems, std::vector<std::string>{"line 1002: more than 1000 rows"});
+    std::vector<PlanRow> rows;
+    EXPECT_EQ(Read(text, &rows), std::vector<std::string>{"line 1002: more than 1000 rows"});
+    EXPECT_EQ(rows.size(), MaxPlanRows);
 }
 
 PlanRow Row(int line, const char* address, const char* action, const char* newAddress = "",
@@ -111,15 +118,12 @@ struct Said {
 Said CheckedAndSaid(const NetPlatform& platform, InterfaceNames& names, const InterfaceTable& table,
                     const std::vector<PlanRow>& rows, const Looked& looked) {
     Said said;
-    const std::vector<PlanEntry> entries = PlanEntries(rows, names, table, &said.problems);
+    std::vector<PlanSaid> problems;
+    const std::vector<PlanEntry> entries = PlanEntries(rows, names, table, &problems);
     const PlanCheck check = CheckPlan(platform, entries, looked, Factory);
     for (const PlanProblem& problem : check.problems)
-        said.problems.push_back(PlanProblemText(names, entries, problem, Factory));
-    const auto lineOf = [](const std::string& text) {
-        return text.compare(0, 5, "line ") == 0 ? std::atoi(text.c_str() + 5) : 0;
-    };
-    std::stable_sort(said.problems.begin(), said.problems.end(),
-                     [&](const std::string& a, const std::string& b) { return lineOf(a) < lineOf(b); });
+        problems.push_back(PlanProblemText(names, entries, problem, Factory));
+    said.problems = PlanProblemLines(problems);
     if (!said.problems.empty())
         said.exitCode = PlanRefusalExit(check.problems);
     said.steps = check.steps.size();

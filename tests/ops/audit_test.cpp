@@ -30,9 +30,9 @@ Reply Found(const char* address, const BroadcastInterface& via, const char* mode
 }
 
 ExpectedList List(const std::string& text) {
-    std::vector<std::string> faults;
+    std::vector<ListFault> faults;
     ExpectedList list = ReadExpected(text, &faults);
-    EXPECT_TRUE(faults.empty()) << (faults.empty() ? "" : faults[0]);
+    EXPECT_TRUE(faults.empty()) << (faults.empty() ? 0 : faults[0].line);
     return list;
 }
 
@@ -109,12 +109,15 @@ TEST(Audit, AnInterfaceByItsNameOrAddressAndTheInterfaceNameColumn) {
 // case), and rows of interfaces not searched are said as such, never missing.
 TEST(Audit, TheInterfacesAsThisWorkstationKnowsThem) {
     const std::vector<KnownInterface> known = {{If2, "if2", 24}, {If3, "if3", 24}};
-    std::vector<std::string> faults;
+    std::vector<ListFault> faults;
     ExpectedList twice = ReadExpected("address,interface\n10.1.0.20,if2\n10.1.0.20,10.1.0.1\n", &faults);
     ASSERT_TRUE(faults.empty());
-    EXPECT_EQ(ResolveInterfaces(twice, known),
-              (std::vector<std::string>{"line 3: a second row for 10.1.0.20 on if2 (line 2, which names it otherwise): "
-                                        "give each row its own interface"}));
+    const std::vector<ListFault> named = ResolveInterfaces(twice, known);
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_EQ(named[0].kind, ListFaultKind::NamedOtherwise);
+    EXPECT_EQ(named[0].line, 3);
+    EXPECT_EQ(named[0].cell + " " + named[0].other + " " + std::to_string(named[0].otherLine), "10.1.0.20 if2 2")
+        << "the address, the interface as this workstation names it, and the row that named it otherwise";
     ExpectedList list = ReadExpected("address,interface\n10.1.0.20,IF2\n10.1.0.22,\n10.2.0.30,\n10.2.0.31,if3\n"
                                      "10.1.0.23,ws9\n10.9.9.9,\n",
                                      &faults);

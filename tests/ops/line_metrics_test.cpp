@@ -134,7 +134,7 @@ TEST(LineMetrics, AFailedSearchCountsAndLeavesWhatTheInterfaceShowed) {
 }
 
 TEST(LineMetrics, ExpectedRowsAnswerOrAreMissingOnTheirInterface) {
-    std::vector<std::string> faults;
+    std::vector<ListFault> faults;
     const ExpectedList list = ReadExpected("name,address,interface\n"
                                            "Axis 1,10.1.0.5,\n"      // ws0's subnet holds it
                                            "Axis 2,10.1.0.6,ws1\n"   // named: on ws1, whatever its address
