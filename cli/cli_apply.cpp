@@ -121,12 +121,12 @@ int RunApply(Session& session) {
                             " on every interface");
         // The look before the plan: one search, the link of every interface
         // asked who holds each new address.
-        LookPlan plan = PlanOfLook(session, where);
-        plan.ownAddresses = OwnAddresses(interfaces.table);
+        std::vector<CommandRequest> requests;
         for (const PlanEntry& entry : entries)
-            if (entry.request.kind == CommandKind::Reconfigure && entry.request.values.address != entry.request.target)
-                plan.askFor.push_back(entry.request.values.address);
-        looked = Search(session, list, plan);
+            requests.push_back(entry.request);
+        looked = LookBefore(session, list, requests,
+                            CommandLook{PlanOfLook(session, where), AllOf(interfaces.table),
+                                        OwnAddresses(interfaces.table)});
         check = CheckPlan(platform, entries, looked, factory);
     }
     for (const PlanProblem& found : check.problems)

@@ -116,7 +116,7 @@ bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<Reply>& rows, Re
 // it there; false where the range has none left (said).
 // The link of the interface is asked for each address first: one that a
 // host holds (no controller answers there) is skipped, said once.
-bool ChooseAddress(Session& session, Commissioning& c, Looked looked, CommandRequest* request,
+bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, CommandRequest* request,
                    Decision* decision) {
     const NetPlatform& platform = session.platform;
     for (;;) {
@@ -126,9 +126,14 @@ bool ChooseAddress(Session& session, Commissioning& c, Looked looked, CommandReq
             SayRangeUsedUp(c);
             return false;
         }
-        looked.hosts = AskTheLink(platform, {decision->via}, {request->values.address});
-        looked.hostsAsked = true;
-        *decision = DecideCommand(platform, *request, looked);
+        // The look before the command is the last search: the link of the interface is asked.
+        CommandLook look;
+        look.plan.interfaces = {decision->via};
+        look.own = looked.ownAddresses;
+        look.listed = &looked;
+        CliList quiet;  // heard by none: the link alone is asked
+        *decision = DecideCommand(platform, *request, ops::LookBeforeCommands(platform, MakeCliFrontEnd(&quiet),
+                                                                              {*request}, look));
         if (decision->send) {
             if (const std::string unchecked = HostsText(session.names, platform, *decision); !unchecked.empty())
                 Say(unchecked);

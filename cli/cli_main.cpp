@@ -221,22 +221,13 @@ int RunCommand(Session& session) {
     const std::vector<BroadcastInterface> all = AllOf(interfaces.table);
     // The look before the command: the search of where it may go, the link
     // asked who holds the new address; --no-search looks at nothing.
-    Looked looked;
-    looked.searched = where;
-    looked.cutShort.assign(where.size(), false);
-    looked.ownAddresses = OwnAddresses(interfaces.table);
-    if (!options.noSearch) {
+    CommandLook look{PlanOfLook(session, where), all, OwnAddresses(interfaces.table)};
+    look.noSearch = options.noSearch;
+    if (!options.noSearch)
         Status(session, "looking for " + AddressString(request.target) +
                             (where.size() == 1 ? " on " + LabelOf(session.names, where[0])
                                                : std::string(" on every interface")));
-        LookPlan plan = PlanOfLook(session, where);
-        plan.ownAddresses = looked.ownAddresses;
-        if (request.kind == CommandKind::Reconfigure && request.values.address != request.target)
-            plan.askFor = {request.values.address};
-        plan.target = request.target;
-        plan.elsewhere = Except(all, where);
-        looked = Search(session, list, plan);
-    }
+    const Looked looked = LookBefore(session, list, {request}, look);
     const Decision decision = DecideCommand(platform, request, looked);
     if (!decision.send)
         return Refuse(session, list, request, decision);

@@ -170,19 +170,6 @@ std::vector<BroadcastInterface> AllOf(const InterfaceTable& table) {
     return std::vector<BroadcastInterface>(table.entries, table.entries + table.count);
 }
 
-std::vector<BroadcastInterface> Except(const std::vector<BroadcastInterface>& all,
-                                       const std::vector<BroadcastInterface>& these) {
-    std::vector<BroadcastInterface> rest;
-    for (const BroadcastInterface& entry : all) {
-        bool named = false;
-        for (const BroadcastInterface& one : these)
-            named = named || SameInterface(one, entry);
-        if (!named)
-            rest.push_back(entry);
-    }
-    return rest;
-}
-
 std::vector<KnownInterface> KnownInterfaces(Session& session, const InterfaceTable& table) {
     std::vector<KnownInterface> known;
     const auto add = [&](const BroadcastInterface& entry) {
@@ -235,6 +222,13 @@ LookPlan PlanOfLook(Session& session, const std::vector<BroadcastInterface>& whe
 
 Looked Search(Session& session, CliList& list, const LookPlan& plan) {
     Looked looked = ops::Look(session.platform, MakeCliFrontEnd(&list), plan);
+    list.rows = looked.rows;
+    return looked;
+}
+
+Looked LookBefore(Session& session, CliList& list, const std::vector<CommandRequest>& requests,
+                  const CommandLook& look) {
+    Looked looked = ops::LookBeforeCommands(session.platform, MakeCliFrontEnd(&list), requests, look);
     list.rows = looked.rows;
     return looked;
 }

@@ -72,11 +72,8 @@ struct Interfaces {
     bool Load(const SearchFrontEnd& reports);
 };
 
-// Every interface of the table that is searched, in its order; those of a
-// list that another does not hold.
+// Every interface of the table that is searched, in its order.
 std::vector<BroadcastInterface> AllOf(const InterfaceTable& table);
-std::vector<BroadcastInterface> Except(const std::vector<BroadcastInterface>& all,
-                                       const std::vector<BroadcastInterface>& these);
 
 // Every interface of the table, searched or skipped, as a list may name it.
 std::vector<KnownInterface> KnownInterfaces(Session& session, const InterfaceTable& table);
@@ -93,6 +90,9 @@ LookPlan PlanOfLook(Session& session, const std::vector<BroadcastInterface>& whe
 // The look, heard by list (MakeCliFrontEnd); list's rows then are its rows,
 // finished.
 Looked Search(Session& session, CliList& list, const LookPlan& plan);
+// The look before commands (ops/look), heard by list as Search's.
+Looked LookBefore(Session& session, CliList& list, const std::vector<CommandRequest>& requests,
+                  const CommandLook& look);
 
 // A setting of seconds as given: "30 s", "1.5 s".
 std::string SecondsSetting(std::uint32_t ms);

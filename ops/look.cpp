@@ -176,4 +176,47 @@ Looked Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const L
     return looked;
 }
 
+std::vector<BroadcastInterface> Except(const std::vector<BroadcastInterface>& all,
+                                       const std::vector<BroadcastInterface>& these) {
+    std::vector<BroadcastInterface> rest;
+    for (const BroadcastInterface& entry : all) {
+        bool named = false;
+        for (const BroadcastInterface& one : these)
+            named = named || SameInterface(one, entry);
+        if (!named)
+            rest.push_back(entry);
+    }
+    return rest;
+}
+
+Looked LookBeforeCommands(const NetPlatform& platform, const SearchFrontEnd& frontEnd,
+                          const std::vector<CommandRequest>& requests, const CommandLook& look) {
+    std::vector<NetAddress> askFor;
+    for (const CommandRequest& request : requests)
+        if (request.kind == CommandKind::Reconfigure && request.values.address != request.target)
+            askFor.push_back(request.values.address);
+    if (look.listed != nullptr) {
+        Looked looked = *look.listed;
+        looked.ownAddresses = look.own;
+        if (!askFor.empty()) {
+            looked.hosts = AskTheLink(platform, look.plan.interfaces, askFor);
+            looked.hostsAsked = true;
+        }
+        return looked;
+    }
+    if (look.noSearch) {
+        Looked looked;
+        looked.searched = look.plan.interfaces;
+        looked.cutShort.assign(looked.searched.size(), false);
+        looked.ownAddresses = look.own;
+        return looked;
+    }
+    LookPlan plan = look.plan;
+    plan.ownAddresses = look.own;
+    plan.askFor = askFor;
+    plan.target = requests.size() == 1 ? requests[0].target : 0;
+    plan.elsewhere = plan.target != 0 ? Except(look.all, plan.interfaces) : std::vector<BroadcastInterface>{};
+    return Look(platform, frontEnd, plan);
+}
+
 }  // namespace scout::ops

@@ -38,6 +38,29 @@ struct LookPlan {
 // failures, warnings); the rows it hands back are finished.
 Looked Look(const NetPlatform& platform, const SearchFrontEnd& frontEnd, const LookPlan& plan);
 
+// The look before commands, one for every front end and every command: the
+// search of plan.interfaces, the link of each interface asked who holds each
+// new address the requests give (a reconfigure's, where it is not its
+// target's own), and a single request's target looked for quietly on the
+// workstation's other interfaces (all) where it answers on none of those. A
+// front end that has its look already (the rows the dialog's list shows,
+// commission's last search) gives it as listed: then only the link of
+// plan.interfaces is asked. With noSearch nothing is looked at: the rules
+// decide over the addresses alone.
+struct CommandLook {
+    LookPlan plan;                        // where and how to search (its askFor and target are the requests')
+    std::vector<BroadcastInterface> all;  // every interface of the workstation
+    std::vector<NetAddress> own;          // the workstation's addresses
+    const Looked* listed = nullptr;
+    bool noSearch = false;
+};
+Looked LookBeforeCommands(const NetPlatform& platform, const SearchFrontEnd& frontEnd,
+                          const std::vector<CommandRequest>& requests, const CommandLook& look);
+
+// The interfaces of all that are none of these, in all's order.
+std::vector<BroadcastInterface> Except(const std::vector<BroadcastInterface>& all,
+                                       const std::vector<BroadcastInterface>& these);
+
 // A reply as a row of the rules: its texts, its interface (named where names
 // is given), its MAC where the search read one.
 Reply ReplyOf(const FoundRow& found, InterfaceNames* names);

@@ -11,6 +11,7 @@
 #include "net/controller_search.h"
 #include "net/error_report.h"
 #include "ops/command.h"
+#include "ops/look.h"
 #include "ui/command_refusals.h"
 #include "ui/result_list.h"
 
@@ -88,14 +89,15 @@ Looked ListedLook(const NetPlatform& platform, NetAddress interfaceAddress, Broa
 // that answers at the address, as the one datagram reaches them all.
 bool Decided(const NetPlatform& platform, const SearchFrontEnd& list, const CommandRequest& request,
              NetAddress interfaceAddress, BroadcastInterface* via) {
-    Looked looked = ListedLook(platform, interfaceAddress, via);
-    if (request.kind == CommandKind::Reconfigure && request.values.address != request.target) {
-        // The dialog has no look of its own before a command: the link gets
-        // the deadline every command gives it to say whether a host holds the
-        // new address.
-        looked.hosts = ops::AskTheLink(platform, looked.searched, {request.values.address});
-        looked.hostsAsked = true;
-    }
+    // The dialog has no look of its own before a command: its list is the
+    // look, and the link gets the deadline every command gives it to say
+    // whether a host holds the new address.
+    const Looked listed = ListedLook(platform, interfaceAddress, via);
+    ops::CommandLook look;
+    look.plan.interfaces = listed.searched;
+    look.own = listed.ownAddresses;
+    look.listed = &listed;
+    const Looked looked = ops::LookBeforeCommands(platform, list, {request}, look);
     const Decision decision = ops::DecideCommand(platform, request, looked);
     if (!decision.send)
         ReportRefusal(list, decision.refusal, interfaceAddress);
