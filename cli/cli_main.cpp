@@ -265,7 +265,7 @@ int RunCommand(Session& session) {
     result.seconds = verdict.seconds;
     if (request.kind == CommandKind::Reconfigure) {
         result.newAddress = texts[3].c_str();
-        result.answeringAtNewAddress = VerifyReconfigure(decision, request.values.address, list.rows).answering;
+        result.answeringAtNewAddress = verdict.verification.answering;
     }
     Print(RenderCommandResult(result, options.format, session.render));
     Say(VerdictText(commands[0].awaited));

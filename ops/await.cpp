@@ -39,6 +39,8 @@ void AwaitEffects(const NetPlatform& platform, std::vector<Awaited>& awaited, co
                 one.verdict.kind = OutcomeKind::Interrupted;
                 one.verdict.seconds = seconds;
                 one.verdict.interruptedBy = interrupted;
+                if (one.request.kind == CommandKind::Reconfigure)
+                    one.verdict.verification = VerifyReconfigure(one.decision, one.request.values.address, *last);
                 continue;
             }
             const bool goneBefore = one.watch.goneSeen;

@@ -8,13 +8,13 @@ namespace scout::ops {
 
 bool RunCommandPath(const NetPlatform& platform, std::vector<Outgoing>& commands, const PathPlan& plan,
                     const PathHooks& hooks, std::vector<Reply>* last, FileError* error, std::string* path) {
-    // Nothing goes out that the record does not hold first.
+    // Nothing goes out that the record does not hold first, byte for byte.
     std::vector<Recorder> recorders;
-    for (Outgoing& command : commands) {
-        QueryDatagram datagram;
-        BuildDatagram(command.awaited.request, datagram);
-        command.recorder.line.datagram = HexText(datagram.data(), datagram.size());
-        recorders.push_back(command.recorder);
+    std::vector<QueryDatagram> datagrams(commands.size());
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        BuildDatagram(commands[i].awaited.request, datagrams[i]);
+        commands[i].recorder.line.datagram = HexText(datagrams[i].data(), datagrams[i].size());
+        recorders.push_back(commands[i].recorder);
     }
     *error = WriteIntents(recorders, path);
     if (error->fault != FileFault::None)
@@ -23,12 +23,11 @@ bool RunCommandPath(const NetPlatform& platform, std::vector<Outgoing>& commands
         commands[i].recorder = recorders[i];
 
     std::vector<Awaited> awaited;
-    for (Outgoing& command : commands) {
-        QueryDatagram datagram;
-        BuildDatagram(command.awaited.request, datagram);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        Outgoing& command = commands[i];
         if (hooks.sending != nullptr)
             hooks.sending(hooks.context, command);
-        const bool sent = SendCommand(platform, *hooks.reports, command.awaited.decision.via, datagram);
+        const bool sent = SendCommand(platform, *hooks.reports, command.awaited.decision.via, datagrams[i]);
         if (sent && hooks.sent != nullptr)
             hooks.sent(hooks.context);
         if (!sent)

@@ -82,9 +82,12 @@ WaitVerdict JudgeLook(const CommandRequest& request, const Decision& decision, W
                       const std::vector<Reply>& look, double seconds) {
     const std::string target = Text(request.target);
     if (request.kind == CommandKind::Reconfigure) {
-        if (VerifyReconfigure(decision, request.values.address, look).seen == AtNewAddress::TheTarget)
-            return Verdict(OutcomeKind::Answers, seconds, Text(request.values.address));
-        return WaitVerdict{};
+        const Verification verification = VerifyReconfigure(decision, request.values.address, look);
+        if (verification.seen != AtNewAddress::TheTarget)
+            return WaitVerdict{};
+        WaitVerdict verdict = Verdict(OutcomeKind::Answers, seconds, Text(request.values.address));
+        verdict.verification = verification;
+        return verdict;
     }
     bool present = false;
     for (const Reply& row : look)

@@ -52,7 +52,7 @@ struct WaitVerdict {
     OutcomeKind kind = OutcomeKind::Pending;
     double seconds = 0;        // after the send, when it was judged
     std::string answersAt;     // where the target answers now, as far as it was seen ("": nowhere)
-    Verification verification;  // NotSeen: what the last look showed at the new address
+    Verification verification;  // a reconfigure judged by a look: what it showed at the new address
     int interruptedBy = 0;     // Interrupted: the exit status the interrupt stands for (130, 143)
     bool repliesLost = false;  // replies were lost during the wait, the controller's may be among them
 };
