@@ -1,8 +1,10 @@
-// scout-cli's command line: the subcommand, its operands and its options,
-// read strictly. Bad usage gets one line that names the problem.
+// scout-cli's command line: the command, its operands and its options, read
+// strictly against the table of commands (cli_main) and the options each
+// takes. Bad usage gets one line that names the problem.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "cli/cli_render.h"
@@ -12,6 +14,44 @@ namespace scout::cli {
 
 enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigure, Doctor, History, Apply, Watch,
                      Commission, Audit };
+
+// Metrics stays last: the table of options (cli_options) has one entry per id.
+enum class OptionId {
+    Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch,
+    Sequential, Timeout, Log, NoLog, Interval, First, Last, Mask, Gateway, Factory, Count, Report, Title, Expect,
+    Metrics
+};
+
+// One option a command takes, with its words there (null: the option's own).
+struct OptionUse {
+    OptionId id;
+    const char* words = nullptr;
+};
+
+// What a command says of itself: its usage lines (from "scout-cli"; a line
+// after the first is indented as under "usage: "), what it does (lines),
+// the options it takes (besides -h and -V, which every command takes), and
+// its examples (lines).
+struct CommandHelp {
+    const char* usage;
+    const char* about;
+    std::span<const OptionUse> options;
+    const char* examples;
+};
+
+struct Session;
+
+// One command of the table: its name, its operands (how a usage error names
+// them, and how the list of commands shows them), its help, and its run.
+struct CommandEntry {
+    const char* name;
+    Command command;
+    int operands;
+    const char* operandText;   // "PLAN (a CSV file, or - for standard input)"
+    const char* operandNames;  // "PLAN"
+    const CommandHelp* help;
+    int (*run)(Session& session);
+};
 
 constexpr int MaxOperands = 4;
 constexpr std::uint32_t MinWindowMs = 100;
@@ -23,6 +63,7 @@ constexpr int MaxInterfaceChoices = 16;  // watch --interface, given again for e
 struct Options {
     Command command = Command::None;
     const char* commandName = "";
+    const CommandEntry* entry = nullptr;     // the command read (with --help, or after help: its help)
     OutputFormat format = OutputFormat::Table;
     bool help = false;
     bool version = false;
@@ -60,13 +101,15 @@ struct Options {
     const char* operands[MaxOperands] = {};
 };
 
-// The usage lines, and the help that follows them for --help.
-const char* UsageText();
-const char* HelpText();
+// Reads argv against the table of commands. On bad usage returns false with
+// one line in *error that names the problem (without the program's name);
+// nothing else is looked at then. "help COMMAND" is COMMAND's --help.
+bool ParseArguments(int argc, char** argv, std::span<const CommandEntry> commands, Options* options,
+                    std::string* error);
 
-// Reads argv. On bad usage returns false with one line in *error that names
-// the problem (without the program's name); nothing else is looked at then.
-bool ParseArguments(int argc, char** argv, Options* options, std::string* error);
+// An option as its help shows it: "--window MS", "-q, --quiet"; and its own words.
+std::string OptionLabel(OptionId id);
+const char* OptionWords(OptionId id);
 
 // Seconds as people type them ("2", "1.5", "0.25": at most three decimals)
 // into milliseconds, from min to max seconds; false for anything else.

@@ -10,8 +10,6 @@
 
 namespace scout::cli {
 
-struct Session;
-
 // A fault of an expected list as said: "line N: why", or why alone for the
 // file as a whole ("larger than 4 MiB").
 std::string ListFaultText(const ListFault& fault);
@@ -41,7 +39,5 @@ std::string RenderAudit(const ExpectedList& expected, const std::vector<AuditRes
 int AuditExit(const std::vector<AuditResult>& results);
 // Where some given MAC could not be read: how a MAC is read, in one line ("" where all were).
 std::string UnreadHint(const std::vector<AuditResult>& results, bool canReadFrames);
-
-int RunAudit(Session& session);
 
 }  // namespace scout::cli

@@ -1,7 +1,7 @@
 // scout-cli commission: new controllers, one at a time as they are plugged in,
 // each given the next free address of a range. The pure parts (the range, the
 // choice of an address, the lines and the summary) are in the library and
-// tested there; RunCommission drives the searches, commands and waits.
+// tested there; cli/commands/commission drives the searches, commands and waits.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +13,6 @@
 #include "net/address.h"
 
 namespace scout::cli {
-
-struct Session;
 
 // --first and --last (where given; else the last host of first's subnet by
 // mask) as a range inside that subnet; false with one line that names the
@@ -36,7 +34,5 @@ std::string CommissionedLine(const Commissioned& done, std::uint32_t count);
 // The summary of every controller commissioned: table, CSV or JSON.
 std::string RenderCommissioned(const std::vector<Commissioned>& done, OutputFormat format,
                                const RenderOptions& options);
-
-int RunCommission(Session& session);
 
 }  // namespace scout::cli

@@ -1,12 +1,11 @@
 // scout-cli's side of the record of changes (see cli_record.h).
 #include "cli/cli_record.h"
 
-#include "ops/answers.h"
-
 #include <cstring>
 
-#include "ops/text.h"
+#include "ops/answers.h"
 #include "ops/host.h"
+#include "ops/text.h"
 
 namespace scout::cli {
 

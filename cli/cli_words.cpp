@@ -314,6 +314,19 @@ std::vector<std::string> NewAddressWarnings(InterfaceNames& names, const NetPlat
     return warnings;
 }
 
+std::string SecondsSetting(std::uint32_t ms) {
+    if (ms % 1000 == 0)
+        return std::to_string(ms / 1000) + " s";
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", ms / 1000.0);
+    return text;
+}
+
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+
 std::string CsvFaultText(const CsvFault& fault) {
     switch (fault.kind) {
     case CsvFaultKind::TooLarge:

@@ -5,6 +5,7 @@
 // ops/. The man page and the operator's guide quote these texts.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,11 @@ std::vector<std::string> NothingAnsweredHints(InterfaceNames& names, const std::
 std::vector<std::string> NewAddressWarnings(InterfaceNames& names, const NetPlatform& platform,
                                             const BroadcastInterface& via, const std::vector<BroadcastInterface>& all,
                                             const ReconfigureValues& values);
+
+// A setting of seconds as given: "30 s", "1.5 s".
+std::string SecondsSetting(std::uint32_t ms);
+// "3 controllers".
+std::string Count(std::size_t n, const char* one, const char* many);
 
 // A line of a list that cannot be read as CSV: "an empty line", "a quote
 // inside unquoted field 2", "3 columns, not 7", "more than 1000 rows" (without

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_help.h"
+#include "cli/cli_main.h"
 
 namespace scout::cli {
 namespace {
@@ -30,7 +32,7 @@ TEST_P(Arguments, AcceptedOrNamed) {
         argv.push_back(w.data());
     Options options;
     std::string problem;
-    const bool ok = ParseArguments(static_cast<int>(argv.size()), argv.data(), &options, &problem);
+    const bool ok = ParseArguments(static_cast<int>(argv.size()), argv.data(), CommandTable(), &options, &problem);
     if (GetParam().problem.empty())
         EXPECT_TRUE(ok) << problem;
     else
@@ -57,7 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{{"watch", "--interval", "0.9", "--window", "500"}, "--interval takes seconds from 1 to 3600, not '0.9'"},
         ArgsCase{{"reset", "10.1.0.20", "--factory", "10.1.0.100"}, "--factory is not an option of reset"},
         ArgsCase{{}, "no command given (search, interfaces, reset, factory-defaults, reconfigure, apply, watch, commission, "
-                 "doctor or history)"},
+                 "audit, doctor or history)"},
+        ArgsCase{{"help"}, ""}, ArgsCase{{"help", "watch"}, ""}, ArgsCase{{"help", "serch"}, "unknown command 'serch'"},
+        ArgsCase{{"help", "watch", "audit"}, "help takes one command, not 'audit' too"},
+        ArgsCase{{"reconfigure", "10.1.0.20", "10.1.0.77", "255.255.255.0", "0.0.0.0", "--all"},
+                 "--all is not an option of reconfigure (every controller there would get the one new address)"},
         ArgsCase{{""}, "unknown command ''"},
         ArgsCase{{"serch"}, "unknown command 'serch'"},
         ArgsCase{{"search", "--bogus"}, "unknown option '--bogus'"},
@@ -101,6 +107,35 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{{"search", "--\x1b[31mred"}, "unknown option '--\\x1B[31mred'"},
         ArgsCase{{"search", "--a\nb"}, "unknown option '--a\\x0Ab'"},
         ArgsCase{{"search", "--" + Huge}, "unknown option '--" + std::string(62, 'x') + "...'"}));
+
+// Each command's help is its own: its usage, every option it takes (and no
+// other), its example; the help of all lists every command and option.
+TEST(Help, EachCommandsOwnFromTheTableOfItsOptions) {
+    const std::string all = GeneralHelp(CommandTable());
+    for (const CommandEntry& command : CommandTable()) {
+        const std::string name = command.name;
+        EXPECT_NE(all.find("\n  " + name), std::string::npos) << name << " in the help of all";
+        const std::string own = CommandHelpText(command);
+        EXPECT_EQ(own.compare(0, 17 + name.size(), "usage: scout-cli " + name), 0) << own;
+        EXPECT_NE(own.find("\n  scout-cli " + name), std::string::npos) << name << ": an example";
+        for (int id = 0; id <= static_cast<int>(OptionId::Metrics); ++id) {
+            const OptionId option = static_cast<OptionId>(id);
+            bool takes = option == OptionId::Help;
+            for (const OptionUse& use : command.help->options)
+                takes = takes || use.id == option;
+            const std::string label = "\n  " + OptionLabel(option) + " ";
+            EXPECT_EQ(own.find(label) != std::string::npos || own.find("\n  " + OptionLabel(option) + "\n") != std::string::npos,
+                      takes)
+                << name << ": " << OptionLabel(option);
+            EXPECT_NE(all.find("\n  " + OptionLabel(option)), std::string::npos) << OptionLabel(option);
+        }
+        for (const char* line = own.c_str(); *line != '\0';) {
+            const char* end = std::strchr(line, '\n');
+            EXPECT_LE(end - line, 100) << name << ": " << std::string(line, end);
+            line = end + 1;
+        }
+    }
+}
 
 TEST(ParseSeconds, DecimalSecondsAsPeopleTypeThemBoundedAsBefore) {
     const struct {

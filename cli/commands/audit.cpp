@@ -1,20 +1,26 @@
-// scout-cli audit's run: the list read, one search, the results said, the
-// report written (see cli_audit.h).
+// scout-cli audit EXPECTED: the line held against what it should be. The
+// list read (ops/expected), the report's file checked, one search, the rule
+// (ops/audit), the results said (cli_audit) and the report written
+// (cli_report).
 #include <cerrno>
 #include <cstring>
 #include <deque>
 
 #include "cli/cli_audit.h"
+#include "cli/cli_input.h"
+#include "cli/cli_interfaces.h"
+#include "cli/cli_look.h"
+#include "cli/cli_record.h"
 #include "cli/cli_report.h"
-#include "cli/cli_session.h"
 #include "cli/cli_words.h"
+#include "cli/commands/commands.h"
 #include "net/error_report.h"
+#include "ops/files.h"
+#include "ops/host.h"
 #include "ops/record.h"
+#include "ops/sha256.h"
 #include "ops/text.h"
 #include "scout_version.h"
-#include "ops/host.h"
-#include "ops/sha256.h"
-#include "ops/files.h"
 
 namespace scout::cli {
 
@@ -23,6 +29,17 @@ constexpr const char* DefaultTitle = "Controller acceptance";
 constexpr std::size_t ReportChanges = 500;
 
 namespace {
+
+constexpr OptionUse CommandOptions[] = {
+    {OptionId::Report, "write the acceptance report, one HTML page: what was\n"
+                       "searched, every result, the list's SHA-256 and the record's\n"
+                       "changes of its controllers"},
+    {OptionId::Title},
+    {OptionId::Interface, "only this interface (a row of another is not searched)"},
+    {OptionId::Window},
+    {OptionId::Log, "the record of changes whose lines the report shows\n(default: as the commands')"},
+    {OptionId::Json}, {OptionId::Csv}, {OptionId::NoHeader}, {OptionId::Quiet},
+};
 
 // The record's lines about the results' addresses, the newest ReportChanges.
 std::vector<RecordLine> RecordedChanges(const Session& session, const std::vector<AuditResult>& results) {
@@ -60,6 +77,22 @@ std::vector<RecordLine> RecordedChanges(const Session& session, const std::vecto
 
 }  // namespace
 
+const CommandHelp AuditHelp = {
+    .usage = "scout-cli audit EXPECTED [--report FILE] [--title TEXT] [--interface ADDRESS|NAME]\n"
+             "                         [--window MS] [--log FILE] [--json|--csv] [--no-header] [-q]",
+    .about = "the line against what it should be: EXPECTED is a CSV file\n"
+             "(- for standard input) with a header naming its columns:\n"
+             "address (or IP ADDR), model, version, revision, interface, mac,\n"
+             "name; an empty cell is any, a version may be a minimum (>=2.14);\n"
+             "search --csv writes one. One search, then one result per row\n"
+             "and per controller no row names: ok, mismatch (the fields\n"
+             "named), missing, duplicate, unexpected; exit 0 when all are\n"
+             "ok, 1 when not, 2 for a fault of the list (each with its line).\n"
+             "--report FILE writes the acceptance report, one HTML page",
+    .options = CommandOptions,
+    .examples = "scout-cli audit line4.csv --report line4.html --title \"Line 4 acceptance\"",
+};
+
 int RunAudit(Session& session) {
     const Options& options = session.options;
     const char* path = options.operands[0];
@@ -87,18 +120,17 @@ int RunAudit(Session& session) {
         }
     }
 
-    CliList list;
-    Observe(session, &list);
-    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
-    Interfaces interfaces(session.platform);
-    std::vector<BroadcastInterface> where;
+    Opened run(session);
     int exitCode = ExitOk;
-    if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
+    if (!Open(session, run, &exitCode))
         return exitCode;
+    CliList& list = run.list;
+    const std::vector<BroadcastInterface>& where = run.where;
+    const InterfaceTable& table = run.interfaces.table;
     // The list as this workstation knows its interfaces: one interface however it is named.
-    AuditScope scope{where, KnownInterfaces(session, interfaces.table)};
+    AuditScope scope{where, KnownInterfaces(session, table)};
     faults = ResolveInterfaces(expected, scope.all);
-    for (const ListFault& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
+    for (const ListFault& own : OwnAddressFaults(expected, OwnAddresses(table)))
         faults.push_back(own);
     if (!faults.empty()) {
         for (const ListFault& fault : faults)
@@ -128,9 +160,9 @@ int RunAudit(Session& session) {
                                      (cutShort.size() > 0 && cutShort[static_cast<std::size_t>(&entry - where.data())]
                                           ? " (the search failed: said above)"
                                           : ""));
-        for (std::size_t i = 0; i < interfaces.table.skippedCount; ++i)
-            facts.skipped.push_back(LabelOf(session.names, interfaces.table.skipped[i].entry) + ": " +
-                                    SkipReasonText(interfaces.table.skipped[i].reason));
+        for (std::size_t i = 0; i < table.skippedCount; ++i)
+            facts.skipped.push_back(LabelOf(session.names, table.skipped[i].entry) + ": " +
+                                    SkipReasonText(table.skipped[i].reason));
         facts.expectedName = std::strcmp(path, "-") == 0 ? "standard input" : path;
         facts.expectedSha256 = digest;
         facts.expected = &expected;

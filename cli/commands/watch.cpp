@@ -1,58 +1,39 @@
-// scout-cli watch (see cli_watch.h).
-#include "cli/cli_watch.h"
-#include "cli/cli_audit.h"
-
+// scout-cli watch: every interface searched at once, again and again, and
+// only what changes printed, as it happens, until Ctrl-C, SIGTERM or a closed
+// output; each event to the journal too under systemd, the line's metrics to
+// a file where --metrics names one, and each event marked against the list
+// --expect names.
 #include <cstring>
 #include <ctime>
 
+#include "cli/cli_audit.h"
+#include "cli/cli_changes.h"
+#include "cli/cli_input.h"
 #include "cli/cli_journal.h"
+#include "cli/cli_look.h"
 #include "cli/cli_metrics.h"
 #include "cli/cli_record.h"
 #include "cli/cli_words.h"
+#include "cli/commands/commands.h"
 #include "cli/console.h"
 #include "cli/journal.h"
 #include "ops/answers.h"
 #include "ops/audit.h"
+#include "ops/host.h"
 #include "ops/line_metrics.h"
 #include "ops/record.h"
 #include "ops/text.h"
 #include "scout_version.h"
-#include "ops/host.h"
 #include "ops/files.h"
 
 namespace scout::cli {
-
-bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode) {
-    watcher.list.names = &watcher.session.names;
-    watcher.list.sayOnce = true;
-    return ChooseInterfaces(watcher.session, MakeCliFrontEnd(&watcher.list), interfaces, &watcher.where, exitCode);
-}
-
-void SearchOnce(Watcher& watcher) {
-    const NetPlatform& platform = watcher.session.platform;
-    watcher.startedAt = platform.now(platform.context);
-    watcher.last = Search(watcher.session, watcher.list, PlanOfLook(watcher.session, watcher.where));
-    watcher.searchMs = platform.now(platform.context) - watcher.startedAt;
-    watcher.failed.clear();
-    for (std::size_t i = 0; i < watcher.where.size(); ++i)
-        if (watcher.last.cutShort[i])
-            watcher.failed.push_back(watcher.where[i]);
-}
-
-bool AwaitNextSearch(Watcher& watcher) {
-    const NetPlatform& platform = watcher.session.platform;
-    const std::uint32_t interval = watcher.session.options.intervalMs;
-    for (;;) {
-        if (Interrupted() != 0 || StandardOutputGone())
-            return false;
-        const std::uint32_t passed = platform.now(platform.context) - watcher.startedAt;
-        if (passed >= interval)
-            return true;
-        platform.sleep(platform.context, interval - passed < 50 ? interval - passed : 50);
-    }
-}
-
 namespace {
+
+constexpr OptionUse CommandOptions[] = {
+    {OptionId::Interface, "an interface to watch; given again, each it names\n(default: every interface)"},
+    {OptionId::Interval}, {OptionId::Window}, {OptionId::Expect}, {OptionId::Metrics}, {OptionId::Json},
+    {OptionId::Csv}, {OptionId::NoHeader}, {OptionId::Quiet},
+};
 
 // The list a watch holds the line against, where --expect names one.
 bool ReadWatchList(const Options& options, ExpectedList* expected, int* exitCode) {
@@ -169,6 +150,21 @@ void RecordMetrics(WatchOutputs& out, const Watcher& watcher, const std::vector<
 }
 
 }  // namespace
+
+const CommandHelp WatchHelp = {
+    .usage = "scout-cli watch [--interface ADDRESS|NAME]... [--interval SECONDS] [--window MS]\n"
+             "                [--expect EXPECTED] [--metrics FILE] [--json|--csv] [--no-header] [-q]",
+    .about = "search every interface at once again and again (--interval,\n"
+             "default 2 s) and print only what changes: + a controller\n"
+             "appears, - one is gone (missing twice in a row), ~ one at a\n"
+             "known address answers with other texts, ! several answer at\n"
+             "one address (and when that ends); --json: one object per line.\n"
+             "Ctrl-C or SIGTERM ends it (exit 0). Under systemd each event\n"
+             "also goes to the journal, with its priority and SCOUT_ fields",
+    .options = CommandOptions,
+    .examples = "scout-cli watch --json | jq .\n"
+                "scout-cli watch --expect line4.csv --metrics /var/lib/node_exporter/scout.prom",
+};
 
 int RunWatch(Session& session) {
     ExpectedList expected;

@@ -1,26 +1,34 @@
-// scout-cli apply PLAN (see cli_apply.h): the plan read, one search of every
-// interface, every row checked, then (unless --dry-run) each row's intent
-// recorded, every command sent, all of them awaited together, and one result
-// per row.
-#include "cli/cli_apply.h"
+// scout-cli apply PLAN: a plan of commands checked as a whole against one
+// search of every interface, then sent together and verified together. The
+// plan read (cli_plan), the look before it, every row checked (ops/plan),
+// then (unless --dry-run) each row's intent recorded, every command sent, all
+// of them awaited together, and one result per row.
+#include <string>
+#include <vector>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstdio>
-#include <cstring>
-
-#include "cli/cli_words.h"
+#include "cli/cli_input.h"
+#include "cli/cli_interfaces.h"
+#include "cli/cli_look.h"
+#include "cli/cli_path.h"
 #include "cli/cli_plan.h"
 #include "cli/cli_record.h"
 #include "cli/cli_render.h"
-#include "ops/text.h"
 #include "cli/cli_words.h"
+#include "cli/commands/commands.h"
 #include "net/controller_commands.h"
+#include "ops/text.h"
 
 namespace scout::cli {
 namespace {
 
+constexpr OptionUse CommandOptions[] = {
+    {OptionId::DryRun, "say what each row would send, and where; send nothing"},
+    {OptionId::NoWait},
+    {OptionId::Timeout, "how long the commands' effects are awaited (together),\n1 to 3600 (default 30)"},
+    {OptionId::Factory, "where factory-defaults leaves a controller (default\n192.168.1.100): no reconfigure of the plan may give it"},
+    {OptionId::Log}, {OptionId::NoLog}, {OptionId::Sequential}, {OptionId::Parallel}, {OptionId::Window},
+    {OptionId::Json}, {OptionId::Csv}, {OptionId::NoHeader}, {OptionId::Quiet},
+};
 
 PlanResult ResultOf(Session& session, const PlanStep& step) {
     PlanResult result;
@@ -88,6 +96,23 @@ int SendPlan(Session& session, const std::vector<PlanStep>& steps, const Looked&
 
 }  // namespace
 
+const CommandHelp ApplyHelp = {
+    .usage = "scout-cli apply PLAN [--dry-run] [--no-wait] [--timeout SECONDS] [--factory ADDRESS]\n"
+             "                     [--log FILE|--no-log] [--json|--csv] [--no-header] [-q]",
+    .about = "the commands of a plan, a CSV file (- for standard input)\n"
+             "whose header is address,action,new_address,mask,gateway,model,\n"
+             "interface: action is reset, factory-defaults or reconfigure\n"
+             "(new_address, mask and gateway for reconfigure only), model an\n"
+             "optional guard (KRV-ETH1A2B), interface an optional name or\n"
+             "address. The whole plan is checked against one search first;\n"
+             "any problem is named with its line and nothing is sent. Then\n"
+             "every command goes, all are awaited together, and one result\n"
+             "per row is printed: line, target, action, outcome, where it\n"
+             "answers now, seconds",
+    .options = CommandOptions,
+    .examples = "scout-cli apply commissioning.csv --dry-run",
+};
+
 int RunApply(Session& session) {
     const NetPlatform& platform = session.platform;
     const char* path = session.options.operands[0];
@@ -104,15 +129,14 @@ int RunApply(Session& session) {
     std::vector<PlanSaid> problems;
     const std::vector<PlanRow> rows = ReadPlan(text, &problems);
 
-    CliList list;
-    Observe(session, &list);
-    const SearchFrontEnd frontEnd = MakeCliFrontEnd(&list);
-    Interfaces interfaces(platform);
-    std::vector<BroadcastInterface> where;
+    Opened run(session);
     int exitCode = ExitOk;
-    if (!ChooseInterfaces(session, frontEnd, interfaces, &where, &exitCode))
+    if (!Open(session, run, &exitCode))
         return exitCode;
-    const std::vector<PlanEntry> entries = PlanEntries(rows, session.names, interfaces.table, &problems);
+    CliList& list = run.list;
+    const std::vector<BroadcastInterface>& where = run.where;
+    const InterfaceTable& table = run.interfaces.table;
+    const std::vector<PlanEntry> entries = PlanEntries(rows, session.names, table, &problems);
     Looked looked;
     looked.searched = where;
     PlanCheck check;
@@ -125,8 +149,7 @@ int RunApply(Session& session) {
         for (const PlanEntry& entry : entries)
             requests.push_back(entry.request);
         looked = LookBefore(session, list, requests,
-                            CommandLook{PlanOfLook(session, where), AllOf(interfaces.table),
-                                        OwnAddresses(interfaces.table)});
+                            CommandLook{PlanOfLook(session, where), AllOf(table), OwnAddresses(table)});
         check = CheckPlan(platform, entries, looked, factory);
     }
     for (const PlanProblem& found : check.problems)
@@ -138,7 +161,7 @@ int RunApply(Session& session) {
         return PlanRefusalExit(check.problems);
     }
     // What reconfigure says beside a new address, said per row.
-    const std::vector<BroadcastInterface> all = AllOf(interfaces.table);
+    const std::vector<BroadcastInterface> all = AllOf(table);
     for (const PlanStep& step : check.steps) {
         const CommandRequest& request = step.entry.request;
         if (request.kind != CommandKind::Reconfigure)

@@ -1,24 +1,38 @@
 // scout-cli commission: waits for one controller at the factory address,
 // gives it the next free address of the range, verifies it as a command is
 // verified, records it, says so, and waits for the next; until Ctrl-C,
-// --count, or the range has no free address left.
+// --count, or the range has no free address left. The range and the lines
+// are cli_commission's, the choice of an address ops/commission's.
 #include <cstdio>
 #include <cstring>
 
 #include "cli/cli_commission.h"
-#include "cli/cli_words.h"
-#include "ops/answers.h"
-#include "ops/commission.h"
-#include "cli/cli_words.h"
+#include "cli/cli_look.h"
+#include "cli/cli_path.h"
 #include "cli/cli_record.h"
-#include "ops/text.h"
-#include "cli/cli_watch.h"
+#include "cli/cli_words.h"
+#include "cli/commands/commands.h"
 #include "cli/console.h"
 #include "net/controller_commands.h"
 #include "net/error_report.h"
+#include "ops/answers.h"
+#include "ops/commission.h"
+#include "ops/text.h"
 
 namespace scout::cli {
 namespace {
+
+constexpr OptionUse CommandOptions[] = {
+    {OptionId::First, "the first address it gives"},
+    {OptionId::Last, "the last address it gives (default: the end of first's\nsubnet by --mask)"},
+    {OptionId::Mask}, {OptionId::Gateway},
+    {OptionId::Factory, "where a new controller answers, with its factory\nsettings (default 192.168.1.100)"},
+    {OptionId::Count, "how many it commissions, 1 to 10000 (default: until\nCtrl-C or the range is used up)"},
+    {OptionId::Interface, "only this interface: a new controller is waited for there"},
+    {OptionId::DryRun, "say what each would get, and send nothing"},
+    {OptionId::Interval}, {OptionId::Window}, {OptionId::Timeout}, {OptionId::Log}, {OptionId::NoLog},
+    {OptionId::Json}, {OptionId::Csv}, {OptionId::NoHeader}, {OptionId::Quiet},
+};
 
 // A line of what commission does, on standard error (not with -q).
 void Tell(const Session& session, const std::string& line) {
@@ -227,6 +241,23 @@ bool RangeUsedUp(Commissioning& c, const Watcher& watcher, const std::vector<Net
 }
 
 }  // namespace
+
+const CommandHelp CommissionHelp = {
+    .usage = "scout-cli commission --first IP [--last IP] --mask MASK --gateway GW\n"
+             "                     [--factory ADDRESS] [--count N] [--interface ADDRESS|NAME]\n"
+             "                     [--dry-run] [--interval SECONDS] [OPTIONS]",
+    .about = "new controllers one at a time, as they are plugged in: waits\n"
+             "for one at the factory address (--factory, default\n"
+             "192.168.1.100), gives it the next address from --first to\n"
+             "--last (default: the end of the subnet) that none answers at,\n"
+             "verifies and records it, and waits for the next; with two\n"
+             "there at once it sends nothing until one is left. Ends on\n"
+             "Ctrl-C, after --count N, or when the range is used up, with a\n"
+             "summary; exit 3 when one was not verified, 6 when the range had\n"
+             "no free address for one",
+    .options = CommandOptions,
+    .examples = "scout-cli commission --first 10.1.0.101 --mask 255.255.255.0 --gateway 10.1.0.254 --count 10",
+};
 
 int RunCommission(Session& session) {
     Commissioning c;

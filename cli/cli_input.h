@@ -1,0 +1,25 @@
+// The files a user names for scout-cli to read (a plan, an expected list),
+// and those a file it writes whole must never replace.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "cli/cli_args.h"
+
+namespace scout::cli {
+
+// A file the user names: a regular file only (a folder, device or FIFO is
+// refused without waiting on it), or for "-" standard input; read no further
+// than past limit, so that a file too large is said by its reader. what
+// names it in the problem ("the plan").
+bool ReadInputFile(const char* path, const char* what, std::size_t limit, std::string* text, std::string* problem);
+// Its name as said: the path, or "standard input".
+std::string InputName(const char* path);
+
+// What a file written whole (a report, the metrics) must never replace: the
+// list the run reads (where it is a file) and the record of changes.
+std::vector<std::string> SparedFiles(const Options& options, const char* listPath);
+
+}  // namespace scout::cli
