@@ -196,7 +196,16 @@ class Lab:
                     os.kill(int(pid), signal.SIGKILL)
                 except (ProcessLookupError, ValueError):
                     pass
-            subprocess.run(["ip", "netns", "del", ns], capture_output=True)
+            # A namespace that will not go is said (once more after a moment),
+            # so that what is left behind names the lab that left it.
+            for attempt in range(2):
+                gone = subprocess.run(["ip", "netns", "del", ns], capture_output=True, text=True)
+                if gone.returncode == 0 or not os.path.exists("/run/netns/" + ns):
+                    break
+                time.sleep(0.2)
+            else:
+                sys.stderr.write("scout-lab: the namespace %s could not be removed: %s\n" %
+                                 (ns, gone.stderr.strip()))
         self.namespaces = []
         for sig, handler in self._previous_handlers.items():
             signal.signal(sig, handler)

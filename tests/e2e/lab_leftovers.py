@@ -3,7 +3,9 @@
 simulator or Wine server of theirs still runs. A run's labs carry its mark
 (SCOUT_LAB_RUN, in their namespaces' names and their processes' environment),
 so that a lab another user runs beside the tests is none of this check's
-business; without a mark, every lab on the machine is looked at."""
+business; without a mark, every lab on the machine is looked at. A namespace
+made before the run began (SCOUT_LAB_RUN_BEGAN) is not the run's either: it is
+said, and left to whoever made it."""
 
 import os
 import re
@@ -13,7 +15,21 @@ import sys
 mark = os.environ.get("SCOUT_LAB_RUN", "")
 ours = re.compile(r"sl\d+r%s-" % re.escape(mark) if mark else r"sl\d+(r[0-9a-f]+)?-")
 namespaces = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout.split("\n")
-left = [line.split()[0] for line in namespaces if ours.match(line)]
+began = int(os.environ.get("SCOUT_LAB_RUN_BEGAN", "0"))
+
+
+def made_before_the_run(name):
+    try:
+        return os.stat("/run/netns/" + name).st_ctime < began - 1
+    except OSError:
+        return False  # gone meanwhile: as it should be
+
+
+named = [line.split()[0] for line in namespaces if ours.match(line)]
+older = [name for name in named if made_before_the_run(name)]
+left = [name for name in named if name not in older]
+if older:
+    print("not this run's (made before it began): %s" % older)
 processes = []
 for pid in filter(str.isdigit, os.listdir("/proc")):
     try:
