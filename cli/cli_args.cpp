@@ -16,7 +16,8 @@ struct Reading {
     std::size_t givenCount = 0;
     const CommandEntry* command = nullptr;
     bool help = false;            // the first word was "help"
-    bool optionsEnded = false;  // after "--"
+    bool helpOfHelp = false;      // "help help": the help of all
+    bool optionsEnded = false;    // after "--"
     const char* extra = nullptr;  // the first operand too many
 };
 
@@ -63,7 +64,12 @@ bool ReadOption(int argc, char** argv, int* i, Reading* reading, Options* option
 // command whose help is asked); the words after it are its operands.
 bool ReadWord(const char* word, std::span<const CommandEntry> commands, Reading* reading, Options* options,
               std::string* error) {
-    if (reading->command == nullptr && !reading->help && std::strcmp(word, "help") == 0) {
+    if (reading->help && (reading->command != nullptr || reading->helpOfHelp)) {
+        *error = "help takes one command, not " + Quoted(word) + " too";
+        return false;
+    }
+    if (reading->command == nullptr && std::strcmp(word, "help") == 0) {
+        reading->helpOfHelp = reading->help;
         reading->help = true;
         options->help = true;
     } else if (reading->command == nullptr) {
@@ -74,9 +80,6 @@ bool ReadWord(const char* word, std::span<const CommandEntry> commands, Reading*
             *error = "unknown command " + Quoted(word);
             return false;
         }
-    } else if (reading->help) {
-        *error = "help takes one command, not " + Quoted(word) + " too";
-        return false;
     } else if (options->operandCount < reading->command->operands) {
         options->operands[options->operandCount++] = word;
     } else if (reading->extra == nullptr) {

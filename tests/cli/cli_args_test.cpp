@@ -62,6 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "audit, doctor or history)"},
         ArgsCase{{"help"}, ""}, ArgsCase{{"help", "watch"}, ""}, ArgsCase{{"help", "serch"}, "unknown command 'serch'"},
         ArgsCase{{"help", "watch", "audit"}, "help takes one command, not 'audit' too"},
+        ArgsCase{{"help", "help"}, ""}, ArgsCase{{"help", "help", "watch"}, "help takes one command, not 'watch' too"},
+        ArgsCase{{"help", "watch", "help"}, "help takes one command, not 'help' too"},
         ArgsCase{{"reconfigure", "10.1.0.20", "10.1.0.77", "255.255.255.0", "0.0.0.0", "--all"},
                  "--all is not an option of reconfigure (every controller there would get the one new address)"},
         ArgsCase{{""}, "unknown command ''"},
