@@ -158,6 +158,15 @@ def test_debs(unpacked_zip):
                          'echo "${COMPREPLY[@]}"', completion])
         check(completed.stdout.strip() == "search", "bash completes the commands", completed.stdout,
               completed.stderr)
+        # A command's options, as its own help lists them: reconfigure takes no --all, history takes -q.
+        path = dict(os.environ, PATH=bin_dir + ":" + os.environ["PATH"])
+        for words, has, lacks in ((["reconfigure", "1", "2", "3", "4", "--"], "--timeout", "--all"),
+                                  (["history", "--"], "--quiet", "--window")):
+            completed = run(["bash", "-c", 'source "$0"; COMP_WORDS=(scout-cli "$@"); COMP_CWORD=$#; _scout_cli; '
+                             'echo "${COMPREPLY[@]}"', completion] + words, env=path)
+            offered = completed.stdout.split()
+            check(has in offered and lacks not in offered, "bash completes a command's own options", words,
+                  completed.stdout, completed.stderr)
 
         # The installed lab, with the installed simulator and scout-cli (found on PATH).
         env = dict(os.environ, PATH=bin_dir + ":" + os.environ["PATH"], XDG_CACHE_HOME=cache)
