@@ -196,13 +196,14 @@ class Lab:
                     os.kill(int(pid), signal.SIGKILL)
                 except (ProcessLookupError, ValueError):
                     pass
-            # A namespace that will not go is said (once more after a moment),
-            # so that what is left behind names the lab that left it.
-            for attempt in range(2):
+            # A namespace that will not go is tried again for a moment (a
+            # mount busy elsewhere lets go), then said, so that what is left
+            # behind names the lab that left it.
+            for attempt in range(5):
                 gone = subprocess.run(["ip", "netns", "del", ns], capture_output=True, text=True)
                 if gone.returncode == 0 or not os.path.exists("/run/netns/" + ns):
                     break
-                time.sleep(0.2)
+                time.sleep(0.1 * 2 ** attempt)
             else:
                 sys.stderr.write("scout-lab: the namespace %s could not be removed: %s\n" %
                                  (ns, gone.stderr.strip()))
