@@ -136,9 +136,13 @@ bool CheckCommand(const Reading& reading, Options* options, std::string* error) 
                       : "");
         return false;
     }
-    if (options->command == Command::Commission &&
+    if (options->command == Command::Commission && options->expectPath != nullptr &&
+        (options->first != nullptr || options->last != nullptr))
+        *error = std::string("--expect gives each controller its row's address: ") +
+                 (options->first != nullptr ? "--first" : "--last") + " does not go with it";
+    else if (options->command == Command::Commission && options->expectPath == nullptr &&
              (options->first == nullptr || options->mask == nullptr || options->gateway == nullptr))
-        *error = "commission needs --first IP, --mask MASK and --gateway GW";
+        *error = "commission needs --first IP, --mask MASK and --gateway GW, or --expect LIST";
     else if ((options->command == Command::Watch || options->command == Command::Commission) &&
              options->intervalMs < options->windowMs)
         *error = "--interval must be at least the window (" + std::to_string(options->windowMs) + " ms)";

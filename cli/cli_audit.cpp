@@ -132,7 +132,16 @@ std::string ListFaultWhy(const ListFault& fault) {
         return "the " + fault.column + " " + Quoted(fault.cell) +
                " is no minimum: '>=' is followed by a number (>=2.14)";
     case ListFaultKind::NotAMac:
-        return "the MAC " + Quoted(fault.cell) + " is no MAC (02:00:5e:10:00:01)";
+        return "the MAC " + Quoted(fault.cell) + " is no MAC (02:00:5e:10:00:01, 02-00-5E-10-00-01 or 0200.5e10.0001)";
+    case ListFaultKind::NotAMask:
+        return "the mask " + Quoted(fault.cell) + " is no subnet mask (255.255.255.0)";
+    case ListFaultKind::NotAGateway:
+        return "the gateway " + Quoted(fault.cell) + " is no IPv4 address";
+    case ListFaultKind::Settings:
+        return SafeText(fault.other.c_str());
+    case ListFaultKind::SameMac:
+        return "the MAC " + fault.cell + " is line " + std::to_string(fault.otherLine) +
+               "'s too: a MAC names one controller";
     case ListFaultKind::SameRow:
         return "the same row as line " + std::to_string(fault.otherLine);
     case ListFaultKind::SecondRow:

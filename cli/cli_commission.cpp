@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "ops/hosts.h"
 #include "ops/text.h"
 
 namespace scout::cli {
@@ -36,8 +37,12 @@ bool ReadRange(const char* first, const char* last, NetAddress mask, AddressRang
 std::string CommissionedLine(const Commissioned& done, std::uint32_t count) {
     // A dry run plans the controllers after the one it saw, not yet seen.
     const std::string who = done.before.model[0] != '\0' ? DeviceTexts(done.before) : std::string("the next controller");
+    const std::string mac = done.row.empty() || done.before.macSource == MacSource::None
+                                ? std::string()
+                                : " MAC " + MacText(done.before.mac);
     std::string line = std::to_string(done.number) + (count != 0 ? "/" + std::to_string(count) : std::string()) +
-                       " " + who + " \xE2\x86\x92 " + done.newAddress + ", ";
+                       " " + who + mac + " \xE2\x86\x92 " + done.newAddress +
+                       (done.row.empty() ? std::string() : " as " + done.row) + ", ";
     if (done.outcome == "dry-run")
         return line + "not sent (dry run)";
     if (done.verified)
@@ -68,6 +73,57 @@ std::string RenderCommissioned(const std::vector<Commissioned>& done, OutputForm
                         SecondsOf(d.seconds)});
     const char* headers[] = {"#", "Model", "Version", "Revision", "Interface", "New address", "Outcome", "Seconds"};
     return RenderStrings(headers, 8, rows, format, options);
+}
+
+std::string RowLabel(const ExpectedRow& row) {
+    const std::string line = "line " + std::to_string(row.line);
+    return row.name.empty() ? line : SafeText(row.name.c_str(), 64) + " (" + line + ")";
+}
+
+namespace {
+
+const char* RowStatusName(RowStatus status) {
+    switch (status) {
+    case RowStatus::Commissioned: return "commissioned";
+    case RowStatus::NotVerified: return "not-verified";
+    case RowStatus::Refused: return "refused";
+    case RowStatus::DryRun: return "dry-run";
+    case RowStatus::Answers: return "answers";
+    case RowStatus::Missing: return "missing";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string RenderRowOutcomes(const ExpectedList& list, const std::vector<RowOutcome>& outcomes, OutputFormat format,
+                              const RenderOptions& options) {
+    const auto mac = [](const Reply& r) { return r.macSource == MacSource::None ? std::string() : MacText(r.mac); };
+    if (format == OutputFormat::Json) {
+        std::string out = list.rows.empty() ? "[]\n" : "[\n";
+        for (std::size_t i = 0; i < list.rows.size(); ++i) {
+            const ExpectedRow& row = list.rows[i];
+            const RowOutcome& o = outcomes[i];
+            out += "  {\"line\": " + std::to_string(row.line);
+            AppendJsonKey(out, "name", ValidUtf8(row.name.c_str()));
+            AppendJsonKey(out, "address", row.addressText);
+            AppendJsonKey(out, "model", DecodeWindows1252(o.controller.model));
+            AppendJsonKey(out, "mac", mac(o.controller));
+            AppendJsonKey(out, "status", RowStatusName(o.status));
+            out += std::string(", \"verified\": ") + (o.status == RowStatus::Commissioned ? "true" : "false");
+            AppendJsonKey(out, "why", ValidUtf8(o.why.c_str()));
+            out += i + 1 < list.rows.size() ? "},\n" : "}\n]\n";
+        }
+        return out;
+    }
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+        const RowOutcome& o = outcomes[i];
+        rows.push_back({std::to_string(list.rows[i].line), list.rows[i].name, DecodeWindows1252(o.controller.model),
+                        mac(o.controller), list.rows[i].addressText, RowStatusName(o.status), o.why});
+    }
+    const char* headers[] = {"Line", "Name", "Model", "MAC", "IP ADDR", "Status", "Why"};
+    return RenderStrings(headers, 7, rows, format, options);
 }
 
 }  // namespace scout::cli

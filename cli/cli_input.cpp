@@ -5,12 +5,45 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/cli_audit.h"
 #include "cli/cli_record.h"
+#include "cli/cli_session.h"
 #include "cli/cli_words.h"
 #include "ops/files.h"
 #include "ops/text.h"
 
 namespace scout::cli {
+
+namespace {
+
+// What a later version reads under a reserved column's name.
+std::string ReservedMeaning(const std::string& header) {
+    std::string lower;
+    for (const char c : header)
+        lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return lower == "port" ? "the switch port each controller is plugged into"
+                           : "whether a row is a controller or another host of the line";
+}
+
+}  // namespace
+
+bool ReadDesignList(const char* path, ExpectedList* list, std::string* text) {
+    std::string problem;
+    if (!ReadInputFile(path, "the expected list", MaxExpectedBytes, text, &problem)) {
+        Say(problem);
+        return false;
+    }
+    std::vector<ListFault> faults;
+    *list = ReadExpected(*text, &faults);
+    for (const ListFault& fault : faults)
+        Say(InputName(path) + (fault.line != 0 ? ", " : ": ") + ListFaultText(fault));
+    if (!faults.empty())
+        return false;
+    for (const std::string& reserved : list->reserved)
+        Say(InputName(path) + ": the column '" + SafeText(reserved.c_str(), 64) +
+            "' is read as your own for now; a later version reads it as " + ReservedMeaning(reserved));
+    return true;
+}
 
 bool ReadInputFile(const char* path, const char* what, std::size_t limit, std::string* text, std::string* problem) {
     const bool standardInput = std::strcmp(path, "-") == 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "ops/expected.h"
 
 namespace scout::cli {
 
@@ -17,6 +18,12 @@ namespace scout::cli {
 bool ReadInputFile(const char* path, const char* what, std::size_t limit, std::string* text, std::string* problem);
 // Its name as said: the path, or "standard input".
 std::string InputName(const char* path);
+
+// The line's design list at path (as ReadInputFile reads it) for audit,
+// watch --expect and commission --expect alike: every fault said with its
+// line, and a column of a reserved name said once. False where the run ends
+// (ExitUsage); text is the file's as read.
+bool ReadDesignList(const char* path, ExpectedList* list, std::string* text);
 
 // What a file written whole (a report, the metrics) must never replace: the
 // list the run reads (where it is a file) and the record of changes.

@@ -36,8 +36,9 @@ bool TextMatches(const ExpectedText& wanted, const char* found) {
     return SameDeviceText(wanted.text, found);
 }
 
-// The fields of the row that the reply does not match.
-std::vector<std::string> Differences(const ExpectedRow& row, const Reply& reply) {
+}  // namespace
+
+std::vector<std::string> ExpectedDifferences(const ExpectedRow& row, const Reply& reply) {
     std::vector<std::string> fields;
     if (!row.model.empty() && !SameIgnoringCase(row.model, reply.model))
         fields.push_back("model");
@@ -49,6 +50,8 @@ std::vector<std::string> Differences(const ExpectedRow& row, const Reply& reply)
         fields.push_back("mac");
     return fields;
 }
+
+namespace {
 
 // The given fields the reply does not tell: a MAC this workstation could not read.
 std::vector<std::string> Unread(const ExpectedRow& row, const Reply& reply) {
@@ -120,7 +123,7 @@ AuditResult Judge(const ExpectedRow& row, const std::vector<const Reply*>& there
         return result;
     }
     result.oneMac = there.size() > 1;
-    result.fields = Differences(row, *there[0]);
+    result.fields = ExpectedDifferences(row, *there[0]);
     result.unread = Unread(row, *there[0]);
     result.status = !result.fields.empty()   ? AuditStatus::Mismatch
                     : !result.unread.empty() ? AuditStatus::Unverified

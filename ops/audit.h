@@ -39,6 +39,10 @@ struct AuditResult {
     bool oneMac = false;
 };
 
+// The fields the row gives that the reply does not match: "model",
+// "version", "revision", "mac" (a MAC only where the reply's was read).
+std::vector<std::string> ExpectedDifferences(const ExpectedRow& row, const Reply& reply);
+
 // Whether the reply is on the interface the row names (by its address or
 // name, and by the Interface Name column, where given).
 bool OnExpectedInterface(const ExpectedRow& row, const Reply& reply);

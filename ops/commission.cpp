@@ -1,7 +1,12 @@
 // Commissioning new controllers one at a time (see commission.h).
 #include "ops/commission.h"
 
+#include <map>
+
+#include "net/error_report.h"
 #include "ops/answers.h"
+#include "ops/audit.h"
+#include "ops/names.h"
 
 namespace scout::ops {
 
@@ -70,6 +75,78 @@ bool ChooseAddress(const NetPlatform& platform, const AddressRange& range, NetAd
         taken.push_back(candidate);  // this machine's own, or its subnet's edge
     }
     return false;
+}
+
+namespace {
+
+// Whether the row may be the newcomer's, its MAC aside: its interface (where
+// it names one) and every field it gives.
+bool RowTakes(const ExpectedRow& row, const Reply& newcomer) {
+    if (NamesInterface(row) && !OnExpectedInterface(row, newcomer))
+        return false;
+    for (const std::string& field : ExpectedDifferences(row, newcomer))
+        if (field != "mac")
+            return false;
+    return true;
+}
+
+}  // namespace
+
+RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer) {
+    const bool macKnown = newcomer.macSource != MacSource::None;
+    bool anyMissing = false;
+    for (std::size_t r = 0; r < list.rows.size(); ++r) {
+        const ExpectedRow& row = list.rows[r];
+        anyMissing = anyMissing || missing[r];
+        if (macKnown && row.macGiven && row.mac == newcomer.mac) {
+            if (!missing[r])
+                return {RowFit::MacRowThere, r};
+            return {RowTakes(row, newcomer) ? RowFit::Row : RowFit::MacRowDiffers, r};
+        }
+    }
+    for (std::size_t r = 0; r < list.rows.size(); ++r)
+        if (missing[r] && !list.rows[r].macGiven && RowTakes(list.rows[r], newcomer))
+            return {RowFit::Row, r};
+    return {anyMissing ? RowFit::NoRowFits : RowFit::LineComplete, 0};
+}
+
+std::vector<bool> MissingRows(const ExpectedList& list, const std::vector<Reply>& rows,
+                              const std::vector<bool>& closed) {
+    std::vector<bool> missing(list.rows.size(), false);
+    std::map<NetAddress, std::vector<const Reply*>> answering;
+    NetAddress address = 0;
+    for (const Reply& reply : rows)
+        if (ParseDottedAddress(reply.address, &address))
+            answering[address].push_back(&reply);
+    for (std::size_t r = 0; r < list.rows.size(); ++r) {
+        const ExpectedRow& row = list.rows[r];
+        bool answers = false;
+        if (const auto found = answering.find(row.address); found != answering.end())
+            for (const Reply* reply : found->second)
+                answers = answers || !NamesInterface(row) || OnExpectedInterface(row, *reply);
+        missing[r] = !answers && !closed[r];
+    }
+    return missing;
+}
+
+bool RowSettings(const ExpectedRow& row, const RowDefaults& defaults, ReconfigureValues* values, std::string* why) {
+    NetAddress mask = row.maskGiven ? row.mask : defaults.mask;
+    if (!row.maskGiven && !defaults.maskGiven) {
+        if (defaults.interfacePrefix < 1) {
+            *why = "no mask: the row gives none, --mask neither, and the interface's subnet is not known";
+            return false;
+        }
+        mask = FromHostOrder(MaskOf(defaults.interfacePrefix));
+    }
+    const NetAddress gateway = row.gatewayGiven ? row.gateway : defaults.gatewayGiven ? defaults.gateway : 0;
+    const std::string maskText = AddressString(mask), gatewayText = AddressString(gateway);
+    char message[MessageCapacity];
+    if (!CheckReconfigureFields(row.addressText.c_str(), maskText.c_str(), gatewayText.c_str(), values, message,
+                                sizeof message)) {
+        *why = message;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace scout::ops

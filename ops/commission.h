@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ops/command.h"
+#include "ops/expected.h"
 
 namespace scout::ops {
 
@@ -45,5 +46,44 @@ AtFactory WhoIsAtFactory(const std::vector<Reply>& rows, NetAddress factory, Rep
 bool ChooseAddress(const NetPlatform& platform, const AddressRange& range, NetAddress next,
                    std::vector<NetAddress> taken, NetAddress factory, const ReconfigureValues& values,
                    const Looked& looked, CommandRequest* request, Decision* decision);
+
+// Commissioning by the line's design list: a new controller takes the row
+// that names its MAC; without one, the first missing row of its model that
+// names no MAC, in the list's order. A row meant for another is never taken.
+
+// Why a new controller takes no row, or which it takes.
+enum class RowFit {
+    Row,            // it takes row
+    MacRowThere,    // the row naming its MAC (row) is not missing: it answers, or was seen to in this run
+    MacRowDiffers,  // the row naming its MAC (row) expects another model, version, revision or interface
+    NoRowFits,      // rows are missing, but none it may take: another model, each names another MAC,
+                    // or its MAC is not known here and each names a MAC
+    LineComplete,   // no row is missing
+};
+struct RowChoice {
+    RowFit fit = RowFit::NoRowFits;
+    std::size_t row = 0;  // in list.rows
+};
+// missing: per row of the list, whether it may still be given (see
+// MissingRows). A newcomer whose MAC was not read (macSource None) takes only
+// rows that name none.
+RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer);
+
+// Per row: no controller answers at its address (on its interface, where it
+// names one), and closed (given, refused or tried in this run) does not say
+// it is settled.
+std::vector<bool> MissingRows(const ExpectedList& list, const std::vector<Reply>& rows,
+                              const std::vector<bool>& closed);
+
+// What a controller of the row is given: the row's address, its mask and
+// gateway, else those of the options (where given), else the mask of the
+// interface's subnet (prefix) and no gateway; checked as reconfigure checks
+// them. False with why not (no mask to be had, or the values refused).
+struct RowDefaults {
+    bool maskGiven = false, gatewayGiven = false;
+    NetAddress mask = 0, gateway = 0;
+    int interfacePrefix = -1;
+};
+bool RowSettings(const ExpectedRow& row, const RowDefaults& defaults, ReconfigureValues* values, std::string* why);
 
 }  // namespace scout::ops

@@ -7,14 +7,18 @@
 #include <map>
 #include <utility>
 
+#include "net/error_report.h"
 #include "ops/csv.h"
+#include "ops/hosts.h"
 #include "ops/names.h"
 #include "ops/text.h"
 
 namespace scout::ops {
 namespace {
 
-enum class Column { Address, Model, Version, Revision, Interface, InterfaceName, Mac, Name, Other };
+enum class Column {
+    Address, Model, Version, Revision, Interface, InterfaceName, Mac, Name, Mask, Gateway, Reserved, Other
+};
 
 struct ColumnName {
     const char* name;
@@ -24,6 +28,7 @@ constexpr ColumnName ColumnNames[] = {
     {"address", Column::Address},     {"ip addr", Column::Address},  {"model", Column::Model},
     {"version", Column::Version},     {"revision", Column::Revision}, {"interface", Column::Interface},
     {"interface name", Column::InterfaceName}, {"mac", Column::Mac}, {"name", Column::Name},
+    {"mask", Column::Mask},           {"gateway", Column::Gateway},
 };
 
 std::string Lower(const std::string& text) {
@@ -38,6 +43,9 @@ Column ColumnOf(const std::string& header) {
     for (const ColumnName& entry : ColumnNames)
         if (lower == entry.name)
             return entry.column;
+    for (const char* reserved : ReservedColumns)
+        if (lower == reserved)
+            return Column::Reserved;
     return Column::Other;
 }
 
@@ -51,6 +59,9 @@ const char* ColumnTitle(Column column) {
     case Column::InterfaceName: return "Interface Name";
     case Column::Mac: return "mac";
     case Column::Name: return "name";
+    case Column::Mask: return "mask";
+    case Column::Gateway: return "gateway";
+    case Column::Reserved:
     case Column::Other: break;
     }
     return "";
@@ -65,25 +76,6 @@ ListFault Fault(ListFaultKind kind, int line, const std::string& cell = "", cons
     fault.other = other;
     fault.otherLine = otherLine;
     return fault;
-}
-
-// "02:00:5e:10:00:01", either case.
-bool ParseMac(const std::string& text, MacAddress* mac) {
-    if (text.size() != 17)
-        return false;
-    for (std::size_t i = 0; i < 6; ++i) {
-        unsigned value = 0;
-        for (std::size_t d = 0; d < 2; ++d) {
-            const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i * 3 + d])));
-            if (!std::isxdigit(static_cast<unsigned char>(c)))
-                return false;
-            value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
-        }
-        if (i < 5 && text[i * 3 + 2] != ':')
-            return false;
-        (*mac)[i] = static_cast<std::uint8_t>(value);
-    }
-    return true;
 }
 
 // A version or revision cell: a text, or ">=" and one that begins with a number.
@@ -105,7 +97,8 @@ bool ReadHeader(const std::vector<std::string>& header, ExpectedList* list, std:
     bool address = false;
     for (std::size_t c = 0; c < list->headers.size(); ++c) {
         const Column column = ColumnOf(list->headers[c]);
-        for (std::size_t earlier = 0; column != Column::Other && earlier < c; ++earlier) {
+        for (std::size_t earlier = 0; column != Column::Other && column != Column::Reserved && earlier < c;
+             ++earlier) {
             if ((*columns)[earlier] == column) {
                 ListFault fault = Fault(ListFaultKind::TwoColumns, 1, list->headers[earlier], list->headers[c]);
                 fault.column = ColumnTitle(column);
@@ -115,6 +108,8 @@ bool ReadHeader(const std::vector<std::string>& header, ExpectedList* list, std:
         }
         columns->push_back(column);
         address = address || column == Column::Address;
+        if (column == Column::Reserved)
+            list->reserved.push_back(list->headers[c]);
     }
     if (!address) {
         faults->push_back(Fault(ListFaultKind::NoAddressColumn, 1));
@@ -153,16 +148,43 @@ bool ReadRow(const ExpectedList& list, const std::vector<Column>& columns, const
         case Column::InterfaceName: row->interfaceName = cell; break;
         case Column::Mac:
             row->macGiven = !cell.empty();
-            if (row->macGiven && !ParseMac(cell, &row->mac)) {
+            if (row->macGiven && !ParseMacText(cell, &row->mac)) {
                 *fault = Fault(ListFaultKind::NotAMac, row->line, cell);
                 return false;
             }
             break;
         case Column::Name: row->name = cell; break;
+        case Column::Mask:
+        case Column::Gateway: {
+            const bool mask = columns[c] == Column::Mask;
+            NetAddress value = 0;
+            if (cell.empty())
+                break;
+            if (!ParseDottedAddress(cell.c_str(), &value) || (mask && PrefixLengthOf(value) < 0)) {
+                *fault = Fault(mask ? ListFaultKind::NotAMask : ListFaultKind::NotAGateway, row->line, cell);
+                return false;
+            }
+            (mask ? row->maskGiven : row->gatewayGiven) = true;
+            (mask ? row->mask : row->gateway) = value;
+            break;
+        }
+        case Column::Reserved:
         case Column::Other:
             if (!cell.empty())
                 row->others.emplace_back(list.headers[c], cell);
             break;
+        }
+    }
+    // The settings a controller of the row gets, held as reconfigure holds them.
+    if (row->maskGiven) {
+        char message[MessageCapacity];
+        ReconfigureValues values;
+        const std::string mask = AddressString(row->mask);
+        const std::string gateway = AddressString(row->gatewayGiven ? row->gateway : 0);
+        if (!CheckReconfigureFields(row->addressText.c_str(), mask.c_str(), gateway.c_str(), &values, message,
+                                    sizeof message)) {
+            *fault = Fault(ListFaultKind::Settings, row->line, row->addressText, message);
+            return false;
         }
     }
     return true;
@@ -271,9 +293,46 @@ ExpectedList ReadExpected(const std::string& text, std::vector<ListFault>* fault
     }
     faultsBefore(1 << 30);
     CheckRepeats(list, faults);
+    // A MAC names one controller: two rows cannot both be it.
+    std::map<MacAddress, const ExpectedRow*> byMac;
+    for (const ExpectedRow& row : list.rows)
+        if (row.macGiven)
+            if (const auto [earlier, first] = byMac.emplace(row.mac, &row); !first)
+                faults->push_back(Fault(ListFaultKind::SameMac, row.line, MacText(row.mac), "", earlier->second->line));
     for (std::size_t r = 0; r < list.rows.size(); ++r)
         list.byAddress[list.rows[r].address].push_back(r);
     return list;
+}
+
+bool ParseMacText(const std::string& text, MacAddress* mac) {
+    // Twelve hex digits: bare, in pairs (":" or "-" between them) or in
+    // fours ("." between them), the separator one throughout.
+    const std::size_t group = text.size() == 17 ? 2 : text.size() == 14 ? 4 : text.size() == 12 ? 12 : 0;
+    if (group == 0)
+        return false;
+    const char separator = group == 12 ? 0 : text[group];
+    if (group == 2 && separator != ':' && separator != '-')
+        return false;
+    if (group == 4 && separator != '.')
+        return false;
+    std::string digits;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool atSeparator = group != 12 && i % (group + 1) == group;
+        if (atSeparator ? c != separator : !std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+        if (!atSeparator)
+            digits += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    for (std::size_t i = 0; i < 6; ++i) {
+        unsigned value = 0;
+        for (std::size_t d = 0; d < 2; ++d) {
+            const char c = digits[i * 2 + d];
+            value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
+        }
+        (*mac)[i] = static_cast<std::uint8_t>(value);
+    }
+    return true;
 }
 
 bool NamesInterface(const ExpectedRow& row) {

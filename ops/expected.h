@@ -1,9 +1,12 @@
-// What a line should be, for an audit: a CSV file of the controllers it
-// should hold (RFC 4180, UTF-8, a header; columns by name, in any order:
-// address or IP ADDR, model, version, revision, interface or Interface (a name
-// or an address), Interface Name, mac, name; any other column is kept for the
-// report). An empty cell means any; a version or revision may be a minimum,
-// ">=2.14". The output of `search --csv` is such a file as it stands.
+// What a line should be, its design: a CSV file of the controllers it should
+// hold (RFC 4180, UTF-8, a header; columns by name, in any order: address or
+// IP ADDR, model, version, revision, interface or Interface (a name or an
+// address), Interface Name, mac, name, mask, gateway; any other column is kept
+// for the report). An empty cell means any; a version or revision may be a
+// minimum, ">=2.14"; a MAC names the very controller, in any usual spelling.
+// Mask and gateway are what commission gives a controller of the row. The
+// output of `search --csv` is such a file as it stands. Audit, watch and
+// commission read it alike.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +23,12 @@ namespace scout::ops {
 constexpr std::size_t MaxExpectedBytes = 4 * 1024 * 1024;
 constexpr std::size_t MaxExpectedLineBytes = 1024;
 constexpr std::size_t MaxExpectedRows = 10000;
+
+// Column names kept for what later versions check (the switch port, what
+// kind of device a row is): a user's own column of such a name is read as
+// the user's, and said once, so that a later version's judging it comes as
+// no surprise.
+constexpr const char* ReservedColumns[] = {"port", "kind"};
 
 // A version or revision the line should have: that text, or at least it
 // (dotted numbers compared as numbers, what follows them as text).
@@ -38,6 +47,8 @@ struct ExpectedRow {
     std::string interfaceName;    // from an "Interface Name" column ("" for any)
     bool macGiven = false;
     MacAddress mac{};
+    bool maskGiven = false, gatewayGiven = false;  // what a controller of the row is given
+    NetAddress mask = 0, gateway = 0;
     std::string name;             // the design's label ("Axis 3")
     // The interface it names, as this workstation knows it (where
     // ResolveInterfaces looked it up): resolved to via, or naming none of this
@@ -53,6 +64,7 @@ struct ExpectedRow {
 
 struct ExpectedList {
     std::vector<std::string> headers;  // as written
+    std::vector<std::string> reserved;  // the headers of ReservedColumns, as written
     std::vector<ExpectedRow> rows;
     // The rows of each address, by their place in rows (ReadExpected makes it).
     std::map<NetAddress, std::vector<std::size_t>> byAddress;
@@ -69,6 +81,11 @@ enum class ListFaultKind {
     NoControllerAddress,  // cell is no address a controller can hold (0.0.0.0/8, loopback, multicast, reserved)
     NotAMinimum,          // column's cell begins with ">=" and no number
     NotAMac,              // cell is no MAC
+    NotAMask,             // cell is no subnet mask
+    NotAGateway,          // cell is no IPv4 address
+    Settings,             // the row's address, mask and gateway (cell the address) refused as reconfigure
+                          // refuses them: other says why
+    SameMac,              // cell (a MAC) names the controller of otherLine too
     SameRow,              // the same cells as otherLine
     SecondRow,            // cell (the address) again, on other (the interface as written, "" for any), as otherLine
     NamedOtherwise,       // cell again on other (the interface's name, or its address), otherLine naming it otherwise
@@ -81,6 +98,10 @@ struct ListFault {
     std::string column, cell, other;
     int otherLine = 0;
 };
+
+// A MAC as printed on labels and by tools: 02:00:5e:10:00:01, 02-00-5E-10-00-01,
+// 0200.5e10.0001 or 02005e100001, either case.
+bool ParseMacText(const std::string& text, MacAddress* mac);
 
 // Whether the row names an interface (by the interface column, or Interface Name).
 bool NamesInterface(const ExpectedRow& row);

@@ -28,7 +28,7 @@ constexpr Field Fields[] = {
     {"mac", &RecordLine::mac},
     {"datagram", &RecordLine::datagram},   {"outcome", &RecordLine::outcome},
     {"answers_at", &RecordLine::answersAt}, {"seconds", &RecordLine::seconds},
-    {"reason", &RecordLine::reason},
+    {"reason", &RecordLine::reason},       {"row", &RecordLine::row},
 };
 // The one key whose value is a number, as in every other output.
 constexpr const char* NumberKey = "seconds";

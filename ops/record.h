@@ -15,7 +15,8 @@ namespace scout::ops {
 // What one line says (every field a text; "" where it has none).
 struct RecordLine {
     std::string time, event, host, user, command, target, interfaceName, interfaceAddress, newAddress, mask,
-        gateway, model, version, revision, mac, datagram, outcome, answersAt, seconds, reason;
+        gateway, model, version, revision, mac, datagram, outcome, answersAt, seconds, reason,
+        row;  // the design list's row the command gave its address ("Axis 3 (line 4)")
 };
 
 // The line as JSON, without its line end ("seconds" a number).

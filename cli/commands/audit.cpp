@@ -96,18 +96,10 @@ const CommandHelp AuditHelp = {
 int RunAudit(Session& session) {
     const Options& options = session.options;
     const char* path = options.operands[0];
-    std::string text, problem;
-    if (!ReadInputFile(path, "the expected list", MaxExpectedBytes, &text, &problem)) {
-        Say(problem);
+    std::string text;
+    ExpectedList expected;
+    if (!ReadDesignList(path, &expected, &text))
         return ExitUsage;
-    }
-    std::vector<ListFault> faults;
-    ExpectedList expected = ReadExpected(text, &faults);
-    if (!faults.empty()) {
-        for (const ListFault& fault : faults)
-            Say(InputName(path) + (fault.line != 0 ? ", " : ": ") + ListFaultText(fault));
-        return ExitUsage;
-    }
     std::string digest;
     if (options.reportPath != nullptr && !Sha256Hex(text, &digest))
         digest = "(not computed: this system has no SHA-256)";
@@ -129,7 +121,7 @@ int RunAudit(Session& session) {
     const InterfaceTable& table = run.interfaces.table;
     // The list as this workstation knows its interfaces: one interface however it is named.
     AuditScope scope{where, KnownInterfaces(session, table)};
-    faults = ResolveInterfaces(expected, scope.all);
+    std::vector<ListFault> faults = ResolveInterfaces(expected, scope.all);
     for (const ListFault& own : OwnAddressFaults(expected, OwnAddresses(table)))
         faults.push_back(own);
     if (!faults.empty()) {

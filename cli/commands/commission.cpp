@@ -3,9 +3,11 @@
 // verified, records it, says so, and waits for the next; until Ctrl-C,
 // --count, or the range has no free address left. The range and the lines
 // are cli_commission's, the choice of an address ops/commission's.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "cli/cli_audit.h"
 #include "cli/cli_commission.h"
 #include "cli/cli_look.h"
 #include "cli/cli_path.h"
@@ -16,16 +18,21 @@
 #include "net/controller_commands.h"
 #include "net/error_report.h"
 #include "ops/answers.h"
+#include "cli/cli_input.h"
+#include "cli/cli_interfaces.h"
 #include "ops/commission.h"
+#include "ops/hosts.h"
 #include "ops/text.h"
 
 namespace scout::cli {
 namespace {
 
 constexpr OptionUse CommandOptions[] = {
+    {OptionId::Expect, "the line's design list: each new controller gets the\naddress of the row that names its MAC, else of the first\nmissing row of its model (no --first or --last then)"},
     {OptionId::First, "the first address it gives"},
     {OptionId::Last, "the last address it gives (default: the end of first's\nsubnet by --mask)"},
-    {OptionId::Mask}, {OptionId::Gateway},
+    {OptionId::Mask, "the subnet mask each controller gets (with --expect: where\nits row gives none; default the interface's)"},
+    {OptionId::Gateway, "the gateway each controller gets, 0.0.0.0 for none (with\n--expect: where its row gives none; default none)"},
     {OptionId::Factory, "where a new controller answers, with its factory\nsettings (default 192.168.1.100)"},
     {OptionId::Count, "how many it commissions, 1 to 10000 (default: until\nCtrl-C or the range is used up)"},
     {OptionId::Interface, "only this interface: a new controller is waited for there"},
@@ -57,11 +64,16 @@ struct Commissioning {
 
 // The options read: the factory address, the range and the values; false
 // with the problem said.
+bool ReadFactory(const Options& options, Commissioning* c) {
+    if (ParseDottedAddress(options.factory, &c->factory) && ControllerCanHold(c->factory))
+        return true;
+    UsageError("--factory takes an address a controller can hold, not '" + QuoteOperand(options.factory) + "'");
+    return false;
+}
+
 bool ReadCommissioning(const Options& options, Commissioning* c) {
-    if (!ParseDottedAddress(options.factory, &c->factory) || !ControllerCanHold(c->factory)) {
-        UsageError("--factory takes an address a controller can hold, not '" + QuoteOperand(options.factory) + "'");
+    if (!ReadFactory(options, c))
         return false;
-    }
     char message[MessageCapacity];
     if (!CheckReconfigureFields(options.first, options.mask, options.gateway, &c->values, message, sizeof message)) {
         Say(SafeText(message));
@@ -78,6 +90,15 @@ bool ReadCommissioning(const Options& options, Commissioning* c) {
 
 void SayRangeUsedUp(const Commissioning& c) {
     Say("no free address left from " + AddressString(c.range.first) + " to " + AddressString(c.range.last));
+}
+
+// The controllers of replies, each by its model and (where read) MAC.
+std::string WhoText(const std::vector<const Reply*>& there) {
+    std::string text;
+    for (const Reply* reply : there)
+        text += (text.empty() ? "" : ", ") + DecodeWindows1252(reply->model) +
+                (reply->macSource != MacSource::None ? " MAC " + MacText(reply->mac) : std::string());
+    return text;
 }
 
 // Says a text about the factory address once, until another is said.
@@ -116,13 +137,37 @@ bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<Reply>& rows, Re
                        ? std::to_string(count) + " replies came from " + factory + ", every one from MAC " +
                              MacText(who.macs[0]) + ": one controller answering twice cannot be told from controllers "
                              "of one batch that share a MAC; power off all but one"
-                       : std::to_string(count) + " controllers answer at " + factory + "; power off all but one");
+                       : std::to_string(count) + " controllers answer at " + factory + " (" + WhoText(there) +
+                             "); power off all but one");
         return false;
     }
     case AtFactory::One:
         break;
     }
     c.lastSaid.clear();
+    return true;
+}
+
+// The decision to send the request, the link of the interface asked first:
+// the look before the command is the last search. Said where it goes with a
+// warning; false where it is refused (decision->refusal).
+bool DecideOnTheLink(Session& session, const Commissioning& c, const Looked& looked, const CommandRequest& request,
+                     Decision* decision) {
+    const NetPlatform& platform = session.platform;
+    CommandLook look;
+    look.plan.interfaces = {decision->via};
+    look.own = looked.ownAddresses;
+    look.listed = &looked;
+    CliList quiet;  // heard by none: the link alone is asked
+    *decision = DecideCommand(platform, request, ops::LookBeforeCommands(platform, MakeCliFrontEnd(&quiet),
+                                                                         {request}, look));
+    if (!decision->send)
+        return false;
+    if (const std::string unchecked = HostsText(session.names, platform, *decision); !unchecked.empty())
+        Say(unchecked);
+    for (const std::string& warning :
+         NewAddressWarnings(session.names, platform, decision->via, c.interfaces, request.values))
+        Say(warning);
     return true;
 }
 
@@ -140,22 +185,8 @@ bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, Com
             SayRangeUsedUp(c);
             return false;
         }
-        // The look before the command is the last search: the link of the interface is asked.
-        CommandLook look;
-        look.plan.interfaces = {decision->via};
-        look.own = looked.ownAddresses;
-        look.listed = &looked;
-        CliList quiet;  // heard by none: the link alone is asked
-        *decision = DecideCommand(platform, *request, ops::LookBeforeCommands(platform, MakeCliFrontEnd(&quiet),
-                                                                              {*request}, look));
-        if (decision->send) {
-            if (const std::string unchecked = HostsText(session.names, platform, *decision); !unchecked.empty())
-                Say(unchecked);
-            for (const std::string& warning :
-                 NewAddressWarnings(session.names, platform, decision->via, c.interfaces, request->values))
-                Say(warning);
+        if (DecideOnTheLink(session, c, looked, *request, decision))
             return true;
-        }
         Say("skipping " + AddressString(request->values.address) + ": " +
             RefusalText(session.names, *request, decision->refusal, Reader::Plan));
         c.heldByHosts.push_back(request->values.address);
@@ -195,8 +226,10 @@ void PlanTheRest(Session& session, Commissioning& c, const Looked& looked) {
 
 // One controller given its address: recorded, sent, awaited, said.
 bool Commission(Session& session, Commissioning& c, const CommandRequest& request, const Decision& decision,
-                const Looked& looked, CliList& list) {
+                const Looked& looked, CliList& list, const ExpectedRow* row = nullptr) {
     Commissioned done;
+    if (row != nullptr)
+        done.row = RowLabel(*row);
     done.number = static_cast<int>(c.done.size()) + 1;
     done.before = decision.targetRows[0];
     done.newAddress = AddressString(request.values.address);
@@ -212,6 +245,7 @@ bool Commission(Session& session, Commissioning& c, const CommandRequest& reques
     std::vector<Outgoing> commands(1);
     commands[0].recorder = MakeRecorder(session.options, session.names, request, decision);
     commands[0].recorder.line.command = "reconfigure";
+    commands[0].recorder.line.row = done.row;
     commands[0].awaited.request = request;
     commands[0].awaited.decision = decision;
     if (!SendAndAwait(session, list, commands, looked.rows))
@@ -240,12 +274,248 @@ bool RangeUsedUp(Commissioning& c, const Watcher& watcher, const std::vector<Net
     return true;
 }
 
+// The last search as the look before a command to the interface via.
+Looked LookedOn(const BroadcastInterface& via, const std::vector<Reply>& rows, const std::vector<NetAddress>& own) {
+    Looked looked;
+    looked.searched = {via};
+    looked.cutShort = {false};
+    looked.ownAddresses = own;
+    for (const Reply& row : rows)
+        if (SameInterface(row.via, via))
+            looked.rows.push_back(row);
+    return looked;
+}
+
+// The end of a run cut short by Ctrl-C before --count: said, and its exit status.
+int CutShort(const Session& session, std::size_t done) {
+    const int interrupted = Interrupted();
+    if (interrupted == 0 || session.options.count == 0 || done >= session.options.count)
+        return ExitOk;
+    Say("stopped at " + std::to_string(done) + " of " + std::to_string(session.options.count));
+    return interrupted;
+}
+
+// commission --expect: the line's design list, what a row's controller gets
+// where the row does not say, and what became of each row.
+struct ByList {
+    ExpectedList list;
+    RowDefaults defaults;
+    std::vector<KnownInterface> known;
+    std::vector<bool> closed;  // given, refused or tried in this run: never offered again
+    std::vector<RowOutcome> outcomes;
+    std::vector<MacAddress> unseen;  // controllers given a row and not seen at its address: left after
+    bool stopped = false;            // one whose MAC was not read was not seen: nothing more is given
+};
+
+bool ReadByList(const Options& options, Commissioning* c, ByList* b) {
+    if (!ReadFactory(options, c))
+        return false;
+    const struct {
+        const char* option;
+        const char* text;
+        bool* given;
+        NetAddress* value;
+        bool mask;
+    } fields[] = {{"--mask", options.mask, &b->defaults.maskGiven, &b->defaults.mask, true},
+                  {"--gateway", options.gateway, &b->defaults.gatewayGiven, &b->defaults.gateway, false}};
+    for (const auto& field : fields) {
+        if (field.text == nullptr)
+            continue;
+        if (!ParseDottedAddress(field.text, field.value) || (field.mask && PrefixLengthOf(*field.value) < 0)) {
+            UsageError(std::string(field.option) + " takes " + (field.mask ? "a subnet mask" : "an IPv4 address") +
+                       ", not '" + QuoteOperand(field.text) + "'");
+            return false;
+        }
+        *field.given = true;
+    }
+    std::string text;
+    if (!ReadDesignList(options.expectPath, &b->list, &text))
+        return false;
+    b->closed.assign(b->list.rows.size(), false);
+    b->outcomes.assign(b->list.rows.size(), RowOutcome{});
+    return true;
+}
+
+// Why the controller at the factory address takes no row.
+std::string LeftText(const Commissioning& c, const ByList& b, const Reply& one, const RowChoice& choice) {
+    const std::string who = DeviceTexts(one) +
+                            (one.macSource != MacSource::None ? " MAC " + MacText(one.mac) : std::string(" (MAC not read)"));
+    const std::string left = "leaving " + who + " at " + AddressString(c.factory) + ": ";
+    switch (choice.fit) {
+    case RowFit::Row: break;
+    case RowFit::MacRowThere:
+        return left + "its MAC is " + RowLabel(b.list.rows[choice.row]) + "'s, which answers or was given already";
+    case RowFit::MacRowDiffers:
+        return left + "its MAC is " + RowLabel(b.list.rows[choice.row]) + "'s, which expects " +
+               ExpectedSummary(b.list.rows[choice.row]) +
+               (NamesInterface(b.list.rows[choice.row]) ? " on another interface" : "");
+    case RowFit::NoRowFits:
+        return left + "no missing row fits it (another model, or rows that name other MACs)";
+    case RowFit::LineComplete:
+        return left + "every row of the list answers";
+    }
+    return left;
+}
+
+// The controller at the factory address given the row: its settings
+// checked, the link asked, then sent and awaited as commission sends; a row
+// that cannot be given is refused (said, recorded) and not offered again.
+// False where the record could not be written.
+bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const Reply& one, const Looked& looked,
+             CliList& list) {
+    const ExpectedRow& row = b.list.rows[r];
+    RowDefaults defaults = b.defaults;
+    for (const KnownInterface& known : b.known)
+        if (SameInterface(known.via, one.via))
+            defaults.interfacePrefix = known.prefix;
+    CommandRequest request;
+    request.kind = CommandKind::Reconfigure;
+    request.target = c.factory;
+    Decision decision;
+    std::string why;
+    b.closed[r] = true;
+    b.outcomes[r].controller = one;
+    if (!RowSettings(row, defaults, &request.values, &why)) {
+        why = SafeText(why.c_str());
+    } else if (decision = DecideCommand(session.platform, request, looked);
+               decision.send && DecideOnTheLink(session, c, looked, request, &decision)) {
+        if (!Commission(session, c, request, decision, looked, list, &row))
+            return false;
+        const Commissioned& done = c.done.back();
+        b.outcomes[r].status = done.outcome == "dry-run" ? RowStatus::DryRun
+                               : done.verified          ? RowStatus::Commissioned
+                                                        : RowStatus::NotVerified;
+        b.outcomes[r].why = done.verified ? std::string() : done.message;
+        // Tried once: a controller not seen at its row's address gets no second row.
+        if (b.outcomes[r].status == RowStatus::NotVerified && one.macSource != MacSource::None)
+            b.unseen.push_back(one.mac);
+        else if (b.outcomes[r].status == RowStatus::NotVerified)
+            b.stopped = true;
+        return true;
+    } else {
+        why = RefusalText(session.names, request, decision.refusal, Reader::Plan);
+    }
+    b.outcomes[r].status = RowStatus::Refused;
+    b.outcomes[r].why = why;
+    Say(RowLabel(row) + " not given to " + DeviceTexts(one) + ": " + why);
+    Recorder recorder = MakeRecorder(session.options, session.names, request, decision);
+    recorder.line.command = "reconfigure";
+    recorder.line.row = RowLabel(row);
+    RecordAfter(recorder, "refused", "", why);
+    return true;
+}
+
+// What became of the rows not given in this run, by the last search.
+void SettleOutcomes(ByList& b, const std::vector<Reply>& rows) {
+    const std::vector<bool> missing = MissingRows(b.list, rows, b.closed);
+    for (std::size_t r = 0; r < b.list.rows.size(); ++r) {
+        if (b.closed[r])
+            continue;
+        b.outcomes[r].status = missing[r] ? RowStatus::Missing : RowStatus::Answers;
+        for (const Reply& reply : rows)
+            if (!missing[r] && AddressString(b.list.rows[r].address) == reply.address &&
+                (!NamesInterface(b.list.rows[r]) || OnExpectedInterface(b.list.rows[r], reply)))
+                b.outcomes[r].controller = reply;
+    }
+}
+
+int ByListExit(const ByList& b, const Session& session, bool recordFailed) {
+    if (recordFailed)
+        return ExitFailure;
+    std::size_t missing = 0;
+    bool unverified = false;
+    for (const RowOutcome& outcome : b.outcomes) {
+        missing += outcome.status == RowStatus::Missing || outcome.status == RowStatus::Refused ? 1 : 0;
+        unverified = unverified || outcome.status == RowStatus::NotVerified;
+    }
+    if (unverified)
+        return ExitNotAnswered;
+    if (missing != 0 && !session.options.dryRun) {
+        Say(Count(missing, "row", "rows") + " of the list still missing");
+        return ExitNoAddressLeft;
+    }
+    return ExitOk;
+}
+
+int RunCommissionByList(Session& session) {
+    Commissioning c;
+    ByList b;
+    if (!ReadByList(session.options, &c, &b))
+        return ExitUsage;
+    Watcher watcher{session, {}, {}, {}, 0, {}, 0};
+    Interfaces interfaces(session.platform);
+    int exitCode = ExitOk;
+    if (!StartWatcher(watcher, interfaces, &exitCode))
+        return exitCode;
+    const std::vector<NetAddress> own = OwnAddresses(interfaces.table);
+    c.interfaces = AllOf(interfaces.table);
+    b.known = KnownInterfaces(session, interfaces.table);
+    std::vector<ListFault> faults = ResolveInterfaces(b.list, b.known);
+    for (const ListFault& fault : OwnAddressFaults(b.list, own))
+        faults.push_back(fault);
+    for (const ListFault& fault : faults)
+        Say(InputName(session.options.expectPath) + ", " + ListFaultText(fault));
+    if (!faults.empty())
+        return ExitUsage;
+    int code = 0;
+    const bool frames = session.platform.neighbourWay != nullptr &&
+                        session.platform.neighbourWay(session.platform.context, &code) == NeighbourWay::Probe;
+    bool namesMacs = false;
+    for (const ExpectedRow& row : b.list.rows)
+        namesMacs = namesMacs || row.macGiven;
+    if (namesMacs && !frames)
+        Say("a new controller's MAC cannot be read here (scout-cli reads it from the reply's own frame, as root on "
+            "Linux): the rows that name a MAC wait for a run that can; the others are given by model, in the list's "
+            "order");
+    WatchInterrupts();
+    Status(session, WaitingLine(session, c) + "; Ctrl-C ends it");
+    bool recordFailed = false;
+    do {
+        SearchOnce(watcher);
+        const std::vector<bool> missing = MissingRows(b.list, watcher.list.rows, b.closed);
+        if (std::find(missing.begin(), missing.end(), true) == missing.end())
+            break;
+        Reply one;
+        if ((session.options.dryRun && c.shownDry) || !OneAtTheFactoryAddress(c, watcher.list.rows, &one))
+            continue;
+        if (std::find(b.unseen.begin(), b.unseen.end(), one.mac) != b.unseen.end() &&
+            one.macSource != MacSource::None) {
+            SayOnce(c, "leaving " + DeviceTexts(one) + " MAC " + MacText(one.mac) + " at " + AddressString(c.factory) +
+                           ": it was given a row and not seen at its address; power it off and on, then run again");
+            continue;
+        }
+        const RowChoice choice = ChooseRow(b.list, missing, one);
+        if (choice.fit != RowFit::Row) {
+            SayOnce(c, LeftText(c, b, one, choice));
+            continue;
+        }
+        if (!GiveRow(session, c, b, choice.row, one, LookedOn(one.via, watcher.list.rows, own), watcher.list)) {
+            recordFailed = true;
+            break;
+        }
+        if (b.stopped) {
+            Say("stopping: a controller whose MAC is not read here was not seen at its row's address, and "
+                "could not be told from the next one at " + AddressString(c.factory));
+            break;
+        }
+        if (session.options.count != 0 && c.done.size() >= session.options.count)
+            break;
+        Status(session, WaitingLine(session, c));
+    } while (AwaitNextSearch(watcher));
+    SettleOutcomes(b, watcher.list.rows);
+    Print(RenderRowOutcomes(b.list, b.outcomes, session.options.format, session.render));
+    const int cut = CutShort(session, c.done.size());
+    const int code2 = ByListExit(b, session, recordFailed);
+    return code2 != ExitOk ? code2 : cut;
+}
+
 }  // namespace
 
 const CommandHelp CommissionHelp = {
     .usage = "scout-cli commission --first IP [--last IP] --mask MASK --gateway GW\n"
              "                     [--factory ADDRESS] [--count N] [--interface ADDRESS|NAME]\n"
-             "                     [--dry-run] [--interval SECONDS] [OPTIONS]",
+             "                     [--dry-run] [--interval SECONDS] [OPTIONS]\n"
+             "       scout-cli commission --expect LIST [--mask MASK] [--gateway GW] [...]",
     .about = "new controllers one at a time, as they are plugged in: waits\n"
              "for one at the factory address (--factory, default\n"
              "192.168.1.100), gives it the next address from --first to\n"
@@ -254,12 +524,19 @@ const CommandHelp CommissionHelp = {
              "there at once it sends nothing until one is left. Ends on\n"
              "Ctrl-C, after --count N, or when the range is used up, with a\n"
              "summary; exit 3 when one was not verified, 6 when the range had\n"
-             "no free address for one",
+             "no free address for one. With --expect LIST, in any order: a\n"
+             "controller gets its row's address (the row naming its MAC,\n"
+             "else the first missing row of its model); one no missing row\n"
+             "fits is left where it is. Ends when every row answers (exit 0);\n"
+             "the summary is the list, exit 6 while rows are missing",
     .options = CommandOptions,
-    .examples = "scout-cli commission --first 10.1.0.101 --mask 255.255.255.0 --gateway 10.1.0.254 --count 10",
+    .examples = "scout-cli commission --first 10.1.0.101 --mask 255.255.255.0 --gateway 10.1.0.254 --count 10\n"
+                "scout-cli commission --expect line4.csv --gateway 10.1.0.254",
 };
 
 int RunCommission(Session& session) {
+    if (session.options.expectPath != nullptr)
+        return RunCommissionByList(session);
     Commissioning c;
     if (!ReadCommissioning(session.options, &c))
         return ExitUsage;
@@ -285,13 +562,7 @@ int RunCommission(Session& session) {
         Reply one;
         if ((session.options.dryRun && c.shownDry) || !OneAtTheFactoryAddress(c, watcher.list.rows, &one))
             continue;
-        Looked looked;
-        looked.searched = {one.via};
-        looked.cutShort = {false};
-        looked.ownAddresses = own;
-        for (const Reply& row : watcher.list.rows)
-            if (SameInterface(row.via, one.via))
-                looked.rows.push_back(row);
+        const Looked looked = LookedOn(one.via, watcher.list.rows, own);
         CommandRequest request;
         Decision decision;
         if (!ChooseAddress(session, c, looked, &request, &decision)) {
@@ -313,6 +584,7 @@ int RunCommission(Session& session) {
         Status(session, WaitingLine(session, c));
     } while (AwaitNextSearch(watcher));
     Print(RenderCommissioned(c.done, session.options.format, session.render));
+    const int cut = CutShort(session, c.done.size());
     if (recordFailed)
         return ExitFailure;
     if (usedUp && (c.done.empty() || waiting))
@@ -320,7 +592,7 @@ int RunCommission(Session& session) {
     for (const Commissioned& done : c.done)
         if (!done.verified && done.outcome != "dry-run")
             return ExitNotAnswered;
-    return ExitOk;
+    return cut;
 }
 
 }  // namespace scout::cli

@@ -37,20 +37,9 @@ constexpr OptionUse CommandOptions[] = {
 
 // The list a watch holds the line against, where --expect names one.
 bool ReadWatchList(const Options& options, ExpectedList* expected, int* exitCode) {
-    if (options.expectPath == nullptr)
-        return true;
-    std::string text, problem;
-    if (!ReadInputFile(options.expectPath, "the expected list", MaxExpectedBytes, &text, &problem)) {
-        Say(problem);
-        *exitCode = ExitUsage;
-        return false;
-    }
-    std::vector<ListFault> faults;
-    *expected = ReadExpected(text, &faults);
-    for (const ListFault& fault : faults)
-        Say(InputName(options.expectPath) + (fault.line != 0 ? ", " : ": ") + ListFaultText(fault));
+    std::string text;
     *exitCode = ExitUsage;
-    return faults.empty();
+    return options.expectPath == nullptr || ReadDesignList(options.expectPath, expected, &text);
 }
 
 // The row's name for the change's controller (its address where it has none), or "unexpected".

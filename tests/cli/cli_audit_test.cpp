@@ -169,9 +169,20 @@ TEST(ListFaults, EveryFaultWithItsLine) {
         {"a bad minimum", header + "10.1.0.20,M,>=,\n10.1.0.21,M,>=x2,\n",
          {"line 2: the version '>=' is no minimum: '>=' is followed by a number (>=2.14)",
           "line 3: the version '>=x2' is no minimum: '>=' is followed by a number (>=2.14)"}},
-        {"a bad MAC", "address,mac\n10.1.0.20,02:00:5e:10:00\n10.1.0.21,02-00-5e-10-00-01\n",
-         {"line 2: the MAC '02:00:5e:10:00' is no MAC (02:00:5e:10:00:01)",
-          "line 3: the MAC '02-00-5e-10-00-01' is no MAC (02:00:5e:10:00:01)"}},
+        {"a bad MAC", "address,mac\n10.1.0.20,02:00:5e:10:00\n10.1.0.21,02-00:5e-10-00-01\n10.1.0.22,0200.5e10.00:1\n",
+         {"line 2: the MAC '02:00:5e:10:00' is no MAC (02:00:5e:10:00:01, 02-00-5E-10-00-01 or 0200.5e10.0001)",
+          "line 3: the MAC '02-00:5e-10-00-01' is no MAC (02:00:5e:10:00:01, 02-00-5E-10-00-01 or 0200.5e10.0001)",
+          "line 4: the MAC '0200.5e10.00:1' is no MAC (02:00:5e:10:00:01, 02-00-5E-10-00-01 or 0200.5e10.0001)"}},
+        {"one MAC on two rows, spelt two ways", "address,mac\n10.1.0.20,02:00:5e:10:00:01\n10.1.0.21,0200.5E10.0001\n",
+         {"line 3: the MAC 02:00:5e:10:00:01 is line 2's too: a MAC names one controller"}},
+        {"a bad mask or gateway", "address,mask,gateway\n10.1.0.20,255.0.255.0,\n10.1.0.21,,10.1.0.x\n",
+         {"line 2: the mask '255.0.255.0' is no subnet mask (255.255.255.0)",
+          "line 3: the gateway '10.1.0.x' is no IPv4 address"}},
+        {"settings reconfigure refuses", "address,mask,gateway\n10.1.0.255,255.255.255.0,\n"
+                                         "10.1.0.20,255.255.255.0,10.2.0.1\n",
+         {"line 2: The IP address 10.1.0.255 is not a usable host address with the subnet mask 255.255.255.0.",
+          "line 3: The gateway 10.2.0.1 is neither 0.0.0.0 (none) nor another host address in the subnet of "
+          "10.1.0.20 with the mask 255.255.255.0."}},
         {"an empty line", header + "10.1.0.20,M,1,\n\n", {"line 3: an empty line"}},
         {"larger than 4 MiB", header + std::string(4 * 1024 * 1024, ' '), {"larger than 4 MiB"}},
     };

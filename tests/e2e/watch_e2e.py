@@ -206,14 +206,38 @@ def commission_waits_for_one(lab, front_for):
                        "--gateway", "0.0.0.0", "--window", "500", "--interval", "1", "--csv", "--no-header",
                        "--no-log")
     lines = stderr_lines(result)
-    check(result.returncode == 0 and lines[0] == "scout-cli: 2 controllers answer at 192.168.1.100; power off all "
-          "but one" and lines[1].startswith("1 KRV-ETH1 v r \u2192 10.1.0.101, verified") and
+    named = "KRV-ETH1 MAC 02:00:5e:10:00:02, KRV-ETH2 MAC 02:00:5e:10:00:03" if front.build == "linux" else \
+        "KRV-ETH1, KRV-ETH2"
+    check(result.returncode == 0 and lines[0] == "scout-cli: 2 controllers answer at 192.168.1.100 (%s); power off "
+          "all but one" % named and lines[1].startswith("1 KRV-ETH1 v r \u2192 10.1.0.101, verified") and
           lines[2:] == ["scout-cli: no free address left from 10.1.0.101 to 10.1.0.102"],
           "said once, then the one that remained, then the end", result.returncode, lines)
     check(result.stdout.split(",")[:6] == ["1", "KRV-ETH1", "v", "r", "ws0 10.1.0.1", "10.1.0.101"], "the summary",
           result.stdout)
     sent = command_datagrams(sim)
     check(len(sent) == 1, "one command, once one controller remained", sent)
+
+
+@case(builds=("linux",))
+def commission_cut_short_says_so(lab, front_for):
+    """--count one more than are plugged in waits for the last; Ctrl-C then
+    says where it stopped and exits 130, the summary of those done printed."""
+    net = build_topology(lab, "single")
+    lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1 version=v revision=r"])
+    proc = front_for(net).start("commission", "--first", "10.1.0.101", "--mask", "255.255.255.0", "--gateway",
+                                "0.0.0.0", "--count", "2", "--window", "500", "--interval", "1", "--csv", "--no-log")
+    deadline = time.time() + 30
+    said = ""
+    while time.time() < deadline and "1/2 KRV-ETH1" not in said:
+        ready, _, _ = select.select([proc.stderr], [], [], 0.5)
+        if ready:
+            said += os.read(proc.stderr.fileno(), 65536).decode()
+    time.sleep(1.5)
+    proc.send_signal(signal.SIGINT)
+    out, err = proc.communicate(timeout=10)
+    check(proc.returncode == 130 and "scout-cli: stopped at 1 of 2" in (said + err).splitlines(),
+          "said, and not 0", proc.returncode, said + err)
+    check(len(out.splitlines()) == 2 and out.splitlines()[1].startswith("1,KRV-ETH1"), "the one done", out)
 
 
 if __name__ == "__main__":

@@ -64,7 +64,7 @@ TEST(Audit, EachStatusDeviationsFirst) {
         "10.9.0.5,,,,,,Axis 5\n"                           // duplicate: two interfaces, none given
         "10.1.0.24,,,,if2,02:00:00:00:00:09,Axis 6\n"      // mismatch: the MAC
         "10.1.0.25,KRV-ETH1A2B,2.14,C,,,Axis 7\n"          // ok: one MAC that answered twice, the same texts
-        "10.1.0.26,,,,,02:00:00:00:00:09,Axis 8\n"         // unverified: its MAC not read here
+        "10.1.0.26,,,,,02:00:00:00:00:0a,Axis 8\n"         // unverified: its MAC not read here
         "10.1.0.27,,,,,,Axis 9\n");                        // duplicate: one MAC, two models
     const std::vector<Reply> rows = {
         Found("10.1.0.20", If2, "KRV-ETH1A2B", "2.20"),  Found("10.1.0.21", If2, "KRV-ETH1A2B", "2.9"),

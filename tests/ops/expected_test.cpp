@@ -38,6 +38,35 @@ TEST(ExpectedList, ColumnsByNameInAnyOrderAndCase) {
     EXPECT_FALSE(list.rows[1].macGiven);
 }
 
+TEST(ExpectedList, AMacInAnyUsualSpelling) {
+    const MacAddress mac{0x02, 0x00, 0x5e, 0x10, 0x00, 0x0a};
+    for (const char* text : {"02:00:5e:10:00:0a", "02-00-5E-10-00-0A", "0200.5e10.000A", "02005e10000a"}) {
+        MacAddress read{};
+        EXPECT_TRUE(ParseMacText(text, &read)) << text;
+        EXPECT_EQ(read, mac) << text;
+    }
+    for (const char* text : {"", "02:00:5e:10:00", "02:00:5e:10:00:0a:", "02:00-5e:10:00:0a", "0200.5e10.000",
+                             "02005e10000g", "2:0:5e:10:0:a", " 02:00:5e:10:00:0a", "0200:5e10:000a", "02.00.5e.10.00.0a"}) {
+        MacAddress read{};
+        EXPECT_FALSE(ParseMacText(text, &read)) << "'" << text << "'";
+    }
+}
+
+TEST(ExpectedList, SettingsForCommissionAndReservedNames) {
+    std::vector<ListFault> faults;
+    const ExpectedList list = ReadExpected("address,Mask,GATEWAY,Port,kind,Cabinet\n"
+                                           "10.1.0.20,255.255.255.0,10.1.0.254,ge-0/0/3,controller,A1\n"
+                                           "10.1.0.21,,,,,\n",
+                                           &faults);
+    ASSERT_TRUE(faults.empty()) << "line " << faults[0].line;
+    EXPECT_TRUE(list.rows[0].maskGiven && list.rows[0].gatewayGiven);
+    EXPECT_EQ(list.rows[0].mask, MakeAddress(255, 255, 255, 0));
+    EXPECT_EQ(list.rows[0].gateway, MakeAddress(10, 1, 0, 254));
+    EXPECT_FALSE(list.rows[1].maskGiven || list.rows[1].gatewayGiven);
+    EXPECT_EQ(list.reserved, (std::vector<std::string>{"Port", "kind"}));
+    EXPECT_EQ(list.rows[0].others.size(), 3u) << "a reserved column is the user's until it is read";
+}
+
 TEST(ExpectedList, WhatSearchCsvWritesIsAListAsItStands) {
     std::vector<ListFault> faults;
     const ExpectedList list = ReadExpected(

@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""End-to-end: the line's design list drives commission (native, or .exe
+under Wine): controllers plugged in out of the list's order each get their
+row's address, by MAC where this workstation reads one and by model where it
+cannot; a stranger and a row a host holds get nothing; audit of the same list
+then passes."""
+
+import json
+import os
+import sys
+
+from e2e import build_topology, case_registry, check, main, stderr_lines
+from wire import command_datagrams
+
+CASES, case = case_registry()
+
+NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+ARGS = ("--window", "500", "--interval", "1")
+
+# Plugged in one after another, out of the list's order (each leaves the
+# factory address when given its own): the sim's MACs are 02:00:5e:10:00:01
+# to :04 in this order.
+PLUGGED = ["address=192.168.1.100 model=2 version=v revision=r",
+           "address=192.168.1.100 model=1 version=v revision=r online-ms=5000",
+           "address=192.168.1.100 model=1 version=v revision=r online-ms=10000",
+           "address=192.168.1.100 model=2 version=v revision=r online-ms=15000"]
+
+
+def write(lab, name, text):
+    path = os.path.join(lab.workdir, name)
+    with open(path, "w") as f:
+        f.write(text)
+    os.chmod(path, 0o644)
+    os.chmod(lab.workdir, 0o755)
+    return path
+
+
+@case
+def commission_by_the_list_in_any_order(lab, front_for):
+    """Four controllers plugged in out of the list's order: each its row's
+    address (Linux as root: by the MACs the list names; Windows, whose
+    neighbour table never knows a controller at the factory address: by model,
+    in the list's order), its mask and gateway, recorded with the row's name;
+    the list's audit then passes."""
+    net = build_topology(lab, "single")
+    front = front_for(net)
+    macs = front.build == "linux"
+    # With MACs read: Axis 1 and Axis 4 are named by the controllers' labels
+    # (the third and the first plugged in); the others by model, in order.
+    design = ("name,address,model,mac,mask,gateway,Cabinet\n"
+              "Axis 1,10.1.0.11,KRV-ETH1,%s,255.255.255.0,10.1.0.254,A1\n"
+              "Axis 2,10.1.0.12,KRV-ETH2,,,,A1\n"
+              "Axis 3,10.1.0.13,KRV-ETH1,,,,A2\n"
+              "Axis 4,10.1.0.14,KRV-ETH2,%s,,,A2\n") % (
+                  ("0200.5E10.0003", "02-00-5e-10-00-01") if macs else ("", ""))
+    listed = write(lab, "line.csv", design)
+    record = os.path.join(lab.workdir, "record.jsonl")
+    sim = lab.start_sim(net.segments[0], PLUGGED)
+    result = front.cli("commission", "--expect", listed, "--gateway", "0.0.0.0", "--json", "--log", record, *ARGS,
+                       timeout=90)
+    check(result.returncode == 0, "every row answers", result.returncode, result.stdout, result.stderr)
+    rows = json.loads(result.stdout)
+    got = {r["name"]: (r["status"], r["model"], r["mac"]) for r in rows}
+    mac = "02:00:5e:10:00:%02d"
+    # By MAC: Axis 1 the third plugged in, Axis 4 the first. By model: in
+    # plugging order. Windows tells a MAC where its neighbour table happened
+    # to know the sender.
+    order = {"Axis 1": 3, "Axis 2": 4, "Axis 3": 2, "Axis 4": 1} if macs else \
+        {"Axis 1": 2, "Axis 2": 1, "Axis 3": 3, "Axis 4": 4}
+    models = {"Axis 1": "KRV-ETH1", "Axis 2": "KRV-ETH2", "Axis 3": "KRV-ETH1", "Axis 4": "KRV-ETH2"}
+    check(all(got[n][:2] == ("commissioned", models[n]) and got[n][2] in ((mac % order[n],) if macs else
+                                                                           (mac % order[n], "")) for n in models),
+          "each controller its row, whatever the order", got)
+    lines = stderr_lines(result)
+    done = [l for l in lines if " as Axis " in l]
+    check(len(done) == 4 and (not macs or all(" MAC 02:00:5e:10:00:0" in l for l in done)),
+          "one line each, with its row and MAC", lines)
+    sent = command_datagrams(sim)
+    check([d["action"] for d in sent] == ["reconfigure"] * 4, "four commands", sent)
+    with open(record) as f:
+        events = [(l["event"], l.get("row"), l.get("gateway")) for l in map(json.loads, f)]
+    first = "Axis 4 (line 5)" if macs else "Axis 2 (line 3)"
+    check(len(events) == 8 and events[0][:2] == ("intent", first) and
+          all(e[1] and e[1].startswith("Axis ") for e in events), "each step recorded with its row", events)
+    check(("intent", "Axis 1 (line 2)", "10.1.0.254") in events, "the row's own gateway", events)
+    audit = front.cli("audit", listed, "--json")
+    check(audit.returncode == 0, "audit of the same list passes", audit.returncode, audit.stdout, audit.stderr)
+
+
+@case(builds=("linux",))
+def commission_by_the_list_unprivileged(lab, front_for):
+    """As an unprivileged user no MAC is read: said once; the rows without a
+    MAC are given by model in the list's order, and those that name one wait
+    (missing, exit 6), nothing sent for them."""
+    net = build_topology(lab, "single")
+    front = front_for(net)
+    listed = write(lab, "line.csv", "name,address,model,mac\n"
+                                    "Axis 1,10.1.0.11,KRV-ETH1,02:00:5e:10:00:03\n"
+                                    "Axis 2,10.1.0.12,KRV-ETH2,\n"
+                                    "Axis 3,10.1.0.13,KRV-ETH1,\n"
+                                    "Axis 4,10.1.0.14,KRV-ETH2,02:00:5e:10:00:01\n")
+    sim = lab.start_sim(net.segments[0], PLUGGED)
+    result = lab.run(net.ws, NOBODY + [front.program, "commission", "--expect", listed, "--count", "2", "--json",
+                                       "--no-log", *ARGS], timeout=90)
+    check(result.returncode == 6, "rows that name a MAC still missing", result.returncode, result.stderr)
+    got = [(r["name"], r["status"]) for r in json.loads(result.stdout)]
+    check(got == [("Axis 1", "missing"), ("Axis 2", "commissioned"), ("Axis 3", "commissioned"),
+                  ("Axis 4", "missing")], "by model, in the list's order", got)
+    said = [l for l in stderr_lines(result) if "MAC cannot be read here" in l]
+    check(len(said) == 1, "said once", result.stderr)
+    check([d["action"] for d in command_datagrams(sim)] == ["reconfigure"] * 2, "two commands",
+          command_datagrams(sim))
+
+
+@case(builds=("linux",))
+def commission_by_the_list_leaves_what_fits_no_row(lab, front_for):
+    """A controller of a model no row has is left at the factory address,
+    said with its MAC and model; a row whose address a host holds is refused
+    and recorded; the row's controller gets nothing else; exit 6 for the row
+    still missing. Two at the factory address are named."""
+    net = build_topology(lab, "single")
+    segment = net.segments[0]
+    lab.configure(segment.ns, ["ip", "addr", "add", "10.1.0.12/24", "dev", "br0"])
+    listed = write(lab, "line.csv", "name,address,model\nAxis 1,10.1.0.11,KRV-ETH1\nAxis 2,10.1.0.12,KRV-ETH1\n")
+    record = os.path.join(lab.workdir, "record.jsonl")
+    # The strangers are unplugged again; each KRV-ETH1 leaves when given an address.
+    sim = lab.start_sim(segment, ["address=192.168.1.100 model=9 version=v revision=r off-ms=6500",
+                                  "address=192.168.1.100 model=8 version=v revision=r online-ms=3000 off-ms=5500",
+                                  "address=192.168.1.100 model=1 version=v revision=r online-ms=7000",
+                                  "address=192.168.1.100 model=1 version=v revision=r online-ms=12000"])
+    result = front_for(net).cli("commission", "--expect", listed, "--csv", "--log", record, *ARGS, timeout=90)
+    lines = stderr_lines(result)
+    check(result.returncode == 6, "a row still missing", result.returncode, result.stdout, lines)
+    check("scout-cli: leaving KRV-ETH9 v r MAC 02:00:5e:10:00:01 at 192.168.1.100: no missing row fits it (another "
+          "model, or rows that name other MACs)" in lines, "the stranger left, said", lines)
+    check("scout-cli: 2 controllers answer at 192.168.1.100 (KRV-ETH9 MAC 02:00:5e:10:00:01, KRV-ETH8 MAC "
+          "02:00:5e:10:00:02); power off all but one" in lines, "two at once, named", lines)
+    refused = [l for l in lines if l.startswith("scout-cli: Axis 2 (line 3) not given to KRV-ETH1 v r: ")]
+    check(len(refused) == 1 and "in use by a host" in refused[0], "the host's address refused", lines)
+    sent = command_datagrams(sim)
+    check(len(sent) == 1 and sent[0]["action"] == "reconfigure", "one command, to Axis 1's controller", sent)
+    summary = [l.split(",")[:6] for l in result.stdout.splitlines()[1:]]
+    check(summary == [["2", "Axis 1", "KRV-ETH1", "02:00:5e:10:00:03", "10.1.0.11", "commissioned"],
+                      ["3", "Axis 2", "KRV-ETH1", "02:00:5e:10:00:04", "10.1.0.12", "refused"]],
+          "the summary is the list", result.stdout)
+    with open(record) as f:
+        events = [(l["event"], l.get("row")) for l in map(json.loads, f)]
+    check(events == [("intent", "Axis 1 (line 2)"), ("outcome", "Axis 1 (line 2)"), ("refused", "Axis 2 (line 3)")],
+          "recorded with the rows", events)
+
+
+if __name__ == "__main__":
+    sys.exit(main(CASES, __doc__))
