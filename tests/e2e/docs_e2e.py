@@ -2,7 +2,8 @@
 """The examples the docs show as run in the lab, run in the lab: each block
 marked "lab: demo" (an HTML comment before it in Markdown, a roff comment in a
 man page) runs against the lab's example controllers (lab/examples/demo.conf
-and demo-second-segment.conf on two segments), its commands one after
+and demo-second-segment.conf on two segments; "lab: commission",
+lab/examples/commission.conf), its commands one after
 another, and prints what the block shows, so that no example can drift from
 what the program does. In a block, "$ cat FILE" and the lines after it make
 FILE; "$ scout-cli ..." runs, and the lines after it are its output. A line
@@ -23,7 +24,8 @@ PAGES = ("README.md", "docs/scout-cli.md", "docs/lab.md", "docs/operators-guide.
 MARK = re.compile(r"^\s*(<!--\s*lab:\s*(\S+)\s*-->|\.\\\"\s*lab:\s*(\S+))\s*$")
 # What scout-cli says only on a terminal (cli_session's Status lines).
 PROGRESS = ("looking for ", "searching ", "sending ", "sent; watching ", "waiting for a controller", "waiting for ")
-LABS = {"demo": [(0, "lab/examples/demo.conf"), (1, "lab/examples/demo-second-segment.conf")]}
+LABS = {"demo": [(0, "lab/examples/demo.conf"), (1, "lab/examples/demo-second-segment.conf")],
+        "commission": [(0, "lab/examples/commission.conf")]}
 
 
 def unroff(line):
