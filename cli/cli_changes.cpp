@@ -15,7 +15,10 @@ const char* ChangeSign(ChangeKind kind) {
     case ChangeKind::Changed: return "~";
     case ChangeKind::Duplicate:
     case ChangeKind::DuplicateEnded:
-    case ChangeKind::Conflict: return "!";
+    case ChangeKind::Conflict:
+    case ChangeKind::Held: return "!";
+    case ChangeKind::Readdressed: return ">";
+    case ChangeKind::Proposed: return "?";
     }
     return "?";
 }
@@ -28,8 +31,28 @@ const char* ChangeName(ChangeKind kind) {
     case ChangeKind::Duplicate: return "duplicate";
     case ChangeKind::DuplicateEnded: return "duplicate-ended";
     case ChangeKind::Conflict: return "conflict";
+    case ChangeKind::Readdressed: return "readdressed";
+    case ChangeKind::Held: return "not-readdressed";
+    case ChangeKind::Proposed: return "would-readdress";
     }
     return "";
+}
+
+std::string ReaddressNote(const Change& change) {
+    const std::string replaces =
+        change.replacedKnown ? ", in place of MAC " + MacText(change.replaced) : std::string();
+    switch (change.kind) {
+    case ChangeKind::Readdressed:
+        return "readdressed as " + change.rowLabel + " to " + change.newAddress + replaces + "; " + change.detail;
+    case ChangeKind::Proposed:
+        return "would be readdressed as " + change.rowLabel + " to " + change.newAddress + replaces +
+               "; nothing sent (propose)";
+    case ChangeKind::Held:
+        return "not readdressed: " + change.detail;
+    default:
+        break;
+    }
+    return change.detail;
 }
 
 std::string ConflictDetail(const Change& change) {
@@ -79,6 +102,14 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
                 out += (i == 0 ? "\"" : ", \"") + MacText(change.macs[i]) + "\"";
             out += "]";
         }
+        if (!change.rowLabel.empty())
+            AppendJsonKey(out, "row", ValidUtf8(change.rowLabel.c_str()));
+        if (!change.newAddress.empty())
+            AppendJsonKey(out, "new_address", change.newAddress);
+        if (change.replacedKnown)
+            AppendJsonKey(out, "replaces", MacText(change.replaced));
+        if (!change.detail.empty())
+            AppendJsonKey(out, "detail", ValidUtf8(change.detail.c_str()));
         if (expected != nullptr)
             AppendJsonKey(out, "expected", ValidUtf8(expected));
         return out + "}\n";
@@ -109,7 +140,12 @@ std::string RenderChange(const Change& change, const std::string& time, OutputFo
     if (change.kind == ChangeKind::Conflict) {
         while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
             line.pop_back();
-        return line + "  (" + ConflictText(change) + ")\n";
+        return line + "  (" + ConflictText(change) + (change.detail.empty() ? "" : "; " + change.detail) + ")\n";
+    }
+    if (!ReaddressNote(change).empty()) {
+        while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
+            line.pop_back();
+        return line + "  (" + SafeText(ReaddressNote(change).c_str()) + ")\n";
     }
     if (change.kind == ChangeKind::Duplicate || change.kind == ChangeKind::DuplicateEnded) {
         // The note after the row's columns, on its line.

@@ -16,6 +16,9 @@ const char* ChangeName(ChangeKind kind);
 
 // What a conflict is, as the table's note says it ("address conflict: " and
 // its detail, the MACs and what they mean).
+// What a watch did or would do with a replacement (Readdressed, Proposed,
+// Held), or the detail of another change; "" where there is none.
+std::string ReaddressNote(const Change& change);
 std::string ConflictText(const Change& change);
 std::string ConflictDetail(const Change& change);
 

@@ -75,11 +75,6 @@ std::string RenderCommissioned(const std::vector<Commissioned>& done, OutputForm
     return RenderStrings(headers, 8, rows, format, options);
 }
 
-std::string RowLabel(const ExpectedRow& row) {
-    const std::string line = "line " + std::to_string(row.line);
-    return row.name.empty() ? line : SafeText(row.name.c_str(), 64) + " (" + line + ")";
-}
-
 namespace {
 
 const char* RowStatusName(RowStatus status) {

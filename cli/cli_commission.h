@@ -38,10 +38,6 @@ std::string CommissionedLine(const Commissioned& done, std::uint32_t count);
 std::string RenderCommissioned(const std::vector<Commissioned>& done, OutputFormat format,
                                const RenderOptions& options);
 
-// The name commission --expect gives a row: "Axis 3 (line 4)", or "line 4"
-// where it has no name.
-std::string RowLabel(const ExpectedRow& row);
-
 // What became of a row of the list in commission --expect.
 enum class RowStatus { Commissioned, NotVerified, Refused, DryRun, Answers, Missing };
 struct RowOutcome {

@@ -24,6 +24,9 @@ const char* EventWords(ChangeKind kind) {
     case ChangeKind::Duplicate: return "duplicate address";
     case ChangeKind::DuplicateEnded: return "duplicate address ended";
     case ChangeKind::Conflict: return "address conflict";
+    case ChangeKind::Readdressed: return "replacement readdressed";
+    case ChangeKind::Held: return "replacement not readdressed";
+    case ChangeKind::Proposed: return "replacement to readdress";
     }
     return "";
 }
@@ -38,7 +41,9 @@ std::string Message(const Change& change, const char* expected) {
         message += ": " + std::to_string(change.count) + " replies: several controllers share this address, or one "
                                                            "answers twice";
     if (change.kind == ChangeKind::Conflict)
-        message += ": " + ConflictDetail(change);
+        message += ": " + ConflictDetail(change) + (change.detail.empty() ? "" : "; " + change.detail);
+    else if (!ReaddressNote(change).empty())
+        message += ": " + ReaddressNote(change);
     if (expected != nullptr)
         message += std::strcmp(expected, "unexpected") == 0 ? std::string(" [unexpected]")
                                                             : " [expected: " + SafeText(expected) + "]";
@@ -51,10 +56,13 @@ int ChangePriority(ChangeKind kind, bool unexpected) {
     switch (kind) {
     case ChangeKind::Gone:
     case ChangeKind::Duplicate:
-    case ChangeKind::Conflict: return Warning;
+    case ChangeKind::Conflict:
+    case ChangeKind::Held: return Warning;
     case ChangeKind::Appeared:
     case ChangeKind::Changed:
-    case ChangeKind::DuplicateEnded: break;
+    case ChangeKind::DuplicateEnded:
+    case ChangeKind::Readdressed:
+    case ChangeKind::Proposed: break;
     }
     return unexpected ? Warning : Notice;
 }
@@ -84,6 +92,12 @@ JournalFields ChangeJournalFields(const Change& change, const char* expected) {
         fields.emplace_back("SCOUT_CONFLICT", change.conflict == ConflictKind::Shared ? "shared" : "replaced");
         fields.emplace_back("SCOUT_MACS", macs);
     }
+    if (!change.rowLabel.empty())
+        fields.emplace_back("SCOUT_ROW", SafeText(change.rowLabel.c_str()));
+    if (!change.newAddress.empty())
+        fields.emplace_back("SCOUT_NEW_ADDRESS", change.newAddress);
+    if (change.replacedKnown)
+        fields.emplace_back("SCOUT_REPLACES", MacText(change.replaced));
     if (expected != nullptr)
         fields.emplace_back("SCOUT_EXPECTED", SafeText(expected));
     return fields;

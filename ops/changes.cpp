@@ -32,6 +32,13 @@ Change Simple(ChangeKind kind, const Reply& row, int count) {
     return change;
 }
 
+Change ConflictOf(const Reply& row, int count, ConflictKind kind, const std::vector<MacAddress>& macs) {
+    Change change = Simple(ChangeKind::Conflict, row, count);
+    change.conflict = kind;
+    change.macs = macs;
+    return change;
+}
+
 }  // namespace
 
 std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& rows,
@@ -68,7 +75,7 @@ std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& r
             if (count > 1)
                 changes.push_back(Simple(ChangeKind::Duplicate, rows[r], count));
             if (several)
-                changes.push_back(Change{ChangeKind::Conflict, rows[r], count, ConflictKind::Shared, shared.macs});
+                changes.push_back(ConflictOf(rows[r], count, ConflictKind::Shared, shared.macs));
             continue;
         }
         KnownController& known = state.known[k];
@@ -86,7 +93,7 @@ std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& r
             changes.push_back(Simple(ChangeKind::Changed, rows[r], 1));
         }
         if (replaced)
-            changes.push_back(Change{ChangeKind::Conflict, rows[r], 1, ConflictKind::Replaced, {before, rows[r].mac}});
+            changes.push_back(ConflictOf(rows[r], 1, ConflictKind::Replaced, {before, rows[r].mac}));
         if (rows[r].macSource != MacSource::None && count == 1)
             known.row = rows[r];
         if (count > 1 && !known.duplicate)
@@ -95,7 +102,7 @@ std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& r
             changes.push_back(Simple(ChangeKind::DuplicateEnded, rows[r], 1));
         known.duplicate = count > 1;
         if (several && !known.conflict)
-            changes.push_back(Change{ChangeKind::Conflict, rows[r], count, ConflictKind::Shared, shared.macs});
+            changes.push_back(ConflictOf(rows[r], count, ConflictKind::Shared, shared.macs));
         known.conflict = several;
     }
     std::vector<KnownController> kept;

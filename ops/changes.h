@@ -7,13 +7,16 @@
 // device took its place). Pure, over the rows each search listed.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "ops/reply.h"
 
 namespace scout::ops {
 
-enum class ChangeKind { Appeared, Gone, Changed, Duplicate, DuplicateEnded, Conflict };
+// Readdressed, Held and Proposed are a watch's own acts on replacements
+// (ops/replacement), not changes a search shows.
+enum class ChangeKind { Appeared, Gone, Changed, Duplicate, DuplicateEnded, Conflict, Readdressed, Held, Proposed };
 
 // What a conflict is: several MACs answer at once, or another MAC than before.
 enum class ConflictKind { Shared, Replaced };
@@ -24,6 +27,13 @@ struct Change {
     int count = 1;  // Duplicate: how many answer there
     ConflictKind conflict = ConflictKind::Shared;
     std::vector<MacAddress> macs;  // Conflict: those that answer (Shared); the one before, the one now (Replaced)
+    // Readdressed, Held, Proposed: the design row (its label), the address it
+    // gives, the MAC last seen there (where one was), and why not (Held) or
+    // what the wait saw. A conflict or duplicate at a readdressed row's
+    // address names the controller it replaced (replaced, in detail).
+    std::string rowLabel, newAddress, detail;
+    bool replacedKnown = false;
+    MacAddress replaced{};
 };
 
 // The controllers known so far, by address and interface.

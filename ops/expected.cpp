@@ -335,6 +335,11 @@ bool ParseMacText(const std::string& text, MacAddress* mac) {
     return true;
 }
 
+std::string RowLabel(const ExpectedRow& row) {
+    const std::string line = "line " + std::to_string(row.line);
+    return row.name.empty() ? line : SafeText(row.name.c_str(), 64) + " (" + line + ")";
+}
+
 bool NamesInterface(const ExpectedRow& row) {
     return !row.interfaceChoice.empty() || !row.interfaceName.empty();
 }

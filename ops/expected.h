@@ -103,6 +103,10 @@ struct ListFault {
 // 0200.5e10.0001 or 02005e100001, either case.
 bool ParseMacText(const std::string& text, MacAddress* mac);
 
+// The row as said and recorded: "Axis 3 (line 4)", or "line 4" where it has
+// no name.
+std::string RowLabel(const ExpectedRow& row);
+
 // Whether the row names an interface (by the interface column, or Interface Name).
 bool NamesInterface(const ExpectedRow& row);
 

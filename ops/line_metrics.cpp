@@ -107,8 +107,12 @@ void RecordControllers(LineMetrics& metrics, const SearchSeen& seen, const Place
             if (const auto at = shown.find(PlaceOf(change.row.via, change.row.address)); at != shown.end())
                 metrics.controllers[at->second].up = false;
         const int position = PositionOf(metrics, change.row.via);
-        if (change.kind == ChangeKind::Conflict && position >= 0)
-            ++metrics.interfaces[static_cast<std::size_t>(position)].conflictEvents;
+        if (position < 0)
+            continue;
+        InterfaceMetric& metric = metrics.interfaces[static_cast<std::size_t>(position)];
+        metric.conflictEvents += change.kind == ChangeKind::Conflict ? 1 : 0;
+        metric.readdressed += change.kind == ChangeKind::Readdressed ? 1 : 0;
+        metric.notReaddressed += change.kind == ChangeKind::Held ? 1 : 0;
     }
 }
 

@@ -36,6 +36,8 @@ struct InterfaceMetric {
     int conflicts = 0;            // of them, those that several MACs answered at
     int expectedMissing = 0;      // expected controllers of this interface that did not answer
     std::uint64_t conflictEvents = 0;  // address conflicts said since the start
+    std::uint64_t readdressed = 0;     // replacements given their row's address and verified
+    std::uint64_t notReaddressed = 0;  // replacements left where they were: a doubt, or not verified
     std::uint64_t failedSearches = 0;  // searches a failure cut short
     std::uint64_t lostReplies = 0;     // replies its full receive buffer lost
     std::uint32_t lastSearchMs = 0;    // how long the last search took

@@ -29,6 +29,7 @@ constexpr Field Fields[] = {
     {"datagram", &RecordLine::datagram},   {"outcome", &RecordLine::outcome},
     {"answers_at", &RecordLine::answersAt}, {"seconds", &RecordLine::seconds},
     {"reason", &RecordLine::reason},       {"row", &RecordLine::row},
+    {"replaces", &RecordLine::replaces},
 };
 // The one key whose value is a number, as in every other output.
 constexpr const char* NumberKey = "seconds";

@@ -16,7 +16,8 @@ namespace scout::ops {
 struct RecordLine {
     std::string time, event, host, user, command, target, interfaceName, interfaceAddress, newAddress, mask,
         gateway, model, version, revision, mac, datagram, outcome, answersAt, seconds, reason,
-        row;  // the design list's row the command gave its address ("Axis 3 (line 4)")
+        row,       // the design list's row the command gave its address ("Axis 3 (line 4)")
+        replaces;  // a watch's readdressing: the MAC last seen at the row's address
 };
 
 // The line as JSON, without its line end ("seconds" a number).

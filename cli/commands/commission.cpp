@@ -9,6 +9,7 @@
 
 #include "cli/cli_audit.h"
 #include "cli/cli_commission.h"
+#include "cli/cli_give_row.h"
 #include "cli/cli_look.h"
 #include "cli/cli_path.h"
 #include "cli/cli_record.h"
@@ -148,29 +149,6 @@ bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<Reply>& rows, Re
     return true;
 }
 
-// The decision to send the request, the link of the interface asked first:
-// the look before the command is the last search. Said where it goes with a
-// warning; false where it is refused (decision->refusal).
-bool DecideOnTheLink(Session& session, const Commissioning& c, const Looked& looked, const CommandRequest& request,
-                     Decision* decision) {
-    const NetPlatform& platform = session.platform;
-    CommandLook look;
-    look.plan.interfaces = {decision->via};
-    look.own = looked.ownAddresses;
-    look.listed = &looked;
-    CliList quiet;  // heard by none: the link alone is asked
-    *decision = DecideCommand(platform, request, ops::LookBeforeCommands(platform, MakeCliFrontEnd(&quiet),
-                                                                         {request}, look));
-    if (!decision->send)
-        return false;
-    if (const std::string unchecked = HostsText(session.names, platform, *decision); !unchecked.empty())
-        Say(unchecked);
-    for (const std::string& warning :
-         NewAddressWarnings(session.names, platform, decision->via, c.interfaces, request.values))
-        Say(warning);
-    return true;
-}
-
 // The next free address the controller may get, and the decision to send
 // it there; false where the range has none left (said).
 // The link of the interface is asked for each address first: one that a
@@ -185,7 +163,7 @@ bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, Com
             SayRangeUsedUp(c);
             return false;
         }
-        if (DecideOnTheLink(session, c, looked, *request, decision))
+        if (DecideOnTheLink(session, looked, c.interfaces, *request, decision))
             return true;
         Say("skipping " + AddressString(request->values.address) + ": " +
             RefusalText(session.names, *request, decision->refusal, Reader::Plan));
@@ -242,19 +220,13 @@ bool Commission(Session& session, Commissioning& c, const CommandRequest& reques
         c.done.push_back(done);
         return true;
     }
-    std::vector<Outgoing> commands(1);
-    commands[0].recorder = MakeRecorder(session.options, session.names, request, decision);
-    commands[0].recorder.line.command = "reconfigure";
-    commands[0].recorder.line.row = done.row;
-    commands[0].awaited.request = request;
-    commands[0].awaited.decision = decision;
-    if (!SendAndAwait(session, list, commands, looked.rows))
+    const Given given = SendToFactory(session, list, request, decision, looked, Replacing{done.row, false, {}});
+    if (!given.recorded)
         return false;
-    const WaitVerdict& verdict = commands[0].awaited.verdict;
-    done.outcome = OutcomeName(verdict.kind);
-    done.message = VerdictText(commands[0].awaited);
-    done.seconds = verdict.seconds;
-    done.verified = VerdictExit(verdict) == ExitOk;
+    done.outcome = given.outcome;
+    done.message = given.message;
+    done.seconds = given.seconds;
+    done.verified = given.verified;
     Tell(session, CommissionedLine(done, session.options.count));
     c.done.push_back(done);
     return true;
@@ -369,16 +341,11 @@ bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const
         if (SameInterface(known.via, one.via))
             defaults.interfacePrefix = known.prefix;
     CommandRequest request;
-    request.kind = CommandKind::Reconfigure;
-    request.target = c.factory;
     Decision decision;
     std::string why;
     b.closed[r] = true;
     b.outcomes[r].controller = one;
-    if (!RowSettings(row, defaults, &request.values, &why)) {
-        why = SafeText(why.c_str());
-    } else if (decision = DecideCommand(session.platform, request, looked);
-               decision.send && DecideOnTheLink(session, c, looked, request, &decision)) {
+    if (DecideRow(session, row, defaults, c.factory, looked, c.interfaces, &request, &decision, &why)) {
         if (!Commission(session, c, request, decision, looked, list, &row))
             return false;
         const Commissioned& done = c.done.back();
@@ -392,16 +359,11 @@ bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const
         else if (b.outcomes[r].status == RowStatus::NotVerified)
             b.stopped = true;
         return true;
-    } else {
-        why = RefusalText(session.names, request, decision.refusal, Reader::Plan);
     }
     b.outcomes[r].status = RowStatus::Refused;
     b.outcomes[r].why = why;
     Say(RowLabel(row) + " not given to " + DeviceTexts(one) + ": " + why);
-    Recorder recorder = MakeRecorder(session.options, session.names, request, decision);
-    recorder.line.command = "reconfigure";
-    recorder.line.row = RowLabel(row);
-    RecordAfter(recorder, "refused", "", why);
+    RecordRefused(session, request, decision, Replacing{RowLabel(row), false, {}}, why);
     return true;
 }
 

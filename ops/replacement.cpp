@@ -1,0 +1,62 @@
+// A replaced controller back at its row's address (see replacement.h).
+#include "ops/replacement.h"
+
+#include <algorithm>
+
+#include "ops/audit.h"
+
+namespace scout::ops {
+namespace {
+
+// Whether the row may be the newcomer's: on its interface, and every field
+// it gives but the MAC (the row's MAC is the controller it replaces).
+bool Fits(const ExpectedRow& row, const Reply& newcomer, int prefix) {
+    if (NamesInterface(row) ? !OnExpectedInterface(row, newcomer)
+                            : !InSubnet(row.address, newcomer.via.address, prefix))
+        return false;
+    for (const std::string& field : ExpectedDifferences(row, newcomer))
+        if (field != "mac")
+            return false;
+    return true;
+}
+
+}  // namespace
+
+ReplacementChoice ChooseReplacement(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer,
+                                    std::size_t atFactory, int prefix, const ReplacementTries& tried) {
+    ReplacementChoice choice;
+    const bool macKnown = newcomer.macSource != MacSource::None;
+    if (atFactory > 1) {
+        choice.doubt = ReplacementDoubt::SeveralAtFactory;
+        return choice;
+    }
+    if (macKnown && std::find(tried.macs.begin(), tried.macs.end(), newcomer.mac) != tried.macs.end()) {
+        choice.doubt = ReplacementDoubt::Tried;
+        return choice;
+    }
+    for (std::size_t r = 0; r < list.rows.size(); ++r) {
+        const ExpectedRow& row = list.rows[r];
+        // Its own row, answering or not, where the list names its MAC.
+        if (macKnown && row.macGiven && row.mac == newcomer.mac && !missing[r]) {
+            choice.doubt = ReplacementDoubt::MacOfAnotherRow;
+            choice.row = r;
+            return choice;
+        }
+        if (missing[r] && Fits(row, newcomer, prefix))
+            choice.rows.push_back(r);
+    }
+    if (choice.rows.empty())
+        return choice;
+    if (choice.rows.size() > 1) {
+        choice.doubt = ReplacementDoubt::SeveralMissing;
+        return choice;
+    }
+    choice.row = choice.rows.front();
+    const std::string label = RowLabel(list.rows[choice.row]);
+    choice.doubt = !macKnown && std::find(tried.rows.begin(), tried.rows.end(), label) != tried.rows.end()
+                       ? ReplacementDoubt::Tried
+                       : ReplacementDoubt::None;
+    return choice;
+}
+
+}  // namespace scout::ops
