@@ -44,7 +44,13 @@ bool ReadOption(int argc, char** argv, int* i, Reading* reading, Options* option
         reading->given[reading->givenCount++] = entry;
     reading->seen[static_cast<std::size_t>(entry->id)] = true;
     const char* value = nullptr;
-    if (entry->value != nullptr) {
+    if (entry->optionalValue) {
+        if (equals != nullptr && equals[1] == '\0') {
+            *error = std::string(entry->name) + " needs a value after '='";
+            return false;
+        }
+        value = equals != nullptr ? equals + 1 : nullptr;
+    } else if (entry->value != nullptr) {
         if (equals != nullptr)
             value = equals + 1;
         else if (*i + 1 < argc)
@@ -146,6 +152,8 @@ bool CheckCommand(const Reading& reading, Options* options, std::string* error) 
     else if ((options->command == Command::Watch || options->command == Command::Commission) &&
              options->intervalMs < options->windowMs)
         *error = "--interval must be at least the window (" + std::to_string(options->windowMs) + " ms)";
+    else if (options->readdress != ReaddressMode::Off && options->expectPath == nullptr)
+        *error = "--readdress-replacements needs --expect LIST (the rows whose addresses it gives)";
     else if (options->noSearch && options->interfaceChoice == nullptr)
         *error = "--no-search needs --interface (the interface to send by)";
     else if (options->interfaceChoiceCount > 1 && options->command != Command::Watch)

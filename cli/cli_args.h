@@ -19,8 +19,11 @@ enum class Command { None, Search, Interfaces, Reset, FactoryDefaults, Reconfigu
 enum class OptionId {
     Help, Version, Json, Csv, NoHeader, Quiet, NoWait, DryRun, Interface, Parallel, Window, Sort, All, NoSearch,
     Sequential, Timeout, Log, NoLog, Interval, First, Last, Mask, Gateway, Factory, Count, Report, Title, Expect,
-    Metrics
+    Readdress, Metrics
 };
+
+// What a watch does with a replaced controller at the factory address.
+enum class ReaddressMode { Off, Propose, Act };
 
 // One option a command takes, with its words there (null: the option's own).
 struct OptionUse {
@@ -97,6 +100,7 @@ struct Options {
     const char* title = nullptr;       // audit --title TEXT
     const char* expectPath = nullptr;  // watch --expect EXPECTED
     const char* metricsPath = nullptr;  // watch --metrics FILE: the Prometheus text file
+    ReaddressMode readdress = ReaddressMode::Off;  // watch --readdress-replacements[=propose]
     int operandCount = 0;
     const char* operands[MaxOperands] = {};
 };

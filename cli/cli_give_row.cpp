@@ -9,6 +9,17 @@
 
 namespace scout::cli {
 
+Looked LookedOn(const BroadcastInterface& via, const std::vector<Reply>& rows, const std::vector<NetAddress>& own) {
+    Looked looked;
+    looked.searched = {via};
+    looked.cutShort = {false};
+    looked.ownAddresses = own;
+    for (const Reply& row : rows)
+        if (SameInterface(row.via, via))
+            looked.rows.push_back(row);
+    return looked;
+}
+
 bool DecideOnTheLink(Session& session, const Looked& looked, const std::vector<BroadcastInterface>& all,
                      const CommandRequest& request, Decision* decision) {
     const NetPlatform& platform = session.platform;
@@ -33,7 +44,7 @@ namespace {
 Recorder RecorderOf(Session& session, const CommandRequest& request, const Decision& decision,
                     const Replacing& replacing) {
     Recorder recorder = MakeRecorder(session.options, session.names, request, decision);
-    recorder.line.command = "reconfigure";
+    recorder.line.command = replacing.command;
     recorder.line.row = replacing.row;
     if (replacing.known)
         recorder.line.replaces = MacText(replacing.mac);

@@ -15,6 +15,9 @@
 
 namespace scout::cli {
 
+// The last search as the look before a command to the interface via.
+Looked LookedOn(const BroadcastInterface& via, const std::vector<Reply>& rows, const std::vector<NetAddress>& own);
+
 // The decision to send request, the link of the interface asked first (the
 // look before the command is the last search, looked); what goes with a
 // warning is said (all: every interface, for the new address's warnings).
@@ -35,6 +38,7 @@ struct Replacing {
     std::string row;  // RowLabel ("" for none)
     bool known = false;
     MacAddress mac{};
+    const char* command = "reconfigure";  // as the record names it
 };
 Given SendToFactory(Session& session, CliList& list, const CommandRequest& request, const Decision& decision,
                     const Looked& looked, const Replacing& replacing);

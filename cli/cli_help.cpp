@@ -44,7 +44,7 @@ constexpr OptionId OptionOrder[] = {
     OptionId::Interface, OptionId::Sequential, OptionId::Parallel, OptionId::Window,   OptionId::Sort,
     OptionId::DryRun,    OptionId::NoWait,     OptionId::Timeout,  OptionId::All,      OptionId::NoSearch,
     OptionId::Factory,   OptionId::Log,        OptionId::NoLog,    OptionId::Interval, OptionId::Expect,
-    OptionId::Metrics,   OptionId::First,      OptionId::Last,     OptionId::Mask,     OptionId::Gateway,
+    OptionId::Readdress, OptionId::Metrics,    OptionId::First,      OptionId::Last,     OptionId::Mask,     OptionId::Gateway,
     OptionId::Count,     OptionId::Report,     OptionId::Title,    OptionId::Json,     OptionId::Csv,
     OptionId::NoHeader,  OptionId::Quiet,      OptionId::Help,     OptionId::Version,
 };

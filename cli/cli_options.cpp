@@ -62,6 +62,10 @@ constexpr OptionEntry OptionTable[OptionCount] = {
     {OptionId::Title, "--title", nullptr, "TEXT", "the report's title (default \"Controller acceptance\")"},
     {OptionId::Expect, "--expect", nullptr, "EXPECTED",
      "mark each event with the list's name for the\ncontroller (expected), or as unexpected"},
+    {OptionId::Readdress, "--readdress-replacements", nullptr, "propose",
+     "a controller at the factory address that replaces the one\n"
+     "missing row of its model there gets that row's address;\n"
+     "=propose says what it would do and sends nothing", true},
     {OptionId::Metrics, "--metrics", nullptr, "FILE",
      "after each search, write the line's metrics to FILE\n"
      "in the Prometheus text format, whole (for the node exporter's\n"
@@ -143,6 +147,8 @@ const OptionEntry* FindOption(const char* word, std::size_t nameLength) {
 std::string OptionLabel(OptionId id) {
     const OptionEntry& entry = EntryOf(id);
     std::string label = entry.shortName != nullptr ? std::string(entry.shortName) + ", " + entry.name : entry.name;
+    if (entry.optionalValue)
+        return label + "[=" + entry.value + "]";
     return entry.value != nullptr ? label + " " + entry.value : label;
 }
 
@@ -268,6 +274,13 @@ bool SetOption(const OptionEntry& entry, const char* value, Options* options, st
         break;
     case OptionId::Metrics:
         options->metricsPath = value;
+        break;
+    case OptionId::Readdress:
+        if (value != nullptr && std::strcmp(value, "propose") != 0) {
+            *error = "--readdress-replacements takes =propose or nothing, not " + Quoted(value);
+            return false;
+        }
+        options->readdress = value != nullptr ? ReaddressMode::Propose : ReaddressMode::Act;
         break;
     case OptionId::Sort:
         if (std::strcmp(value, "address") != 0) {

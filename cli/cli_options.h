@@ -15,6 +15,7 @@ struct OptionEntry {
     const char* shortName;  // or null
     const char* value;      // what its value is called in the help; null: it takes none
     const char* words;      // what it does, as a command's help says it where the command has no words of its own
+    bool optionalValue = false;  // the value only as "--name=value"; "--name" alone takes none
 };
 
 constexpr std::size_t OptionCount = static_cast<std::size_t>(OptionId::Metrics) + 1;

@@ -22,6 +22,23 @@ bool Fits(const ExpectedRow& row, const Reply& newcomer, int prefix) {
 
 }  // namespace
 
+void AddTry(ReplacementTries& tries, const RecordLine& line) {
+    if (line.command != ReaddressCommand || (line.event != "intent" && line.event != "outcome"))
+        return;
+    MacAddress mac{};
+    const bool byMac = ParseMacText(line.mac, &mac);
+    const auto drop = [](auto& keys, const auto& key) { keys.erase(std::remove(keys.begin(), keys.end(), key), keys.end()); };
+    // An intent is a try until its outcome says the controller answered.
+    if (line.event == "outcome" && line.outcome == "answers") {
+        byMac ? drop(tries.macs, mac) : drop(tries.rows, line.row);
+        return;
+    }
+    if (byMac && std::find(tries.macs.begin(), tries.macs.end(), mac) == tries.macs.end())
+        tries.macs.push_back(mac);
+    else if (!byMac && std::find(tries.rows.begin(), tries.rows.end(), line.row) == tries.rows.end())
+        tries.rows.push_back(line.row);
+}
+
 ReplacementChoice ChooseReplacement(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer,
                                     std::size_t atFactory, int prefix, const ReplacementTries& tried) {
     ReplacementChoice choice;

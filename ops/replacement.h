@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ops/expected.h"
+#include "ops/record.h"
 #include "ops/reply.h"
 
 namespace scout::ops {
@@ -34,6 +35,15 @@ struct ReplacementTries {
     std::vector<MacAddress> macs;
     std::vector<std::string> rows;
 };
+
+// The command a watch's readdressing is recorded as.
+constexpr const char* ReaddressCommand = "readdress";
+
+// What the record says was tried and not verified: a readdressing whose
+// intent has no outcome after it that saw the controller at its row's
+// address ("answers"), keyed by the controller's MAC where the record has
+// one, else by its row.
+void AddTry(ReplacementTries& tries, const RecordLine& line);
 
 // The newcomer is a controller at the factory address on its interface,
 // where atFactory answer in all (itself among them); missing says, per row,

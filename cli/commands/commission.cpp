@@ -220,7 +220,7 @@ bool Commission(Session& session, Commissioning& c, const CommandRequest& reques
         c.done.push_back(done);
         return true;
     }
-    const Given given = SendToFactory(session, list, request, decision, looked, Replacing{done.row, false, {}});
+    const Given given = SendToFactory(session, list, request, decision, looked, Replacing{done.row, false, {}, "reconfigure"});
     if (!given.recorded)
         return false;
     done.outcome = given.outcome;
@@ -244,18 +244,6 @@ bool RangeUsedUp(Commissioning& c, const Watcher& watcher, const std::vector<Net
         return false;
     SayRangeUsedUp(c);
     return true;
-}
-
-// The last search as the look before a command to the interface via.
-Looked LookedOn(const BroadcastInterface& via, const std::vector<Reply>& rows, const std::vector<NetAddress>& own) {
-    Looked looked;
-    looked.searched = {via};
-    looked.cutShort = {false};
-    looked.ownAddresses = own;
-    for (const Reply& row : rows)
-        if (SameInterface(row.via, via))
-            looked.rows.push_back(row);
-    return looked;
 }
 
 // The end of a run cut short by Ctrl-C before --count: said, and its exit status.
@@ -363,7 +351,7 @@ bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const
     b.outcomes[r].status = RowStatus::Refused;
     b.outcomes[r].why = why;
     Say(RowLabel(row) + " not given to " + DeviceTexts(one) + ": " + why);
-    RecordRefused(session, request, decision, Replacing{RowLabel(row), false, {}}, why);
+    RecordRefused(session, request, decision, Replacing{RowLabel(row), false, {}, "reconfigure"}, why);
     return true;
 }
 

@@ -5,9 +5,11 @@
 // --expect names.
 #include <cstring>
 #include <ctime>
+#include <map>
 
 #include "cli/cli_audit.h"
 #include "cli/cli_changes.h"
+#include "cli/cli_give_row.h"
 #include "cli/cli_input.h"
 #include "cli/cli_journal.h"
 #include "cli/cli_look.h"
@@ -20,7 +22,10 @@
 #include "ops/answers.h"
 #include "ops/audit.h"
 #include "ops/host.h"
+#include "ops/commission.h"
+#include "ops/hosts.h"
 #include "ops/line_metrics.h"
+#include "ops/replacement.h"
 #include "ops/record.h"
 #include "ops/text.h"
 #include "scout_version.h"
@@ -31,7 +36,8 @@ namespace {
 
 constexpr OptionUse CommandOptions[] = {
     {OptionId::Interface, "an interface to watch; given again, each it names\n(default: every interface)"},
-    {OptionId::Interval}, {OptionId::Window}, {OptionId::Expect}, {OptionId::Metrics}, {OptionId::Json},
+    {OptionId::Interval}, {OptionId::Window}, {OptionId::Expect}, {OptionId::Readdress}, {OptionId::Factory},
+    {OptionId::Log}, {OptionId::Metrics}, {OptionId::Json},
     {OptionId::Csv}, {OptionId::NoHeader}, {OptionId::Quiet},
 };
 
@@ -44,6 +50,9 @@ bool ReadWatchList(const Options& options, ExpectedList* expected, int* exitCode
 
 // The row's name for the change's controller (its address where it has none), or "unexpected".
 std::string Mark(const ExpectedList& expected, const Change& change) {
+    // A replacement at the factory address is no row's yet: the row it takes, where there is one.
+    if (change.kind == ChangeKind::Held || change.kind == ChangeKind::Proposed)
+        return change.rowLabel.empty() ? std::string("-") : change.rowLabel;
     const ExpectedRow* row = ExpectedFor(expected, change.row);
     if (row == nullptr)
         return "unexpected";
@@ -138,6 +147,198 @@ void RecordMetrics(WatchOutputs& out, const Watcher& watcher, const std::vector<
     WriteMetrics(out);
 }
 
+// watch --readdress-replacements: the list's rows, what was tried (from the
+// record, so across restarts), what was said, and the MAC each row's address
+// answered from last, for the readdressing's record.
+struct Readdressing {
+    ReaddressMode mode = ReaddressMode::Off;
+    NetAddress factory = 0;
+    std::string recordPath;
+    ReplacementTries tried;
+    std::vector<KnownInterface> known;
+    std::vector<BroadcastInterface> all;
+    std::vector<NetAddress> own;
+    std::map<std::uint32_t, std::string> said;  // per interface: the last doubt or proposal said there
+    std::vector<Replacing> lastSeen;            // per row: the MAC its address answered from last
+    std::map<std::size_t, Replacing> replaced;  // per row readdressed: the controller it replaced
+};
+
+void ReadTries(void* context, const RecordLine& line) {
+    AddTry(static_cast<Readdressing*>(context)->tried, line);
+}
+void SkipLine(void*, const std::string&) {}
+
+// The start of --readdress-replacements: the factory address, a record that
+// can be kept (where it acts), and what the record says was tried before.
+bool StartReaddressing(Session& session, Interfaces& interfaces, const ExpectedList& list, Readdressing* r,
+                       int* exitCode) {
+    const Options& options = session.options;
+    r->mode = options.readdress;
+    *exitCode = ExitUsage;
+    if (!ParseDottedAddress(options.factory, &r->factory) || !ControllerCanHold(r->factory)) {
+        UsageError("--factory takes an address a controller can hold, not '" + QuoteOperand(options.factory) + "'");
+        return false;
+    }
+    r->recordPath = RecordPath(options);
+    if (r->mode == ReaddressMode::Act) {
+        *exitCode = ExitSentUnreported;
+        if (const FileError error = AppendRecordText(r->recordPath, ""); error.fault != FileFault::None) {
+            Say("cannot keep the record of changes " + SafeText(r->recordPath.c_str()) + ": " + FileErrorText(error) +
+                "; --readdress-replacements sends only what it records (--log FILE records elsewhere, =propose "
+                "sends nothing)");
+            return false;
+        }
+    }
+    std::FILE* file = nullptr;
+    int error = 0;
+    if (OpenRegularFile(r->recordPath, &file).fault == FileFault::None) {
+        EachRecord(file, r, ReadTries, SkipLine, &error);
+        std::fclose(file);
+    }
+    r->known = KnownInterfaces(session, interfaces.table);
+    r->all = AllOf(interfaces.table);
+    r->own = OwnAddresses(interfaces.table);
+    r->lastSeen.assign(list.rows.size(), Replacing{});
+    for (std::size_t i = 0; i < list.rows.size(); ++i)
+        r->lastSeen[i] = Replacing{RowLabel(list.rows[i]), list.rows[i].macGiven, list.rows[i].mac, ReaddressCommand};
+    return true;
+}
+
+// What a doubt says.
+std::string DoubtText(const ExpectedList& list, const ReplacementChoice& choice) {
+    switch (choice.doubt) {
+    case ReplacementDoubt::None: break;
+    case ReplacementDoubt::SeveralMissing: {
+        std::string rows;
+        for (const std::size_t r : choice.rows)
+            rows += (rows.empty() ? "" : ", ") + RowLabel(list.rows[r]);
+        return "rows of its model are missing here: " + rows + "; give it one by hand";
+    }
+    case ReplacementDoubt::NoneMissing: return "no row of its model is missing on this interface";
+    case ReplacementDoubt::SeveralAtFactory: return "more than one controller answers at the factory address here";
+    case ReplacementDoubt::MacOfAnotherRow:
+        return "its MAC is " + RowLabel(list.rows[choice.row]) + "'s, which answers already";
+    case ReplacementDoubt::Tried:
+        return "it was given a row before and not seen there; it is not tried again (give it its address by hand)";
+    }
+    return "";
+}
+
+// One act of the watch on a replacement, as an event.
+Change ReaddressChange(ChangeKind kind, const Reply& newcomer, const std::string& row, const std::string& address,
+                       const std::string& detail) {
+    Change change;
+    change.kind = kind;
+    change.row = newcomer;
+    change.rowLabel = row;
+    change.newAddress = address;
+    change.detail = detail;
+    return change;
+}
+
+// The MACs each row's address answers from now; a conflict or duplicate at a
+// readdressed row's address names the controller it replaced.
+void NoteWhoAnswers(Readdressing& r, const ExpectedList& list, const std::vector<Reply>& rows,
+                    std::vector<Change>& changes) {
+    for (std::size_t i = 0; i < list.rows.size(); ++i)
+        for (const Reply& reply : rows)
+            if (AddressString(list.rows[i].address) == reply.address && reply.macSource != MacSource::None &&
+                (!NamesInterface(list.rows[i]) || OnExpectedInterface(list.rows[i], reply))) {
+                r.lastSeen[i].known = true;
+                r.lastSeen[i].mac = reply.mac;
+            }
+    for (Change& change : changes) {
+        if (change.kind != ChangeKind::Conflict && change.kind != ChangeKind::Duplicate)
+            continue;
+        for (const auto& [i, replaced] : r.replaced)
+            if (AddressString(list.rows[i].address) == change.row.address)
+                change.detail = (replaced.known ? "the controller it replaced (MAC " + MacText(replaced.mac) + ")"
+                                                : std::string("the controller it replaced")) +
+                                " may answer here again beside its replacement: power one of them off";
+    }
+}
+
+// Each interface where a controller waits at the factory address: the
+// replacement's row given (--readdress-replacements), or proposed (=propose),
+// or the doubt said; each said once until it changes.
+std::vector<Change> LookForReplacements(Session& session, Readdressing& r, const ExpectedList& list,
+                                        Watcher& watcher, const WatchState& state) {
+    std::vector<Change> acts;
+    if (!watcher.failed.empty())
+        return acts;  // a search cut short: no row is known to be missing
+    const std::vector<Reply> rows = watcher.list.rows;
+    // A row is missing as a watch says a controller gone: no answer twice in
+    // a row (one lost reply is no replacement's cue), or never seen.
+    std::vector<Reply> present;
+    for (const KnownController& known : state.known)
+        present.push_back(known.row);
+    const std::vector<bool> missing = MissingRows(list, present, std::vector<bool>(list.rows.size(), false));
+    const std::string factory = AddressString(r.factory);
+    for (const BroadcastInterface& via : InterfacesAnswering(rows, factory)) {
+        const std::vector<const Reply*> there = AnswersAt(rows, factory, via);
+        const Reply& newcomer = *there[0];
+        int prefix = -1;
+        for (const KnownInterface& known : r.known)
+            prefix = SameInterface(known.via, via) ? known.prefix : prefix;
+        const ReplacementChoice choice = ChooseReplacement(list, missing, newcomer, there.size(), prefix, r.tried);
+        const std::string who = RowMacText(newcomer);
+        std::string& said = r.said[via.index];
+        if (choice.doubt != ReplacementDoubt::None) {
+            const std::string doubt = DoubtText(list, choice);
+            if (said != doubt + who)
+                acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, "", "", doubt));
+            said = doubt + who;
+            continue;
+        }
+        const ExpectedRow& row = list.rows[choice.row];
+        const std::string address = AddressString(row.address);
+        Replacing replacing = r.lastSeen[choice.row];
+        if (r.mode == ReaddressMode::Propose) {
+            if (said != "propose " + address + who) {
+                acts.push_back(ReaddressChange(ChangeKind::Proposed, newcomer, RowLabel(row), address, ""));
+                acts.back().replacedKnown = replacing.known;
+                acts.back().replaced = replacing.mac;
+            }
+            said = "propose " + address + who;
+            continue;
+        }
+        RowDefaults defaults;
+        defaults.interfacePrefix = prefix;
+        const Looked looked = LookedOn(via, rows, r.own);
+        CommandRequest request;
+        Decision decision;
+        std::string why;
+        if (!DecideRow(session, row, defaults, r.factory, looked, r.all, &request, &decision, &why)) {
+            if (said != why + who) {
+                acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address, why));
+                RecordRefused(session, request, decision, replacing, why);
+            }
+            said = why + who;
+            continue;
+        }
+        const Given given = SendToFactory(session, watcher.list, request, decision, looked, replacing);
+        said.clear();
+        // Tried once: not verified (or not sent for want of a record), it is not tried again.
+        const std::string outcome = !given.recorded ? "nothing sent: the record could not be written"
+                                                     : given.message + "; not tried again";
+        if (!given.verified) {
+            newcomer.macSource != MacSource::None ? r.tried.macs.push_back(newcomer.mac)
+                                                  : r.tried.rows.push_back(RowLabel(row));
+            acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address, outcome));
+            continue;
+        }
+        Reply now = newcomer;
+        std::snprintf(now.address, sizeof now.address, "%s", address.c_str());
+        acts.push_back(ReaddressChange(ChangeKind::Readdressed, now, RowLabel(row), address,
+                                       "verified after " + SecondsOf(given.seconds) + " s"));
+        acts.back().replacedKnown = replacing.known;
+        acts.back().replaced = replacing.mac;
+        r.replaced[choice.row] = replacing;
+        break;  // the search's rows are stale now: the next search looks again
+    }
+    return acts;
+}
+
 }  // namespace
 
 const CommandHelp WatchHelp = {
@@ -178,6 +379,10 @@ int RunWatch(Session& session) {
         Say("no broadcast interface to watch (scout-cli interfaces lists them)");
         return ExitFailure;
     }
+    Readdressing readdressing;
+    if (session.options.readdress != ReaddressMode::Off &&
+        !StartReaddressing(session, interfaces, expected, &readdressing, &exitCode))
+        return exitCode;
     WatchOutputs out{session, nullptr, {}, {}, false, false};
     out.expected = session.options.expectPath != nullptr ? &expected : nullptr;
     out.journal = ConnectedJournal();
@@ -209,8 +414,13 @@ int RunWatch(Session& session) {
     do {
         SearchOnce(watcher);
         const std::string time = LocalTimeText();
-        const std::vector<Reply>& rows = watcher.list.rows;
-        const std::vector<Change> changes = CompareSearch(state, rows, watcher.failed);
+        const std::vector<Reply> rows = watcher.list.rows;
+        std::vector<Change> changes = CompareSearch(state, rows, watcher.failed);
+        if (readdressing.mode != ReaddressMode::Off) {
+            NoteWhoAnswers(readdressing, expected, rows, changes);
+            for (const Change& act : LookForReplacements(session, readdressing, expected, watcher, state))
+                changes.push_back(act);
+        }
         for (const Change& change : changes)
             ReportChange(out, change, time);
         if (session.options.metricsPath != nullptr)

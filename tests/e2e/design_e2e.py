@@ -7,7 +7,9 @@ then passes."""
 
 import json
 import os
+import select
 import sys
+import time
 
 from e2e import build_topology, case_registry, check, main, stderr_lines
 from wire import command_datagrams
@@ -147,6 +149,159 @@ def commission_by_the_list_leaves_what_fits_no_row(lab, front_for):
         events = [(l["event"], l.get("row")) for l in map(json.loads, f)]
     check(events == [("intent", "Axis 1 (line 2)"), ("outcome", "Axis 1 (line 2)"), ("refused", "Axis 2 (line 3)")],
           "recorded with the rows", events)
+
+
+def read_events(proc, done, seconds=45):
+    """The JSON lines of a running watch until done(events) or the time is up."""
+    events, buffered = [], ""
+    deadline = time.time() + seconds
+    while time.time() < deadline and not done(events):
+        ready, _, _ = select.select([proc.stdout], [], [], 0.5)
+        if not ready:
+            continue
+        chunk = os.read(proc.stdout.fileno(), 65536).decode()
+        if not chunk:
+            break
+        buffered += chunk
+        while "\n" in buffered:
+            line, buffered = buffered.split("\n", 1)
+            events.append(json.loads(line))
+    return events
+
+
+LINE = ("name,address,model,mask,gateway\n"
+        "Axis 1,10.1.0.11,KRV-ETH1,255.255.255.0,10.1.0.254\n"
+        "Axis 2,10.1.0.12,KRV-ETH1,255.255.255.0,10.1.0.254\n"
+        "Axis 3,10.1.0.13,KRV-ETH2,255.255.255.0,10.1.0.254\n")
+
+
+def watch_replacements(lab, front_for, controllers, mode, until, net=None):
+    net = net or build_topology(lab, "single")
+    front = front_for(net)
+    listed = write(lab, "line.csv", LINE)
+    record = os.path.join(lab.workdir, "record.jsonl")
+    sim = lab.start_sim(net.segments[0], controllers)
+    proc = front.start("watch", "--expect", listed, mode, "--json", "--log", record, "--window", "500",
+                       "--interval", "1")
+    events = read_events(proc, until)
+    proc.kill()
+    out, err = proc.communicate()
+    records = []
+    if os.path.exists(record):
+        with open(record) as f:
+            records = [json.loads(l) for l in f]
+    if sim.proc.poll() is None:
+        sim.stop()
+    return front, sim, events, records, err
+
+
+@case
+def a_replacement_gets_its_predecessors_address(lab, front_for):
+    """Axis 1 fails and a new controller of its model comes up at the factory
+    address: the watch gives it Axis 1's address, mask and gateway, verified,
+    recorded with the old and the new MAC, and says "readdressed"; then it
+    answers there."""
+    front, sim, events, records, err = watch_replacements(lab, front_for, [
+        "address=10.1.0.11 model=1 version=v revision=r off-ms=3000",
+        "address=10.1.0.12 model=1 version=v revision=r",
+        "address=10.1.0.13 model=2 version=v revision=r",
+        "address=192.168.1.100 model=1 version=v revision=r online-ms=7000"], "--readdress-replacements",
+        lambda ev: any(e["event"] == "appeared" and e["address"] == "10.1.0.11" and e["model"] == "KRV-ETH1" and
+                       any(p["event"] == "readdressed" for p in ev) for e in ev))
+    done = [e for e in events if e["event"] == "readdressed"]
+    check(len(done) == 1 and done[0]["row"] == "Axis 1 (line 2)" and done[0]["new_address"] == "10.1.0.11" and
+          done[0]["address"] == "10.1.0.11" and done[0]["expected"] == "Axis 1", "readdressed, with its row", events,
+          err)
+    linux = front.build == "linux"
+    check(not linux or (done[0]["mac"], done[0].get("replaces")) == ("02:00:5e:10:00:04", "02:00:5e:10:00:01"),
+          "the new MAC and the one it replaces", done)
+    sent = command_datagrams(sim)
+    check([d["action"] for d in sent] == ["reconfigure"], "one command", sent)
+    check([(r["command"], r["event"], r.get("row"), r.get("gateway")) for r in records] ==
+          [("readdress", "intent", "Axis 1 (line 2)", "10.1.0.254"),
+           ("readdress", "outcome", "Axis 1 (line 2)", "10.1.0.254")] and records[1]["outcome"] == "answers",
+          "recorded", records)
+    check(not linux or records[0].get("replaces") == "02:00:5e:10:00:01", "the record names the old MAC", records)
+
+
+@case(builds=("linux",))
+def a_replacement_in_doubt_gets_nothing(lab, front_for):
+    """Two rows of its model missing; a model no missing row has: each said
+    once, and nothing sent."""
+    front, sim, events, records, err = watch_replacements(lab, front_for, [
+        "address=10.1.0.11 model=1 version=v revision=r off-ms=2000",
+        "address=10.1.0.12 model=1 version=v revision=r off-ms=2000",
+        "address=10.1.0.13 model=2 version=v revision=r",
+        "address=192.168.1.100 model=1 version=v revision=r online-ms=5000 off-ms=9000",
+        "address=192.168.1.100 model=3 version=v revision=r online-ms=10000"], "--readdress-replacements",
+        lambda ev: len([e for e in ev if e["event"] == "not-readdressed"]) >= 2)
+    held = [(e["model"], e["detail"]) for e in events if e["event"] == "not-readdressed"]
+    check(held == [("KRV-ETH1", "rows of its model are missing here: Axis 1 (line 2), Axis 2 (line 3); give it one "
+                                "by hand"),
+                   ("KRV-ETH3", "no row of its model is missing on this interface")], "each doubt once", held, err)
+    check(command_datagrams(sim) == [] and records == [], "nothing sent, nothing recorded", records)
+
+
+@case(builds=("linux",))
+def a_replacement_proposed_is_not_sent(lab, front_for):
+    """--readdress-replacements=propose says what it would do, once, with
+    the MAC it would replace, and sends nothing."""
+    front, sim, events, records, err = watch_replacements(lab, front_for, [
+        "address=10.1.0.11 model=1 version=v revision=r off-ms=2000",
+        "address=10.1.0.12 model=1 version=v revision=r",
+        "address=10.1.0.13 model=2 version=v revision=r",
+        "address=192.168.1.100 model=1 version=v revision=r online-ms=5000"], "--readdress-replacements=propose",
+        lambda ev: any(e["event"] == "would-readdress" for e in ev))
+    proposed = [e for e in events if e["event"] == "would-readdress"]
+    check(len(proposed) == 1 and proposed[0]["row"] == "Axis 1 (line 2)" and
+          proposed[0].get("replaces") == "02:00:5e:10:00:01", "proposed once", events)
+    check(command_datagrams(sim) == [] and records == [], "nothing sent", records)
+
+
+@case(builds=("linux",))
+def a_replacement_not_seen_is_not_tried_again(lab, front_for):
+    """A replacement switched off before it takes its address: said, recorded,
+    and not tried again, in this run nor after a restart (the record says so),
+    even once it would answer."""
+    net = build_topology(lab, "single")
+    replacement = "address=192.168.1.100 model=1 version=v revision=r mac=02:00:5e:10:00:44 online-ms=5000"
+    front, sim, events, records, err = watch_replacements(lab, front_for, [
+        "address=10.1.0.11 model=1 version=v revision=r off-ms=2000",
+        "address=10.1.0.12 model=1 version=v revision=r",
+        "address=10.1.0.13 model=2 version=v revision=r", replacement + " off-ms=6200"],
+        "--readdress-replacements", lambda ev: any(e["event"] == "not-readdressed" for e in ev), net=net)
+    held = [e for e in events if e["event"] == "not-readdressed"]
+    check(len(held) == 1 and held[0]["detail"].endswith("; not tried again") and held[0]["row"] == "Axis 1 (line 2)",
+          "said once", events, err)
+    check([(r["event"], r.get("mac")) for r in records] == [("intent", "02:00:5e:10:00:44"),
+                                                             ("outcome", "02:00:5e:10:00:44")], "recorded", records)
+    front, sim, events, records, err = watch_replacements(lab, front_for, [
+        "address=10.1.0.11 model=1 version=v revision=r off-ms=1",
+        "address=10.1.0.12 model=1 version=v revision=r",
+        "address=10.1.0.13 model=2 version=v revision=r", replacement.replace("5000", "1000")],
+        "--readdress-replacements", lambda ev: any(e["event"] == "not-readdressed" for e in ev), net=net)
+    held = [e["detail"] for e in events if e["event"] == "not-readdressed"]
+    check(held == ["it was given a row before and not seen there; it is not tried again (give it its address by "
+                   "hand)"], "after a restart, from the record", events, err)
+    check(command_datagrams(sim) == [] and len(records) == 2, "nothing sent again", records)
+
+
+@case(builds=("linux",))
+def the_replaced_controller_back_is_a_conflict_naming_both(lab, front_for):
+    """A controller that was only off comes back after a spare took its
+    address: the address conflict names the controller it replaced."""
+    front, sim, events, records, err = watch_replacements(lab, front_for, [
+        "address=10.1.0.11 model=1 version=v revision=r off-ms=2000",
+        "address=10.1.0.12 model=1 version=v revision=r",
+        "address=10.1.0.13 model=2 version=v revision=r",
+        "address=192.168.1.100 model=1 version=v revision=r online-ms=5000",
+        "address=10.1.0.11 model=1 version=v revision=r mac=02:00:5e:10:00:01 online-ms=11000"],
+        "--readdress-replacements", lambda ev: any(e["event"] == "conflict" for e in ev))
+    conflicts = [e for e in events if e["event"] == "conflict"]
+    check(len(conflicts) == 1 and conflicts[0]["address"] == "10.1.0.11" and
+          sorted(conflicts[0]["macs"]) == ["02:00:5e:10:00:01", "02:00:5e:10:00:04"] and
+          conflicts[0]["detail"] == "the controller it replaced (MAC 02:00:5e:10:00:01) may answer here again beside "
+                                    "its replacement: power one of them off", "the conflict names both", events, err)
 
 
 if __name__ == "__main__":

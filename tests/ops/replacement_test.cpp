@@ -79,5 +79,32 @@ TEST(Replacement, TheOneMissingRowOfItsModelOrNothing) {
         << "the rows in doubt, named";
 }
 
+// What the record says was tried: kept across restarts, dropped once verified.
+TEST(Replacement, TriesAsTheRecordHoldsThem) {
+    const auto line = [](const char* command, const char* event, const char* mac, const char* row,
+                         const char* outcome = "") {
+        RecordLine l;
+        l.command = command;
+        l.event = event;
+        l.mac = mac;
+        l.row = row;
+        l.outcome = outcome;
+        return l;
+    };
+    ReplacementTries tries;
+    for (const RecordLine& l : {
+             line("readdress", "intent", "02:00:5e:10:00:09", "Axis 2 (line 3)"),
+             line("readdress", "outcome", "02:00:5e:10:00:09", "Axis 2 (line 3)", "not-seen"),
+             line("readdress", "intent", "02:00:5e:10:00:07", "Axis 1 (line 2)"),
+             line("readdress", "outcome", "02:00:5e:10:00:07", "Axis 1 (line 2)", "answers"),
+             line("readdress", "intent", "", "Axis 4 (line 5)"),  // cut short: no outcome
+             line("readdress", "refused", "02:00:5e:10:00:05", "Axis 5 (line 6)"),
+             line("reconfigure", "intent", "02:00:5e:10:00:06", "Axis 6 (line 7)"),
+         })
+        AddTry(tries, l);
+    EXPECT_EQ(tries.macs, (std::vector<MacAddress>{{2, 0, 0x5e, 0x10, 0, 9}}));
+    EXPECT_EQ(tries.rows, (std::vector<std::string>{"Axis 4 (line 5)"}));
+}
+
 }  // namespace
 }  // namespace scout::ops
