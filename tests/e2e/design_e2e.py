@@ -11,7 +11,12 @@ import select
 import sys
 import time
 
+import shlex
+import signal
+import subprocess
+
 from e2e import build_topology, case_registry, check, main, stderr_lines
+from monitor_e2e import defaults, expand, unit_lines
 from wire import command_datagrams
 
 CASES, case = case_registry()
@@ -217,6 +222,13 @@ def a_replacement_gets_its_predecessors_address(lab, front_for):
           "the new MAC and the one it replaces", done)
     sent = command_datagrams(sim)
     check([d["action"] for d in sent] == ["reconfigure"], "one command", sent)
+    # Windows answers from its neighbour table, which remembers the failed
+    # controller at that address for some seconds: the readdressing is
+    # refused (said, recorded) until the table forgets it.
+    refused = [r for r in records if r["event"] == "refused"]
+    check(all(r["reason"].endswith("(MAC 02:00:5e:10:00:01) on ws0 10.1.0.1") for r in refused) and
+          (not linux or not refused), "refused only while the failed one's entry stands", records)
+    records = [r for r in records if r["event"] != "refused"]
     check([(r["command"], r["event"], r.get("row"), r.get("gateway")) for r in records] ==
           [("readdress", "intent", "Axis 1 (line 2)", "10.1.0.254"),
            ("readdress", "outcome", "Axis 1 (line 2)", "10.1.0.254")] and records[1]["outcome"] == "answers",
@@ -302,6 +314,58 @@ def the_replaced_controller_back_is_a_conflict_naming_both(lab, front_for):
           sorted(conflicts[0]["macs"]) == ["02:00:5e:10:00:01", "02:00:5e:10:00:04"] and
           conflicts[0]["detail"] == "the controller it replaced (MAC 02:00:5e:10:00:01) may answer here again beside "
                                     "its replacement: power one of them off", "the conflict names both", events, err)
+
+
+@case(builds=("linux",))
+def the_service_readdresses_into_its_state_folder(lab, front_for):
+    """The shipped unit's command line, with --expect and
+    --readdress-replacements in its settings, run as its dynamic user would
+    (unprivileged, CAP_NET_RAW alone, XDG_STATE_HOME in the state folder
+    systemd makes for it): the replacement is readdressed, the record is in
+    the state folder, and history --log reads it there."""
+    net = build_topology(lab, "single")
+    front = front_for(net)
+    listed = write(lab, "line.csv", LINE)
+    sim = lab.start_sim(net.segments[0], [
+        "address=10.1.0.11 model=1 version=v revision=r off-ms=2000",
+        "address=10.1.0.12 model=1 version=v revision=r",
+        "address=10.1.0.13 model=2 version=v revision=r",
+        "address=192.168.1.100 model=1 version=v revision=r online-ms=5000"])
+    values = defaults()
+    values["SCOUT_WATCH_OPTIONS"] = "--interval 1 --window 500 --json --expect %s --readdress-replacements" % listed
+    states = os.path.join(lab.workdir, "lib")
+    os.mkdir(states)
+    env = dict(os.environ)
+    for line in unit_lines("Environment"):
+        name, value = line.split("=", 1)
+        env[name] = value.replace("%S", states)
+    check(env.get("XDG_STATE_HOME") == os.path.join(states, "ethernet-scout-watch"),
+          "the unit keeps its state in its StateDirectory", unit_lines("Environment"))
+    check(unit_lines("StateDirectory") == ["ethernet-scout-watch"], "a state folder of its own",
+          unit_lines("StateDirectory"))
+    state = env["XDG_STATE_HOME"]
+    os.mkdir(state, 0o700)
+    os.chown(state, 65534, 65534)
+    start = expand(unit_lines("ExecStart")[0], values)
+    start[0] = front.program
+    script = ("set -e; mount -t tmpfs -o mode=0755 tmpfs /run; mkdir -p /run/ethernet-scout-watch;"
+              " chown 65534:65534 /run/ethernet-scout-watch; exec %s --inh-caps=+net_raw --ambient-caps=+net_raw %s"
+              % (shlex.join(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]), shlex.join(start)))
+    service = lab.popen(net.ws, ["unshare", "--mount", "--propagation", "private", "sh", "-c", script], env=env,
+                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    events = read_events(service, lambda ev: any(e["event"] in ("readdressed", "not-readdressed") for e in ev))
+    service.send_signal(signal.SIGTERM)
+    out, err = service.communicate(timeout=20)
+    done = [e for e in events if e["event"] == "readdressed"]
+    check(len(done) == 1 and done[0]["row"] == "Axis 1 (line 2)", "readdressed by the service", events, err)
+    record = os.path.join(state, "ethernet-scout", "commands.jsonl")
+    check(os.path.isfile(record) and os.stat(record).st_uid == 65534, "the record in its state folder", record)
+    history = front.cli("history", "--log", record, "--json")
+    lines = json.loads(history.stdout) if history.returncode == 0 else []
+    check([(l["command"], l["event"], l.get("row")) for l in lines] ==
+          [("readdress", "intent", "Axis 1 (line 2)"), ("readdress", "outcome", "Axis 1 (line 2)")],
+          "history --log reads it", history.returncode, history.stdout, history.stderr)
+    check([d["action"] for d in command_datagrams(sim)] == ["reconfigure"], "one command", command_datagrams(sim))
 
 
 if __name__ == "__main__":
