@@ -6,7 +6,73 @@
 #include "cli/console.h"
 #include "ops/text.h"
 
+#include <algorithm>
+
 namespace scout::cli {
+
+SegmentHold::~SegmentHold() {
+    for (SegmentLock& lock : locks)
+        UnlockSegment(&lock);
+}
+
+bool HoldSegments(Session& session, std::vector<BroadcastInterface> where, SegmentHold* hold, std::uint32_t waitMs) {
+    const NetPlatform& platform = session.platform;
+    std::sort(where.begin(), where.end(), [](const BroadcastInterface& a, const BroadcastInterface& b) {
+        return HostOrder(a.address) != HostOrder(b.address) ? HostOrder(a.address) < HostOrder(b.address)
+                                                            : a.index < b.index;
+    });
+    const auto letGo = [&] {
+        for (SegmentLock& lock : hold->locks)
+            UnlockSegment(&lock);
+        hold->locks.clear();
+    };
+    for (const BroadcastInterface& via : where) {
+        const std::uint32_t began = platform.now(platform.context);
+        bool said = false;
+        for (;;) {
+            SegmentLock lock;
+            unsigned long holder = 0;
+            std::string program;
+            FileError error;
+            const LockTry tried = TryLockSegment(via, &lock, &holder, &program, &error);
+            if (tried == LockTry::Held) {
+                hold->locks.push_back(lock);
+                break;
+            }
+            const std::string label = LabelOf(session.names, via);
+            if (tried == LockTry::Failed) {
+                Say("cannot take the lock of " + label + " (" + SafeText(lock.name.c_str()) +
+                    "), which keeps two programs from sending there at once: " + FileErrorText(error) +
+                    "; nothing was sent");
+                letGo();
+                return false;
+            }
+            const std::string who = holder != 0 ? (program.empty() ? std::string("process ")
+                                                                   : SafeText(program.c_str(), 32) + " (process ") +
+                                                      std::to_string(holder) + (program.empty() ? "" : ")")
+                                                : std::string("another program");
+            const std::uint32_t waited = platform.now(platform.context) - began;
+            if (waitMs == 0) {
+                Say(who + " sends to " + label + " now; nothing is sent there before the next search");
+                letGo();
+                return false;
+            }
+            if (!said) {
+                Say("waiting for " + who + ", which sends to " + label + ", up to " + std::to_string(waitMs / 1000) +
+                    " s");
+                said = true;
+            }
+            if (waited >= waitMs || Interrupted() != 0) {
+                Say(std::string(Interrupted() != 0 ? "interrupted" : "gave up") + " waiting for " + who + " on " +
+                    label + "; nothing was sent");
+                letGo();
+                return false;
+            }
+            platform.sleep(platform.context, 100);
+        }
+    }
+    return true;
+}
 
 std::string NothingSentWithoutRecord(const std::string& path, const FileError& error) {
     return CannotWriteRecord(path, error) +

@@ -8,8 +8,30 @@
 #include "cli/cli_search.h"
 #include "cli/cli_session.h"
 #include "ops/command_path.h"
+#include "ops/segment_lock.h"
 
 namespace scout::cli {
+
+// How long a command waits for another program's command on its segment.
+constexpr std::uint32_t SegmentWaitMs = 300000;
+
+// The locks of the interfaces a command may go out by, held from the look
+// before it to its verdict (released when the hold ends).
+struct SegmentHold {
+    std::vector<SegmentLock> locks;
+    SegmentHold() = default;
+    SegmentHold(const SegmentHold&) = delete;
+    SegmentHold& operator=(const SegmentHold&) = delete;
+    ~SegmentHold();
+};
+// Takes the lock of each interface of where (in the order of their
+// addresses, so that two programs never wait for each other), each waited
+// for up to SegmentWaitMs, who holds it said once. False (said, and the hold
+// let go) where one could not be had in time, could not be had at all, or
+// Ctrl-C came: nothing is to be sent then.
+// A waitMs of 0 tries once (a watch, which must go on searching).
+bool HoldSegments(Session& session, std::vector<BroadcastInterface> where, SegmentHold* hold,
+                  std::uint32_t waitMs = SegmentWaitMs);
 
 // Every intent recorded (false, said, and nothing sent where they cannot
 // be), each sent, all awaited unless --no-wait, every verdict recorded. list

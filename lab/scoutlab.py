@@ -13,6 +13,7 @@ SIGHUP (a closed terminal).
 
 import atexit
 import functools
+import glob
 import ipaddress
 import json
 import os
@@ -190,6 +191,14 @@ class Lab:
                 proc.kill()
                 proc.wait()
         for ns in reversed(self.namespaces):
+            # The locks scout-cli took for the namespace's interfaces, named
+            # after the namespace's identity (the inode of its file).
+            try:
+                identity = os.stat("/run/netns/" + ns).st_ino
+                for lock in glob.glob("/run/lock/ethernet-scout-net%d-*.lock" % identity):
+                    os.unlink(lock)
+            except OSError:
+                pass
             pids = subprocess.run(["ip", "netns", "pids", ns], capture_output=True, text=True).stdout.split()
             for pid in pids:
                 try:

@@ -11,6 +11,7 @@
 #include "net/controller_search.h"
 #include "net/error_report.h"
 #include "ops/command.h"
+#include "ops/segment_lock.h"
 #include "ops/look.h"
 #include "ui/command_refusals.h"
 #include "ui/result_list.h"
@@ -127,9 +128,30 @@ void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const Se
     default:
         return;
     }
-    BroadcastInterface via{};
-    if (!Decided(platform, list, request, listedBy.address, &via))
+    // One sender per segment: a scout-cli or a watch that is sending there
+    // now goes first; the dialog does not wait with its window frozen.
+    ops::SegmentLock lock;
+    unsigned long holder = 0;
+    std::string program;
+    ops::FileError lockError;
+    const ops::LockTry locked = ops::TryLockSegment(listedBy, &lock, &holder, &program, &lockError);
+    if (locked != ops::LockTry::Held) {
+        char address[AddressTextCapacity];
+        FormatAddress(listedBy.address, address, sizeof address);
+        const std::string text = std::string(locked == ops::LockTry::Busy
+                                                 ? "Another program of Ethernet Scout is sending commands by "
+                                                 : "The lock that keeps two programs from sending at once could "
+                                                   "not be taken for ") +
+                                 address + ". Nothing was sent; try again in a moment.";
+        list.showError(list.context, text.c_str());
         return;
+    }
+    BroadcastInterface via{};
+    const bool decided = Decided(platform, list, request, listedBy.address, &via);
+    if (!decided) {
+        ops::UnlockSegment(&lock);
+        return;
+    }
     const ReconfigureValues& values = request.values;
     const bool sent = request.kind == CommandKind::Reconfigure
                           ? SendReconfigureCommand(platform, list, via, target, values.address, values.mask,
@@ -138,11 +160,14 @@ void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const Se
                                              request.kind == CommandKind::FactoryDefaults);
     // A command that did not go out was reported; waiting and searching would
     // look like success.
-    if (!sent)
+    if (!sent) {
+        ops::UnlockSegment(&lock);
         return;
+    }
     // The controller acts without an answer; the next search shows what it did.
     platform.sleep(platform.context, CommandSettleMs);
     ControllerSearch(platform, list);
+    ops::UnlockSegment(&lock);
 }
 
 }  // namespace scout::ui

@@ -140,6 +140,10 @@ int RunApply(Session& session) {
     Looked looked;
     looked.searched = where;
     PlanCheck check;
+    // No other program sends to these segments from the look to the last verdict.
+    SegmentHold hold;
+    if (!rows.empty() && !session.options.dryRun && !HoldSegments(session, where, &hold))
+        return ExitFailure;
     if (!rows.empty()) {
         Status(session, "looking for the plan's " + Count(rows.size(), "controller", "controllers") +
                             " on every interface");

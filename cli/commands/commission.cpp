@@ -369,8 +369,8 @@ void SettleOutcomes(ByList& b, const std::vector<Reply>& rows) {
     }
 }
 
-int ByListExit(const ByList& b, const Session& session, bool recordFailed) {
-    if (recordFailed)
+int ByListExit(const ByList& b, const Session& session, bool failed) {
+    if (failed)
         return ExitFailure;
     std::size_t missing = 0;
     bool unverified = false;
@@ -419,7 +419,7 @@ int RunCommissionByList(Session& session) {
             "order");
     WatchInterrupts();
     Status(session, WaitingLine(session, c) + "; Ctrl-C ends it");
-    bool recordFailed = false;
+    bool failed = false;
     do {
         SearchOnce(watcher);
         const std::vector<bool> missing = MissingRows(b.list, watcher.list.rows, b.closed);
@@ -439,8 +439,13 @@ int RunCommissionByList(Session& session) {
             SayOnce(c, LeftText(c, b, one, choice));
             continue;
         }
+        SegmentHold hold;
+        if (!session.options.dryRun && !HoldSegments(session, {one.via}, &hold)) {
+            failed = true;
+            break;
+        }
         if (!GiveRow(session, c, b, choice.row, one, LookedOn(one.via, watcher.list.rows, own), watcher.list)) {
-            recordFailed = true;
+            failed = true;
             break;
         }
         if (b.stopped) {
@@ -455,7 +460,7 @@ int RunCommissionByList(Session& session) {
     SettleOutcomes(b, watcher.list.rows);
     Print(RenderRowOutcomes(b.list, b.outcomes, session.options.format, session.render));
     const int cut = CutShort(session, c.done.size());
-    const int code2 = ByListExit(b, session, recordFailed);
+    const int code2 = ByListExit(b, session, failed);
     return code2 != ExitOk ? code2 : cut;
 }
 
@@ -499,7 +504,7 @@ int RunCommission(Session& session) {
     c.interfaces = AllOf(interfaces.table);
     WatchInterrupts();
     Status(session, WaitingLine(session, c) + "; Ctrl-C ends it");
-    bool recordFailed = false;
+    bool failed = false;
     bool usedUp = false;   // the range has no free address left
     bool waiting = false;  // and a controller waits at the factory address for one
     do {
@@ -515,12 +520,17 @@ int RunCommission(Session& session) {
         const Looked looked = LookedOn(one.via, watcher.list.rows, own);
         CommandRequest request;
         Decision decision;
+        SegmentHold hold;
+        if (!session.options.dryRun && !HoldSegments(session, {one.via}, &hold)) {
+            failed = true;
+            break;
+        }
         if (!ChooseAddress(session, c, looked, &request, &decision)) {
             usedUp = waiting = true;
             break;
         }
         if (!Commission(session, c, request, decision, looked, watcher.list)) {
-            recordFailed = true;
+            failed = true;
             break;
         }
         if (session.options.count != 0 && c.done.size() >= session.options.count)
@@ -535,7 +545,7 @@ int RunCommission(Session& session) {
     } while (AwaitNextSearch(watcher));
     Print(RenderCommissioned(c.done, session.options.format, session.render));
     const int cut = CutShort(session, c.done.size());
-    if (recordFailed)
+    if (failed)
         return ExitFailure;
     if (usedUp && (c.done.empty() || waiting))
         return ExitNoAddressLeft;

@@ -129,6 +129,10 @@ int RunControllerCommand(Session& session) {
         return exitCode;
     // The look before the command: the search of where it may go, the link
     // asked who holds the new address; --no-search looks at nothing.
+    // No other program sends to these segments from the look to the verdict.
+    SegmentHold hold;
+    if (!options.dryRun && !HoldSegments(session, run.where, &hold))
+        return ExitFailure;
     const std::vector<BroadcastInterface> all = AllOf(run.interfaces.table);
     CommandLook look{PlanOfLook(session, run.where), all, OwnAddresses(run.interfaces.table)};
     look.noSearch = options.noSearch;

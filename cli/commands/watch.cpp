@@ -13,6 +13,7 @@
 #include "cli/cli_input.h"
 #include "cli/cli_journal.h"
 #include "cli/cli_look.h"
+#include "cli/cli_path.h"
 #include "cli/cli_metrics.h"
 #include "cli/cli_record.h"
 #include "cli/cli_words.h"
@@ -304,6 +305,11 @@ std::vector<Change> LookForReplacements(Session& session, Readdressing& r, const
         }
         RowDefaults defaults;
         defaults.interfacePrefix = prefix;
+        SegmentHold hold;
+        if (!HoldSegments(session, {via}, &hold, 0)) {
+            said.clear();  // said by the hold; tried again at the next search
+            continue;
+        }
         const Looked looked = LookedOn(via, rows, r.own);
         CommandRequest request;
         Decision decision;

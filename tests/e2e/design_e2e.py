@@ -368,5 +368,57 @@ def the_service_readdresses_into_its_state_folder(lab, front_for):
     check([d["action"] for d in command_datagrams(sim)] == ["reconfigure"], "one command", command_datagrams(sim))
 
 
+def lock_path(lab, net):
+    """The lock of the workstation's interface 10.1.0.1, as scout-cli names it."""
+    identity = os.stat("/run/netns/" + net.ws).st_ino
+    return "/run/lock/ethernet-scout-net%d-10.1.0.1.lock" % identity
+
+
+@case(builds=("linux",))
+def one_sender_per_segment(lab, front_for):
+    """Another program that holds the segment's lock (a commission, a watch
+    readdressing) makes a command wait, saying whom for, and go once it is let
+    go; the lock file is every user's, so an unprivileged run after root's
+    takes it too. A link, a FIFO or a folder planted at the lock's path is one
+    clear line, exit 1, nothing sent, and stays as it was."""
+    net = build_topology(lab, "single")
+    front = front_for(net)
+    sim = lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r"])
+    path = lock_path(lab, net)
+    holder = lab.popen(net.ws, [sys.executable, "-c",
+                                "import fcntl, os, sys, time\n"
+                                "fd = os.open(sys.argv[1], os.O_RDWR | os.O_CREAT, 0o666)\n"
+                                "os.fchmod(fd, 0o666)\n"
+                                "fcntl.lockf(fd, fcntl.LOCK_EX)\n"
+                                "print('held', flush=True)\n"
+                                "time.sleep(3)\n", path], stdout=subprocess.PIPE, text=True)
+    check(holder.stdout.readline() == "held\n", "the other program holds the lock")
+    started = time.monotonic()
+    result = front.cli("reset", "10.1.0.20", "--no-log")
+    waited = time.monotonic() - started
+    holder.wait(timeout=10)
+    said = stderr_lines(result)
+    check(result.returncode == 0 and waited >= 2 and
+          said[0] == "scout-cli: waiting for python3 (process %d), which sends to ws0 10.1.0.1, up to 300 s" %
+          holder.pid, "waited, said whom for, then sent", result.returncode, waited, said)
+    check([d["action"] for d in command_datagrams(sim)] == ["reset"], "sent once let go", command_datagrams(sim))
+    check(os.stat(path).st_mode & 0o777 == 0o666, "the lock file is every user's", oct(os.stat(path).st_mode))
+    nobody = lab.run(net.ws, NOBODY + [front.program, "reset", "10.1.0.20", "--no-log"], timeout=60)
+    check(nobody.returncode == 0, "an unprivileged run takes it after root", nobody.returncode, nobody.stderr)
+    os.unlink(path)
+    for kind, plant in (("a link", lambda: os.symlink("/etc/passwd", path)), ("a FIFO", lambda: os.mkfifo(path)),
+                        ("a folder", lambda: os.mkdir(path))):
+        plant()
+        before = len(command_datagrams(sim))
+        result = front.cli("reset", "10.1.0.20", "--no-log", timeout=30)
+        said = stderr_lines(result)
+        check(result.returncode == 1 and len(said) == 1 and
+              said[0].startswith("scout-cli: cannot take the lock of ws0 10.1.0.1 (%s), " % path) and
+              said[0].endswith("; nothing was sent"), kind + ": one line", result.returncode, said)
+        check(len(command_datagrams(sim)) == before, kind + ": nothing sent")
+        check(os.path.islink(path) if kind == "a link" else os.path.exists(path), kind + ": left as it was")
+        os.rmdir(path) if kind == "a folder" else os.unlink(path)
+
+
 if __name__ == "__main__":
     sys.exit(main(CASES, __doc__))
