@@ -12,7 +12,7 @@ namespace scout::cli {
 
 SegmentHold::~SegmentHold() {
     for (SegmentLock& lock : locks)
-        UnlockSegment(&lock);
+        ReleaseSegment(&lock);
 }
 
 bool HoldSegments(Session& session, std::vector<BroadcastInterface> where, SegmentHold* hold, std::uint32_t waitMs) {
@@ -23,7 +23,7 @@ bool HoldSegments(Session& session, std::vector<BroadcastInterface> where, Segme
     });
     const auto letGo = [&] {
         for (SegmentLock& lock : hold->locks)
-            UnlockSegment(&lock);
+            ReleaseSegment(&lock);
         hold->locks.clear();
     };
     for (const BroadcastInterface& via : where) {

@@ -28,6 +28,6 @@ enum class LockTry { Held, Busy, Failed };
 // link, a device or a FIFO where the lock file should be, no permission).
 LockTry TryLockSegment(const BroadcastInterface& via, SegmentLock* lock, unsigned long* holder,
                        std::string* holderName, FileError* error);
-void UnlockSegment(SegmentLock* lock);
+void ReleaseSegment(SegmentLock* lock);
 
 }  // namespace scout::ops

@@ -149,7 +149,7 @@ void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const Se
     BroadcastInterface via{};
     const bool decided = Decided(platform, list, request, listedBy.address, &via);
     if (!decided) {
-        ops::UnlockSegment(&lock);
+        ops::ReleaseSegment(&lock);
         return;
     }
     const ReconfigureValues& values = request.values;
@@ -161,13 +161,13 @@ void RunCommandButton(HWND dialog, int id, const NetPlatform& platform, const Se
     // A command that did not go out was reported; waiting and searching would
     // look like success.
     if (!sent) {
-        ops::UnlockSegment(&lock);
+        ops::ReleaseSegment(&lock);
         return;
     }
     // The controller acts without an answer; the next search shows what it did.
     platform.sleep(platform.context, CommandSettleMs);
     ControllerSearch(platform, list);
-    ops::UnlockSegment(&lock);
+    ops::ReleaseSegment(&lock);
 }
 
 }  // namespace scout::ui

@@ -119,7 +119,7 @@ LockTry TryLockSegment(const BroadcastInterface& via, SegmentLock* lock, unsigne
     return LockTry::Busy;
 }
 
-void UnlockSegment(SegmentLock* lock) {
+void ReleaseSegment(SegmentLock* lock) {
     if (lock->handle < 0)
         return;
     ::close(static_cast<int>(lock->handle));  // the lock goes with its descriptor

@@ -38,7 +38,7 @@ LockTry TryLockSegment(const BroadcastInterface& via, SegmentLock* lock, unsigne
     return LockTry::Failed;
 }
 
-void UnlockSegment(SegmentLock* lock) {
+void ReleaseSegment(SegmentLock* lock) {
     if (lock->handle < 0)
         return;
     HANDLE mutex = reinterpret_cast<HANDLE>(lock->handle);
