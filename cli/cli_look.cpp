@@ -2,6 +2,7 @@
 #include "cli/cli_look.h"
 
 #include "cli/cli_render.h"
+#include "cli/cli_words.h"
 #include "cli/console.h"
 #include "ops/doctor.h"
 #include "ops/text.h"
@@ -97,10 +98,15 @@ Looked LookBefore(Session& session, CliList& list, const std::vector<CommandRequ
     return looked;
 }
 
-bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode) {
+bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode, bool loadOnly) {
     watcher.list.names = &watcher.session.names;
     watcher.list.sayOnce = true;
-    return ChooseInterfaces(watcher.session, MakeCliFrontEnd(&watcher.list), interfaces, &watcher.where, exitCode);
+    if (!loadOnly)
+        return ChooseInterfaces(watcher.session, MakeCliFrontEnd(&watcher.list), interfaces, &watcher.where, exitCode);
+    if (interfaces.Load(MakeCliFrontEnd(&watcher.list)))
+        return true;
+    *exitCode = ExitFailure;
+    return false;
 }
 
 void SearchOnce(Watcher& watcher) {

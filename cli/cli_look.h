@@ -39,9 +39,9 @@ struct Watcher {
     Looked last;                             // the last search
     std::uint32_t searchMs = 0;              // how long the last search took
 };
-// Loads the interfaces into interfaces and chooses those watched; on false,
-// *exitCode says how the run ends.
-bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode);
+// Loads the interfaces into interfaces and chooses those watched (unless
+// loadOnly: the caller chooses); on false, *exitCode says how the run ends.
+bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode, bool loadOnly = false);
 void SearchOnce(Watcher& watcher);
 // Waits until --interval after the last search began; false where an
 // interrupt ended the wait.

@@ -149,7 +149,7 @@ void WriteErrorLine(const std::string& line) {
 }
 
 bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const char* choice,
-                   BroadcastInterface* chosen, std::string* problem) {
+                   BroadcastInterface* chosen, std::string* problem, bool* ambiguous) {
     NetAddress address = 0;
     const bool byAddress = ParseDottedAddress(choice, &address);
     std::vector<BroadcastInterface> matches;
@@ -173,6 +173,8 @@ bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const cha
                            SkipReasonText(skipped.reason) + " (scout-cli interfaces lists them)";
         }
     } else {
+        if (ambiguous != nullptr)
+            *ambiguous = true;
         std::string labels;
         for (const BroadcastInterface& entry : matches)
             labels += (labels.empty() ? "" : ", ") +

@@ -18,7 +18,8 @@ namespace scout::cli {
 // its name. Two interfaces with the one address need their name. false with
 // the problem in one line.
 bool FindInterface(InterfaceNames& names, const InterfaceTable& table, const char* choice,
-                   BroadcastInterface* chosen, std::string* problem);
+                   BroadcastInterface* chosen, std::string* problem,
+                   bool* ambiguous = nullptr);
 
 // The search's front end over a vector of rows (kept interface by interface
 // in an all-at-once search): each row's interface named (where names is set),

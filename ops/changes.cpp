@@ -118,4 +118,30 @@ std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& r
     return changes;
 }
 
+InterfaceChanges CompareInterfaces(const std::vector<BroadcastInterface>& before,
+                                   const std::vector<BroadcastInterface>& now) {
+    const auto among = [](const std::vector<BroadcastInterface>& list, const BroadcastInterface& entry) {
+        for (const BroadcastInterface& other : list)
+            if (SameInterface(other, entry))
+                return true;
+        return false;
+    };
+    InterfaceChanges changes;
+    for (const BroadcastInterface& entry : now)
+        if (!among(before, entry))
+            changes.appeared.push_back(entry);
+    for (const BroadcastInterface& entry : before)
+        if (!among(now, entry))
+            changes.gone.push_back(entry);
+    return changes;
+}
+
+void ForgetInterface(WatchState& state, const BroadcastInterface& via) {
+    std::vector<KnownController> kept;
+    for (const KnownController& known : state.known)
+        if (!SameInterface(known.row.via, via))
+            kept.push_back(known);
+    state.known = kept;
+}
+
 }  // namespace scout::ops

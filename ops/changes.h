@@ -52,4 +52,18 @@ struct WatchState {
 std::vector<Change> CompareSearch(WatchState& state, const std::vector<Reply>& rows,
                                   const std::vector<BroadcastInterface>& failed);
 
+// A watch's interfaces from one search to the next (a USB adapter plugged in,
+// a docking station, an interface down and up again): those that appeared,
+// and those gone, each in its list's order.
+struct InterfaceChanges {
+    std::vector<BroadcastInterface> appeared, gone;
+};
+InterfaceChanges CompareInterfaces(const std::vector<BroadcastInterface>& before,
+                                   const std::vector<BroadcastInterface>& now);
+
+// An interface gone: the controllers known on it are forgotten (the
+// interface is said gone once, not each of them), and are new again if it
+// comes back.
+void ForgetInterface(WatchState& state, const BroadcastInterface& via);
+
 }  // namespace scout::ops

@@ -118,7 +118,7 @@ void RecordControllers(LineMetrics& metrics, const SearchSeen& seen, const Place
 
 // Each expected row answering or missing; one whose interface's window a
 // failure cut short stays as it was.
-void RecordExpected(LineMetrics& metrics, const SearchSeen& seen) {
+void RecordExpected(LineMetrics& metrics, const SearchSeen& seen, const std::vector<bool>& cut) {
     if (metrics.expectedList == nullptr)
         return;
     const ExpectedRow* first = metrics.expectedList->rows.data();
@@ -127,8 +127,7 @@ void RecordExpected(LineMetrics& metrics, const SearchSeen& seen) {
             continue;  // a controller the list does not name
         ExpectedMetric& expected = metrics.expected[static_cast<std::size_t>(result.expected - first)];
         const int position = expected.interfacePosition;
-        if (position < 0 || static_cast<std::size_t>(position) >= seen.cutShort.size() ||
-            !seen.cutShort[static_cast<std::size_t>(position)])
+        if (position < 0 || !cut[static_cast<std::size_t>(position)])
             expected.up = result.status != AuditStatus::Missing;
     }
     for (InterfaceMetric& entry : metrics.interfaces)
@@ -155,20 +154,60 @@ void RecordSearch(LineMetrics& metrics, const SearchSeen& seen) {
     ++metrics.searches;
     metrics.filteredReplies += seen.filtered;
     const Places places = RowsByPlace(*seen.rows);
+    // Each interface of the metrics where this search has it; one it did not
+    // search counts as cut short (its rows stay as they were).
+    std::vector<bool> cut(metrics.interfaces.size(), false);
     for (std::size_t i = 0; i < metrics.interfaces.size(); ++i) {
         InterfaceMetric& entry = metrics.interfaces[i];
+        std::size_t at = i;
+        if (!seen.searched.empty()) {
+            at = seen.searched.size();
+            for (std::size_t s = 0; s < seen.searched.size(); ++s)
+                at = SameInterface(seen.searched[s], entry.via) ? s : at;
+        }
+        if (at >= seen.cutShort.size() && !seen.searched.empty()) {
+            cut[i] = true;
+            continue;
+        }
         entry.lastSearchMs = seen.searchMs;
         entry.lastSearchTime = seen.endTime;
-        entry.lostReplies += i < seen.lost.size() ? seen.lost[i] : 0;
-        if (i < seen.cutShort.size() && seen.cutShort[i]) {
+        entry.lostReplies += at < seen.lost.size() ? seen.lost[at] : 0;
+        if (at < seen.cutShort.size() && seen.cutShort[at]) {
             ++entry.failedSearches;
+            cut[i] = true;
             continue;
         }
         entry.searched = true;
         CountAnswers(entry, places);
     }
     RecordControllers(metrics, seen, places);
-    RecordExpected(metrics, seen);
+    RecordExpected(metrics, seen, cut);
+}
+
+void FollowInterfaces(LineMetrics& metrics, const std::vector<InterfaceMetric>& now) {
+    // One series per name and address: an adapter plugged in again comes
+    // back with another index (Linux numbers it anew), as the same series.
+    const auto same = [](const InterfaceMetric& a, const InterfaceMetric& b) {
+        return SameInterface(a.via, b.via) || (a.via.address == b.via.address && a.name == b.name);
+    };
+    for (InterfaceMetric& entry : metrics.interfaces)
+        entry.present = false;
+    for (const InterfaceMetric& there : now) {
+        InterfaceMetric* known = nullptr;
+        for (InterfaceMetric& entry : metrics.interfaces)
+            if (known == nullptr && same(entry, there))
+                known = &entry;
+        if (known == nullptr) {
+            metrics.interfaces.push_back(there);
+            continue;
+        }
+        known->via = there.via;
+        known->prefixLength = there.prefixLength;
+        known->present = true;
+    }
+    for (ExpectedMetric& expected : metrics.expected)
+        if (expected.interfacePosition < 0)
+            expected.interfacePosition = ExpectedInterface(metrics, *expected.row);
 }
 
 }  // namespace scout::ops

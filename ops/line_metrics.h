@@ -36,6 +36,7 @@ struct InterfaceMetric {
     int conflicts = 0;            // of them, those that several MACs answered at
     int expectedMissing = 0;      // expected controllers of this interface that did not answer
     std::uint64_t conflictEvents = 0;  // address conflicts said since the start
+    bool present = true;               // the workstation has it (a watch follows interfaces that come and go)
     std::uint64_t readdressed = 0;     // replacements given their row's address and verified
     std::uint64_t notReaddressed = 0;  // replacements left where they were: a doubt, or not verified
     std::uint64_t failedSearches = 0;  // searches a failure cut short
@@ -73,6 +74,10 @@ struct SearchSeen {
     const std::vector<Reply>* rows = nullptr;
     const std::vector<Change>* changes = nullptr;  // CompareSearch's of these rows
     const WatchState* state = nullptr;             // after CompareSearch
+    // The interfaces searched, in the order of cutShort and lost (empty: the
+    // metrics' own, in their order); an interface of the metrics not among
+    // them (gone from the workstation) keeps its series as they were.
+    std::vector<BroadcastInterface> searched;
     std::vector<bool> cutShort;                    // a failure cut its window short
     std::vector<std::uint32_t> lost;               // replies its receive buffer lost
     std::uint64_t filtered = 0;
@@ -80,5 +85,10 @@ struct SearchSeen {
     std::int64_t endTime = 0;
 };
 void RecordSearch(LineMetrics& metrics, const SearchSeen& seen);
+
+// The interfaces a watch searches now: one it did not have before joins the
+// metrics (its series from now on); one gone keeps its series, no longer
+// present.
+void FollowInterfaces(LineMetrics& metrics, const std::vector<InterfaceMetric>& now);
 
 }  // namespace scout::ops

@@ -3,6 +3,7 @@
 // output; each event to the journal too under systemd, the line's metrics to
 // a file where --metrics names one, and each event marked against the list
 // --expect names.
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -139,6 +140,7 @@ void RecordMetrics(WatchOutputs& out, const Watcher& watcher, const std::vector<
     seen.rows = &rows;
     seen.changes = &changes;
     seen.state = &state;
+    seen.searched = watcher.where;
     seen.cutShort = watcher.last.cutShort;
     seen.lost = watcher.last.lost;
     seen.filtered = watcher.last.filtered;
@@ -345,6 +347,89 @@ std::vector<Change> LookForReplacements(Session& session, Readdressing& r, const
     return acts;
 }
 
+// The interfaces a watch follows: every broadcast interface, or those
+// --interface names; one named that the workstation does not have (yet), or
+// does not search now (down, no address), is waited for. The table is read
+// again before each search.
+struct Following {
+    std::vector<std::string> waiting;  // the choices waited for, as said
+    bool failing = false;              // the last reading of the table failed (said once)
+};
+
+// The interfaces of the table the watch searches; false (a usage error) where
+// a choice names two interfaces at the start.
+bool Watched(Session& session, const InterfaceTable& table, std::vector<BroadcastInterface>* where,
+             std::vector<std::string>* waiting, std::string* problem) {
+    where->clear();
+    waiting->clear();
+    if (session.options.interfaceChoice == nullptr) {
+        *where = AllOf(table);
+        return true;
+    }
+    for (int c = 0; c < session.options.interfaceChoiceCount; ++c) {
+        const char* choice = session.options.interfaceChoices[c];
+        BroadcastInterface entry{};
+        bool ambiguous = false;
+        if (!FindInterface(session.names, table, choice, &entry, problem, &ambiguous)) {
+            if (ambiguous)
+                return false;
+            waiting->push_back(choice);
+            continue;
+        }
+        bool named = false;
+        for (const BroadcastInterface& earlier : *where)
+            named = named || SameInterface(earlier, entry);
+        if (!named)
+            where->push_back(entry);
+    }
+    problem->clear();
+    return true;
+}
+
+// Before each search: the table read again; each interface that appeared or
+// went said once, the controllers of one gone forgotten (not said gone one by
+// one); true where the interfaces changed.
+bool FollowWatched(Watcher& watcher, Interfaces& interfaces, Following& f, WatchState& state) {
+    Session& session = watcher.session;
+    const NetPlatform& platform = session.platform;
+    InterfaceTable fresh;
+    int code = 0;
+    const TableStatus status = platform.loadInterfaces(platform.context, &fresh, &code);
+    if (status != TableStatus::Ok) {
+        if (!f.failing)
+            Say("cannot read this workstation's interfaces now; the last ones are searched until it can");
+        f.failing = true;
+        return false;
+    }
+    if (f.failing)
+        Say("this workstation's interfaces are read again");
+    f.failing = false;
+    platform.releaseInterfaces(platform.context, &interfaces.table);
+    interfaces.table = fresh;
+    std::vector<BroadcastInterface> now;
+    std::vector<std::string> waiting;
+    std::string problem;
+    if (!Watched(session, interfaces.table, &now, &waiting, &problem)) {
+        Say(problem + "; the interfaces as before are searched");
+        return false;
+    }
+    for (const std::string& choice : waiting)
+        if (std::find(f.waiting.begin(), f.waiting.end(), choice) == f.waiting.end())
+            Say("waiting for the interface '" + QuoteOperand(choice.c_str()) + "' (the workstation has it not, or "
+                "does not search it now)");
+    f.waiting = waiting;
+    const InterfaceChanges changes = CompareInterfaces(watcher.where, now);
+    for (const BroadcastInterface& via : changes.gone) {
+        Say("the interface " + LabelOf(session.names, via) + " is gone; its controllers are not searched until it "
+                                                             "is back");
+        ForgetInterface(state, via);
+    }
+    for (const BroadcastInterface& via : changes.appeared)
+        Say("the interface " + LabelOf(session.names, via) + " appeared; it is searched from now on");
+    watcher.where = now;
+    return !changes.gone.empty() || !changes.appeared.empty();
+}
+
 }  // namespace
 
 const CommandHelp WatchHelp = {
@@ -370,8 +455,15 @@ int RunWatch(Session& session) {
     Watcher watcher{session, {}, {}, {}, 0, {}, 0};
     Interfaces interfaces(session.platform);
     int exitCode = ExitOk;
-    if (!StartWatcher(watcher, interfaces, &exitCode))
+    Following following;
+    if (!StartWatcher(watcher, interfaces, &exitCode, true))
         return exitCode;
+    std::string problem;
+    if (!Watched(session, interfaces.table, &watcher.where, &following.waiting, &problem))
+        return UsageError(problem);
+    for (const std::string& choice : following.waiting)
+        Say("waiting for the interface '" + QuoteOperand(choice.c_str()) + "' (the workstation has it not, or does "
+            "not search it now)");
     // The list as this workstation knows its interfaces: one interface however it is named.
     std::vector<ListFault> faults = ResolveInterfaces(expected, KnownInterfaces(session, interfaces.table));
     for (const ListFault& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
@@ -381,10 +473,8 @@ int RunWatch(Session& session) {
             Say(InputName(session.options.expectPath) + ", " + ListFaultText(fault));
         return ExitUsage;
     }
-    if (watcher.where.empty()) {
-        Say("no broadcast interface to watch (scout-cli interfaces lists them)");
-        return ExitFailure;
-    }
+    if (watcher.where.empty() && following.waiting.empty())
+        Say("no broadcast interface to watch yet; waiting for one (scout-cli interfaces lists them)");
     Readdressing readdressing;
     if (session.options.readdress != ReaddressMode::Off &&
         !StartReaddressing(session, interfaces, expected, &readdressing, &exitCode))
@@ -418,6 +508,16 @@ int RunWatch(Session& session) {
         PrintHeader(out);
     WatchState state;
     do {
+        if (FollowWatched(watcher, interfaces, following, state)) {
+            // The list as the workstation knows its interfaces now; the metrics keep every series.
+            ResolveInterfaces(expected, KnownInterfaces(session, interfaces.table));
+            FollowInterfaces(out.metrics, MetricInterfaces(watcher));
+            if (readdressing.mode != ReaddressMode::Off) {
+                readdressing.known = KnownInterfaces(session, interfaces.table);
+                readdressing.all = AllOf(interfaces.table);
+                readdressing.own = OwnAddresses(interfaces.table);
+            }
+        }
         SearchOnce(watcher);
         const std::string time = LocalTimeText();
         const std::vector<Reply> rows = watcher.list.rows;

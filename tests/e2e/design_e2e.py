@@ -368,6 +368,78 @@ def the_service_readdresses_into_its_state_folder(lab, front_for):
     check([d["action"] for d in command_datagrams(sim)] == ["reconfigure"], "one command", command_datagrams(sim))
 
 
+def move_out(lab, net, hold):
+    lab.run(net.ws, ["ip", "link", "set", "ws1", "netns", hold]).check_returncode()
+
+
+def move_in(lab, net, hold):
+    """ws1 back into the workstation, set up as the lab sets it up."""
+    for argv in (["ip", "link", "set", "ws1", "netns", net.ws],):
+        lab.run(hold, argv).check_returncode()
+    for argv in (["ip", "addr", "add", "10.2.0.1/24", "dev", "ws1"], ["ip", "link", "set", "ws1", "up"],
+                 ["ip", "route", "add", "255.255.255.255/32", "dev", "ws1", "src", "10.2.0.1", "metric", "101"]):
+        lab.run(net.ws, argv).check_returncode()
+
+
+@case(builds=("linux",))
+def a_watch_follows_interfaces_that_come_and_go(lab, front_for):
+    """A watch of every interface: one taken away is said gone once (its
+    controllers are not said gone one by one), and searched again when it is
+    back, its controllers new again; its metrics series stay. A watch of
+    --interface ws1 while the workstation has no ws1 waits for it. (Under
+    Wine a process keeps reading the interfaces it began with: the interface
+    taken away is a search failure said once, nothing said gone.)"""
+    net = build_topology(lab, "two-segments")
+    front = front_for(net)
+    hold = lab.add_namespace("hold")
+    lab.start_sim(net.segments[0], ["address=10.1.0.20 model=1 version=v revision=r"])
+    lab.start_sim(net.segments[1], ["address=10.2.0.30 model=2 version=v revision=r",
+                                    "address=10.2.0.31 model=3 version=v revision=r"])
+    metrics = os.path.join(lab.workdir, "scout.prom")
+    proc = front.start("watch", "--json", "--window", "500", "--interval", "1", "--metrics", metrics)
+    seen = lambda ev, event, address: [e for e in ev if (e["event"], e["address"]) == (event, address)]
+    events = read_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
+    move_out(lab, net, hold)
+    time.sleep(5)
+    move_in(lab, net, hold)
+    events += read_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
+    # The metrics are written after the events of a search: read them once more after.
+    deadline = time.time() + 10
+    while time.time() < deadline:
+        with open(metrics) as f:
+            text = f.read()
+        if 'scout_interface_present{interface="ws1",interface_address="10.2.0.1"} 1' in text:
+            break
+        time.sleep(0.2)
+    proc.kill()
+    out, err = proc.communicate()
+    said = err.splitlines()
+    check(said.count("scout-cli: the interface ws1 10.2.0.1 is gone; its controllers are not searched until it is "
+                     "back") == 1 and
+          said.count("scout-cli: the interface ws1 10.2.0.1 appeared; it is searched from now on") == 1,
+          "gone and back, each said once", said)
+    check(not [e for e in events if e["event"] == "gone"], "no controller said gone", events)
+    check(len(seen(events, "appeared", "10.2.0.30")) == 2 and len(seen(events, "appeared", "10.2.0.31")) == 2,
+          "its controllers new again once it is back", events)
+    present = [l for l in text.splitlines() if l.startswith("scout_interface_present{")]
+    check(present == ['scout_interface_present{interface="ws0",interface_address="10.1.0.1"} 1',
+                      'scout_interface_present{interface="ws1",interface_address="10.2.0.1"} 1'],
+          "the series kept, one per interface", present)
+
+    move_out(lab, net, hold)
+    proc = front.start("watch", "--json", "--window", "500", "--interval", "1", "--interface", "ws1")
+    time.sleep(3)
+    move_in(lab, net, hold)
+    events = read_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
+    proc.kill()
+    out, err = proc.communicate()
+    check(err.splitlines()[:2] == ["scout-cli: waiting for the interface 'ws1' (the workstation has it not, or does "
+                                   "not search it now)",
+                                   "scout-cli: the interface ws1 10.2.0.1 appeared; it is searched from now on"],
+          "waited for, then searched", err)
+    check(sorted(e["address"] for e in events) == ["10.2.0.30", "10.2.0.31"], "only its controllers", events)
+
+
 def lock_path(lab, net):
     """The lock of the workstation's interface 10.1.0.1, as scout-cli names it."""
     identity = os.stat("/run/netns/" + net.ws).st_ino

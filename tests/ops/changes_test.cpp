@@ -109,5 +109,25 @@ TEST(WatchChanges, NothingGoneBehindAFailedSearch) {
     EXPECT_EQ(Said(state, {Row("10.1.0.5")}), std::vector<std::string>{"-10.2.0.5"});
 }
 
+// An interface that goes is said once, not each controller behind it; one
+// that comes back finds its controllers new again.
+TEST(WatchChanges, InterfacesThatComeAndGo) {
+    const BroadcastInterface moved{If3.address, 7};  // the same address, another adapter
+    const InterfaceChanges changes = CompareInterfaces({If2, If3}, {If2, moved});
+    ASSERT_EQ(changes.appeared.size(), 1u);
+    EXPECT_TRUE(SameInterface(changes.appeared[0], moved));
+    ASSERT_EQ(changes.gone.size(), 1u);
+    EXPECT_TRUE(SameInterface(changes.gone[0], If3));
+    EXPECT_TRUE(CompareInterfaces({If2}, {If2}).appeared.empty() && CompareInterfaces({If2}, {If2}).gone.empty());
+
+    WatchState state;
+    Said(state, {Row("10.1.0.5"), Row("10.2.0.5", "KRV-ETH1", If3), Row("10.2.0.6", "KRV-ETH1", If3)});
+    ForgetInterface(state, If3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Said(state, {Row("10.1.0.5")}), std::vector<std::string>{}) << "none of its controllers gone";
+    EXPECT_EQ(Said(state, {Row("10.1.0.5"), Row("10.2.0.5", "KRV-ETH1", If3)}), std::vector<std::string>{"+10.2.0.5"})
+        << "back: new again";
+}
+
 }  // namespace
 }  // namespace scout::ops

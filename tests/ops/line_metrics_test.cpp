@@ -133,6 +133,45 @@ TEST(LineMetrics, AFailedSearchCountsAndLeavesWhatTheInterfaceShowed) {
     EXPECT_EQ(watch.metrics.searches, 3u);
 }
 
+// An interface that goes keeps its series, not present, and what it showed;
+// back under another index (an adapter plugged in again), it is the same
+// series; a new one joins them. The searched list maps each by identity.
+TEST(LineMetrics, InterfacesThatComeAndGoKeepOneSeriesEach) {
+    Watch watch;
+    watch.Search({Row("10.1.0.5"), Row("10.2.0.9", If3)});
+    InterfaceMetric ws0 = watch.metrics.interfaces[0], ws1 = watch.metrics.interfaces[1], ws2;
+    ws2.via = BroadcastInterface{MakeAddress(10, 3, 0, 1), 9};
+    ws2.address = "10.3.0.1";
+    ws2.name = "ws2";
+    FollowInterfaces(watch.metrics, {ws0});
+    ASSERT_EQ(watch.metrics.interfaces.size(), 2u);
+    EXPECT_FALSE(watch.metrics.interfaces[1].present);
+    SearchSeen seen;
+    const std::vector<Reply> rows = {Row("10.1.0.5")};
+    const std::vector<Change> none;
+    seen.rows = &rows;
+    seen.changes = &none;
+    seen.state = &watch.state;
+    seen.searched = {If2};
+    seen.cutShort = {false};
+    seen.lost = {0};
+    RecordSearch(watch.metrics, seen);
+    EXPECT_EQ(watch.metrics.interfaces[1].controllers, 1) << "what it showed last, kept";
+    ws1.via.index = 12;
+    FollowInterfaces(watch.metrics, {ws2, ws1, ws0});
+    ASSERT_EQ(watch.metrics.interfaces.size(), 3u) << "ws1 again, under another index: its own series";
+    EXPECT_TRUE(watch.metrics.interfaces[1].present);
+    EXPECT_EQ(watch.metrics.interfaces[1].via.index, 12u);
+    EXPECT_EQ(watch.metrics.interfaces[2].name, "ws2");
+    seen.searched = {ws2.via, ws1.via, If2};
+    seen.cutShort = {false, true, false};
+    seen.lost = {0, 5, 0};
+    RecordSearch(watch.metrics, seen);
+    EXPECT_EQ(watch.metrics.interfaces[1].failedSearches, 1u) << "each by its place in the search";
+    EXPECT_EQ(watch.metrics.interfaces[1].lostReplies, 5u);
+    EXPECT_EQ(watch.metrics.interfaces[0].failedSearches, 0u);
+}
+
 TEST(LineMetrics, ExpectedRowsAnswerOrAreMissingOnTheirInterface) {
     std::vector<ListFault> faults;
     const ExpectedList list = ReadExpected("name,address,interface\n"
