@@ -1,6 +1,7 @@
 // A new address given at the factory address (see cli_give_row.h).
 #include "cli/cli_give_row.h"
 
+#include "cli/cli_look.h"
 #include "cli/cli_path.h"
 #include "cli/cli_record.h"
 #include "cli/cli_words.h"
@@ -20,23 +21,37 @@ Looked LookedOn(const BroadcastInterface& via, const std::vector<Reply>& rows, c
     return looked;
 }
 
-bool DecideOnTheLink(Session& session, const Looked& looked, const std::vector<BroadcastInterface>& all,
-                     const CommandRequest& request, Decision* decision) {
+AtFactoryNow DecideAtFactory(Session& session, const Reply& one, const std::vector<NetAddress>& own,
+                             const std::vector<BroadcastInterface>& all, const CommandRequest& request,
+                             Decision* decision, Looked* fresh) {
     const NetPlatform& platform = session.platform;
     CommandLook look;
-    look.plan.interfaces = {decision->via};
-    look.own = looked.ownAddresses;
-    look.listed = &looked;
-    CliList quiet;  // heard by none: the link alone is asked
-    *decision = DecideCommand(platform, request, ops::LookBeforeCommands(platform, MakeCliFrontEnd(&quiet),
-                                                                         {request}, look));
+    look.plan = PlanOfLook(session, {one.via});
+    look.all = all;
+    look.own = own;
+    CliList quiet;  // the rows said by none: the commissioning says what it sees
+    quiet.names = &session.names;
+    *fresh = ops::LookBeforeCommands(platform, MakeCliFrontEnd(&quiet), {request}, look);
+    *decision = DecideCommand(platform, request, *fresh);
+    switch (decision->refusal.kind) {
+    case RefusalKind::NotFound:
+    case RefusalKind::SeveralInterfaces:
+    case RefusalKind::CutShort:
+    case RefusalKind::SeveralReplies:
+        return AtFactoryNow::Moved;
+    default:
+        break;
+    }
     if (!decision->send)
-        return false;
+        return AtFactoryNow::Refused;
+    const Reply& now = decision->targetRows[0];
+    if (one.macSource != MacSource::None && now.macSource != MacSource::None && now.mac != one.mac)
+        return AtFactoryNow::Moved;  // unplugged, and another plugged in meanwhile
     if (const std::string unchecked = HostsText(session.names, platform, *decision); !unchecked.empty())
         Say(unchecked);
     for (const std::string& warning : NewAddressWarnings(session.names, platform, decision->via, all, request.values))
         Say(warning);
-    return true;
+    return AtFactoryNow::Send;
 }
 
 namespace {
@@ -78,20 +93,20 @@ Given SendToFactory(Session& session, CliList& list, const CommandRequest& reque
     return given;
 }
 
-bool DecideRow(Session& session, const ExpectedRow& row, const RowDefaults& defaults, NetAddress factory,
-               const Looked& looked, const std::vector<BroadcastInterface>& all, CommandRequest* request,
-               Decision* decision, std::string* why) {
+AtFactoryNow DecideRow(Session& session, const ExpectedRow& row, const RowDefaults& defaults, NetAddress factory,
+                       const Reply& one, const std::vector<NetAddress>& own,
+                       const std::vector<BroadcastInterface>& all, CommandRequest* request, Decision* decision,
+                       Looked* fresh, std::string* why) {
     request->kind = CommandKind::Reconfigure;
     request->target = factory;
     if (!RowSettings(row, defaults, &request->values, why)) {
         *why = SafeText(why->c_str());
-        return false;
+        return AtFactoryNow::Refused;
     }
-    *decision = DecideCommand(session.platform, *request, looked);
-    if (decision->send && DecideOnTheLink(session, looked, all, *request, decision))
-        return true;
-    *why = RefusalText(session.names, *request, decision->refusal, Reader::Plan);
-    return false;
+    const AtFactoryNow now = DecideAtFactory(session, one, own, all, *request, decision, fresh);
+    if (now == AtFactoryNow::Refused)
+        *why = RefusalText(session.names, *request, decision->refusal, Reader::Plan);
+    return now;
 }
 
 }  // namespace scout::cli

@@ -18,12 +18,19 @@ namespace scout::cli {
 // The last search as the look before a command to the interface via.
 Looked LookedOn(const BroadcastInterface& via, const std::vector<Reply>& rows, const std::vector<NetAddress>& own);
 
-// The decision to send request, the link of the interface asked first (the
-// look before the command is the last search, looked); what goes with a
-// warning is said (all: every interface, for the new address's warnings).
-// False where it is refused (decision->refusal).
-bool DecideOnTheLink(Session& session, const Looked& looked, const std::vector<BroadcastInterface>& all,
-                     const CommandRequest& request, Decision* decision);
+// The decision to send request to the one controller at the factory address
+// (one, as the last search saw it), over a look of its own: the interface
+// searched again while its link is asked who holds the new address (one
+// deadline for both, so no longer than the link alone), so that a controller
+// plugged in since the last search is seen before the command goes, not
+// after. What goes with a warning is said (all: every interface, for the new
+// address's warnings). Moved where the factory address is not as it was (no
+// one, more than one, or another MAC there): nothing is decided about the
+// address then; Refused where the address is refused (decision->refusal).
+enum class AtFactoryNow { Send, Refused, Moved };
+AtFactoryNow DecideAtFactory(Session& session, const Reply& one, const std::vector<NetAddress>& own,
+                             const std::vector<BroadcastInterface>& all, const CommandRequest& request,
+                             Decision* decision, Looked* fresh);
 
 // What became of a reconfigure sent to the factory address.
 struct Given {
@@ -47,11 +54,11 @@ Given SendToFactory(Session& session, CliList& list, const CommandRequest& reque
 void RecordRefused(Session& session, const CommandRequest& request, const Decision& decision,
                    const Replacing& replacing, const std::string& why);
 
-// A design row's settings (RowSettings), the checks and the link as
-// DecideOnTheLink: the request and decision to send, or false with why not
-// (in words, as said).
-bool DecideRow(Session& session, const ExpectedRow& row, const RowDefaults& defaults, NetAddress factory,
-               const Looked& looked, const std::vector<BroadcastInterface>& all, CommandRequest* request,
-               Decision* decision, std::string* why);
+// A design row's settings (RowSettings), then DecideAtFactory: the request
+// and decision to send, or why not (Refused: in words, as said).
+AtFactoryNow DecideRow(Session& session, const ExpectedRow& row, const RowDefaults& defaults, NetAddress factory,
+                       const Reply& one, const std::vector<NetAddress>& own,
+                       const std::vector<BroadcastInterface>& all, CommandRequest* request, Decision* decision,
+                       Looked* fresh, std::string* why);
 
 }  // namespace scout::cli

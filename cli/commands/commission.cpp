@@ -149,13 +149,16 @@ bool OneAtTheFactoryAddress(Commissioning& c, const std::vector<Reply>& rows, Re
     return true;
 }
 
-// The next free address the controller may get, and the decision to send
-// it there; false where the range has none left (said).
+// The next free address the controller at the factory address (one) may
+// get, and the decision to send it there over a fresh look (fresh); false
+// where the range has none left (said), or where the factory address is no
+// longer as it was (*moved: nothing is sent, the next search looks again).
 // The link of the interface is asked for each address first: one that a
 // host holds (no controller answers there) is skipped, said once.
-bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, CommandRequest* request,
-                   Decision* decision) {
+bool ChooseAddress(Session& session, Commissioning& c, const Reply& one, const Looked& looked,
+                   CommandRequest* request, Decision* decision, Looked* fresh, bool* moved) {
     const NetPlatform& platform = session.platform;
+    *moved = false;
     for (;;) {
         std::vector<NetAddress> taken = c.given;
         taken.insert(taken.end(), c.heldByHosts.begin(), c.heldByHosts.end());
@@ -163,8 +166,15 @@ bool ChooseAddress(Session& session, Commissioning& c, const Looked& looked, Com
             SayRangeUsedUp(c);
             return false;
         }
-        if (DecideOnTheLink(session, looked, c.interfaces, *request, decision))
+        switch (DecideAtFactory(session, one, looked.ownAddresses, c.interfaces, *request, decision, fresh)) {
+        case AtFactoryNow::Send:
             return true;
+        case AtFactoryNow::Moved:
+            *moved = true;
+            return false;
+        case AtFactoryNow::Refused:
+            break;
+        }
         Say("skipping " + AddressString(request->values.address) + ": " +
             RefusalText(session.names, *request, decision->refusal, Reader::Plan));
         c.heldByHosts.push_back(request->values.address);
@@ -182,14 +192,17 @@ std::string WaitingLine(const Session& session, const Commissioning& c) {
 // --dry-run with --count: the addresses the controllers after the one shown
 // would get, each as the checks of reconfigure allow, until --count or the
 // range's end.
-void PlanTheRest(Session& session, Commissioning& c, const Looked& looked) {
+void PlanTheRest(Session& session, Commissioning& c, const Reply& one, const Looked& looked) {
     while (c.done.size() < session.options.count) {
         CommandRequest request;
         Decision decision;
+        Looked fresh;
+        bool moved = false;
         std::vector<NetAddress> taken = c.given;
         for (const NetAddress address : AnsweringAddresses(looked.rows))
             taken.push_back(address);
-        if (NextFree(c.range, c.next, taken) == 0 || !ChooseAddress(session, c, looked, &request, &decision))
+        if (NextFree(c.range, c.next, taken) == 0 ||
+            !ChooseAddress(session, c, one, looked, &request, &decision, &fresh, &moved))
             return;
         Commissioned next;
         next.number = static_cast<int>(c.done.size()) + 1;
@@ -333,8 +346,17 @@ bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const
     std::string why;
     b.closed[r] = true;
     b.outcomes[r].controller = one;
-    if (DecideRow(session, row, defaults, c.factory, looked, c.interfaces, &request, &decision, &why)) {
-        if (!Commission(session, c, request, decision, looked, list, &row))
+    Looked fresh;
+    const AtFactoryNow now = DecideRow(session, row, defaults, c.factory, one, looked.ownAddresses, c.interfaces,
+                                       &request, &decision, &fresh, &why);
+    if (now == AtFactoryNow::Moved) {
+        // Another came, or it went: nothing decided about the row; the next search looks again.
+        b.closed[r] = false;
+        b.outcomes[r] = RowOutcome{};
+        return true;
+    }
+    if (now == AtFactoryNow::Send) {
+        if (!Commission(session, c, request, decision, fresh, list, &row))
             return false;
         const Commissioned& done = c.done.back();
         b.outcomes[r].status = done.outcome == "dry-run" ? RowStatus::DryRun
@@ -525,11 +547,15 @@ int RunCommission(Session& session) {
             failed = true;
             break;
         }
-        if (!ChooseAddress(session, c, looked, &request, &decision)) {
+        Looked fresh;
+        bool moved = false;
+        if (!ChooseAddress(session, c, one, looked, &request, &decision, &fresh, &moved)) {
+            if (moved)
+                continue;  // another one came, or it went: the next search says so
             usedUp = waiting = true;
             break;
         }
-        if (!Commission(session, c, request, decision, looked, watcher.list)) {
+        if (!Commission(session, c, request, decision, fresh, watcher.list)) {
             failed = true;
             break;
         }
@@ -538,7 +564,7 @@ int RunCommission(Session& session) {
         // A dry run's controller stays at the factory address: what the
         // others of --count would get is planned from here, and said.
         if (session.options.dryRun && session.options.count != 0) {
-            PlanTheRest(session, c, looked);
+            PlanTheRest(session, c, one, looked);
             break;
         }
         Status(session, WaitingLine(session, c));

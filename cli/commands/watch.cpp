@@ -312,11 +312,17 @@ std::vector<Change> LookForReplacements(Session& session, Readdressing& r, const
             said.clear();  // said by the hold; tried again at the next search
             continue;
         }
-        const Looked looked = LookedOn(via, rows, r.own);
         CommandRequest request;
         Decision decision;
+        Looked looked;
         std::string why;
-        if (!DecideRow(session, row, defaults, r.factory, looked, r.all, &request, &decision, &why)) {
+        const AtFactoryNow decided =
+            DecideRow(session, row, defaults, r.factory, newcomer, r.own, r.all, &request, &decision, &looked, &why);
+        if (decided == AtFactoryNow::Moved) {
+            said.clear();  // another came, or it went: the next search looks again
+            continue;
+        }
+        if (decided == AtFactoryNow::Refused) {
             if (said != why + who) {
                 acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address, why));
                 RecordRefused(session, request, decision, replacing, why);
