@@ -110,22 +110,29 @@ RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, 
     return {anyMissing ? RowFit::NoRowFits : RowFit::LineComplete, 0};
 }
 
-std::vector<bool> MissingRows(const ExpectedList& list, const std::vector<Reply>& rows,
-                              const std::vector<bool>& closed) {
-    std::vector<bool> missing(list.rows.size(), false);
+std::vector<const Reply*> RowReplies(const ExpectedList& list, const std::vector<Reply>& rows) {
     std::map<NetAddress, std::vector<const Reply*>> answering;
     NetAddress address = 0;
     for (const Reply& reply : rows)
         if (ParseDottedAddress(reply.address, &address))
             answering[address].push_back(&reply);
+    std::vector<const Reply*> replies(list.rows.size(), nullptr);
     for (std::size_t r = 0; r < list.rows.size(); ++r) {
         const ExpectedRow& row = list.rows[r];
-        bool answers = false;
         if (const auto found = answering.find(row.address); found != answering.end())
             for (const Reply* reply : found->second)
-                answers = answers || !NamesInterface(row) || OnExpectedInterface(row, *reply);
-        missing[r] = !answers && !closed[r];
+                if (replies[r] == nullptr && (!NamesInterface(row) || OnExpectedInterface(row, *reply)))
+                    replies[r] = reply;
     }
+    return replies;
+}
+
+std::vector<bool> MissingRows(const ExpectedList& list, const std::vector<Reply>& rows,
+                              const std::vector<bool>& closed) {
+    const std::vector<const Reply*> replies = RowReplies(list, rows);
+    std::vector<bool> missing(list.rows.size(), false);
+    for (std::size_t r = 0; r < list.rows.size(); ++r)
+        missing[r] = replies[r] == nullptr && !closed[r];
     return missing;
 }
 

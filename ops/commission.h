@@ -69,9 +69,12 @@ struct RowChoice {
 // rows that name none.
 RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer);
 
-// Per row: no controller answers at its address (on its interface, where it
-// names one), and closed (given, refused or tried in this run) does not say
-// it is settled.
+// Per row, the first reply at its address (on its interface, where it names
+// one), or null: a look-up per row, whatever the line's size.
+std::vector<const Reply*> RowReplies(const ExpectedList& list, const std::vector<Reply>& rows);
+
+// Per row: no controller answers at its address (RowReplies), and closed
+// (given, refused or tried in this run) does not say it is settled.
 std::vector<bool> MissingRows(const ExpectedList& list, const std::vector<Reply>& rows,
                               const std::vector<bool>& closed);
 

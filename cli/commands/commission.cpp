@@ -349,8 +349,10 @@ bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const
     Looked fresh;
     const AtFactoryNow now = DecideRow(session, row, defaults, c.factory, one, looked.ownAddresses, c.interfaces,
                                        &request, &decision, &fresh, &why);
-    if (now == AtFactoryNow::Moved) {
-        // Another came, or it went: nothing decided about the row; the next search looks again.
+    if (now == AtFactoryNow::Moved ||
+        (now == AtFactoryNow::Refused && decision.refusal.kind == RefusalKind::NewAddressTaken)) {
+        // Another came, or it went, or the row's controller answers after all
+        // (a reply the last search lost): nothing decided; the next search looks again.
         b.closed[r] = false;
         b.outcomes[r] = RowOutcome{};
         return true;
@@ -379,15 +381,13 @@ bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const
 
 // What became of the rows not given in this run, by the last search.
 void SettleOutcomes(ByList& b, const std::vector<Reply>& rows) {
-    const std::vector<bool> missing = MissingRows(b.list, rows, b.closed);
+    const std::vector<const Reply*> replies = RowReplies(b.list, rows);
     for (std::size_t r = 0; r < b.list.rows.size(); ++r) {
         if (b.closed[r])
             continue;
-        b.outcomes[r].status = missing[r] ? RowStatus::Missing : RowStatus::Answers;
-        for (const Reply& reply : rows)
-            if (!missing[r] && AddressString(b.list.rows[r].address) == reply.address &&
-                (!NamesInterface(b.list.rows[r]) || OnExpectedInterface(b.list.rows[r], reply)))
-                b.outcomes[r].controller = reply;
+        b.outcomes[r].status = replies[r] == nullptr ? RowStatus::Missing : RowStatus::Answers;
+        if (replies[r] != nullptr)
+            b.outcomes[r].controller = *replies[r];
     }
 }
 

@@ -243,13 +243,12 @@ Change ReaddressChange(ChangeKind kind, const Reply& newcomer, const std::string
 // readdressed row's address names the controller it replaced.
 void NoteWhoAnswers(Readdressing& r, const ExpectedList& list, const std::vector<Reply>& rows,
                     std::vector<Change>& changes) {
+    const std::vector<const Reply*> replies = RowReplies(list, rows);
     for (std::size_t i = 0; i < list.rows.size(); ++i)
-        for (const Reply& reply : rows)
-            if (AddressString(list.rows[i].address) == reply.address && reply.macSource != MacSource::None &&
-                (!NamesInterface(list.rows[i]) || OnExpectedInterface(list.rows[i], reply))) {
-                r.lastSeen[i].known = true;
-                r.lastSeen[i].mac = reply.mac;
-            }
+        if (replies[i] != nullptr && replies[i]->macSource != MacSource::None) {
+            r.lastSeen[i].known = true;
+            r.lastSeen[i].mac = replies[i]->mac;
+        }
     for (Change& change : changes) {
         if (change.kind != ChangeKind::Conflict && change.kind != ChangeKind::Duplicate)
             continue;
@@ -318,8 +317,9 @@ std::vector<Change> LookForReplacements(Session& session, Readdressing& r, const
         std::string why;
         const AtFactoryNow decided =
             DecideRow(session, row, defaults, r.factory, newcomer, r.own, r.all, &request, &decision, &looked, &why);
-        if (decided == AtFactoryNow::Moved) {
-            said.clear();  // another came, or it went: the next search looks again
+        if (decided == AtFactoryNow::Moved ||
+            (decided == AtFactoryNow::Refused && decision.refusal.kind == RefusalKind::NewAddressTaken)) {
+            said.clear();  // another came, it went, or the row answers after all: the next search looks again
             continue;
         }
         if (decided == AtFactoryNow::Refused) {
