@@ -440,17 +440,23 @@ bool FollowWatched(Watcher& watcher, Interfaces& interfaces, Following& f, Watch
 
 const CommandHelp WatchHelp = {
     .usage = "scout-cli watch [--interface ADDRESS|NAME]... [--interval SECONDS] [--window MS]\n"
-             "                [--expect EXPECTED] [--metrics FILE] [--json|--csv] [--no-header] [-q]",
+             "                [--expect EXPECTED [--readdress-replacements[=propose]] [--log FILE]]\n"
+             "                [--metrics FILE] [--json|--csv] [--no-header] [-q]",
     .about = "search every interface at once again and again (--interval,\n"
              "default 2 s) and print only what changes: + a controller\n"
              "appears, - one is gone (missing twice in a row), ~ one at a\n"
              "known address answers with other texts, ! several answer at\n"
              "one address (and when that ends); --json: one object per line.\n"
              "Ctrl-C or SIGTERM ends it (exit 0). Under systemd each event\n"
-             "also goes to the journal, with its priority and SCOUT_ fields",
+             "also goes to the journal, with its priority and SCOUT_ fields.\n"
+             "Interfaces that come and go are followed. With\n"
+             "--readdress-replacements, a new controller at the factory\n"
+             "address that replaces the one missing row of its model gets\n"
+             "that row's address (> readdressed; ! when in doubt, nothing sent)",
     .options = CommandOptions,
     .examples = "scout-cli watch --json | jq .\n"
-                "scout-cli watch --expect line4.csv --metrics /var/lib/node_exporter/scout.prom",
+                "scout-cli watch --expect line4.csv --metrics /var/lib/node_exporter/scout.prom\n"
+                "scout-cli watch --expect line4.csv --readdress-replacements=propose",
 };
 
 int RunWatch(Session& session) {
