@@ -77,12 +77,9 @@ bool ChooseAddress(const NetPlatform& platform, const AddressRange& range, NetAd
     return false;
 }
 
-namespace {
-
-// Whether the row may be the newcomer's, its MAC aside: its interface (where
-// it names one) and every field it gives.
-bool RowTakes(const ExpectedRow& row, const Reply& newcomer) {
-    if (NamesInterface(row) && !OnExpectedInterface(row, newcomer))
+bool RowFits(const ExpectedRow& row, const Reply& newcomer, int prefix) {
+    if (NamesInterface(row) ? !OnExpectedInterface(row, newcomer)
+                            : prefix >= 0 && !InSubnet(row.address, newcomer.via.address, prefix))
         return false;
     for (const std::string& field : ExpectedDifferences(row, newcomer))
         if (field != "mac")
@@ -90,9 +87,7 @@ bool RowTakes(const ExpectedRow& row, const Reply& newcomer) {
     return true;
 }
 
-}  // namespace
-
-RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer) {
+RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer, int prefix) {
     const bool macKnown = newcomer.macSource != MacSource::None;
     bool anyMissing = false;
     for (std::size_t r = 0; r < list.rows.size(); ++r) {
@@ -101,11 +96,11 @@ RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, 
         if (macKnown && row.macGiven && row.mac == newcomer.mac) {
             if (!missing[r])
                 return {RowFit::MacRowThere, r};
-            return {RowTakes(row, newcomer) ? RowFit::Row : RowFit::MacRowDiffers, r};
+            return {RowFits(row, newcomer, prefix) ? RowFit::Row : RowFit::MacRowDiffers, r};
         }
     }
     for (std::size_t r = 0; r < list.rows.size(); ++r)
-        if (missing[r] && !list.rows[r].macGiven && RowTakes(list.rows[r], newcomer))
+        if (missing[r] && !list.rows[r].macGiven && RowFits(list.rows[r], newcomer, prefix))
             return {RowFit::Row, r};
     return {anyMissing ? RowFit::NoRowFits : RowFit::LineComplete, 0};
 }

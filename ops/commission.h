@@ -65,9 +65,15 @@ struct RowChoice {
     std::size_t row = 0;  // in list.rows
 };
 // missing: per row of the list, whether it may still be given (see
-// MissingRows). A newcomer whose MAC was not read (macSource None) takes only
-// rows that name none.
-RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer);
+// MissingRows); prefix: the newcomer's interface's (RowFits). A newcomer
+// whose MAC was not read (macSource None) takes only rows that name none.
+RowChoice ChooseRow(const ExpectedList& list, const std::vector<bool>& missing, const Reply& newcomer, int prefix);
+
+// Whether the row may be the newcomer's, its MAC aside (a row's MAC names a
+// controller a replacement stands in for): on its interface (the one it
+// names; naming none, its address lies in the subnet of the newcomer's
+// interface, prefix, where that is known), and every other field it gives.
+bool RowFits(const ExpectedRow& row, const Reply& newcomer, int prefix);
 
 // Per row, the first reply at its address (on its interface, where it names
 // one), or null: a look-up per row, whatever the line's size.

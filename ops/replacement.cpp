@@ -3,25 +3,9 @@
 
 #include <algorithm>
 
-#include "ops/audit.h"
+#include "ops/commission.h"
 
 namespace scout::ops {
-namespace {
-
-// Whether the row may be the newcomer's: on its interface, and every field
-// it gives but the MAC (the row's MAC is the controller it replaces).
-bool Fits(const ExpectedRow& row, const Reply& newcomer, int prefix) {
-    if (NamesInterface(row) ? !OnExpectedInterface(row, newcomer)
-                            : !InSubnet(row.address, newcomer.via.address, prefix))
-        return false;
-    for (const std::string& field : ExpectedDifferences(row, newcomer))
-        if (field != "mac")
-            return false;
-    return true;
-}
-
-}  // namespace
-
 void AddTry(ReplacementTries& tries, const RecordLine& line) {
     if (line.command != ReaddressCommand || (line.event != "intent" && line.event != "outcome"))
         return;
@@ -59,7 +43,7 @@ ReplacementChoice ChooseReplacement(const ExpectedList& list, const std::vector<
             choice.row = r;
             return choice;
         }
-        if (missing[r] && Fits(row, newcomer, prefix))
+        if (missing[r] && RowFits(row, newcomer, prefix))
             choice.rows.push_back(r);
     }
     if (choice.rows.empty())

@@ -259,6 +259,17 @@ bool RangeUsedUp(Commissioning& c, const Watcher& watcher, const std::vector<Net
     return true;
 }
 
+// The searches of a commissioning started: the interfaces chosen, this
+// workstation's addresses (own), every interface for the warnings.
+bool StartCommissioning(Watcher& watcher, Interfaces& interfaces, Commissioning& c, std::vector<NetAddress>* own,
+                        int* exitCode) {
+    if (!StartWatcher(watcher, interfaces, exitCode))
+        return false;
+    *own = OwnAddresses(interfaces.table);
+    c.interfaces = AllOf(interfaces.table);
+    return true;
+}
+
 // The end of a run cut short by Ctrl-C before --count: said, and its exit status.
 int CutShort(const Session& session, std::size_t done) {
     const int interrupted = Interrupted();
@@ -334,13 +345,11 @@ std::string LeftText(const Commissioning& c, const ByList& b, const Reply& one, 
 // checked, the link asked, then sent and awaited as commission sends; a row
 // that cannot be given is refused (said, recorded) and not offered again.
 // False where the record could not be written.
-bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const Reply& one, const Looked& looked,
-             CliList& list) {
+bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const Reply& one, int prefix,
+             const Looked& looked, CliList& list) {
     const ExpectedRow& row = b.list.rows[r];
     RowDefaults defaults = b.defaults;
-    for (const KnownInterface& known : b.known)
-        if (SameInterface(known.via, one.via))
-            defaults.interfacePrefix = known.prefix;
+    defaults.interfacePrefix = prefix;
     CommandRequest request;
     Decision decision;
     std::string why;
@@ -416,11 +425,10 @@ int RunCommissionByList(Session& session) {
         return ExitUsage;
     Watcher watcher{session, {}, {}, {}, 0, {}, 0};
     Interfaces interfaces(session.platform);
+    std::vector<NetAddress> own;
     int exitCode = ExitOk;
-    if (!StartWatcher(watcher, interfaces, &exitCode))
+    if (!StartCommissioning(watcher, interfaces, c, &own, &exitCode))
         return exitCode;
-    const std::vector<NetAddress> own = OwnAddresses(interfaces.table);
-    c.interfaces = AllOf(interfaces.table);
     b.known = KnownInterfaces(session, interfaces.table);
     std::vector<ListFault> faults = ResolveInterfaces(b.list, b.known);
     for (const ListFault& fault : OwnAddressFaults(b.list, own))
@@ -456,7 +464,10 @@ int RunCommissionByList(Session& session) {
                            ": it was given a row and not seen at its address; power it off and on, then run again");
             continue;
         }
-        const RowChoice choice = ChooseRow(b.list, missing, one);
+        int prefix = -1;
+        for (const KnownInterface& known : b.known)
+            prefix = SameInterface(known.via, one.via) ? known.prefix : prefix;
+        const RowChoice choice = ChooseRow(b.list, missing, one, prefix);
         if (choice.fit != RowFit::Row) {
             SayOnce(c, LeftText(c, b, one, choice));
             continue;
@@ -466,7 +477,8 @@ int RunCommissionByList(Session& session) {
             failed = true;
             break;
         }
-        if (!GiveRow(session, c, b, choice.row, one, LookedOn(one.via, watcher.list.rows, own), watcher.list)) {
+        if (!GiveRow(session, c, b, choice.row, one, prefix, LookedOn(one.via, watcher.list.rows, own),
+                     watcher.list)) {
             failed = true;
             break;
         }
@@ -519,11 +531,10 @@ int RunCommission(Session& session) {
         return ExitUsage;
     Watcher watcher{session, {}, {}, {}, 0, {}, 0};
     Interfaces interfaces(session.platform);
+    std::vector<NetAddress> own;
     int exitCode = ExitOk;
-    if (!StartWatcher(watcher, interfaces, &exitCode))
+    if (!StartCommissioning(watcher, interfaces, c, &own, &exitCode))
         return exitCode;
-    const std::vector<NetAddress> own = OwnAddresses(interfaces.table);
-    c.interfaces = AllOf(interfaces.table);
     WatchInterrupts();
     Status(session, WaitingLine(session, c) + "; Ctrl-C ends it");
     bool failed = false;

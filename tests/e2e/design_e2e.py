@@ -7,7 +7,6 @@ then passes."""
 
 import json
 import os
-import select
 import sys
 import time
 
@@ -15,7 +14,7 @@ import shlex
 import signal
 import subprocess
 
-from e2e import build_topology, case_registry, check, main, stderr_lines
+from e2e import build_topology, case_registry, check, main, read_json_events, stderr_lines
 from monitor_e2e import defaults, expand, unit_lines
 from wire import command_datagrams
 
@@ -156,24 +155,6 @@ def commission_by_the_list_leaves_what_fits_no_row(lab, front_for):
           "recorded with the rows", events)
 
 
-def read_events(proc, done, seconds=45):
-    """The JSON lines of a running watch until done(events) or the time is up."""
-    events, buffered = [], ""
-    deadline = time.time() + seconds
-    while time.time() < deadline and not done(events):
-        ready, _, _ = select.select([proc.stdout], [], [], 0.5)
-        if not ready:
-            continue
-        chunk = os.read(proc.stdout.fileno(), 65536).decode()
-        if not chunk:
-            break
-        buffered += chunk
-        while "\n" in buffered:
-            line, buffered = buffered.split("\n", 1)
-            events.append(json.loads(line))
-    return events
-
-
 LINE = ("name,address,model,mask,gateway\n"
         "Axis 1,10.1.0.11,KRV-ETH1,255.255.255.0,10.1.0.254\n"
         "Axis 2,10.1.0.12,KRV-ETH1,255.255.255.0,10.1.0.254\n"
@@ -188,7 +169,7 @@ def watch_replacements(lab, front_for, controllers, mode, until, net=None):
     sim = lab.start_sim(net.segments[0], controllers)
     proc = front.start("watch", "--expect", listed, mode, "--json", "--log", record, "--window", "500",
                        "--interval", "1")
-    events = read_events(proc, until)
+    events = read_json_events(proc, until)
     proc.kill()
     out, err = proc.communicate()
     records = []
@@ -353,7 +334,7 @@ def the_service_readdresses_into_its_state_folder(lab, front_for):
               % (shlex.join(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]), shlex.join(start)))
     service = lab.popen(net.ws, ["unshare", "--mount", "--propagation", "private", "sh", "-c", script], env=env,
                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    events = read_events(service, lambda ev: any(e["event"] in ("readdressed", "not-readdressed") for e in ev))
+    events = read_json_events(service, lambda ev: any(e["event"] in ("readdressed", "not-readdressed") for e in ev))
     service.send_signal(signal.SIGTERM)
     out, err = service.communicate(timeout=20)
     done = [e for e in events if e["event"] == "readdressed"]
@@ -398,11 +379,11 @@ def a_watch_follows_interfaces_that_come_and_go(lab, front_for):
     metrics = os.path.join(lab.workdir, "scout.prom")
     proc = front.start("watch", "--json", "--window", "500", "--interval", "1", "--metrics", metrics)
     seen = lambda ev, event, address: [e for e in ev if (e["event"], e["address"]) == (event, address)]
-    events = read_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
+    events = read_json_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
     move_out(lab, net, hold)
     time.sleep(5)
     move_in(lab, net, hold)
-    events += read_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
+    events += read_json_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
     # The metrics are written after the events of a search: read them once more after.
     deadline = time.time() + 10
     while time.time() < deadline:
@@ -430,7 +411,7 @@ def a_watch_follows_interfaces_that_come_and_go(lab, front_for):
     proc = front.start("watch", "--json", "--window", "500", "--interval", "1", "--interface", "ws1")
     time.sleep(3)
     move_in(lab, net, hold)
-    events = read_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
+    events = read_json_events(proc, lambda ev: len(seen(ev, "appeared", "10.2.0.31")) == 1)
     proc.kill()
     out, err = proc.communicate()
     check(err.splitlines()[:2] == ["scout-cli: waiting for the interface 'ws1' (the workstation has it not, or does "

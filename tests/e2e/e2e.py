@@ -124,6 +124,26 @@ def rows_of(result, *keys):
     return [tuple(row[k] for k in keys) for row in result.rows]
 
 
+def read_json_events(proc, done, seconds=45):
+    """The JSON lines a running program (a watch) writes, until done(events)
+    or the time is up."""
+    import select
+    events, buffered = [], ""
+    deadline = time.time() + seconds
+    while time.time() < deadline and not done(events):
+        ready, _, _ = select.select([proc.stdout], [], [], 0.5)
+        if not ready:
+            continue
+        chunk = os.read(proc.stdout.fileno(), 65536).decode()
+        if not chunk:
+            break
+        buffered += chunk
+        while "\n" in buffered:
+            line, buffered = buffered.split("\n", 1)
+            events.append(json.loads(line))
+    return events
+
+
 def stderr_lines(result):
     return [line for line in result.stderr.splitlines() if line.strip()]
 

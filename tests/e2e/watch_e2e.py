@@ -10,7 +10,7 @@ import signal
 import sys
 import time
 
-from e2e import build_topology, case_registry, check, main, stderr_lines
+from e2e import build_topology, case_registry, check, main, read_json_events, stderr_lines
 from wire import command_datagrams
 
 CASES, case = case_registry()
@@ -19,20 +19,8 @@ CASES, case = case_registry()
 def read_events(proc, wanted, seconds=40):
     """The JSON lines of a running watch until every (event, address) of
     wanted was seen, or the time is up."""
-    events, buffered = [], ""
-    deadline = time.time() + seconds
-    while time.time() < deadline and not all(w in [(e["event"], e["address"]) for e in events] for w in wanted):
-        ready, _, _ = select.select([proc.stdout], [], [], 0.5)
-        if not ready:
-            continue
-        chunk = os.read(proc.stdout.fileno(), 65536).decode()
-        if not chunk:
-            break
-        buffered += chunk
-        while "\n" in buffered:
-            line, buffered = buffered.split("\n", 1)
-            events.append(json.loads(line))
-    return events
+    return read_json_events(proc, lambda events: all(w in [(e["event"], e["address"]) for e in events]
+                                                     for w in wanted), seconds)
 
 
 @case

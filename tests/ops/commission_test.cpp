@@ -142,13 +142,14 @@ TEST(CommissionByList, TheRowOfItsMacElseTheFirstOfItsModel) {
         {"a MAC not read takes no row that names one", all, Newcomer("KRV-ETH3", 0), RowFit::NoRowFits, 0},
         {"a model no row has", all, Newcomer("KRV-ETH9", 9), RowFit::NoRowFits, 0},
         {"a row on another interface", all, Newcomer("KRV-ETH4", 9), RowFit::NoRowFits, 0},
+        {"a row outside its interface's subnet", all, Newcomer("KRV-ETH2", 9, If3), RowFit::NoRowFits, 0},
         {"on its interface", all, Newcomer("KRV-ETH4", 9, If3), RowFit::Row, 5},
         {"the line complete", std::vector<bool>(6, false), Newcomer("KRV-ETH1", 9), RowFit::LineComplete, 0},
     };
     ExpectedList resolved = list;
     ResolveInterfaces(resolved, {{If2, "ws0", 24}, {If3, "ws1", 24}});
     for (const auto& c : cases) {
-        const RowChoice choice = ChooseRow(resolved, c.missing, c.newcomer);
+        const RowChoice choice = ChooseRow(resolved, c.missing, c.newcomer, 24);
         EXPECT_EQ(choice.fit, c.fit) << c.name;
         if (c.fit != RowFit::NoRowFits && c.fit != RowFit::LineComplete) {
             EXPECT_EQ(choice.row, c.row) << c.name;
