@@ -44,7 +44,7 @@ std::span<const CommandEntry> CommandTable() {
     return Commands;
 }
 
-int RunParsed(const NetPlatform& platform, const Options& options) {
+int RunParsed(const NetPlatform& platform, const Options& options, const SegmentLocks& locks) {
     if (options.help) {
         Print(options.entry != nullptr ? CommandHelpText(*options.entry) : GeneralHelp(Commands));
         return ExitOk;
@@ -63,6 +63,7 @@ int RunParsed(const NetPlatform& platform, const Options& options) {
     session.render.lineEnd = CsvLineEnd;
     session.status = !options.quiet && IsTerminal(stderr);
     session.names.platform = &platform;
+    session.locks = &locks;
     return options.entry->run(session);
 }
 
@@ -79,7 +80,7 @@ int Main(int argc, char** argv) {
         Say("cannot write the output: standard output is closed");
         return ExitFailure;
     }
-    return FinishOutput(RunParsed(SystemNetPlatform(), options));
+    return FinishOutput(RunParsed(SystemNetPlatform(), options, SystemSegmentLocks()));
 }
 
 }  // namespace scout::cli

@@ -12,7 +12,7 @@ namespace scout::cli {
 
 SegmentHold::~SegmentHold() {
     for (SegmentLock& lock : locks)
-        ReleaseSegment(&lock);
+        seam->release(seam->context, &lock);
 }
 
 bool HoldSegments(Session& session, std::vector<BroadcastInterface> where, SegmentHold* hold, std::uint32_t waitMs) {
@@ -21,9 +21,12 @@ bool HoldSegments(Session& session, std::vector<BroadcastInterface> where, Segme
         return HostOrder(a.address) != HostOrder(b.address) ? HostOrder(a.address) < HostOrder(b.address)
                                                             : a.index < b.index;
     });
+    if (session.locks == nullptr)
+        return true;
+    hold->seam = session.locks;
     const auto letGo = [&] {
         for (SegmentLock& lock : hold->locks)
-            ReleaseSegment(&lock);
+            session.locks->release(session.locks->context, &lock);
         hold->locks.clear();
     };
     for (const BroadcastInterface& via : where) {
@@ -34,7 +37,7 @@ bool HoldSegments(Session& session, std::vector<BroadcastInterface> where, Segme
             unsigned long holder = 0;
             std::string program;
             FileError error;
-            const LockTry tried = TryLockSegment(via, &lock, &holder, &program, &error);
+            const LockTry tried = session.locks->tryLock(session.locks->context, via, &lock, &holder, &program, &error);
             if (tried == LockTry::Held) {
                 hold->locks.push_back(lock);
                 break;

@@ -18,6 +18,7 @@ constexpr std::uint32_t SegmentWaitMs = 300000;
 // The locks of the interfaces a command may go out by, held from the look
 // before it to its verdict (released when the hold ends).
 struct SegmentHold {
+    const SegmentLocks* seam = nullptr;
     std::vector<SegmentLock> locks;
     SegmentHold() = default;
     SegmentHold(const SegmentHold&) = delete;

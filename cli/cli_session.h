@@ -10,6 +10,7 @@
 #include "cli/cli_render.h"
 #include "net/platform.h"
 #include "ops/names.h"
+#include "ops/segment_lock.h"
 
 namespace scout::cli {
 
@@ -37,6 +38,7 @@ struct Session {
     bool streamRows = false;  // the table's rows printed as they arrive
     InterfaceNames names;     // of every list of the run
     bool saidPortWait = false;  // "waiting for port 65513 ..." was said
+    const SegmentLocks* locks = nullptr;  // one sender per segment (null: none taken)
 };
 
 // A progress line, where the session shows them.

@@ -30,4 +30,14 @@ LockTry TryLockSegment(const BroadcastInterface& via, SegmentLock* lock, unsigne
                        std::string* holderName, FileError* error);
 void ReleaseSegment(SegmentLock* lock);
 
+// The seam a front end takes the locks through: the system's (the two
+// functions above), or a test's.
+struct SegmentLocks {
+    void* context = nullptr;
+    LockTry (*tryLock)(void* context, const BroadcastInterface& via, SegmentLock* lock, unsigned long* holder,
+                       std::string* holderName, FileError* error) = nullptr;
+    void (*release)(void* context, SegmentLock* lock) = nullptr;
+};
+const SegmentLocks& SystemSegmentLocks();
+
 }  // namespace scout::ops

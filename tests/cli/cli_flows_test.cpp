@@ -43,27 +43,60 @@ int CommandsSent(const test::FakeWorld& world) {
     return count;
 }
 
+// The locks of one sender per segment as a test scripts them: busy for the
+// first busyTries tries (held by process 4242, "scout-cli"), or failing.
+struct FakeLocks {
+    int busyTries = 0;
+    bool fails = false;
+    int tries = 0, held = 0, released = 0;
+};
+ops::SegmentLocks LocksOf(FakeLocks* fake) {
+    return {
+        .context = fake,
+        .tryLock = [](void* context, const BroadcastInterface&, ops::SegmentLock* lock, unsigned long* holder,
+                      std::string* name, ops::FileError* error) {
+            FakeLocks& f = *static_cast<FakeLocks*>(context);
+            lock->name = "/run/lock/fake.lock";
+            if (f.fails) {
+                error->fault = ops::FileFault::Link;
+                return ops::LockTry::Failed;
+            }
+            if (f.tries++ < f.busyTries) {
+                *holder = 4242;
+                *name = "scout-cli";
+                return ops::LockTry::Busy;
+            }
+            ++f.held;
+            lock->handle = 1;
+            return ops::LockTry::Held;
+        },
+        .release = [](void* context, ops::SegmentLock*) { ++static_cast<FakeLocks*>(context)->released; },
+    };
+}
+
 class Flow : public ::testing::TestWithParam<FlowCase> {};
 
-TEST_P(Flow, StatusOutputRecordAndWhatWentOut) {
-    const FlowCase& c = GetParam();
-    test::Scratch scratch;
-    const std::string record = scratch.Path("commands.jsonl");
-    const std::string file = scratch.Path("input.csv");
-    if (c.file != nullptr)
-        std::ofstream(file, std::ios::binary) << c.file;
-    std::vector<std::string> words = {"scout-cli"};
-    for (const std::string& word : c.words)
-        words.push_back(word == "{REC}" ? record : word == "{FILE}" ? file : word);
+// One run of words (after "scout-cli") over the fake platform: two
+// controllers on the first interface, one on the second, each answering
+// every query; its status, what it said, and the commands that went out.
+struct Ran {
+    int status = -1;
+    std::string output;
+    int commandsSent = 0;
+};
+Ran RunWords(const std::vector<std::string>& words, FakeLocks& locks) {
+    std::vector<std::string> all = {"scout-cli"};
+    all.insert(all.end(), words.begin(), words.end());
     std::vector<char*> argv;
-    for (std::string& word : words)
+    for (std::string& word : all)
         argv.push_back(word.data());
     Options options;
     std::string problem;
-    ASSERT_TRUE(ParseArguments(static_cast<int>(argv.size()), argv.data(), CommandTable(), &options, &problem))
-        << problem;
-
-    // Two controllers on the first interface, one on the second: each answers every query.
+    Ran ran;
+    if (!ParseArguments(static_cast<int>(argv.size()), argv.data(), CommandTable(), &options, &problem)) {
+        ran.output = problem;
+        return ran;
+    }
     test::FakeWorld world;
     world.interfaces = {{IfA, 2}, {IfB, 3}};
     world.datagrams = {{IfA, 20, MakeAddress(10, 1, 0, 20), test::ReplyBytes(0x1A2B, "2.14", "C")},
@@ -73,19 +106,68 @@ TEST_P(Flow, StatusOutputRecordAndWhatWentOut) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     // (FinishOutput closes standard output: the run's own end, not the test's.)
-    const int status = RunParsed(platform, options);
+    ran.status = RunParsed(platform, options, LocksOf(&locks));
     EXPECT_FALSE(OutputFailed());
-    const std::string output = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    ran.output = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    ran.commandsSent = CommandsSent(world);
+    return ran;
+}
 
-    EXPECT_EQ(status, c.status) << output;
-    EXPECT_EQ(CommandsSent(world), c.commandsSent) << output;
+TEST_P(Flow, StatusOutputRecordAndWhatWentOut) {
+    const FlowCase& c = GetParam();
+    test::Scratch scratch;
+    const std::string record = scratch.Path("commands.jsonl");
+    const std::string file = scratch.Path("input.csv");
+    if (c.file != nullptr)
+        std::ofstream(file, std::ios::binary) << c.file;
+    std::vector<std::string> words;
+    for (const std::string& word : c.words)
+        words.push_back(word == "{REC}" ? record : word == "{FILE}" ? file : word);
+    FakeLocks locks;
+    const Ran ran = RunWords(words, locks);
+    EXPECT_EQ(ran.status, c.status) << ran.output;
+    EXPECT_EQ(ran.commandsSent, c.commandsSent) << ran.output;
     for (const std::string& part : c.outputHas)
-        EXPECT_NE(output.find(part), std::string::npos) << "no \"" << part << "\" in:\n" << output;
+        EXPECT_NE(ran.output.find(part), std::string::npos) << "no \"" << part << "\" in:\n" << ran.output;
     std::vector<std::string> bad, events;
     for (const ops::RecordLine& line : ops::ReadRecords(test::Contents(record), &bad))
         events.push_back(line.event + " " + line.outcome);
-    EXPECT_EQ(events, c.recordEvents) << output;
+    EXPECT_EQ(events, c.recordEvents) << ran.output;
     EXPECT_TRUE(bad.empty());
+    EXPECT_EQ(locks.held, locks.released) << "every lock let go";
+}
+
+// One sender per segment: a command waits for the program that holds its
+// segment's lock, saying whom for, and goes once it is let go; it gives up
+// after its bound, and a lock that cannot be had is one line; neither sends.
+TEST(Flow, OneSenderPerSegment) {
+    const std::vector<std::string> reset = {"reset", "10.1.0.20", "--no-wait", "--no-log", "--interface", "10.1.0.1"};
+    FakeLocks busy{.busyTries = 30};
+    Ran ran = RunWords(reset, busy);
+    EXPECT_EQ(ran.status, ExitOk) << ran.output;
+    EXPECT_EQ(ran.commandsSent, 1);
+    EXPECT_NE(ran.output.find("waiting for scout-cli (process 4242), which sends to if2 10.1.0.1, up to 300 s"),
+              std::string::npos)
+        << ran.output;
+    EXPECT_EQ(busy.held, 1);
+    EXPECT_EQ(busy.released, 1);
+    FakeLocks forever{.busyTries = 1 << 30};
+    ran = RunWords(reset, forever);
+    EXPECT_EQ(ran.status, ExitFailure);
+    EXPECT_EQ(ran.commandsSent, 0);
+    EXPECT_NE(ran.output.find("gave up waiting for scout-cli (process 4242) on if2 10.1.0.1; nothing was sent"),
+              std::string::npos)
+        << ran.output;
+    FakeLocks broken{.fails = true};
+    ran = RunWords(reset, broken);
+    EXPECT_EQ(ran.status, ExitFailure);
+    EXPECT_EQ(ran.commandsSent, 0);
+    EXPECT_NE(ran.output.find("cannot take the lock of if2 10.1.0.1 (/run/lock/fake.lock)"), std::string::npos)
+        << ran.output;
+    FakeLocks dry{.busyTries = 1 << 30};
+    ran = RunWords({"reset", "10.1.0.20", "--dry-run"}, dry);
+    EXPECT_EQ(ran.status, ExitOk) << "a dry run sends nothing, and takes no lock: " << ran.output;
+    EXPECT_EQ(dry.tries, 0);
 }
 
 const char* const Plan =
