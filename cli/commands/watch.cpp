@@ -201,6 +201,12 @@ bool StartReaddressing(Session& session, Interfaces& interfaces, const ExpectedL
     r->known = KnownInterfaces(session, interfaces.table);
     r->all = AllOf(interfaces.table);
     r->own = OwnAddresses(interfaces.table);
+    std::size_t noGateway = 0;
+    for (const ExpectedRow& row : list.rows)
+        noGateway += row.gatewayGiven ? 0 : 1;
+    if (noGateway != 0)
+        Say(Count(noGateway, "row", "rows") + " of the list give no gateway: a replacement given such a row's "
+                                               "address gets none (give the list a gateway column)");
     r->lastSeen.assign(list.rows.size(), Replacing{});
     for (std::size_t i = 0; i < list.rows.size(); ++i)
         r->lastSeen[i] = Replacing{RowLabel(list.rows[i]), list.rows[i].macGiven, list.rows[i].mac, ReaddressCommand};
@@ -331,14 +337,21 @@ std::vector<Change> LookForReplacements(Session& session, Readdressing& r, const
             continue;
         }
         const Given given = SendToFactory(session, watcher.list, request, decision, looked, replacing);
+        if (!given.recorded) {
+            // Nothing went out (said): no try; said once, tried again once the record can be written.
+            const std::string unrecorded = "nothing sent: the record of changes could not be written";
+            if (said != unrecorded + who)
+                acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address, unrecorded));
+            said = unrecorded + who;
+            continue;
+        }
         said.clear();
-        // Tried once: not verified (or not sent for want of a record), it is not tried again.
-        const std::string outcome = !given.recorded ? "nothing sent: the record could not be written"
-                                                     : given.message + "; not tried again";
+        // Tried once: not verified, it is not tried again (the record keeps it across restarts).
         if (!given.verified) {
             newcomer.macSource != MacSource::None ? r.tried.macs.push_back(newcomer.mac)
                                                   : r.tried.rows.push_back(RowLabel(row));
-            acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address, outcome));
+            acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address,
+                                           given.message + "; not tried again"));
             continue;
         }
         Reply now = newcomer;

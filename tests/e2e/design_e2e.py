@@ -119,6 +119,26 @@ def commission_by_the_list_unprivileged(lab, front_for):
 
 
 @case(builds=("linux",))
+def commission_by_the_list_on_a_laptop(lab, front_for):
+    """A laptop of the field (strict reverse-path filter, its default route by
+    Wi-Fi, a container bridge): as root the new controller's reply from the
+    factory address is read past the filter and it gets its row; as an
+    unprivileged user the filter drops it, and that is said, nothing sent."""
+    net = build_topology(lab, "single", "laptop-wifi")
+    front = front_for(net)
+    listed = write(lab, "line.csv", "name,address,model,mac\nAxis 1,10.1.0.11,KRV-ETH1,02:00:5e:10:00:01\n")
+    sim = lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1 version=v revision=r"])
+    nobody = lab.run(net.ws, NOBODY + ["timeout", "-s", "INT", "6", front.program, "commission", "--expect", listed,
+                                       "--count", "1", "--no-log", *ARGS], timeout=30)
+    check(command_datagrams(sim) == [] and "the kernel dropped 1 reply from outside" in nobody.stderr,
+          "unprivileged: said, nothing sent",
+          nobody.returncode, nobody.stderr)
+    result = front.cli("commission", "--expect", listed, "--json", "--no-log", *ARGS, timeout=60)
+    check(result.returncode == 0 and [r["status"] for r in json.loads(result.stdout)] == ["commissioned"],
+          "root: commissioned past the filter", result.returncode, result.stdout, result.stderr)
+
+
+@case(builds=("linux",))
 def commission_by_the_list_leaves_what_fits_no_row(lab, front_for):
     """A controller of a model no row has is left at the factory address,
     said with its MAC and model; a row whose address a host holds is refused
