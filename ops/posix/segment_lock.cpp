@@ -25,9 +25,14 @@ std::string NamespaceId() {
     return id.empty() ? "0" : id;
 }
 
+// /run/lock where every user may make files there (Debian's, sticky and
+// world-writable), else /tmp: every program of the workstation, root or
+// not, picks the same folder.
 std::string LockPath(const BroadcastInterface& via) {
     struct stat folder {};
-    const char* dir = ::lstat("/run/lock", &folder) == 0 && S_ISDIR(folder.st_mode) ? "/run/lock" : "/tmp";
+    const bool shared = ::lstat("/run/lock", &folder) == 0 && S_ISDIR(folder.st_mode) &&
+                        (folder.st_mode & 01777) == 01777;
+    const char* dir = shared ? "/run/lock" : "/tmp";
     char address[AddressTextCapacity];
     FormatAddress(via.address, address, sizeof address);
     return std::string(dir) + "/ethernet-scout-net" + NamespaceId() + "-" + address + ".lock";
