@@ -6,9 +6,11 @@
 #include <cstring>
 
 #include "cli/cli_audit.h"
+#include "cli/cli_interfaces.h"
 #include "cli/cli_record.h"
 #include "cli/cli_session.h"
 #include "cli/cli_words.h"
+#include "ops/command.h"
 #include "ops/files.h"
 #include "ops/text.h"
 
@@ -43,6 +45,17 @@ bool ReadDesignList(const char* path, ExpectedList* list, std::string* text) {
         Say(InputName(path) + ": the column '" + SafeText(reserved.c_str(), 64) +
             "' is read as your own for now; a later version reads it as " + ReservedMeaning(reserved));
     return true;
+}
+
+bool HoldListHere(Session& session, const char* path, ExpectedList& list, const InterfaceTable& table,
+                  std::vector<KnownInterface>* known) {
+    *known = KnownInterfaces(session, table);
+    std::vector<ListFault> faults = ResolveInterfaces(list, *known);
+    for (const ListFault& own : OwnAddressFaults(list, OwnAddresses(table)))
+        faults.push_back(own);
+    for (const ListFault& fault : faults)
+        Say(InputName(path) + ", " + ListFaultText(fault));
+    return faults.empty();
 }
 
 bool ReadInputFile(const char* path, const char* what, std::size_t limit, std::string* text, std::string* problem) {

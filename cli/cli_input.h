@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_session.h"
 #include "ops/expected.h"
 
 namespace scout::cli {
@@ -24,6 +25,13 @@ std::string InputName(const char* path);
 // line, and a column of a reserved name said once. False where the run ends
 // (ExitUsage); text is the file's as read.
 bool ReadDesignList(const char* path, ExpectedList* list, std::string* text);
+
+// The list as this workstation knows its interfaces (ResolveInterfaces: one
+// interface however a row names it) and its addresses (no row at one of
+// them): each fault said with its line; false where there is one (the run
+// ends, ExitUsage). known: the interfaces as the list may name them.
+bool HoldListHere(Session& session, const char* path, ExpectedList& list, const InterfaceTable& table,
+                  std::vector<KnownInterface>* known);
 
 // What a file written whole (a report, the metrics) must never replace: the
 // list the run reads (where it is a file) and the record of changes.

@@ -24,5 +24,5 @@ set(SCOUT_OPS_SOURCES
 # scout-cli's command line, its words and its outputs.
 set(SCOUT_CLI_SOURCES
   cli/cli_render.cpp cli/cli_search.cpp cli/cli_args.cpp cli/cli_options.cpp cli/cli_help.cpp cli/cli_words.cpp
-  cli/cli_doctor.cpp cli/cli_record.cpp cli/cli_plan.cpp cli/cli_changes.cpp cli/cli_commission.cpp cli/cli_give_row.cpp
+  cli/cli_doctor.cpp cli/cli_record.cpp cli/cli_plan.cpp cli/cli_changes.cpp cli/cli_commission.cpp cli/cli_give_row.cpp cli/cli_readdress.cpp
   cli/cli_audit.cpp cli/cli_report.cpp cli/cli_metrics.cpp cli/cli_journal.cpp)

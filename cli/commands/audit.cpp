@@ -119,16 +119,9 @@ int RunAudit(Session& session) {
     CliList& list = run.list;
     const std::vector<BroadcastInterface>& where = run.where;
     const InterfaceTable& table = run.interfaces.table;
-    // The list as this workstation knows its interfaces: one interface however it is named.
-    AuditScope scope{where, KnownInterfaces(session, table)};
-    std::vector<ListFault> faults = ResolveInterfaces(expected, scope.all);
-    for (const ListFault& own : OwnAddressFaults(expected, OwnAddresses(table)))
-        faults.push_back(own);
-    if (!faults.empty()) {
-        for (const ListFault& fault : faults)
-            Say(InputName(path) + ", " + ListFaultText(fault));
+    AuditScope scope{where, {}};
+    if (!HoldListHere(session, path, expected, table, &scope.all))
         return ExitUsage;
-    }
     Status(session, "looking for the list's " + Count(expected.rows.size(), "controller", "controllers") + " on " +
                         Count(where.size(), "interface", "interfaces"));
     const Looked looked = Search(session, list, PlanOfLook(session, where));

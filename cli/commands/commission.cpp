@@ -418,6 +418,20 @@ int ByListExit(const ByList& b, const Session& session, bool failed) {
     return ExitOk;
 }
 
+// Where a new controller's MAC cannot be read, and the list names some: said once.
+void SayMacsUnread(const Session& session, const ExpectedList& list) {
+    int code = 0;
+    const bool frames = session.platform.neighbourWay != nullptr &&
+                        session.platform.neighbourWay(session.platform.context, &code) == NeighbourWay::Probe;
+    bool namesMacs = false;
+    for (const ExpectedRow& row : list.rows)
+        namesMacs = namesMacs || row.macGiven;
+    if (namesMacs && !frames)
+        Say("a new controller's MAC cannot be read here (scout-cli reads it from the reply's own frame, as root on "
+            "Linux): the rows that name a MAC wait for a run that can; the others are given by model, in the list's "
+            "order");
+}
+
 int RunCommissionByList(Session& session) {
     Commissioning c;
     ByList b;
@@ -429,24 +443,9 @@ int RunCommissionByList(Session& session) {
     int exitCode = ExitOk;
     if (!StartCommissioning(watcher, interfaces, c, &own, &exitCode))
         return exitCode;
-    b.known = KnownInterfaces(session, interfaces.table);
-    std::vector<ListFault> faults = ResolveInterfaces(b.list, b.known);
-    for (const ListFault& fault : OwnAddressFaults(b.list, own))
-        faults.push_back(fault);
-    for (const ListFault& fault : faults)
-        Say(InputName(session.options.expectPath) + ", " + ListFaultText(fault));
-    if (!faults.empty())
+    if (!HoldListHere(session, session.options.expectPath, b.list, interfaces.table, &b.known))
         return ExitUsage;
-    int code = 0;
-    const bool frames = session.platform.neighbourWay != nullptr &&
-                        session.platform.neighbourWay(session.platform.context, &code) == NeighbourWay::Probe;
-    bool namesMacs = false;
-    for (const ExpectedRow& row : b.list.rows)
-        namesMacs = namesMacs || row.macGiven;
-    if (namesMacs && !frames)
-        Say("a new controller's MAC cannot be read here (scout-cli reads it from the reply's own frame, as root on "
-            "Linux): the rows that name a MAC wait for a run that can; the others are given by model, in the list's "
-            "order");
+    SayMacsUnread(session, b.list);
     WatchInterrupts();
     Status(session, WaitingLine(session, c) + "; Ctrl-C ends it");
     bool failed = false;

@@ -6,15 +6,13 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <map>
 
 #include "cli/cli_audit.h"
 #include "cli/cli_changes.h"
-#include "cli/cli_give_row.h"
 #include "cli/cli_input.h"
 #include "cli/cli_journal.h"
 #include "cli/cli_look.h"
-#include "cli/cli_path.h"
+#include "cli/cli_readdress.h"
 #include "cli/cli_metrics.h"
 #include "cli/cli_record.h"
 #include "cli/cli_words.h"
@@ -24,10 +22,7 @@
 #include "ops/answers.h"
 #include "ops/audit.h"
 #include "ops/host.h"
-#include "ops/commission.h"
-#include "ops/hosts.h"
 #include "ops/line_metrics.h"
-#include "ops/replacement.h"
 #include "ops/record.h"
 #include "ops/text.h"
 #include "scout_version.h"
@@ -117,6 +112,24 @@ bool WriteMetrics(WatchOutputs& out) {
     return !failed;
 }
 
+// The metrics file at the start: one that cannot be written is a setting to
+// mend, not a bad day; nor can one that another watch writes (its counters
+// would run backwards as the two took turns). False: said.
+bool StartMetrics(WatchOutputs& out) {
+    const char* path = out.session.options.metricsPath;
+    unsigned long holder = 0;
+    FileError error = CheckWholeFile(path, SparedFiles(out.session.options, out.session.options.expectPath));
+    if (error.fault != FileFault::None || !HoldWholeFile(path, &holder, &error)) {
+        Say("cannot write the metrics " + SafeText(path) + ": " +
+            (error.fault != FileFault::None
+                 ? FileErrorText(error)
+                 : "another watch writes them" +
+                       (holder != 0 ? " (scout-cli, process " + std::to_string(holder) + ")" : std::string())));
+        return false;
+    }
+    return WriteMetrics(out);
+}
+
 // The interfaces watched, as the metrics name them.
 std::vector<InterfaceMetric> MetricInterfaces(Watcher& watcher) {
     const NetPlatform& platform = watcher.session.platform;
@@ -148,222 +161,6 @@ void RecordMetrics(WatchOutputs& out, const Watcher& watcher, const std::vector<
     seen.endTime = static_cast<std::int64_t>(std::time(nullptr));
     RecordSearch(out.metrics, seen);
     WriteMetrics(out);
-}
-
-// watch --readdress-replacements: the list's rows, what was tried (from the
-// record, so across restarts), what was said, and the MAC each row's address
-// answered from last, for the readdressing's record.
-struct Readdressing {
-    ReaddressMode mode = ReaddressMode::Off;
-    NetAddress factory = 0;
-    std::string recordPath;
-    ReplacementTries tried;
-    std::vector<KnownInterface> known;
-    std::vector<BroadcastInterface> all;
-    std::vector<NetAddress> own;
-    std::map<std::uint32_t, std::string> said;  // per interface: the last doubt or proposal said there
-    std::vector<Replacing> lastSeen;            // per row: the MAC its address answered from last
-    std::map<std::size_t, Replacing> replaced;  // per row readdressed: the controller it replaced
-};
-
-void ReadTries(void* context, const RecordLine& line) {
-    AddTry(static_cast<Readdressing*>(context)->tried, line);
-}
-void SkipLine(void*, const std::string&) {}
-
-// The start of --readdress-replacements: the factory address, a record that
-// can be kept (where it acts), and what the record says was tried before.
-bool StartReaddressing(Session& session, Interfaces& interfaces, const ExpectedList& list, Readdressing* r,
-                       int* exitCode) {
-    const Options& options = session.options;
-    r->mode = options.readdress;
-    *exitCode = ExitUsage;
-    if (!ParseDottedAddress(options.factory, &r->factory) || !ControllerCanHold(r->factory)) {
-        UsageError("--factory takes an address a controller can hold, not '" + QuoteOperand(options.factory) + "'");
-        return false;
-    }
-    r->recordPath = RecordPath(options);
-    if (r->mode == ReaddressMode::Act) {
-        *exitCode = ExitSentUnreported;
-        if (const FileError error = AppendRecordText(r->recordPath, ""); error.fault != FileFault::None) {
-            Say("cannot keep the record of changes " + SafeText(r->recordPath.c_str()) + ": " + FileErrorText(error) +
-                "; --readdress-replacements sends only what it records (--log FILE records elsewhere, =propose "
-                "sends nothing)");
-            return false;
-        }
-    }
-    std::FILE* file = nullptr;
-    int error = 0;
-    if (OpenRegularFile(r->recordPath, &file).fault == FileFault::None) {
-        EachRecord(file, r, ReadTries, SkipLine, &error);
-        std::fclose(file);
-    }
-    r->known = KnownInterfaces(session, interfaces.table);
-    r->all = AllOf(interfaces.table);
-    r->own = OwnAddresses(interfaces.table);
-    std::size_t noGateway = 0;
-    for (const ExpectedRow& row : list.rows)
-        noGateway += row.gatewayGiven ? 0 : 1;
-    if (noGateway != 0)
-        Say(Count(noGateway, "row", "rows") + " of the list give no gateway: a replacement given such a row's "
-                                               "address gets none (give the list a gateway column)");
-    r->lastSeen.assign(list.rows.size(), Replacing{});
-    for (std::size_t i = 0; i < list.rows.size(); ++i)
-        r->lastSeen[i] = Replacing{RowLabel(list.rows[i]), list.rows[i].macGiven, list.rows[i].mac, ReaddressCommand};
-    return true;
-}
-
-// What a doubt says.
-std::string DoubtText(const ExpectedList& list, const ReplacementChoice& choice) {
-    switch (choice.doubt) {
-    case ReplacementDoubt::None: break;
-    case ReplacementDoubt::SeveralMissing: {
-        std::string rows;
-        for (const std::size_t r : choice.rows)
-            rows += (rows.empty() ? "" : ", ") + RowLabel(list.rows[r]);
-        return "rows of its model are missing here: " + rows + "; give it one by hand";
-    }
-    case ReplacementDoubt::NoneMissing: return "no row of its model is missing on this interface";
-    case ReplacementDoubt::SeveralAtFactory: return "more than one controller answers at the factory address here";
-    case ReplacementDoubt::MacOfAnotherRow:
-        return "its MAC is " + RowLabel(list.rows[choice.row]) + "'s, which answers already";
-    case ReplacementDoubt::Tried:
-        return "it was given a row before and not seen there; it is not tried again (give it its address by hand)";
-    }
-    return "";
-}
-
-// One act of the watch on a replacement, as an event.
-Change ReaddressChange(ChangeKind kind, const Reply& newcomer, const std::string& row, const std::string& address,
-                       const std::string& detail) {
-    Change change;
-    change.kind = kind;
-    change.row = newcomer;
-    change.rowLabel = row;
-    change.newAddress = address;
-    change.detail = detail;
-    return change;
-}
-
-// The MACs each row's address answers from now; a conflict or duplicate at a
-// readdressed row's address names the controller it replaced.
-void NoteWhoAnswers(Readdressing& r, const ExpectedList& list, const std::vector<Reply>& rows,
-                    std::vector<Change>& changes) {
-    const std::vector<const Reply*> replies = RowReplies(list, rows);
-    for (std::size_t i = 0; i < list.rows.size(); ++i)
-        if (replies[i] != nullptr && replies[i]->macSource != MacSource::None) {
-            r.lastSeen[i].known = true;
-            r.lastSeen[i].mac = replies[i]->mac;
-        }
-    for (Change& change : changes) {
-        if (change.kind != ChangeKind::Conflict && change.kind != ChangeKind::Duplicate)
-            continue;
-        for (const auto& [i, replaced] : r.replaced)
-            if (AddressString(list.rows[i].address) == change.row.address)
-                change.detail = (replaced.known ? "the controller it replaced (MAC " + MacText(replaced.mac) + ")"
-                                                : std::string("the controller it replaced")) +
-                                " may answer here again beside its replacement: power one of them off";
-    }
-}
-
-// Each interface where a controller waits at the factory address: the
-// replacement's row given (--readdress-replacements), or proposed (=propose),
-// or the doubt said; each said once until it changes.
-std::vector<Change> LookForReplacements(Session& session, Readdressing& r, const ExpectedList& list,
-                                        Watcher& watcher, const WatchState& state) {
-    std::vector<Change> acts;
-    if (!watcher.failed.empty())
-        return acts;  // a search cut short: no row is known to be missing
-    const std::vector<Reply> rows = watcher.list.rows;
-    // A row is missing as a watch says a controller gone: no answer twice in
-    // a row (one lost reply is no replacement's cue), or never seen.
-    std::vector<Reply> present;
-    for (const KnownController& known : state.known)
-        present.push_back(known.row);
-    const std::vector<bool> missing = MissingRows(list, present, std::vector<bool>(list.rows.size(), false));
-    const std::string factory = AddressString(r.factory);
-    for (const BroadcastInterface& via : InterfacesAnswering(rows, factory)) {
-        const std::vector<const Reply*> there = AnswersAt(rows, factory, via);
-        const Reply& newcomer = *there[0];
-        int prefix = -1;
-        for (const KnownInterface& known : r.known)
-            prefix = SameInterface(known.via, via) ? known.prefix : prefix;
-        const ReplacementChoice choice = ChooseReplacement(list, missing, newcomer, there.size(), prefix, r.tried);
-        const std::string who = RowMacText(newcomer);
-        std::string& said = r.said[via.index];
-        if (choice.doubt != ReplacementDoubt::None) {
-            const std::string doubt = DoubtText(list, choice);
-            if (said != doubt + who)
-                acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, "", "", doubt));
-            said = doubt + who;
-            continue;
-        }
-        const ExpectedRow& row = list.rows[choice.row];
-        const std::string address = AddressString(row.address);
-        Replacing replacing = r.lastSeen[choice.row];
-        if (r.mode == ReaddressMode::Propose) {
-            if (said != "propose " + address + who) {
-                acts.push_back(ReaddressChange(ChangeKind::Proposed, newcomer, RowLabel(row), address, ""));
-                acts.back().replacedKnown = replacing.known;
-                acts.back().replaced = replacing.mac;
-            }
-            said = "propose " + address + who;
-            continue;
-        }
-        RowDefaults defaults;
-        defaults.interfacePrefix = prefix;
-        SegmentHold hold;
-        if (!HoldSegments(session, {via}, &hold, 0)) {
-            said.clear();  // said by the hold; tried again at the next search
-            continue;
-        }
-        CommandRequest request;
-        Decision decision;
-        Looked looked;
-        std::string why;
-        const AtFactoryNow decided =
-            DecideRow(session, row, defaults, r.factory, newcomer, r.own, r.all, &request, &decision, &looked, &why);
-        if (decided == AtFactoryNow::Moved ||
-            (decided == AtFactoryNow::Refused && decision.refusal.kind == RefusalKind::NewAddressTaken)) {
-            said.clear();  // another came, it went, or the row answers after all: the next search looks again
-            continue;
-        }
-        if (decided == AtFactoryNow::Refused) {
-            if (said != why + who) {
-                acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address, why));
-                RecordRefused(session, request, decision, replacing, why);
-            }
-            said = why + who;
-            continue;
-        }
-        const Given given = SendToFactory(session, watcher.list, request, decision, looked, replacing);
-        if (!given.recorded) {
-            // Nothing went out (said): no try; said once, tried again once the record can be written.
-            const std::string unrecorded = "nothing sent: the record of changes could not be written";
-            if (said != unrecorded + who)
-                acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address, unrecorded));
-            said = unrecorded + who;
-            continue;
-        }
-        said.clear();
-        // Tried once: not verified, it is not tried again (the record keeps it across restarts).
-        if (!given.verified) {
-            newcomer.macSource != MacSource::None ? r.tried.macs.push_back(newcomer.mac)
-                                                  : r.tried.rows.push_back(RowLabel(row));
-            acts.push_back(ReaddressChange(ChangeKind::Held, newcomer, RowLabel(row), address,
-                                           given.message + "; not tried again"));
-            continue;
-        }
-        Reply now = newcomer;
-        std::snprintf(now.address, sizeof now.address, "%s", address.c_str());
-        acts.push_back(ReaddressChange(ChangeKind::Readdressed, now, RowLabel(row), address,
-                                       "verified after " + SecondsOf(given.seconds) + " s"));
-        acts.back().replacedKnown = replacing.known;
-        acts.back().replaced = replacing.mac;
-        r.replaced[choice.row] = replacing;
-        break;  // the search's rows are stale now: the next search looks again
-    }
-    return acts;
 }
 
 // The interfaces a watch follows: every broadcast interface, or those
@@ -489,15 +286,10 @@ int RunWatch(Session& session) {
     for (const std::string& choice : following.waiting)
         Say("waiting for the interface '" + QuoteOperand(choice.c_str()) + "' (the workstation has it not, or does "
             "not search it now)");
-    // The list as this workstation knows its interfaces: one interface however it is named.
-    std::vector<ListFault> faults = ResolveInterfaces(expected, KnownInterfaces(session, interfaces.table));
-    for (const ListFault& own : OwnAddressFaults(expected, OwnAddresses(interfaces.table)))
-        faults.push_back(own);
-    if (!faults.empty()) {
-        for (const ListFault& fault : faults)
-            Say(InputName(session.options.expectPath) + ", " + ListFaultText(fault));
+    std::vector<KnownInterface> known;
+    if (session.options.expectPath != nullptr &&
+        !HoldListHere(session, session.options.expectPath, expected, interfaces.table, &known))
         return ExitUsage;
-    }
     if (watcher.where.empty() && following.waiting.empty())
         Say("no broadcast interface to watch yet; waiting for one (scout-cli interfaces lists them)");
     Readdressing readdressing;
@@ -508,23 +300,8 @@ int RunWatch(Session& session) {
     out.expected = session.options.expectPath != nullptr ? &expected : nullptr;
     out.journal = ConnectedJournal();
     StartLineMetrics(out.metrics, MetricInterfaces(watcher), out.expected);
-    // A file that cannot be written at the start is a setting to mend, not a
-    // bad day; nor can one that another watch writes (its counters would run
-    // backwards as the two took turns).
-    if (session.options.metricsPath != nullptr) {
-        unsigned long holder = 0;
-        FileError error = CheckWholeFile(session.options.metricsPath, SparedFiles(session.options, session.options.expectPath));
-        if (error.fault != FileFault::None || !HoldWholeFile(session.options.metricsPath, &holder, &error)) {
-            Say("cannot write the metrics " + SafeText(session.options.metricsPath) + ": " +
-                (error.fault != FileFault::None
-                     ? FileErrorText(error)
-                     : "another watch writes them" +
-                           (holder != 0 ? " (scout-cli, process " + std::to_string(holder) + ")" : std::string())));
-            return ExitSentUnreported;
-        }
-        if (!WriteMetrics(out))
-            return ExitSentUnreported;
-    }
+    if (session.options.metricsPath != nullptr && !StartMetrics(out))
+        return ExitSentUnreported;
     WatchInterrupts();
     SurviveClosedOutput();
     Status(session, "watching " + Count(watcher.where.size(), "interface", "interfaces") + " every " +
@@ -537,11 +314,8 @@ int RunWatch(Session& session) {
             // The list as the workstation knows its interfaces now; the metrics keep every series.
             ResolveInterfaces(expected, KnownInterfaces(session, interfaces.table));
             FollowInterfaces(out.metrics, MetricInterfaces(watcher));
-            if (readdressing.mode != ReaddressMode::Off) {
-                readdressing.known = KnownInterfaces(session, interfaces.table);
-                readdressing.all = AllOf(interfaces.table);
-                readdressing.own = OwnAddresses(interfaces.table);
-            }
+            if (readdressing.mode != ReaddressMode::Off)
+                FollowReaddressing(session, interfaces.table, readdressing);
         }
         SearchOnce(watcher);
         const std::string time = LocalTimeText();
