@@ -26,6 +26,7 @@ TEST(WatchJournal, WarningsForWhatNeedsSomeone) {
         {ChangeKind::Appeared, false, 5},       {ChangeKind::Appeared, true, 4}, {ChangeKind::Gone, false, 4},
         {ChangeKind::Changed, false, 5},        {ChangeKind::Changed, true, 4},  {ChangeKind::Duplicate, false, 4},
         {ChangeKind::DuplicateEnded, false, 5}, {ChangeKind::Conflict, false, 4},
+        {ChangeKind::Readdressed, false, 5},    {ChangeKind::Held, false, 4},    {ChangeKind::Proposed, false, 5},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ChangePriority(c.kind, c.unexpected), c.priority) << static_cast<int>(c.kind) << c.unexpected;
@@ -54,6 +55,38 @@ TEST(WatchJournal, FieldsAFilterFinds) {
     const JournalFields conflict = ChangeJournalFields(change, nullptr);
     EXPECT_EQ(Field(conflict, "SCOUT_MACS"), "02:00:5e:10:00:01 02:00:5e:10:00:02");
     EXPECT_EQ(Field(conflict, "SCOUT_EXPECTED"), "(none)");
+}
+
+// A replacement readdressed: the row, the new address and the MAC it
+// replaced, in the message and in fields of their own; a doubt says why.
+TEST(WatchJournal, AReplacementsRowAndTheMacItReplaces) {
+    Change change;
+    change.kind = ChangeKind::Readdressed;
+    change.row = test::Row("10.1.0.12");
+    change.row.macSource = MacSource::Frame;
+    change.row.mac = {2, 0, 0x5e, 0x10, 0, 4};
+    change.rowLabel = "Axis 2 (line 3)";
+    change.newAddress = "10.1.0.12";
+    change.detail = "verified after 0.3 s";
+    change.replacedKnown = true;
+    change.replaced = {2, 0, 0x5e, 0x10, 0, 2};
+    const JournalFields fields = ChangeJournalFields(change, "Axis 2");
+    EXPECT_EQ(Field(fields, "SCOUT_EVENT"), "readdressed");
+    EXPECT_EQ(Field(fields, "SCOUT_ROW"), "Axis 2 (line 3)");
+    EXPECT_EQ(Field(fields, "SCOUT_NEW_ADDRESS"), "10.1.0.12");
+    EXPECT_EQ(Field(fields, "SCOUT_REPLACES"), "02:00:5e:10:00:02");
+    EXPECT_NE(Field(fields, "MESSAGE").find("replacement readdressed: 10.1.0.12 KRV-ETH1A2B 2.14 C on "),
+              std::string::npos)
+        << Field(fields, "MESSAGE");
+    EXPECT_NE(Field(fields, "MESSAGE").find(": readdressed as Axis 2 (line 3) to 10.1.0.12, in place of MAC "
+                                            "02:00:5e:10:00:02; verified after 0.3 s"),
+              std::string::npos)
+        << Field(fields, "MESSAGE");
+    change.kind = ChangeKind::Held;
+    change.detail = "no row of its model is missing on this interface";
+    EXPECT_NE(Field(ChangeJournalFields(change, "-"), "MESSAGE")
+                  .find(": not readdressed: no row of its model is missing on this interface"),
+              std::string::npos);
 }
 
 TEST(WatchJournal, TheNativeProtocolsBytes) {
