@@ -37,6 +37,7 @@ LAB_FILES = {"usr/bin/scout-sim", "usr/bin/scout-lab", "usr/share/man/man1/scout
              "usr/share/ethernet-scout/lab/scoutlab.py", "usr/share/ethernet-scout/lab/examples/demo.conf",
              "usr/share/ethernet-scout/lab/examples/demo-second-segment.conf",
              "usr/share/ethernet-scout/lab/examples/line-coming-up.conf",
+             "usr/share/ethernet-scout/lab/examples/commission.conf",
              "usr/share/doc/ethernet-scout-lab/README.gz", "usr/share/doc/ethernet-scout-lab/changelog.gz",
              "usr/share/doc/ethernet-scout-lab/copyright"}
 
