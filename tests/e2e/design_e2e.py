@@ -118,6 +118,24 @@ def commission_by_the_list_unprivileged(lab, front_for):
           command_datagrams(sim))
 
 
+@case
+def a_dry_run_by_the_list_sends_nothing(lab, front_for):
+    """--dry-run with --count 1: the row the controller would get, said and
+    summed up, and nothing sent or recorded."""
+    net = build_topology(lab, "single")
+    listed = write(lab, "line.csv", "name,address,model\nAxis 1,10.1.0.11,KRV-ETH1\nAxis 2,10.1.0.12,KRV-ETH1\n")
+    record = os.path.join(lab.workdir, "record.jsonl")
+    sim = lab.start_sim(net.segments[0], ["address=192.168.1.100 model=1 version=v revision=r"])
+    result = front_for(net).cli("commission", "--expect", listed, "--dry-run", "--count", "1", "--csv", "--log",
+                                record, *ARGS, timeout=60)
+    check(result.returncode == 0 and [l.split(",")[5] for l in result.stdout.splitlines()[1:]] == ["dry-run",
+                                                                                                   "missing"],
+          "the row it would get", result.returncode, result.stdout, result.stderr)
+    check(any(l.endswith("\u2192 10.1.0.11 as Axis 1 (line 2), not sent (dry run)") for l in stderr_lines(result)),
+          "said", result.stderr)
+    check(command_datagrams(sim) == [] and not os.path.exists(record), "nothing sent, nothing recorded")
+
+
 @case(builds=("linux",))
 def commission_by_the_list_on_a_laptop(lab, front_for):
     """A laptop of the field (strict reverse-path filter, its default route by
