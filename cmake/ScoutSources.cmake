@@ -17,7 +17,7 @@ set(SCOUT_FORWARD_TABLE_SOURCES net/win32/forward_table.cpp)
 # The rules below both front ends.
 set(SCOUT_OPS_SOURCES
   ops/text.cpp ops/names.cpp ops/answers.cpp ops/hosts.cpp ops/command.cpp ops/verdict.cpp ops/await.cpp
-  ops/command_path.cpp ops/plan.cpp ops/changes.cpp ops/commission.cpp ops/replacement.cpp ops/record.cpp ops/doctor.cpp
+  ops/command_path.cpp ops/plan.cpp ops/changes.cpp ops/commission.cpp ops/replacement.cpp ops/segment_lock.cpp ops/record.cpp ops/doctor.cpp
   ops/firewall_reading.cpp ops/netfilter_reading.cpp ops/csv.cpp ops/expected.cpp ops/audit.cpp
   ops/line_metrics.cpp ops/look.cpp)
 

@@ -47,16 +47,4 @@ void ReleaseSegment(SegmentLock* lock) {
     lock->handle = -1;
 }
 
-const SegmentLocks& SystemSegmentLocks() {
-    static const SegmentLocks system = {
-        .context = nullptr,
-        .tryLock = [](void*, const BroadcastInterface& via, SegmentLock* lock, unsigned long* holder,
-                      std::string* holderName, FileError* error) {
-            return TryLockSegment(via, lock, holder, holderName, error);
-        },
-        .release = [](void*, SegmentLock* lock) { ReleaseSegment(lock); },
-    };
-    return system;
-}
-
 }  // namespace scout::ops
