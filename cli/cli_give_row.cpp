@@ -104,6 +104,10 @@ AtFactoryNow DecideRow(Session& session, const ExpectedRow& row, const RowDefaul
         return AtFactoryNow::Refused;
     }
     const AtFactoryNow now = DecideAtFactory(session, one, own, all, *request, decision, fresh);
+    // A controller answers at the row's address after all (a reply the last
+    // search lost): the row is not missing, and nothing is decided.
+    if (now == AtFactoryNow::Refused && decision->refusal.kind == RefusalKind::NewAddressTaken)
+        return AtFactoryNow::Moved;
     if (now == AtFactoryNow::Refused)
         *why = RefusalText(session.names, *request, decision->refusal, Reader::Plan);
     return now;

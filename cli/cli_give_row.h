@@ -55,7 +55,9 @@ void RecordRefused(Session& session, const CommandRequest& request, const Decisi
                    const Replacing& replacing, const std::string& why);
 
 // A design row's settings (RowSettings), then DecideAtFactory: the request
-// and decision to send, or why not (Refused: in words, as said).
+// and decision to send, or why not (Refused: in words, as said). A
+// controller found answering at the row's address is Moved: the row is not
+// missing after all.
 AtFactoryNow DecideRow(Session& session, const ExpectedRow& row, const RowDefaults& defaults, NetAddress factory,
                        const Reply& one, const std::vector<NetAddress>& own,
                        const std::vector<BroadcastInterface>& all, CommandRequest* request, Decision* decision,

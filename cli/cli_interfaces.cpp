@@ -32,25 +32,24 @@ std::vector<KnownInterface> KnownInterfaces(Session& session, const InterfaceTab
     return known;
 }
 
-bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
-                      std::vector<BroadcastInterface>* chosen, int* exitCode) {
+bool ChosenOf(Session& session, const InterfaceTable& table, std::vector<BroadcastInterface>* chosen,
+              std::vector<std::string>* waiting, std::string* problem) {
     chosen->clear();
-    if (!interfaces.Load(reports)) {
-        *exitCode = ExitFailure;
-        return false;
-    }
-    const InterfaceTable& table = interfaces.table;
+    if (waiting != nullptr)
+        waiting->clear();
     if (session.options.interfaceChoice == nullptr) {
         chosen->assign(table.entries, table.entries + table.count);
         return true;
     }
-    // Each interface once, however often it is named (by its name and its address).
     for (int c = 0; c < session.options.interfaceChoiceCount; ++c) {
+        const char* choice = session.options.interfaceChoices[c];
         BroadcastInterface entry{};
-        std::string problem;
-        if (!FindInterface(session.names, table, session.options.interfaceChoices[c], &entry, &problem)) {
-            *exitCode = UsageError(problem);
-            return false;
+        bool ambiguous = false;
+        if (!FindInterface(session.names, table, choice, &entry, problem, &ambiguous)) {
+            if (ambiguous || waiting == nullptr)
+                return false;
+            waiting->push_back(choice);
+            continue;
         }
         bool named = false;
         for (const BroadcastInterface& earlier : *chosen)
@@ -58,7 +57,22 @@ bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interface
         if (!named)
             chosen->push_back(entry);
     }
+    problem->clear();
     return true;
+}
+
+bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
+                      std::vector<BroadcastInterface>* chosen, int* exitCode) {
+    chosen->clear();
+    if (!interfaces.Load(reports)) {
+        *exitCode = ExitFailure;
+        return false;
+    }
+    std::string problem;
+    if (ChosenOf(session, interfaces.table, chosen, nullptr, &problem))
+        return true;
+    *exitCode = UsageError(problem);
+    return false;
 }
 
 Opened::Opened(Session& session) : frontEnd(MakeCliFrontEnd(&list)), interfaces(session.platform) {}

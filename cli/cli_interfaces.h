@@ -28,8 +28,16 @@ std::vector<BroadcastInterface> AllOf(const InterfaceTable& table);
 // Every interface of the table, searched or skipped, as a list may name it.
 std::vector<KnownInterface> KnownInterfaces(Session& session, const InterfaceTable& table);
 
-// Loads the interfaces and chooses those a search covers: the ones
-// --interface names, or all. On false, *exitCode says how the run ends.
+// The interfaces of the table a run covers: those --interface names (each
+// once, however often named), or all. A choice no interface of the table
+// answers to (none has it, or it is not searched) is an error with its line
+// in *problem, unless waiting is given: then it is put there (a watch waits
+// for it). A choice that names two interfaces is an error either way.
+bool ChosenOf(Session& session, const InterfaceTable& table, std::vector<BroadcastInterface>* chosen,
+              std::vector<std::string>* waiting, std::string* problem);
+
+// Loads the interfaces and chooses those a search covers (ChosenOf, none
+// waited for). On false, *exitCode says how the run ends.
 bool ChooseInterfaces(Session& session, const SearchFrontEnd& reports, Interfaces& interfaces,
                       std::vector<BroadcastInterface>* chosen, int* exitCode);
 

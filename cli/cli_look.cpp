@@ -98,6 +98,11 @@ Looked LookBefore(Session& session, CliList& list, const std::vector<CommandRequ
     return looked;
 }
 
+bool ReadsReplyFrames(const NetPlatform& platform) {
+    int code = 0;
+    return platform.neighbourWay != nullptr && platform.neighbourWay(platform.context, &code) == NeighbourWay::Probe;
+}
+
 bool StartWatcher(Watcher& watcher, Interfaces& interfaces, int* exitCode, bool loadOnly) {
     watcher.list.names = &watcher.session.names;
     watcher.list.sayOnce = true;

@@ -14,6 +14,10 @@
 
 namespace scout::cli {
 
+// Whether this process reads each reply's own frame (its MAC, past the
+// reverse-path filter): an ARP probe of its own is its way to ask the link.
+bool ReadsReplyFrames(const NetPlatform& platform);
+
 // A list whose progress the session shows.
 void Observe(Session& session, CliList* list);
 

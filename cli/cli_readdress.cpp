@@ -151,8 +151,7 @@ bool Readdress(Session& session, Readdressing& r, const ExpectedRow& row, std::s
     std::string why;
     const AtFactoryNow decided =
         DecideRow(session, row, defaults, r.factory, newcomer, r.own, r.all, &request, &decision, &looked, &why);
-    if (decided == AtFactoryNow::Moved ||
-        (decided == AtFactoryNow::Refused && decision.refusal.kind == RefusalKind::NewAddressTaken)) {
+    if (decided == AtFactoryNow::Moved) {
         said.clear();  // another came, it went, or the row answers after all: the next search looks again
         return false;
     }

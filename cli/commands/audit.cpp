@@ -128,10 +128,8 @@ int RunAudit(Session& session) {
     const std::vector<bool>& cutShort = looked.cutShort;
     const std::vector<AuditResult> results = AuditLine(expected, list.rows, &scope);
     Print(RenderAudit(expected, results, options.format, session.render));
-    int code = 0;
-    const bool frames = session.platform.neighbourWay != nullptr &&
-                        session.platform.neighbourWay(session.platform.context, &code) == NeighbourWay::Probe;
-    if (const std::string hint = UnreadHint(results, frames); !hint.empty() && !options.quiet)
+    const std::string hint = UnreadHint(results, ReadsReplyFrames(session.platform));
+    if (!hint.empty() && !options.quiet)
         Say(hint);
     if (options.reportPath != nullptr) {
         ReportFacts facts;

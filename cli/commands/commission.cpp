@@ -353,19 +353,13 @@ bool GiveRow(Session& session, Commissioning& c, ByList& b, std::size_t r, const
     CommandRequest request;
     Decision decision;
     std::string why;
-    b.closed[r] = true;
-    b.outcomes[r].controller = one;
     Looked fresh;
     const AtFactoryNow now = DecideRow(session, row, defaults, c.factory, one, looked.ownAddresses, c.interfaces,
                                        &request, &decision, &fresh, &why);
-    if (now == AtFactoryNow::Moved ||
-        (now == AtFactoryNow::Refused && decision.refusal.kind == RefusalKind::NewAddressTaken)) {
-        // Another came, or it went, or the row's controller answers after all
-        // (a reply the last search lost): nothing decided; the next search looks again.
-        b.closed[r] = false;
-        b.outcomes[r] = RowOutcome{};
-        return true;
-    }
+    if (now == AtFactoryNow::Moved)
+        return true;  // nothing decided: the next search looks again
+    b.closed[r] = true;
+    b.outcomes[r].controller = one;
     if (now == AtFactoryNow::Send) {
         if (!Commission(session, c, request, decision, fresh, list, &row))
             return false;
@@ -420,13 +414,10 @@ int ByListExit(const ByList& b, const Session& session, bool failed) {
 
 // Where a new controller's MAC cannot be read, and the list names some: said once.
 void SayMacsUnread(const Session& session, const ExpectedList& list) {
-    int code = 0;
-    const bool frames = session.platform.neighbourWay != nullptr &&
-                        session.platform.neighbourWay(session.platform.context, &code) == NeighbourWay::Probe;
     bool namesMacs = false;
     for (const ExpectedRow& row : list.rows)
         namesMacs = namesMacs || row.macGiven;
-    if (namesMacs && !frames)
+    if (namesMacs && !ReadsReplyFrames(session.platform))
         Say("a new controller's MAC cannot be read here (scout-cli reads it from the reply's own frame, as root on "
             "Linux): the rows that name a MAC wait for a run that can; the others are given by model, in the list's "
             "order");

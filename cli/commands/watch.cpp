@@ -172,34 +172,12 @@ struct Following {
     bool failing = false;              // the last reading of the table failed (said once)
 };
 
-// The interfaces of the table the watch searches; false (a usage error) where
-// a choice names two interfaces at the start.
-bool Watched(Session& session, const InterfaceTable& table, std::vector<BroadcastInterface>* where,
-             std::vector<std::string>* waiting, std::string* problem) {
-    where->clear();
-    waiting->clear();
-    if (session.options.interfaceChoice == nullptr) {
-        *where = AllOf(table);
-        return true;
-    }
-    for (int c = 0; c < session.options.interfaceChoiceCount; ++c) {
-        const char* choice = session.options.interfaceChoices[c];
-        BroadcastInterface entry{};
-        bool ambiguous = false;
-        if (!FindInterface(session.names, table, choice, &entry, problem, &ambiguous)) {
-            if (ambiguous)
-                return false;
-            waiting->push_back(choice);
-            continue;
-        }
-        bool named = false;
-        for (const BroadcastInterface& earlier : *where)
-            named = named || SameInterface(earlier, entry);
-        if (!named)
-            where->push_back(entry);
-    }
-    problem->clear();
-    return true;
+// "waiting for the interface 'eth1' ...", once for each choice not waited for before.
+void SayWaiting(const std::vector<std::string>& waiting, const std::vector<std::string>& before) {
+    for (const std::string& choice : waiting)
+        if (std::find(before.begin(), before.end(), choice) == before.end())
+            Say("waiting for the interface '" + QuoteOperand(choice.c_str()) + "' (the workstation has it not, or "
+                "does not search it now)");
 }
 
 // Before each search: the table read again; each interface that appeared or
@@ -225,14 +203,11 @@ bool FollowWatched(Watcher& watcher, Interfaces& interfaces, Following& f, Watch
     std::vector<BroadcastInterface> now;
     std::vector<std::string> waiting;
     std::string problem;
-    if (!Watched(session, interfaces.table, &now, &waiting, &problem)) {
+    if (!ChosenOf(session, interfaces.table, &now, &waiting, &problem)) {
         Say(problem + "; the interfaces as before are searched");
         return false;
     }
-    for (const std::string& choice : waiting)
-        if (std::find(f.waiting.begin(), f.waiting.end(), choice) == f.waiting.end())
-            Say("waiting for the interface '" + QuoteOperand(choice.c_str()) + "' (the workstation has it not, or "
-                "does not search it now)");
+    SayWaiting(waiting, f.waiting);
     f.waiting = waiting;
     const InterfaceChanges changes = CompareInterfaces(watcher.where, now);
     for (const BroadcastInterface& via : changes.gone) {
@@ -281,11 +256,9 @@ int RunWatch(Session& session) {
     if (!StartWatcher(watcher, interfaces, &exitCode, true))
         return exitCode;
     std::string problem;
-    if (!Watched(session, interfaces.table, &watcher.where, &following.waiting, &problem))
+    if (!ChosenOf(session, interfaces.table, &watcher.where, &following.waiting, &problem))
         return UsageError(problem);
-    for (const std::string& choice : following.waiting)
-        Say("waiting for the interface '" + QuoteOperand(choice.c_str()) + "' (the workstation has it not, or does "
-            "not search it now)");
+    SayWaiting(following.waiting, {});
     std::vector<KnownInterface> known;
     if (session.options.expectPath != nullptr &&
         !HoldListHere(session, session.options.expectPath, expected, interfaces.table, &known))
